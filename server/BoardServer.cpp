@@ -1,0 +1,171 @@
+// The accept thread and the reader thread: connections in, records into the board.
+#include "BoardServer.h"
+
+#include <cstring>
+#include <map>
+#include <set>
+#include <vector>
+
+namespace {
+
+typedef std::chrono::steady_clock Clock;
+
+// What the reader knows about one accepted connection.
+struct Connection {
+    Clock::time_point seen;
+    Clock::time_point firstByte;
+    unsigned char bytes[StatusRecord::Size];
+    std::size_t count = 0;
+    bool complete = false;
+};
+
+class Reader {
+public:
+    explicit Reader(BoardServer& server_) : server(server_) {}
+
+    ~Reader() {
+        // The reader owns every accepted connection it has seen; none outlives it.
+        for (auto& entry : connections) delete entry.first;
+    }
+
+    void Pass() {
+        std::vector<Socket*> endpoints = Walk();
+        // Sleep until a connection has something to say; one whose record is
+        // complete and only waits for the lock is not watched.
+        std::vector<SocketHandle> handles;
+        std::vector<std::size_t> watched;
+        for (std::size_t i = 0; i < endpoints.size(); ++i) {
+            auto found = connections.find(endpoints[i]);
+            if (found != connections.end() && found->second.complete) continue;
+            handles.push_back(endpoints[i]->Handle());
+            watched.push_back(i);
+        }
+        std::vector<bool> ready = WaitReadable(handles, 100);
+        std::vector<bool> readable(endpoints.size(), false);
+        for (std::size_t k = 0; k < watched.size(); ++k) readable[watched[k]] = ready[k];
+        for (std::size_t i = 0; i < endpoints.size() && !server.stopFlag; ++i) Handle(endpoints[i], readable[i]);
+    }
+
+private:
+    // One walk over the manager's list: every accepted connection, once.
+    std::vector<Socket*> Walk() {
+        std::vector<Socket*> endpoints;
+        std::set<Socket*> seen;
+        for (Socket* s = server.manager.NextSocket(true); s != nullptr && !server.stopFlag;
+             s = server.manager.NextSocket(false)) {
+            if (!seen.insert(s).second) break;  // a lone entry is yielded again and again
+            if (s->IsConnected()) endpoints.push_back(s);
+        }
+        return endpoints;
+    }
+
+    void Handle(Socket* endpoint, bool readable) {
+        Clock::time_point now = Clock::now();
+        auto found = connections.find(endpoint);
+        if (found == connections.end()) {
+            found = connections.emplace(endpoint, Connection()).first;
+            found->second.seen = now;
+        }
+        Connection& c = found->second;
+        if (!c.complete && readable && !ReadSome(endpoint, c)) return;
+        if (!c.complete) {
+            if (c.count > 0 && now - c.firstByte >= std::chrono::milliseconds(RecordGatherMs)) {
+                c.complete = true;
+            } else if (c.count == 0 && now - c.seen >= std::chrono::milliseconds(SilentConnectionMs)) {
+                Destroy(endpoint);
+                return;
+            }
+        }
+        if (c.complete) TryStore(endpoint, c);
+    }
+
+    // False when the connection was destroyed.
+    bool ReadSome(Socket* endpoint, Connection& c) {
+        std::uint32_t waiting = 0;
+        try {
+            endpoint->IoControl(SocketFionRead, &waiting);
+        } catch (const CExcept& e) {
+            (void)e.GetText();
+            waiting = 0;
+        }
+        try {
+            std::uint16_t length = 0;
+            const char* data = endpoint->Receive(length);
+            if (length == 0) {
+                // The peer has closed: store what came, or give up a connection that sent nothing.
+                if (c.count == 0) {
+                    Destroy(endpoint);
+                    return false;
+                }
+                c.complete = true;
+                return true;
+            }
+            if (c.count == 0) c.firstByte = Clock::now();
+            std::size_t room = StatusRecord::Size - c.count;
+            std::size_t take = length < room ? length : room;
+            std::memcpy(c.bytes + c.count, data, take);
+            c.count += take;
+            if (c.count == StatusRecord::Size) c.complete = true;
+        } catch (const CExcept& e) {
+            (void)e.GetText();
+            Destroy(endpoint);
+            return false;
+        }
+        return true;
+    }
+
+    void TryStore(Socket* endpoint, Connection& c) {
+        // On a time-out the record stays with its connection for a later pass.
+        if (!server.tableLock.WaitFor(std::chrono::milliseconds(1000))) return;
+        server.table.Store(StatusRecord(c.bytes, c.count));
+        connections.erase(endpoint);
+        delete endpoint;
+        --server.pendingCount;
+        if (server.boardChanged) server.boardChanged();
+        server.tableLock.Release();
+    }
+
+    void Destroy(Socket* endpoint) {
+        connections.erase(endpoint);
+        delete endpoint;
+    }
+
+    BoardServer& server;
+    std::map<Socket*, Connection> connections;
+};
+
+}  // namespace
+
+int AcceptThread(BoardServer& server) {
+    while (!server.stopFlag) {
+        try {
+            server.listeningSocket->Accept();
+            ++server.pendingCount;
+        } catch (const CExcept& e) {
+            (void)e.GetText();
+        }
+        // Pacing: at most four connections a second; the rest wait in the backlog.
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+    return 0;
+}
+
+int ReaderThread(BoardServer& server) {
+    Reader reader(server);
+    while (!server.stopFlag) reader.Pass();
+    return 0;
+}
+
+void StartWorkers(BoardServer& server) {
+    server.stopFlag = false;
+    server.acceptThread.Start([&server] { AcceptThread(server); });
+    server.readerThread.Start([&server] { ReaderThread(server); });
+}
+
+bool StopWorkers(BoardServer& server) {
+    server.stopFlag = true;
+    if (server.listeningSocket) server.listeningSocket->Close();
+    bool acceptEnded = server.acceptThread.JoinFor(std::chrono::milliseconds(3000));
+    bool readerEnded = server.readerThread.JoinFor(std::chrono::milliseconds(3000));
+    return acceptEnded && readerEnded;
+}

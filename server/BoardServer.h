@@ -1,0 +1,43 @@
+// The board server's shared state and its two worker threads.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "BoardTable.h"
+#include "Socket.h"
+#include "WorkerThread.h"
+
+struct BoardServer {
+    explicit BoardServer(SocketManager& manager_) : manager(manager_) {}
+
+    SocketManager& manager;
+    BoardTable table;
+    TableLock tableLock;
+    std::string localAddressText;
+    std::int32_t serverPort = 0;
+    Socket* listeningSocket = nullptr;
+    std::atomic<std::int32_t> pendingCount{0};
+    std::atomic<bool> stopFlag{false};
+    // Called by the reader, under tableLock, after every stored record. Must not block.
+    std::function<void()> boardChanged;
+
+    WorkerThread acceptThread;
+    WorkerThread readerThread;
+};
+
+// How long the reader gathers a record that arrives in pieces, and how long a
+// connection may stay silent before it is given up.
+const int RecordGatherMs = 2000;
+const int SilentConnectionMs = 60000;
+
+int AcceptThread(BoardServer& server);
+int ReaderThread(BoardServer& server);
+
+// Starts both threads on a bound, listening server.
+void StartWorkers(BoardServer& server);
+// Raises stopFlag, closes the listener so a pending accept ends, and waits a
+// bounded time for both threads. True when both have ended.
+bool StopWorkers(BoardServer& server);

@@ -1,0 +1,29 @@
+#include "BoardTable.h"
+
+bool TableLock::WaitFor(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> guard(mutex);
+    if (!freed.wait_for(guard, timeout, [this] { return !taken; })) return false;
+    taken = true;
+    return true;
+}
+
+void TableLock::Release() {
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        taken = false;
+    }
+    freed.notify_one();
+}
+
+std::size_t BoardTable::Store(const StatusRecord& record) {
+    const std::string name = record.Name();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (NamesEqual(rows[i].Name(), name)) {
+            rows[i] = record;
+            return i;
+        }
+    }
+    rows.push_back(record);
+    rowCount.store(static_cast<std::int32_t>(rows.size()));
+    return rows.size() - 1;
+}

@@ -1,0 +1,29 @@
+// One per-user settings key: the registry under HKEY_CURRENT_USER on Windows,
+// a file under $XDG_CONFIG_HOME elsewhere, with the same key path, value
+// names, types and exact bytes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+const std::uint32_t SettingString = 1;  // REG_SZ
+const std::uint32_t SettingDword = 4;   // REG_DWORD
+
+class SettingsKey {
+public:
+    // Opens the key, creating it when absent; null when neither works.
+    static std::unique_ptr<SettingsKey> Open(const std::string& path);
+    virtual ~SettingsKey() = default;
+
+    // Reads at most `capacity` bytes into `buffer`; fails when the value is
+    // absent or larger than the buffer. The value's type plays no part.
+    virtual bool Read(const std::string& name, void* buffer, std::uint32_t capacity, std::uint32_t* length) = 0;
+    virtual bool Write(const std::string& name, std::uint32_t type, const void* data, std::uint32_t length) = 0;
+
+    bool WriteDword(const std::string& name, std::uint32_t value);
+};
+
+// Where the file backend keeps a key; empty on Windows.
+std::string SettingsFilePath(const std::string& keyPath);

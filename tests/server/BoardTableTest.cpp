@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "BoardTable.h"
+
+namespace {
+StatusRecord Record(const std::string& name, std::int32_t status, const std::string& message) {
+    StatusRecord r;
+    r.SetName(name);
+    r.SetStatus(status);
+    r.SetMessage(message);
+    return r;
+}
+}  // namespace
+
+TEST(BoardTable, KeyRuleAppendsAndReplaces) {
+    BoardTable table;
+    EXPECT_EQ(table.Store(Record("Anna", 1, "in")), 0u);
+    EXPECT_EQ(table.Store(Record("Bob", 2, "out")), 1u);
+    EXPECT_EQ(table.Store(Record("ANNA", 3, "gone")), 0u);
+    EXPECT_EQ(table.RowCount(), 2);
+    EXPECT_EQ(table.Row(0).Name(), "ANNA");
+    EXPECT_EQ(table.Row(0).Message(), "gone");
+
+    table.Store(Record("Jos\xe9", 1, ""));
+    table.Store(Record("JOS\xc9", 1, ""));
+    EXPECT_EQ(table.RowCount(), 4);
+
+    table.Store(Record("", 1, "first"));
+    table.Store(Record("", 2, "second"));
+    EXPECT_EQ(table.RowCount(), 5);
+    EXPECT_EQ(table.Row(4).Message(), "second");
+}
+
+TEST(TableLock, TimedWaitFailsWhileHeldAndSucceedsOnRelease) {
+    TableLock lock;
+    ASSERT_TRUE(lock.WaitFor(std::chrono::milliseconds(10)));
+    EXPECT_FALSE(lock.WaitFor(std::chrono::milliseconds(50)));
+    std::thread other([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        lock.Release();
+    });
+    EXPECT_TRUE(lock.WaitFor(std::chrono::milliseconds(2000)));
+    other.join();
+    lock.Release();
+}

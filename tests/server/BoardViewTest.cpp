@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "BoardView.h"
+
+namespace {
+
+struct ScrollCase {
+    const char* what;
+    int rows, visible, s, t;
+    std::vector<int> requests;
+    int wantS, wantT;
+};
+
+BoardView ViewAt(int rows, int visible, int s, int t) {
+    BoardView view;
+    view.Create(10, 400, visible * 10 + 5, rows);  // a partly visible line is not counted
+    // Reach (s, t) through the rules themselves: page down to t, then lines.
+    while (view.TopRow() < t) view.Scroll(ScrollPageDown, rows);
+    while (view.SelectedRow() > s) view.Scroll(ScrollLineUp, rows);
+    while (view.SelectedRow() < s) view.Scroll(ScrollLineDown, rows);
+    EXPECT_EQ(view.SelectedRow(), s);
+    EXPECT_EQ(view.TopRow(), t);
+    return view;
+}
+
+class ScrollRules : public ::testing::TestWithParam<ScrollCase> {};
+
+TEST_P(ScrollRules, MoveSelectionAndTop) {
+    const ScrollCase& c = GetParam();
+    BoardView view = ViewAt(c.rows, c.visible, c.s, c.t);
+    int position = -1;
+    for (int r : c.requests) position = view.Scroll(r, c.rows);
+    EXPECT_EQ(view.SelectedRow(), c.wantS) << c.what;
+    EXPECT_EQ(view.TopRow(), c.wantT) << c.what;
+    EXPECT_EQ(position, c.wantS) << "the scroll bar follows the selection";
+}
+
+const int D = ScrollLineDown, U = ScrollLineUp, PD = ScrollPageDown, PU = ScrollPageUp;
+
+INSTANTIATE_TEST_SUITE_P(
+    Board, ScrollRules,
+    ::testing::Values(ScrollCase{"line-down stops at the last row", 3, 10, 0, 0, {D, D, D, D}, 2, 0},
+                      ScrollCase{"page-down past the end", 3, 10, 0, 0, {PD}, 3, 2},
+                      ScrollCase{"line-up brings the marker back", 3, 10, 0, 0, {PD, U}, 2, 2},
+                      ScrollCase{"nine line-downs", 30, 10, 0, 0, {D, D, D, D, D, D, D, D, D}, 9, 0},
+                      ScrollCase{"tenth line-down turns the page", 30, 10, 0, 0, {D, D, D, D, D, D, D, D, D, D}, 10,
+                                 10},
+                      ScrollCase{"line-up above the top", 30, 10, 10, 10, {U}, 9, 0},
+                      ScrollCase{"page-up to the top", 30, 5, 5, 5, {PU}, 0, 0},
+                      ScrollCase{"page-down at the end", 30, 10, 25, 20, {PD}, 30, 29},
+                      ScrollCase{"empty board", 0, 10, 0, 0, {D, PD, U, PU}, 0, 0},
+                      ScrollCase{"thumb and end requests change nothing", 30, 10, 3, 0, {4, 5, 6, 7, 8}, 3, 0}));
+
+TEST(BoardView, ResizeToLessThanALine) {
+    BoardView view;
+    view.Create(16, 300, 200, 30);
+    view.Scroll(ScrollPageDown, 30);
+    view.Resize(300, 10, 30);
+    EXPECT_EQ(view.VisibleRows(), 0);
+    EXPECT_EQ(view.SelectedRow(), 0);
+    view.Scroll(ScrollLineDown, 30);
+    view.Scroll(ScrollPageDown, 30);
+    EXPECT_EQ(view.SelectedRow(), 0);
+    EXPECT_EQ(view.TopRow(), 0);
+    BoardTable table;
+    StatusRecord r;
+    table.Store(r);
+    EXPECT_TRUE(view.Rows(table).empty());
+}
+
+TEST(BoardView, RecordArrivalResetsViewAndScrollBar) {
+    BoardView view;
+    ScrollBarState bar = view.Create(16, 300, 165, 30);
+    EXPECT_EQ(bar.maximum, 30);
+    EXPECT_EQ(bar.page, 10);
+    view.Scroll(ScrollPageDown, 30);
+    view.Scroll(ScrollLineDown, 30);
+    bar = view.Resize(300, 165, 31);
+    EXPECT_EQ(view.SelectedRow(), 0);
+    EXPECT_EQ(view.TopRow(), 0);
+    EXPECT_EQ(bar.minimum, 0);
+    EXPECT_EQ(bar.maximum, 31);
+    EXPECT_EQ(bar.position, 0);
+}
+
+TEST(BoardView, PaintedItemsAndStrayStatus) {
+    BoardTable table;
+    TableLock lock;
+    const char* names[] = {"Anna", "Bob", "Cleo"};
+    const std::int32_t statuses[] = {1, 2, 0};
+    for (int i = 0; i < 3; ++i) {
+        StatusRecord r;
+        r.SetName(names[i]);
+        r.SetStatus(statuses[i]);
+        r.SetMessage(std::string("msg ") + names[i]);
+        table.Store(r);
+    }
+    BoardView view;
+    view.Create(16, 500, 32, 3);  // two visible lines
+    view.Scroll(ScrollLineDown, 3);
+    view.Scroll(ScrollLineDown, 3);  // s=2 moves past the page: t=2
+    view.Resize(500, 64, 3);         // back to the top, four lines
+    view.Scroll(ScrollLineDown, 3);  // marker on row 1
+
+    std::vector<PaintItem> items = PaintBoard(view, table, lock, 2, 4);
+    ASSERT_EQ(items.size(), 1u + 3 * 3 + 1);
+    EXPECT_EQ(items[0].text, "2/3");
+    EXPECT_EQ(items[0].x, 440);
+    EXPECT_EQ(items[0].y, 5);
+    auto find = [&](int x, int y) -> std::string {
+        for (const PaintItem& i : items)
+            if (i.x == x && i.y == y) return i.text;
+        return "(none)";
+    };
+    EXPECT_EQ(find(5, 0), "Anna");
+    EXPECT_EQ(find(130, 0), " in  ");
+    EXPECT_EQ(find(190, 0), "msg Anna");
+    EXPECT_EQ(find(0, 0), "(none)");
+    EXPECT_EQ(find(0, 16), ">");
+    EXPECT_EQ(find(130, 16), " out ");
+    EXPECT_EQ(find(5, 32), "Cleo");
+    EXPECT_EQ(find(130, 32), "other");
+    EXPECT_EQ(table.Row(2).Status(), StatusOther);
+
+    // With the lock held elsewhere only the counter is painted.
+    ASSERT_TRUE(lock.WaitFor(std::chrono::milliseconds(10)));
+    items = PaintBoard(view, table, lock, 0, 1);
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].text, "0/0");
+    lock.Release();
+}
+
+TEST(BoardView, UnterminatedFieldsStayInsideTheRecord) {
+    BoardTable table;
+    unsigned char raw[512];
+    std::memset(raw, 'N', 20);
+    std::memset(raw + 20, 0, 4);
+    std::memset(raw + 24, 'M', 488);
+    table.Store(StatusRecord(raw, 512));
+    BoardView view;
+    view.Create(16, 500, 100, 1);
+    std::vector<PaintItem> items = view.Rows(table);
+    EXPECT_EQ(items[1].text, std::string(20, 'N'));
+    EXPECT_EQ(items[3].text, std::string(488, 'M'));
+}
+
+}  // namespace
