@@ -62,7 +62,7 @@ private:
     Socket(SocketManager* owner, std::uint16_t type);
     [[noreturn]] void Raise(const char* prefix, int line) const;
 
-    bool connected;
+    std::atomic<bool> connected;
     unsigned char peerAddress[16];
     std::atomic<SocketHandle> handle;
     SocketManager* owner;

@@ -167,5 +167,13 @@ bool StopWorkers(BoardServer& server) {
     if (server.listeningSocket) server.listeningSocket->Close();
     bool acceptEnded = server.acceptThread.JoinFor(std::chrono::milliseconds(3000));
     bool readerEnded = server.readerThread.JoinFor(std::chrono::milliseconds(3000));
-    return acceptEnded && readerEnded;
+    if (!acceptEnded || !readerEnded) return false;
+    // Connections accepted after the reader's last pass have no other owner.
+    std::vector<Socket*> leftover;
+    std::set<Socket*> seen;
+    for (Socket* s = server.manager.NextSocket(true); s != nullptr && seen.insert(s).second;
+         s = server.manager.NextSocket(false))
+        if (s->IsConnected()) leftover.push_back(s);
+    for (Socket* s : leftover) delete s;
+    return true;
 }
