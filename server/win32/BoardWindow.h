@@ -1,0 +1,33 @@
+// The board window: draws what the board view computes and feeds size and
+// scroll events back into it.
+#pragma once
+
+#include <windows.h>
+
+#include "BoardServer.h"
+#include "BoardView.h"
+
+class BoardWindow {
+public:
+    explicit BoardWindow(BoardServer& server_) : server(server_) {}
+
+    static bool Register(HINSTANCE instance, const char* className);
+    bool Create(HINSTANCE instance, const char* className, const char* title, int showCommand);
+    HWND Handle() const { return window; }
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCreate();
+    void OnSize();
+    void OnPaint();
+    void OnVScroll(int request);
+    bool OnCommand(int command);
+    void PaintContent(HDC dc);
+    void SetScrollBar(const ScrollBarState& bar);
+
+    BoardServer& server;
+    BoardView view;
+    HWND window = nullptr;
+    HINSTANCE instance = nullptr;
+};

@@ -1,0 +1,25 @@
+// Fixed resource ids of pegmast.
+#pragma once
+
+// Icons
+#define IDI_PEGMAST 107
+#define IDI_SMALL 108
+
+// Strings
+#define IDS_APP_TITLE 103
+#define IDC_PEGMAST 109
+
+// Menu and accelerators (both 109, sharing command ids)
+#define IDM_ABOUT 104
+#define IDM_EXIT 105
+#define IDM_SETUP 32771
+
+// Dialogs
+#define IDD_ABOUTBOX 103
+#define IDD_SETUP 129
+#define IDC_SERVER_IP 1001
+#define IDC_PORT 1002
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
