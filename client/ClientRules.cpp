@@ -1,0 +1,110 @@
+#include "ClientRules.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string Limited(const std::string& text, int limit) {
+    return text.size() > static_cast<std::size_t>(limit) ? text.substr(0, static_cast<std::size_t>(limit)) : text;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+Effects Send() {
+    Effects e;
+    e.send = true;
+    return e;
+}
+
+void SetTexts(ClientState& state, const char* message) {
+    auto guard = state.Lock();
+    state.record.SetMessage(message);
+    state.record.SetStatus(StatusOther);
+}
+
+}  // namespace
+
+std::int32_t ParsePortText(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    std::int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > 2147483648LL) value = 2147483648LL;
+    }
+    if (negative) value = -value;
+    if (value > 2147483647LL) value = 2147483647LL;
+    return static_cast<std::int32_t>(value);
+}
+
+std::string PortText(std::uint32_t port) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", static_cast<int>(static_cast<std::int32_t>(port)));
+    return text;
+}
+
+Effects OnStartup(ClientState& state) {
+    SetTexts(state, StartupMessage);
+    Effects e = Send();
+    e.recordChanged = true;
+    return e;
+}
+
+Effects OnTimerTick(ClientState&) { return Send(); }
+
+Effects OnExit(ClientState& state) {
+    SetTexts(state, ShutdownMessage);
+    Effects e = Send();
+    e.recordChanged = true;
+    return e;
+}
+
+StatusFields OpenStatusDialog(ClientState& state) {
+    auto guard = state.Lock();
+    std::int32_t status = state.record.Status();
+    if (status < StatusIn || status > StatusOther) {
+        status = StatusOther;
+        state.record.SetStatus(status);
+    }
+    StatusFields fields;
+    fields.name = state.record.Name();
+    fields.status = status;
+    fields.message = state.record.Message();
+    return fields;
+}
+
+Effects CloseStatusDialog(ClientState& state, const StatusFields& fields, bool ok) {
+    {
+        auto guard = state.Lock();
+        state.record.SetName(Limited(fields.name, NameLimit));
+        state.record.SetMessage(Limited(fields.message, MessageLimit));
+        if (fields.status >= StatusIn && fields.status <= StatusOther) state.record.SetStatus(fields.status);
+    }
+    Effects e;
+    e.recordChanged = true;
+    e.send = ok;
+    return e;
+}
+
+SetupFields OpenSetupDialog(ClientState& state) {
+    auto guard = state.Lock();
+    SetupFields fields;
+    fields.user = state.record.Name();
+    fields.portText = PortText(state.config.port);
+    fields.serverAddress = state.config.ServerAddress();
+    return fields;
+}
+
+Effects CloseSetupDialog(ClientState& state, const SetupFields& fields, bool ok) {
+    Effects e;
+    e.writeSettings = true;
+    if (!ok) return e;
+    auto guard = state.Lock();
+    state.record.SetName(Limited(fields.user, NameLimit));
+    state.config.port = static_cast<std::uint32_t>(ParsePortText(Limited(fields.portText, PortTextLimit)));
+    state.config.SetServerAddress(Limited(fields.serverAddress, ServerAddressLimit));
+    e.recordChanged = true;
+    return e;
+}

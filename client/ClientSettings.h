@@ -1,0 +1,20 @@
+// The client's per-user settings: Port, Name and ServerAddress under one key.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "ClientRules.h"
+#include "ClientState.h"
+
+const char* const ClientKeyPath = "SOFTWARE\\ZORVEN\\PEGORA\\CLIENT";
+
+struct ClientSettingsShell {
+    // A modal "Access error" box.
+    std::function<void(const std::string& text)> showAccessError;
+    // The first-run setup dialog, without owner; true for OK. Edits `fields`.
+    std::function<bool(SetupFields& fields)> runFirstSetup;
+};
+
+void ReadClientSettings(ClientState& state, const ClientSettingsShell& shell);
+void WriteClientSettings(ClientState& state, const ClientSettingsShell& shell);

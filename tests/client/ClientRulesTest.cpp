@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "ClientRules.h"
+
+TEST(PortText, SignedDecimalLikeTheCLibrary) {
+    struct Row {
+        const char* text;
+        std::int32_t port;
+    } rows[] = {{"5001", 5001},      {"  42", 42},     {"\t+7", 7},        {"-1", -1},
+                {"80abc", 80},       {"abc", 0},       {"", 0},            {"- 5", 0},
+                {"+-5", 0},          {"0x10", 0},      {"65536", 65536},   {"2147483647", 2147483647},
+                {"99999999999", 2147483647}, {"-99999999999", -2147483647 - 1}};
+    for (const Row& r : rows) EXPECT_EQ(ParsePortText(r.text), r.port) << '"' << r.text << '"';
+    EXPECT_EQ(PortText(0xFFFFFFFFu), "-1");
+    EXPECT_EQ(PortText(5001), "5001");
+}
+
+TEST(ClientRules, StartupTimerAndExit) {
+    ClientState state;
+    state.record.SetName("Anna");
+    state.record.SetMessage("a long message from before");
+    Effects e = OnStartup(state);
+    EXPECT_TRUE(e.send);
+    EXPECT_FALSE(e.writeSettings);
+    EXPECT_EQ(state.record.Message(), "started but not signed in.");
+    EXPECT_EQ(state.record.Status(), StatusOther);
+    EXPECT_EQ(state.record.Name(), "Anna");
+
+    StatusRecord before = state.record;
+    e = OnTimerTick(state);
+    EXPECT_TRUE(e.send);
+    EXPECT_FALSE(e.recordChanged);
+    EXPECT_EQ(std::memcmp(before.Bytes(), state.record.Bytes(), 512), 0);
+
+    state.record.SetStatus(StatusIn);
+    e = OnExit(state);
+    EXPECT_TRUE(e.send);
+    EXPECT_EQ(state.record.Message(), "Client shutdown");
+    EXPECT_EQ(state.record.Status(), StatusOther);
+}
+
+TEST(ClientRules, StatusDialogOkSendsCancelKeepsEditsForTheNextTick) {
+    ClientState state;
+    state.record.SetName("Anna");
+    state.record.SetStatus(7);
+    StatusFields fields = OpenStatusDialog(state);
+    EXPECT_EQ(fields.status, StatusOther);
+    EXPECT_EQ(state.record.Status(), StatusOther);  // shown and stored as other
+
+    fields.status = StatusOut;
+    fields.message = std::string(250, 'm');
+    Effects e = CloseStatusDialog(state, fields, false);
+    EXPECT_FALSE(e.send);
+    EXPECT_FALSE(e.writeSettings);
+    EXPECT_EQ(state.record.Status(), StatusOut);
+    EXPECT_EQ(state.record.Message(), std::string(199, 'm'));
+    EXPECT_EQ(state.record.Bytes()[24 + 199], 0);
+    for (int i = 224; i < 512; ++i) ASSERT_EQ(state.record.Bytes()[i], 0) << i;
+    EXPECT_TRUE(OnTimerTick(state).send);
+
+    fields.status = StatusIn;
+    fields.message = "back";
+    e = CloseStatusDialog(state, fields, true);
+    EXPECT_TRUE(e.send);
+    EXPECT_EQ(state.record.Status(), StatusIn);
+    EXPECT_EQ(state.record.Message(), "back");
+}
+
+TEST(ClientRules, SetupDialogOkTakesFieldsAndBothButtonsWrite) {
+    ClientState state;
+    SetupFields fields = OpenSetupDialog(state);
+    EXPECT_EQ(fields.user, "");
+    EXPECT_EQ(fields.portText, "5001");
+    EXPECT_EQ(fields.serverAddress, "192.0.0.1");
+
+    fields.user = std::string(25, 'u');
+    fields.portText = "6000x";
+    fields.serverAddress = std::string(200, 'a');
+    Effects e = CloseSetupDialog(state, fields, false);
+    EXPECT_TRUE(e.writeSettings);
+    EXPECT_FALSE(e.send);
+    EXPECT_EQ(state.config.port, 5001u);
+    EXPECT_EQ(state.record.Name(), "");
+
+    e = CloseSetupDialog(state, fields, true);
+    EXPECT_TRUE(e.writeSettings);
+    EXPECT_FALSE(e.send);
+    EXPECT_EQ(state.record.Name(), std::string(19, 'u'));
+    EXPECT_EQ(state.config.port, 6000u);
+    EXPECT_EQ(state.config.ServerAddress(), std::string(127, 'a'));
+
+    fields.portText = "-1";
+    CloseSetupDialog(state, fields, true);
+    EXPECT_EQ(state.config.port, 0xFFFFFFFFu);
+    EXPECT_EQ(OpenSetupDialog(state).portText, "-1");
+}
