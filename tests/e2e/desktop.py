@@ -1,0 +1,188 @@
+"""Helpers for whole-program tests: a private X server, Wine programs in the
+test run's prefix, registry presets, loopback listeners and screenshots."""
+import os
+import shutil
+import socket
+import struct
+import subprocess
+import threading
+import time
+
+
+class Desktop:
+    """A private Xvfb display for one test script."""
+
+    def __init__(self):
+        for number in range(91, 140):
+            if not os.path.exists('/tmp/.X%d-lock' % number):
+                break
+        self.display = ':%d' % number
+        self.xvfb = subprocess.Popen(['Xvfb', self.display, '-screen', '0', '1024x768x24', '-nolisten', 'tcp'],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(1)
+        self.env = dict(os.environ, DISPLAY=self.display, WINEDEBUG='-all', WINEDLLOVERRIDES='mscoree,mshtml=')
+        if 'PEGORA_WINEPREFIX' in os.environ:
+            self.env['WINEPREFIX'] = os.environ['PEGORA_WINEPREFIX']
+
+    def close(self):
+        self.xvfb.terminate()
+        self.xvfb.wait()
+
+    def run(self, *args):
+        return subprocess.Popen(['wine'] + list(args), env=self.env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+
+    def wine(self, *args):
+        return subprocess.run(['wine'] + list(args), env=self.env, capture_output=True, text=True,
+                              errors='replace')
+
+    def windows(self, title, visible=False):
+        only = ['--onlyvisible'] if visible else []
+        found = subprocess.run(['xdotool', 'search'] + only + ['--name', '^%s$' % title], env=self.env,
+                               capture_output=True, text=True)
+        return found.stdout.split()
+
+    def wait_window(self, title, timeout=30):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            ids = self.windows(title)
+            if ids:
+                return ids[0]
+            time.sleep(0.3)
+        return None
+
+    def point_at(self, window):
+        # Without a window manager the keyboard follows the pointer.
+        geometry = subprocess.run(['xdotool', 'getwindowgeometry', '--shell', window], env=self.env,
+                                  capture_output=True, text=True).stdout
+        values = dict(line.split('=') for line in geometry.split() if '=' in line)
+        x, y = int(values.get('WIDTH', 10)) // 2, int(values.get('HEIGHT', 10)) // 2
+        subprocess.run(['xdotool', 'mousemove', '--window', window, str(x), str(y)], env=self.env,
+                       capture_output=True)
+        time.sleep(0.2)
+
+    def keys(self, window, *keys):
+        self.point_at(window)
+        for key in keys:
+            subprocess.run(['xdotool', 'key', key], env=self.env, capture_output=True)
+            time.sleep(0.2)
+
+    def type(self, window, text):
+        self.point_at(window)
+        subprocess.run(['xdotool', 'type', '--delay', '30', text], env=self.env, capture_output=True)
+        time.sleep(0.2)
+
+    def click(self, x, y, button=1):
+        subprocess.run(['xdotool', 'mousemove', str(x), str(y), 'click', str(button)], env=self.env,
+                       capture_output=True)
+        time.sleep(0.5)
+
+    def screenshot(self, path):
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        subprocess.run(['import', '-window', 'root', path], env=self.env, capture_output=True)
+
+    def reg_delete(self, key):
+        self.wine('reg', 'delete', 'HKCU\\' + key, '/f')
+
+    def reg_add(self, key, name, kind, data):
+        self.wine('reg', 'add', 'HKCU\\' + key, '/v', name, '/t', kind, '/d', str(data), '/f')
+
+    def reg_query(self, key, name):
+        out = self.wine('reg', 'query', 'HKCU\\' + key, '/v', name).stdout
+        for line in out.splitlines():
+            parts = line.split()
+            if parts and parts[0] == name:
+                return parts[1], (parts[2] if len(parts) > 2 else '')
+        return None
+
+
+def wait_exit(process, timeout=20):
+    try:
+        return process.wait(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        return None
+
+
+def free_port():
+    s = socket.socket()
+    s.bind(('127.0.0.1', 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
+
+
+def record(name, status, message):
+    name = name.encode('cp1252')[:19]
+    message = message.encode('cp1252')[:487]
+    return (name + b'\0' * (20 - len(name)) + struct.pack('<i', status) + message +
+            b'\0' * (488 - len(message)))
+
+
+def send(port, data):
+    with socket.create_connection(('127.0.0.1', port), timeout=5) as s:
+        s.sendall(data)
+
+
+class Listener:
+    """Collects every whole delivery on a loopback port."""
+
+    def __init__(self):
+        self.socket = socket.socket()
+        self.socket.bind(('127.0.0.1', 0))
+        self.socket.listen(20)
+        self.port = self.socket.getsockname()[1]
+        self.deliveries = []
+        self.thread = threading.Thread(target=self._run, daemon=True)
+        self.thread.start()
+
+    def _run(self):
+        while True:
+            try:
+                connection, _ = self.socket.accept()
+            except OSError:
+                return
+            data = b''
+            while True:
+                chunk = connection.recv(4096)
+                if not chunk:
+                    break
+                data += chunk
+            connection.close()
+            self.deliveries.append(data)
+
+    def wait_for(self, predicate, timeout=20):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            for d in list(self.deliveries):
+                if predicate(d):
+                    return d
+            time.sleep(0.2)
+        return None
+
+    def close(self):
+        self.socket.close()
+
+
+def fields(data):
+    name = data[:20].split(b'\0')[0].decode('cp1252')
+    status = struct.unpack('<i', data[20:24])[0]
+    message = data[24:].split(b'\0')[0].decode('cp1252')
+    return name, status, message
+
+
+class Checks:
+    def __init__(self, title):
+        self.title = title
+        self.failures = []
+        self.passed = 0
+
+    def check(self, ok, what):
+        print(('ok   ' if ok else 'FAIL ') + what, flush=True)
+        if ok:
+            self.passed += 1
+        else:
+            self.failures.append(what)
+
+    def finish(self):
+        print('%s: %d passed, %d failed' % (self.title, self.passed, len(self.failures)))
+        return 1 if self.failures else 0
