@@ -1,0 +1,118 @@
+#include "TrayClient.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "ClientDialogs.h"
+
+namespace {
+
+// Stands in for the tray icon where the desktop has no notification area.
+class FallbackWindow : public QWidget {
+public:
+    explicit FallbackWindow(TrayClient* client_) : client(client_) {}
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        event->accept();
+        client->Exit();  // closing it is the only way out, as Exit is
+    }
+
+private:
+    TrayClient* client;
+};
+
+}  // namespace
+
+TrayClient::TrayClient(SocketManager& manager_, ClientState& state_, StatusSender& sender_,
+                       ClientSettingsShell& settings_, QObject* parent)
+    : QObject(parent), manager(manager_), state(state_), sender(sender_), settings(settings_) {
+    createActions();
+}
+
+TrayClient::~TrayClient() {
+    delete fallback;
+    delete menu;
+}
+
+void TrayClient::createActions() {
+    menu = new QMenu();
+    aboutAction = menu->addAction("&About Pegora", this, &TrayClient::About);
+    menu->addSeparator();
+    changeAction = menu->addAction("&Change status", this, &TrayClient::ChangeStatus);
+    setupAction = menu->addAction("&Setup", this, &TrayClient::Setup);
+    menu->addSeparator();
+    exitAction = menu->addAction("&Exit", this, &TrayClient::Exit);
+}
+
+void TrayClient::createTrayIcon() {
+    trayIcon = new QSystemTrayIcon(PegIcon(), this);
+    trayIcon->setToolTip("change pegora status");
+    trayIcon->setContextMenu(menu);
+    connect(trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::DoubleClick) ChangeStatus();
+    });
+    trayIcon->show();
+}
+
+void TrayClient::createFallbackWindow() {
+    fallback = new FallbackWindow(this);
+    fallback->setWindowTitle("marbly");
+    fallback->setWindowIcon(PegIcon());
+    QVBoxLayout* layout = new QVBoxLayout(fallback);
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator()) {
+            QFrame* line = new QFrame(fallback);
+            line->setFrameShape(QFrame::HLine);
+            layout->addWidget(line);
+            continue;
+        }
+        QPushButton* button = new QPushButton(action->text(), fallback);
+        connect(button, &QPushButton::clicked, action, &QAction::trigger);
+        layout->addWidget(button);
+    }
+    fallback->show();
+}
+
+void TrayClient::Start() {
+    Effects effects = OnStartup(state);
+    manager.Startup();
+    Carry(effects);
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        createTrayIcon();
+    else
+        createFallbackWindow();
+    connect(&minuteTimer, &QTimer::timeout, this, [this] { Carry(OnTimerTick(state)); });
+    minuteTimer.start(60000);
+}
+
+void TrayClient::ChangeStatus() {
+    StatusFields fields = OpenStatusDialog(state);
+    bool ok = RunStatusDialog(fallback, fields);
+    Carry(CloseStatusDialog(state, fields, ok));
+}
+
+void TrayClient::Setup() {
+    SetupFields fields = OpenSetupDialog(state);
+    bool ok = RunSetupDialog(fallback, fields);
+    Carry(CloseSetupDialog(state, fields, ok));
+}
+
+void TrayClient::About() { RunAboutDialog(fallback); }
+
+void TrayClient::Exit() {
+    if (exited) return;
+    exited = true;
+    if (trayIcon) trayIcon->hide();
+    minuteTimer.stop();
+    Carry(OnExit(state));
+    qApp->quit();
+}
+
+void TrayClient::Carry(const Effects& effects) {
+    if (effects.writeSettings) WriteClientSettings(state, settings);
+    if (effects.send) sender.StartStatusSend(false);
+}

@@ -1,0 +1,58 @@
+// pegmast on Linux: the board server's entry with a Qt window.
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <ctime>
+
+#include "BoardWindow.h"
+#include "ServerDialogs.h"
+#include "ServerStartup.h"
+
+namespace {
+
+class QtBoardShell : public BoardShell {
+public:
+    explicit QtBoardShell(BoardServer& server_) : server(server_) {}
+
+    bool CreateBoardWindow() override {
+        window = new BoardWindow(server);
+        window->setWindowIcon(BoardIcon());
+        window->show();
+        return true;
+    }
+    void HideBoardWindow() override { window->hide(); }
+    void ShowMessage(const std::string& text, const std::string& caption, bool owned) override {
+        QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text),
+                        QMessageBox::Ok, owned ? window : nullptr);
+        box.exec();
+    }
+    // Queued into the window's thread: the reader holds tableLock right now.
+    void BoardChanged() override { QMetaObject::invokeMethod(window, "ResetView", Qt::QueuedConnection); }
+
+    BoardWindow* window = nullptr;
+
+private:
+    BoardServer& server;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    static SocketManager manager;
+    static BoardServer server(manager);
+    QtBoardShell shell(server);
+    int exitCode = StartBoardServer(server, shell);
+    if (exitCode != ServerRunning) return exitCode;
+
+    // The idle step: repaint when more than two whole seconds have passed.
+    RepaintClock clock;
+    QTimer idle;
+    QObject::connect(&idle, &QTimer::timeout, [&] {
+        if (clock.IdleStep(static_cast<std::int64_t>(std::time(nullptr)))) shell.window->Canvas()->update();
+    });
+    idle.start(250);
+    app.setQuitOnLastWindowClosed(true);
+    app.exec();
+    return StopBoardServer(server);
+}

@@ -1,0 +1,171 @@
+// The Linux board window: what it draws, its scroll bar, menus and keys.
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QTimer>
+#include <QtTest>
+
+#include "BoardWindow.h"
+#include "Loopback.h"
+
+namespace {
+
+StatusRecord Row(const std::string& name, std::int32_t status, const std::string& message) {
+    StatusRecord r;
+    r.SetName(name);
+    r.SetStatus(status);
+    r.SetMessage(message);
+    return r;
+}
+
+// Closes the next modal dialog and tells its title and line edits.
+struct ModalProbe {
+    QString title;
+    QMap<QString, QString> fields;
+    void Arm() {
+        QTimer::singleShot(100, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal) return;
+            title = modal->windowTitle();
+            for (QLineEdit* edit : modal->findChildren<QLineEdit*>()) fields[edit->objectName()] = edit->text();
+            modal->close();
+        });
+    }
+};
+
+bool Inked(const QImage& image, const QRect& area) {
+    QColor background = image.pixelColor(image.width() / 2, image.height() - 2);
+    for (int y = std::max(0, area.top()); y <= std::min(image.height() - 1, area.bottom()); ++y)
+        for (int x = std::max(0, area.left()); x <= std::min(image.width() - 1, area.right()); ++x)
+            if (image.pixelColor(x, y) != background) return true;
+    return false;
+}
+
+}  // namespace
+
+class BoardWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void drawsTheItemsWhereTheLayoutPutsThem() {
+        BoardServer server(TestManager());
+        for (int i = 0; i < 40; ++i) server.table.Store(Row("W" + std::to_string(i), i % 3 + 1, "MMMMMMMM"));
+        BoardWindow window(server);
+        window.resize(700, 400);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QImage image(window.Canvas()->size(), QImage::Format_RGB32);
+        window.Canvas()->render(&image);
+
+        const int line = window.LineHeight();
+        const int visible = window.Canvas()->height() / line;
+        QCOMPARE(window.View().VisibleRows(), visible);
+        for (int row = 0; row < visible; ++row) {
+            const int y = row * line;
+            QVERIFY2(Inked(image, QRect(5, y, 20, line)), "name column");
+            QVERIFY2(Inked(image, QRect(130, y, 40, line)), "status column");
+            QVERIFY2(Inked(image, QRect(190, y, 60, line)), "message column");
+            QVERIFY2(!Inked(image, QRect(60, y + 1, 60, line - 2)), "nothing between name and status");
+            QCOMPARE(Inked(image, QRect(0, y + 2, 4, line - 4)), row == 0);  // the marker
+        }
+        QVERIFY2(!Inked(image, QRect(0, visible * line, 400, image.height() - visible * line - 1)),
+                 "no row beyond the visible ones");
+        QVERIFY2(Inked(image, QRect(image.width() - 60, 5, 30, line)), "the counter at the top right");
+    }
+
+    void scrollBarFollowsEveryRule() {
+        BoardServer server(TestManager());
+        for (int i = 0; i < 30; ++i) server.table.Store(Row("u" + std::to_string(i), 1, ""));
+        BoardWindow window(server);
+        window.resize(600, 300);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const int v = window.View().VisibleRows();
+        QVERIFY(v > 2 && v < 29);
+        QScrollBar* bar = window.ScrollBar();
+        QCOMPARE(bar->minimum(), 0);
+        QCOMPARE(bar->maximum(), 30);
+        QCOMPARE(bar->pageStep(), v);
+
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        QCOMPARE(window.View().SelectedRow(), 1);
+        QCOMPARE(bar->value(), 1);
+        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        QCOMPARE(window.View().TopRow(), v);
+        QCOMPARE(window.View().SelectedRow(), 1 + v);
+        QCOMPARE(bar->value(), 1 + v);
+        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        QCOMPARE(bar->value(), v);
+        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+        QCOMPARE(window.View().TopRow(), 0);
+        QCOMPARE(bar->value(), 0);
+
+        // Dragging the thumb changes nothing and puts it back.
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        bar->setSliderDown(true);
+        bar->setSliderPosition(20);
+        bar->setSliderDown(false);
+        QCOMPARE(window.View().SelectedRow(), 1);
+        QCOMPARE(bar->value(), 1);
+
+        // Keys on the board take the same rules.
+        window.Canvas()->setFocus();
+        QTest::keyClick(window.Canvas(), Qt::Key_Down);
+        QCOMPARE(window.View().SelectedRow(), 2);
+        QCOMPARE(bar->value(), 2);
+
+        // A stored record, queued from the reader, brings the view back to the top.
+        server.table.Store(Row("new", 2, ""));
+        QMetaObject::invokeMethod(&window, "ResetView", Qt::QueuedConnection);
+        QTRY_COMPARE(window.View().SelectedRow(), 0);
+        QCOMPARE(bar->value(), 0);
+        QCOMPARE(bar->maximum(), 31);
+    }
+
+    void menusAndAccelerators() {
+        BoardServer server(TestManager());
+        server.serverPort = 5001;
+        server.localAddressText = "198.51.100.7";
+        BoardWindow window(server);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QStringList menus;
+        for (QAction* a : window.menuBar()->actions()) menus << a->text();
+        QCOMPARE(menus, QStringList({"&File", "&Help"}));
+        QList<QAction*> file = window.menuBar()->actions()[0]->menu()->actions();
+        QCOMPARE(file.size(), 3);
+        QCOMPARE(file[0]->text(), QString("&Setup"));
+        QVERIFY(file[1]->isSeparator());
+        QCOMPARE(file[2]->text(), QString("E&xit"));
+        QAction* about = window.menuBar()->actions()[1]->menu()->actions()[0];
+        QCOMPARE(about->text(), QString("&About ..."));
+
+        ModalProbe probe;
+        probe.Arm();
+        file[0]->trigger();
+        QCOMPARE(probe.title, QString("Setup"));
+        QCOMPARE(probe.fields["port"], QString("5001"));
+        QCOMPARE(probe.fields["serverIp"], QString("198.51.100.7"));
+
+        probe = ModalProbe();
+        probe.Arm();
+        about->trigger();
+        QCOMPARE(probe.title, QString("About"));
+
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        for (Qt::Key key : {Qt::Key_Question, Qt::Key_Slash}) {
+            probe = ModalProbe();
+            probe.Arm();
+            QTest::keyClick(window.Canvas(), key, Qt::AltModifier);
+            QCOMPARE(probe.title, QString("About"));
+        }
+
+        file[2]->trigger();
+        QVERIFY(!window.isVisible());
+    }
+};
+
+QTEST_MAIN(BoardWindowTest)
+#include "BoardWindowTest.moc"

@@ -1,0 +1,165 @@
+// The Linux client's dialogs, fields and limits, and its fallback window.
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+#include "ClientDialogs.h"
+#include "Loopback.h"
+#include "TrayClient.h"
+
+namespace {
+
+// Acts on the next modal dialog once it is up.
+void OnModal(std::function<void(QWidget*)> act) {
+    QTimer::singleShot(100, [act] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal) act(modal);
+    });
+}
+
+QLineEdit* Edit(QWidget* dialog, const char* name) { return dialog->findChild<QLineEdit*>(name); }
+
+QPushButton* Button(QWidget* dialog, const QString& text) {
+    for (QPushButton* b : dialog->findChildren<QPushButton*>())
+        if (b->text() == text) return b;
+    return nullptr;
+}
+
+}  // namespace
+
+class ClientDialogsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void statusDialogFieldsLimitsAndTabOrder() {
+        StatusFields fields;
+        fields.name = "Jos\xe9";
+        fields.status = StatusOut;
+        fields.message = "\x80 5 for lunch";
+        QString shownName, shownMessage, title;
+        bool outChecked = false, nameReadOnly = false, topmost = false;
+        int messageLimit = 0;
+        QStringList tabOrder;
+        OnModal([&](QWidget* d) {
+            title = d->windowTitle();
+            topmost = d->windowFlags() & Qt::WindowStaysOnTopHint;
+            shownName = Edit(d, "name")->text();
+            nameReadOnly = Edit(d, "name")->isReadOnly() && Edit(d, "name")->focusPolicy() == Qt::NoFocus;
+            shownMessage = Edit(d, "message")->text();
+            messageLimit = Edit(d, "message")->maxLength();
+            outChecked = d->findChild<QRadioButton*>("out")->isChecked();
+            QWidget* w = Button(d, "OK");
+            for (int i = 0; i < 4; ++i, w = w->nextInFocusChain()) {
+                while (w->focusPolicy() == Qt::NoFocus) w = w->nextInFocusChain();
+                tabOrder << (w->objectName().isEmpty() ? static_cast<QAbstractButton*>(w)->text() : w->objectName());
+            }
+            d->findChild<QRadioButton*>("in")->setChecked(true);
+            Edit(d, "message")->setText(QString(250, 'm') + "\u65e5");
+            Button(d, "Cancel")->click();
+        });
+        bool ok = RunStatusDialog(nullptr, fields);
+        QCOMPARE(title, QString("PEGORA Update"));
+        QVERIFY(topmost);
+        QCOMPARE(shownName, QString("Jos\u00e9"));
+        QVERIFY(nameReadOnly);
+        QCOMPARE(shownMessage, QString("\u20ac 5 for lunch"));
+        QCOMPARE(messageLimit, 199);
+        QVERIFY(outChecked);
+        QCOMPARE(tabOrder, QStringList({"OK", "Cancel", "in", "message"}));
+        QVERIFY(!ok);  // Cancel still gives the fields back
+        QCOMPARE(fields.status, StatusIn);
+        QCOMPARE(fields.message, std::string(199, 'm'));
+        QCOMPARE(fields.name, std::string("Jos\xe9"));
+
+        OnModal([&](QWidget* d) {
+            Edit(d, "message")->setText("\u00e0 demain \u65e5");
+            Button(d, "OK")->click();
+        });
+        QVERIFY(RunStatusDialog(nullptr, fields));
+        QCOMPARE(fields.message, std::string("\xe0 demain ?"));
+    }
+
+    void setupDialogFieldsAndLimits() {
+        SetupFields fields{"Anna", "5001", "192.0.0.1"};
+        QList<int> limits;
+        QString title, focused;
+        OnModal([&](QWidget* d) {
+            title = d->windowTitle();
+            for (const char* name : {"user", "port", "serverAddress"}) limits << Edit(d, name)->maxLength();
+            focused = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+            Edit(d, "user")->setText("Bj\u00f6rn");
+            Edit(d, "port")->setText("6000x");
+            Edit(d, "serverAddress")->setText("127.0.0.1");
+            Button(d, "Cancel")->click();
+        });
+        QVERIFY(!RunSetupDialog(nullptr, fields));
+        QCOMPARE(title, QString("Setup Information"));
+        QCOMPARE(limits, QList<int>({19, 49, 127}));
+        QCOMPARE(focused, QString("user"));
+        QCOMPARE(fields.user, std::string("Anna"));  // Cancel changes nothing
+
+        OnModal([&](QWidget* d) {
+            Edit(d, "user")->setText("Bj\u00f6rn");
+            Edit(d, "port")->setText("6000x");
+            Button(d, "OK")->click();
+        });
+        QVERIFY(RunSetupDialog(nullptr, fields));
+        QCOMPARE(fields.user, std::string("Bj\xf6rn"));
+        QCOMPARE(fields.portText, std::string("6000x"));
+    }
+
+    void fallbackWindowCarriesTheSixCommands() {
+        RawListener listener;
+        ClientState state;
+        state.record.SetName("Anna");
+        state.config.SetServerAddress("127.0.0.1");
+        state.config.port = listener.Port();
+        StatusSender sender(TestManager(), state);
+        ClientSettingsShell settings;
+        settings.showAccessError = [](const std::string&) {};
+        TrayClient client(TestManager(), state, sender, settings);
+
+        QStringList items;
+        for (QAction* a : client.Menu()->actions()) items << (a->isSeparator() ? "-" : a->text());
+        QCOMPARE(items, QStringList({"&About Pegora", "-", "&Change status", "&Setup", "-", "&Exit"}));
+
+        client.Start();
+        std::string bytes;
+        QVERIFY(listener.AcceptAll(bytes, 5000));
+        QCOMPARE(bytes.size(), std::size_t(512));
+        QCOMPARE(StatusRecord(bytes.data(), bytes.size()).Message(), std::string("started but not signed in."));
+
+        // No notification area offscreen: the commands live in a small window.
+        QVERIFY(client.UsesFallbackWindow());
+        QWidget* fallback = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->windowTitle() == "marbly" && w->isVisible()) fallback = w;
+        QVERIFY(fallback);
+        QStringList buttons;
+        for (QPushButton* b : fallback->findChildren<QPushButton*>()) buttons << b->text();
+        QCOMPARE(buttons, QStringList({"&About Pegora", "&Change status", "&Setup", "&Exit"}));
+
+        QString title;
+        OnModal([&](QWidget* d) {
+            title = d->windowTitle();
+            d->close();
+        });
+        Button(fallback, "&About Pegora")->click();
+        QCOMPARE(title, QString("About"));
+
+        Button(fallback, "&Exit")->click();
+        bytes.clear();
+        QVERIFY(listener.AcceptAll(bytes, 5000));
+        StatusRecord last(bytes.data(), bytes.size());
+        QCOMPARE(last.Message(), std::string("Client shutdown"));
+        QCOMPARE(last.Status(), StatusOther);
+        QVERIFY(sender.WaitForSends(std::chrono::seconds(5)));
+    }
+};
+
+QTEST_MAIN(ClientDialogsTest)
+#include "ClientDialogsTest.moc"
