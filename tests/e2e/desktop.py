@@ -72,6 +72,11 @@ class Desktop:
         subprocess.run(['xdotool', 'type', '--delay', '30', text], env=self.env, capture_output=True)
         time.sleep(0.2)
 
+    def click_in(self, window, x, y):
+        subprocess.run(['xdotool', 'mousemove', '--window', window, str(x), str(y), 'click', '1'], env=self.env,
+                       capture_output=True)
+        time.sleep(0.5)
+
     def click(self, x, y, button=1):
         subprocess.run(['xdotool', 'mousemove', str(x), str(y), 'click', str(button)], env=self.env,
                        capture_output=True)

@@ -1,0 +1,117 @@
+"""The Linux programs on a private X server: pegling's records reach pegmast's
+board, the single-instance hand-over between two real processes, and
+screenshots of the board and every dialog."""
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+from desktop import Checks, Desktop, free_port, wait_exit
+
+
+def write_key(home, key, values):
+    path = os.path.join(home, 'SOFTWARE', 'ZORVEN', 'PEGORA', key)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, 'w') as f:
+        for name, kind, data in values:
+            f.write('%s %d %s\n' % (name, kind, data.hex()))
+
+
+def ink(desk, window, x, y, w, h):
+    """Mean brightness of part of a window: 1.0 is an empty white area."""
+    shot = subprocess.run(['import', '-window', window, 'png:-'], env=desk.env, capture_output=True).stdout
+    mean = subprocess.run(['convert', 'png:-', '-crop', '%dx%d+%d+%d' % (w, h, x, y), '-colorspace', 'Gray',
+                           '-format', '%[fx:mean]', 'info:'], input=shot, capture_output=True).stdout
+    try:
+        return 1.0 - float(mean)
+    except ValueError:
+        return 0.0
+
+
+def main():
+    pegmast, pegling, artifacts = sys.argv[1], sys.argv[2], sys.argv[3]
+    desk = Desktop()
+    home = tempfile.mkdtemp(prefix='pegora-e2e-')
+    desk.env.update(XDG_CONFIG_HOME=home, QT_QPA_PLATFORM='xcb', XDG_RUNTIME_DIR=home)
+    port = free_port()
+    write_key(home, 'SERVER', [('Port', 4, port.to_bytes(4, 'little'))])
+    write_key(home, 'CLIENT', [('Port', 4, port.to_bytes(4, 'little')),
+                               ('Name', 1, b'Jos\xe9'.ljust(20, b'\0')),
+                               ('ServerAddress', 1, b'127.0.0.1'.ljust(128, b'\0'))])
+    c = Checks('Linux end-to-end')
+    board = client = None
+    try:
+        board = subprocess.Popen([pegmast], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        window = desk.wait_window('quenlow')
+        c.check(window is not None, 'the board window "quenlow" opens')
+        # No window manager places windows here: keep the board clear of the dialogs.
+        subprocess.run(['xdotool', 'windowmove', window, '0', '240'], env=desk.env)
+        time.sleep(1)
+        empty = ink(desk, window, 0, 20, 300, 40)
+        client = subprocess.Popen([pegling], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        fallback = desk.wait_window('marbly')
+        c.check(fallback is not None, 'without a notification area the client shows "marbly"')
+        if fallback:
+            subprocess.run(['xdotool', 'windowmove', fallback, '860', '20'], env=desk.env)
+        time.sleep(4)  # the idle step repaints every three seconds
+        row = ink(desk, window, 0, 20, 300, 40)
+        c.check(row > empty + 0.005, 'the client\'s row appears on the board (ink %.3f, was %.3f)' % (row, empty))
+        desk.screenshot(os.path.join(artifacts, 'linux-board.png'))
+
+        second = subprocess.Popen([pegling], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        status = desk.wait_window('PEGORA Update')
+        c.check(status is not None, 'a second start opens the first one\'s status dialog')
+        desk.screenshot(os.path.join(artifacts, 'linux-status.png'))
+        time.sleep(1)
+        c.check(second.poll() is None, 'the second process waits while the dialog is open')
+        if status:
+            desk.keys(status, 'Escape')
+        c.check(wait_exit(second) == 0, 'the second process ends with 0 once the dialog is closed')
+
+        # The fallback window's buttons, from the top: About Pegora, Change status, Setup, Exit.
+        if fallback:
+            desk.click_in(fallback, 58, 20)
+            about = desk.wait_window('About', timeout=10)
+            c.check(about is not None, '"About Pegora" opens the About box')
+            desk.screenshot(os.path.join(artifacts, 'linux-client-about.png'))
+            if about:
+                desk.keys(about, 'Return')
+            desk.click_in(fallback, 58, 86)
+            setup = desk.wait_window('Setup Information', timeout=10)
+            c.check(setup is not None, '"Setup" opens "Setup Information"')
+            desk.screenshot(os.path.join(artifacts, 'linux-client-setup.png'))
+            if setup:
+                desk.keys(setup, 'Escape')
+
+        desk.click_in(window, 400, 200)  # gives the board the keyboard
+        desk.keys(window, 'alt+f', 's')
+        setup = desk.wait_window('Setup', timeout=10)
+        c.check(setup is not None, 'the board\'s File > Setup opens "Setup"')
+        desk.screenshot(os.path.join(artifacts, 'linux-board-setup.png'))
+        if setup:
+            desk.keys(setup, 'Return')
+        desk.click_in(window, 400, 200)
+        desk.keys(window, 'alt+question')
+        about = desk.wait_window('About', timeout=10)
+        c.check(about is not None, 'Alt+? opens the board\'s About box')
+        desk.screenshot(os.path.join(artifacts, 'linux-board-about.png'))
+        if about:
+            desk.keys(about, 'Return')
+
+        if fallback:
+            desk.click_in(fallback, 58, 122)
+        c.check(wait_exit(client) == 0, 'Exit ends the client with 0')
+        desk.click_in(window, 400, 200)
+        desk.keys(window, 'alt+f', 'x')
+        c.check(wait_exit(board) == 0, 'File > Exit ends the board with 0')
+    finally:
+        for p in (board, client):
+            if p and p.poll() is None:
+                p.kill()
+        desk.close()
+    return c.finish()
+
+
+if __name__ == '__main__':
+    sys.exit(main())
