@@ -1,5 +1,6 @@
 // The accept thread and the reader thread: connections in, records into the board.
 #include "BoardServer.h"
+#include "PendingRecord.h"
 
 #include <cstring>
 #include <map>
@@ -14,8 +15,7 @@ typedef std::chrono::steady_clock Clock;
 struct Connection {
     Clock::time_point seen;
     Clock::time_point firstByte;
-    unsigned char bytes[StatusRecord::Size];
-    std::size_t count = 0;
+    PendingRecord record;
     bool complete = false;
 };
 
@@ -69,9 +69,9 @@ private:
         Connection& c = found->second;
         if (!c.complete && readable && !ReadSome(endpoint, c)) return;
         if (!c.complete) {
-            if (c.count > 0 && now - c.firstByte >= std::chrono::milliseconds(RecordGatherMs)) {
+            if (!c.record.Empty() && now - c.firstByte >= std::chrono::milliseconds(RecordGatherMs)) {
                 c.complete = true;
-            } else if (c.count == 0 && now - c.seen >= std::chrono::milliseconds(SilentConnectionMs)) {
+            } else if (c.record.Empty() && now - c.seen >= std::chrono::milliseconds(SilentConnectionMs)) {
                 Destroy(endpoint);
                 return;
             }
@@ -93,19 +93,15 @@ private:
             const char* data = endpoint->Receive(length);
             if (length == 0) {
                 // The peer has closed: store what came, or give up a connection that sent nothing.
-                if (c.count == 0) {
+                if (c.record.Empty()) {
                     Destroy(endpoint);
                     return false;
                 }
                 c.complete = true;
                 return true;
             }
-            if (c.count == 0) c.firstByte = Clock::now();
-            std::size_t room = StatusRecord::Size - c.count;
-            std::size_t take = length < room ? length : room;
-            std::memcpy(c.bytes + c.count, data, take);
-            c.count += take;
-            if (c.count == StatusRecord::Size) c.complete = true;
+            if (c.record.Empty()) c.firstByte = Clock::now();
+            if (c.record.Append(data, length)) c.complete = true;
         } catch (const CExcept& e) {
             (void)e.GetText();
             Destroy(endpoint);
@@ -117,7 +113,7 @@ private:
     void TryStore(Socket* endpoint, Connection& c) {
         // On a time-out the record stays with its connection for a later pass.
         if (!server.tableLock.WaitFor(std::chrono::milliseconds(1000))) return;
-        server.table.Store(StatusRecord(c.bytes, c.count));
+        server.table.Store(c.record.Record());
         connections.erase(endpoint);
         delete endpoint;
         --server.pendingCount;

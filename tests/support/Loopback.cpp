@@ -17,6 +17,12 @@ typedef int socklen_t;
 #define closesocket close
 #endif
 
+#if defined(MSG_NOSIGNAL)
+const int SendFlags = MSG_NOSIGNAL;  // a peer that has gone is an error here, not a signal
+#else
+const int SendFlags = 0;
+#endif
+
 namespace {
 
 SocketHandle RawSocket() { return static_cast<SocketHandle>(::socket(AF_INET, SOCK_STREAM, 0)); }
@@ -62,7 +68,7 @@ bool RawClient::Connect(std::uint16_t port) {
 bool RawClient::Send(const void* data, std::size_t length) {
     const char* p = static_cast<const char*>(data);
     while (length > 0) {
-        auto n = ::send(handle, p, static_cast<int>(length), 0);
+        auto n = ::send(handle, p, static_cast<int>(length), SendFlags);
         if (n <= 0) return false;
         p += n;
         length -= static_cast<std::size_t>(n);
