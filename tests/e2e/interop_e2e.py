@@ -1,0 +1,139 @@
+"""The two builds together on loopback: the Linux client reaches the Windows
+board under Wine, and the Windows client under Wine reaches the Linux board.
+A relay in between keeps the exact bytes on the wire; the board closing the
+relayed connection shows it has stored them."""
+import os
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+from desktop import Checks, Desktop, fields, free_port, wait_exit
+
+
+class Relay:
+    """Takes each delivery, keeps its bytes, passes them on to the board and
+    notes whether the board read and closed (stored) them."""
+
+    def __init__(self, board_port):
+        self.board_port = board_port
+        self.listener = socket.socket()
+        self.listener.bind(('127.0.0.1', 0))
+        self.listener.listen(5)
+        self.port = self.listener.getsockname()[1]
+        self.deliveries = []
+        threading.Thread(target=self._run, daemon=True).start()
+
+    def _run(self):
+        while True:
+            try:
+                client, _ = self.listener.accept()
+            except OSError:
+                return
+            data = b''
+            while True:
+                chunk = client.recv(4096)
+                if not chunk:
+                    break
+                data += chunk
+            client.close()
+            stored = False
+            try:
+                with socket.create_connection(('127.0.0.1', self.board_port), timeout=30) as board:
+                    board.sendall(data)
+                    board.settimeout(30)
+                    stored = board.recv(1) == b''
+            except OSError:
+                pass
+            self.deliveries.append((data, stored))
+
+    def wait_for(self, message, timeout=30):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            for data, stored in list(self.deliveries):
+                if len(data) >= 24 and fields(data)[2] == message:
+                    return data, stored
+            time.sleep(0.2)
+        return None, False
+
+
+def check_delivery(c, relay, who, name_bytes):
+    data, stored = relay.wait_for('started but not signed in.')
+    c.check(data is not None and len(data) == 512, '%s: a 512-byte start-up record is on the wire' % who)
+    if data:
+        c.check(data[:len(name_bytes) + 1] == name_bytes + b'\0', '%s: the name is Windows-1252 %r' % (who, name_bytes))
+        c.check(data[224:] == b'\0' * 288, '%s: bytes 224 to 511 are zero' % who)
+    c.check(stored, '%s: the other build\'s board read and stored those exact bytes' % who)
+
+
+def main():
+    native, win32, artifacts = sys.argv[1], sys.argv[2], sys.argv[3]
+    desk = Desktop()
+    c = Checks('interoperability')
+    home = tempfile.mkdtemp(prefix='pegora-interop-')
+    env = dict(desk.env, XDG_CONFIG_HOME=home, XDG_RUNTIME_DIR=home, QT_QPA_PLATFORM='xcb')
+    processes = []
+    try:
+        # Linux client -> Windows board.
+        wine_board = free_port()
+        desk.reg_delete('SOFTWARE\\ZORVEN\\PEGORA\\SERVER')
+        desk.reg_add('SOFTWARE\\ZORVEN\\PEGORA\\SERVER', 'Port', 'REG_DWORD', wine_board)
+        board = desk.run(os.path.join(win32, 'server/win32/pegmast.exe'))
+        processes.append(board)
+        window = desk.wait_window('quenlow')
+        c.check(window is not None, 'the Windows board starts under Wine')
+        if window:  # clear of the client's windows: nothing else places them here
+            subprocess.run(['xdotool', 'windowmove', window, '0', '240'], env=desk.env)
+        relay = Relay(wine_board)
+        key = os.path.join(home, 'SOFTWARE', 'ZORVEN', 'PEGORA')
+        os.makedirs(key, exist_ok=True)
+        with open(os.path.join(key, 'CLIENT'), 'w') as f:
+            f.write('Port 4 %s\nName 1 %s\nServerAddress 1 %s\n' % (
+                relay.port.to_bytes(4, 'little').hex(), b'Jos\xe9'.ljust(20, b'\0').hex(),
+                b'127.0.0.1'.ljust(128, b'\0').hex()))
+        client = subprocess.Popen([os.path.join(native, 'client/qt/pegling')], env=env,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        processes.append(client)
+        check_delivery(c, relay, 'Linux client to Windows board', b'Jos\xe9')
+        time.sleep(4)
+        desk.screenshot(os.path.join(artifacts, 'interop-windows-board.png'))
+        client.kill()
+        desk.wine('taskkill', '/F', '/IM', 'pegmast.exe')
+        wait_exit(board, 10)
+
+        # Windows client -> Linux board.
+        linux_board = free_port()
+        with open(os.path.join(key, 'SERVER'), 'w') as f:
+            f.write('Port 4 %s\n' % linux_board.to_bytes(4, 'little').hex())
+        board = subprocess.Popen([os.path.join(native, 'server/qt/pegmast')], env=env,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        processes.append(board)
+        window = desk.wait_window('quenlow')
+        c.check(window is not None, 'the Linux board starts')
+        if window:
+            subprocess.run(['xdotool', 'windowmove', window, '0', '240'], env=desk.env)
+        relay = Relay(linux_board)
+        wine_key = 'SOFTWARE\\ZORVEN\\PEGORA\\CLIENT'
+        desk.reg_delete(wine_key)
+        desk.reg_add(wine_key, 'Port', 'REG_DWORD', relay.port)
+        desk.reg_add(wine_key, 'Name', 'REG_SZ', 'Jos\u00e9')
+        desk.reg_add(wine_key, 'ServerAddress', 'REG_SZ', '127.0.0.1')
+        client = desk.run(os.path.join(win32, 'client/win32/pegling.exe'))
+        processes.append(client)
+        check_delivery(c, relay, 'Windows client to Linux board', b'Jos\xe9')
+        time.sleep(4)
+        desk.screenshot(os.path.join(artifacts, 'interop-linux-board.png'))
+    finally:
+        for p in processes:
+            if p.poll() is None:
+                p.kill()
+        desk.wine('taskkill', '/F', '/IM', 'pegling.exe')
+        desk.wine('taskkill', '/F', '/IM', 'pegmast.exe')
+        desk.close()
+    return c.finish()
+
+
+if __name__ == '__main__':
+    sys.exit(main())
