@@ -14,16 +14,15 @@
 
 #include "BoardServer.h"
 #include "Loopback.h"
+#include "ProcessCounts.h"
 #include "StatusSender.h"
 
 #if defined(_WIN32)
 #include <winsock2.h>
 #include <windows.h>
 #include <psapi.h>
-#include <tlhelp32.h>
 #else
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <fstream>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -47,41 +46,6 @@ std::uint16_t PortOf(Socket* s) {
 #endif
     ::getsockname(s->Handle(), reinterpret_cast<sockaddr*>(&a), &size);
     return ntohs(a.sin_port);
-}
-
-int Threads() {
-#if defined(_WIN32)
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry;
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
-    CloseHandle(snapshot);
-    return count;
-#else
-    int count = 0;
-    if (DIR* d = opendir("/proc/self/task")) {
-        while (dirent* e = readdir(d)) count += e->d_name[0] != '.';
-        closedir(d);
-    }
-    return count;
-#endif
-}
-
-int Handles() {
-#if defined(_WIN32)
-    DWORD count = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &count);
-    return static_cast<int>(count);
-#else
-    int count = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-        while (dirent* e = readdir(d)) count += e->d_name[0] != '.';
-        closedir(d);
-    }
-    return count;
-#endif
 }
 
 long ResidentKiB() {
@@ -211,7 +175,7 @@ void ManySends() {
     sender.StartStatusSend(false);
     sender.WaitForSends(std::chrono::seconds(5));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    int threads = Threads(), handles = Handles();
+    int threads = ThreadCount(), handles = HandleCount();
     long rss = ResidentKiB();
     const int sends = 10000;
     auto start = Clock::now();
@@ -224,7 +188,7 @@ void ManySends() {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     double elapsed = Ms(Clock::now() - start);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    int threadsAfter = Threads(), handlesAfter = Handles();
+    int threadsAfter = ThreadCount(), handlesAfter = HandleCount();
     long rssAfter = ResidentKiB();
     draining = false;
     drain.join();

@@ -6,6 +6,13 @@
 
 namespace {
 
+// Both dialogs end on OK or Cancel (and Escape) with that button's id.
+bool EndOnOkOrCancel(HWND dialog, WPARAM wParam) {
+    if (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL) return false;
+    EndDialog(dialog, LOWORD(wParam));
+    return true;
+}
+
 struct SetupFields {
     std::int32_t serverPort;
     std::string localAddress;
@@ -23,11 +30,7 @@ INT_PTR CALLBACK SetupProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM
     }
     case WM_COMMAND:
         // Nothing is read back: the port is changed in the settings, not here.
-        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-            EndDialog(dialog, LOWORD(wParam));
-            return TRUE;
-        }
-        break;
+        return EndOnOkOrCancel(dialog, wParam) ? TRUE : FALSE;
     }
     return FALSE;
 }
@@ -37,11 +40,7 @@ INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_INITDIALOG:
         return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-            EndDialog(dialog, LOWORD(wParam));
-            return TRUE;
-        }
-        break;
+        return EndOnOkOrCancel(dialog, wParam) ? TRUE : FALSE;
     }
     return FALSE;
 }
