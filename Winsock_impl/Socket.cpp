@@ -45,7 +45,10 @@ void Socket::Bind(std::uint16_t port) {
 }
 
 void Socket::Listen() {
-    if (platform::Listen(handle.load(), 20) != 0) Raise("listen failed! ", __LINE__);
+    // The platform's largest backlog rather than 20: the board accepts one
+    // connection every 250 ms, and with a short queue a burst of clients
+    // overflows it and the kernel silently drops some of their records.
+    if (platform::Listen(handle.load(), platform::LargestBacklog) != 0) Raise("listen failed! ", __LINE__);
 }
 
 Socket* Socket::Accept() {

@@ -11,6 +11,7 @@
 namespace platform {
 
 const int Failure = -1;
+extern const int LargestBacklog;  // SOMAXCONN
 
 int Startup(std::uint16_t* grantedVersion);  // 0 when the library started
 void Cleanup();

@@ -15,6 +15,9 @@
 #include <unistd.h>
 
 namespace platform {
+
+const int LargestBacklog = SOMAXCONN;
+
 namespace {
 
 thread_local int lastError = 0;

@@ -9,6 +9,9 @@
 #include "SocketPlatform.h"
 
 namespace platform {
+
+const int LargestBacklog = SOMAXCONN;
+
 namespace {
 
 WSADATA wsaData;
