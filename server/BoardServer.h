@@ -23,15 +23,15 @@ struct BoardServer {
     std::atomic<bool> stopFlag{false};
     // Called by the reader, under tableLock, after every stored record. Must not block.
     std::function<void()> boardChanged;
+    // A connection that sends nothing for this long is given up.
+    std::atomic<int> silentConnectionMs{60000};
 
     WorkerThread acceptThread;
     WorkerThread readerThread;
 };
 
-// How long the reader gathers a record that arrives in pieces, and how long a
-// connection may stay silent before it is given up.
+// How long the reader gathers a record that arrives in pieces.
 const int RecordGatherMs = 2000;
-const int SilentConnectionMs = 60000;
 
 int AcceptThread(BoardServer& server);
 int ReaderThread(BoardServer& server);

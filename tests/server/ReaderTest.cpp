@@ -76,6 +76,17 @@ TEST_F(RunningServer, ConnectionsThatSendNothingAreGivenUp) {
     EXPECT_EQ(server.table.RowCount(), 0);
 }
 
+TEST_F(RunningServer, SilentConnectionIsGivenUpAfterItsTime) {
+    server.silentConnectionMs = 500;
+    RawClient silent;
+    ASSERT_TRUE(silent.Connect(port));
+    ASSERT_TRUE(WaitUntil([&] { return Counter() == "1/1"; }));
+    EXPECT_TRUE(WaitUntil([&] { return Counter() == "1/0"; }, 3000)) << Counter();
+    // A client that does talk in time is stored as usual.
+    SendRecord("talker", StatusIn, "in time");
+    EXPECT_TRUE(WaitUntil([&] { return server.table.RowCount() == 1 && Counter() == "1/0"; }));
+}
+
 TEST_F(RunningServer, RecordArrivingWhileThePainterHoldsTheLockIsStoredAfterwards) {
     ASSERT_TRUE(server.tableLock.WaitFor(std::chrono::milliseconds(100)));
     SendRecord("late", StatusIn, "patient");
