@@ -108,6 +108,17 @@ def wait_exit(process, timeout=20):
         return None
 
 
+def wait_listening(port, timeout=30):
+    """Waits until something listens on the loopback port, without connecting to it."""
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        out = subprocess.run(['ss', '-ltnH', 'sport = :%d' % port], capture_output=True, text=True).stdout
+        if out.strip():
+            return True
+        time.sleep(0.2)
+    return False
+
+
 def free_port():
     s = socket.socket()
     s.bind(('127.0.0.1', 0))

@@ -10,7 +10,7 @@ import sys
 import tempfile
 import time
 
-from desktop import Checks, Desktop, free_port, record, wait_exit
+from desktop import Checks, Desktop, free_port, record, wait_exit, wait_listening
 
 
 def stored(port, data, timeout=60, more_than_a_record=False):
@@ -75,7 +75,7 @@ def main():
     idle = []
     try:
         window = desk.wait_window('quenlow')
-        c.check(window is not None, 'the board starts')
+        c.check(window is not None and wait_listening(port), 'the board starts and listens')
         c.check(stored(port, record('Anna', 1, 'before the attack')) and
                 stored(port, record('Bob', 2, 'also before')), 'two good records are stored first')
         time.sleep(4)

@@ -10,7 +10,7 @@ import tempfile
 import threading
 import time
 
-from desktop import Checks, Desktop, fields, free_port, wait_exit
+from desktop import Checks, Desktop, fields, free_port, wait_exit, wait_listening
 
 
 class Relay:
@@ -83,7 +83,7 @@ def main():
         board = desk.run(os.path.join(win32, 'server/win32/pegmast.exe'))
         processes.append(board)
         window = desk.wait_window('quenlow')
-        c.check(window is not None, 'the Windows board starts under Wine')
+        c.check(window is not None and wait_listening(wine_board), 'the Windows board starts under Wine')
         if window:  # clear of the client's windows: nothing else places them here
             subprocess.run(['xdotool', 'windowmove', window, '0', '240'], env=desk.env)
         relay = Relay(wine_board)
@@ -111,7 +111,7 @@ def main():
                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         processes.append(board)
         window = desk.wait_window('quenlow')
-        c.check(window is not None, 'the Linux board starts')
+        c.check(window is not None and wait_listening(linux_board), 'the Linux board starts')
         if window:
             subprocess.run(['xdotool', 'windowmove', window, '0', '240'], env=desk.env)
         relay = Relay(linux_board)

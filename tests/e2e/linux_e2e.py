@@ -7,7 +7,7 @@ import sys
 import tempfile
 import time
 
-from desktop import Checks, Desktop, free_port, wait_exit
+from desktop import Checks, Desktop, free_port, wait_exit, wait_listening
 
 
 def write_key(home, key, values):
@@ -44,7 +44,7 @@ def main():
     try:
         board = subprocess.Popen([pegmast], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         window = desk.wait_window('quenlow')
-        c.check(window is not None, 'the board window "quenlow" opens')
+        c.check(window is not None and wait_listening(port), 'the board window "quenlow" opens and listens')
         # No window manager places windows here: keep the board clear of the dialogs.
         subprocess.run(['xdotool', 'windowmove', window, '0', '240'], env=desk.env)
         time.sleep(1)

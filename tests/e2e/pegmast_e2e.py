@@ -5,7 +5,7 @@ import socket
 import sys
 import time
 
-from desktop import Checks, Desktop, free_port, record, wait_exit
+from desktop import Checks, Desktop, free_port, record, wait_exit, wait_listening
 
 KEY = 'SOFTWARE\\ZORVEN\\PEGORA\\SERVER'
 
@@ -43,7 +43,7 @@ def main():
         desk.reg_add(KEY, 'Port', 'REG_DWORD', port)
         board = desk.run(exe)
         window = desk.wait_window('quenlow')
-        time.sleep(1)
+        c.check(wait_listening(port), 'the board listens on the port from the registry')
         rows = [('Anna', 1, 'at my desk'), ('Bob', 2, 'lunch until 2'), ('Jos\u00e9', 0, 'in a meeting'),
                 ('ANNA', 2, 'gone home')]
         ok = all(stored(port, record(*row)) for row in rows)
