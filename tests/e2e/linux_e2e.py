@@ -2,6 +2,7 @@
 board, the single-instance hand-over between two real processes, and
 screenshots of the board and every dialog."""
 import os
+import socket
 import subprocess
 import sys
 import tempfile
@@ -105,6 +106,22 @@ def main():
         desk.click_in(window, 400, 200)
         desk.keys(window, 'alt+f', 'x')
         c.check(wait_exit(board) == 0, 'File > Exit ends the board with 0')
+
+        # A port that another program holds.
+        holder = socket.socket()
+        holder.bind(('0.0.0.0', 0))
+        holder.listen(1)
+        with open(os.path.join(home, 'SOFTWARE', 'ZORVEN', 'PEGORA', 'SERVER'), 'w') as f:
+            f.write('Port 4 %s\n' % holder.getsockname()[1].to_bytes(4, 'little').hex())
+        board = subprocess.Popen([pegmast], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        box = desk.wait_window('startup failed!')
+        c.check(box is not None, 'a port in use shows "startup failed!"')
+        c.check(not desk.windows('quenlow', visible=True), 'the board window is hidden behind the message')
+        desk.screenshot(os.path.join(artifacts, 'linux-bind-failed.png'))
+        if box:
+            desk.keys(box, 'Return')
+        c.check(wait_exit(board) == 1, 'after OK the board ends with exit code 1')
+        holder.close()
     finally:
         for p in (board, client):
             if p and p.poll() is None:
