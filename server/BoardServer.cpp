@@ -11,6 +11,17 @@ namespace {
 
 typedef std::chrono::steady_clock Clock;
 
+// One walk over the manager's list: every accepted (connected) endpoint, once.
+std::vector<Socket*> AcceptedConnections(BoardServer& server) {
+    std::vector<Socket*> endpoints;
+    std::set<Socket*> seen;
+    for (Socket* s = server.manager.NextSocket(true); s != nullptr; s = server.manager.NextSocket(false)) {
+        if (!seen.insert(s).second) break;  // a lone entry is yielded again and again
+        if (s->IsConnected()) endpoints.push_back(s);
+    }
+    return endpoints;
+}
+
 // What the reader knows about one accepted connection.
 struct Connection {
     Clock::time_point seen;
@@ -29,7 +40,7 @@ public:
     }
 
     void Pass() {
-        std::vector<Socket*> endpoints = Walk();
+        std::vector<Socket*> endpoints = AcceptedConnections(server);
         // Sleep until a connection has something to say; one whose record is
         // complete and only waits for the lock is not watched.
         std::vector<SocketHandle> handles;
@@ -47,18 +58,6 @@ public:
     }
 
 private:
-    // One walk over the manager's list: every accepted connection, once.
-    std::vector<Socket*> Walk() {
-        std::vector<Socket*> endpoints;
-        std::set<Socket*> seen;
-        for (Socket* s = server.manager.NextSocket(true); s != nullptr && !server.stopFlag;
-             s = server.manager.NextSocket(false)) {
-            if (!seen.insert(s).second) break;  // a lone entry is yielded again and again
-            if (s->IsConnected()) endpoints.push_back(s);
-        }
-        return endpoints;
-    }
-
     void Handle(Socket* endpoint, bool readable) {
         Clock::time_point now = Clock::now();
         auto found = connections.find(endpoint);
@@ -165,11 +164,6 @@ bool StopWorkers(BoardServer& server) {
     bool readerEnded = server.readerThread.JoinFor(std::chrono::milliseconds(3000));
     if (!acceptEnded || !readerEnded) return false;
     // Connections accepted after the reader's last pass have no other owner.
-    std::vector<Socket*> leftover;
-    std::set<Socket*> seen;
-    for (Socket* s = server.manager.NextSocket(true); s != nullptr && seen.insert(s).second;
-         s = server.manager.NextSocket(false))
-        if (s->IsConnected()) leftover.push_back(s);
-    for (Socket* s : leftover) delete s;
+    for (Socket* s : AcceptedConnections(server)) delete s;
     return true;
 }

@@ -164,7 +164,10 @@ class Listener:
                     break
                 data += chunk
             connection.close()
-            self.deliveries.append(data)
+            self._deliver(data)
+
+    def _deliver(self, data):
+        self.deliveries.append(data)
 
     def wait_for(self, predicate, timeout=20):
         deadline = time.time() + timeout

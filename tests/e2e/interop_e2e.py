@@ -7,56 +7,33 @@ import socket
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
-from desktop import Checks, Desktop, fields, free_port, wait_exit, wait_listening
+from desktop import Checks, Desktop, Listener, fields, free_port, wait_exit, wait_listening
 
 
-class Relay:
-    """Takes each delivery, keeps its bytes, passes them on to the board and
-    notes whether the board read and closed (stored) them."""
+class Relay(Listener):
+    """Keeps each delivery's bytes, passes them on to the board and notes
+    whether the board read and closed (stored) them."""
 
     def __init__(self, board_port):
         self.board_port = board_port
-        self.listener = socket.socket()
-        self.listener.bind(('127.0.0.1', 0))
-        self.listener.listen(5)
-        self.port = self.listener.getsockname()[1]
-        self.deliveries = []
-        threading.Thread(target=self._run, daemon=True).start()
+        super().__init__()
 
-    def _run(self):
-        while True:
-            try:
-                client, _ = self.listener.accept()
-            except OSError:
-                return
-            data = b''
-            while True:
-                chunk = client.recv(4096)
-                if not chunk:
-                    break
-                data += chunk
-            client.close()
-            stored = False
-            try:
-                with socket.create_connection(('127.0.0.1', self.board_port), timeout=30) as board:
-                    board.sendall(data)
-                    board.settimeout(30)
-                    stored = board.recv(1) == b''
-            except OSError:
-                pass
-            self.deliveries.append((data, stored))
+    def _deliver(self, data):
+        stored = False
+        try:
+            with socket.create_connection(('127.0.0.1', self.board_port), timeout=30) as board:
+                board.sendall(data)
+                board.settimeout(30)
+                stored = board.recv(1) == b''
+        except OSError:
+            pass
+        self.deliveries.append((data, stored))
 
     def wait_for(self, message, timeout=30):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            for data, stored in list(self.deliveries):
-                if len(data) >= 24 and fields(data)[2] == message:
-                    return data, stored
-            time.sleep(0.2)
-        return None, False
+        found = super().wait_for(lambda d: len(d[0]) >= 24 and fields(d[0])[2] == message, timeout)
+        return found if found else (None, False)
 
 
 def check_delivery(c, relay, who, name_bytes):
