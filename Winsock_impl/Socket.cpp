@@ -29,8 +29,10 @@ Socket::~Socket() {
 }
 
 void Socket::Raise(const char* prefix, int line) const {
+    // The error number first: building the message allocates, and that may change it.
+    const char* text = ErrorText(owner->LastErrorCode());
     std::string message(prefix);
-    message += owner->LastErrorText();
+    message += text;
     throw CExcept(message, line, __FILE__);
 }
 
@@ -57,7 +59,7 @@ Socket* Socket::Accept() {
     Socket* endpoint = nullptr;
     try {
         endpoint = owner->CreateSocket();
-    } catch (const CExcept&) {
+    } catch (...) {
         // Nobody could ever read the accepted connection: let the client see it end.
         platform::CloseHandle(accepted);
         throw;

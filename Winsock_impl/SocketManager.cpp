@@ -103,12 +103,13 @@ std::int32_t SocketManager::SocketCount() {
 Socket* SocketManager::NextSocket(bool restart) {
     LiveSockets& live = Live();
     std::lock_guard<std::mutex> guard(live.lock);
-    if (live.count <= 0) return nullptr;
     if (!live.walkPlaced) {
+        // The first call places the walk, on the end mark when the list is empty.
         live.walkPosition = live.entries.begin();
         live.walkPlaced = true;
         live.walkOnFollower = false;
     }
+    if (live.count <= 0) return nullptr;
     if (restart || live.count < 2) {
         live.walkPosition = live.entries.begin();
     } else if (live.walkOnFollower) {

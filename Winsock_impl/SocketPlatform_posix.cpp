@@ -204,9 +204,13 @@ std::vector<bool> WaitReadable(const std::vector<SocketHandle>& handles, int tim
         fds[i].revents = 0;
     }
     std::vector<bool> ready(handles.size(), false);
-    if (::poll(fds.data(), fds.size(), timeoutMs) > 0) {
+    int n = ::poll(fds.data(), fds.size(), timeoutMs);
+    if (n > 0) {
         for (std::size_t i = 0; i < fds.size(); ++i)
             ready[i] = (fds[i].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
+    } else if (n < 0) {
+        // The wait itself failed: still take its time, so a caller's loop never spins.
+        ::usleep(static_cast<useconds_t>(timeoutMs) * 1000);
     }
     return ready;
 }

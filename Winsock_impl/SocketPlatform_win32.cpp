@@ -144,9 +144,13 @@ std::vector<bool> WaitReadable(const std::vector<SocketHandle>& handles, int tim
         ::Sleep(static_cast<DWORD>(timeoutMs));
         return ready;
     }
-    if (::WSAPoll(fds.data(), static_cast<ULONG>(fds.size()), timeoutMs) > 0) {
+    int n = ::WSAPoll(fds.data(), static_cast<ULONG>(fds.size()), timeoutMs);
+    if (n > 0) {
         for (std::size_t i = 0; i < fds.size(); ++i)
             ready[i] = (fds[i].revents & (POLLRDNORM | POLLHUP | POLLERR | POLLNVAL)) != 0;
+    } else if (n == SOCKET_ERROR) {
+        // The wait itself failed: still take its time, so a caller's loop never spins.
+        ::Sleep(static_cast<DWORD>(timeoutMs));
     }
     return ready;
 }

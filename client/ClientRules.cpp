@@ -16,6 +16,11 @@ Effects Send() {
     return e;
 }
 
+bool HasExited(ClientState& state) {
+    auto guard = state.Lock();
+    return state.exited;
+}
+
 void SetTexts(ClientState& state, const char* message) {
     auto guard = state.Lock();
     state.record.SetMessage(message);
@@ -52,9 +57,17 @@ Effects OnStartup(ClientState& state) {
     return e;
 }
 
-Effects OnTimerTick(ClientState&) { return Send(); }
+Effects OnTimerTick(ClientState& state) {
+    if (HasExited(state)) return Effects();
+    return Send();
+}
 
 Effects OnExit(ClientState& state) {
+    {
+        auto guard = state.Lock();
+        if (state.exited) return Effects();  // the last record is already on its way
+        state.exited = true;
+    }
     SetTexts(state, ShutdownMessage);
     Effects e = Send();
     e.recordChanged = true;
@@ -64,7 +77,7 @@ Effects OnExit(ClientState& state) {
 StatusFields OpenStatusDialog(ClientState& state) {
     auto guard = state.Lock();
     std::int32_t status = state.record.Status();
-    if (status < StatusIn || status > StatusOther) {
+    if ((status < StatusIn || status > StatusOther) && !state.exited) {
         status = StatusOther;
         state.record.SetStatus(status);
     }
@@ -78,6 +91,8 @@ StatusFields OpenStatusDialog(ClientState& state) {
 Effects CloseStatusDialog(ClientState& state, const StatusFields& fields, bool ok) {
     {
         auto guard = state.Lock();
+        // A dialog that outlived the exit steps must not write over "Client shutdown".
+        if (state.exited) return Effects();
         state.record.SetName(Limited(fields.name, NameLimit));
         state.record.SetMessage(Limited(fields.message, MessageLimit));
         if (fields.status >= StatusIn && fields.status <= StatusOther) state.record.SetStatus(fields.status);
@@ -99,9 +114,10 @@ SetupFields OpenSetupDialog(ClientState& state) {
 
 Effects CloseSetupDialog(ClientState& state, const SetupFields& fields, bool ok) {
     Effects e;
+    auto guard = state.Lock();
+    if (state.exited) return e;
     e.writeSettings = true;
     if (!ok) return e;
-    auto guard = state.Lock();
     state.record.SetName(Limited(fields.user, NameLimit));
     state.config.port = static_cast<std::uint32_t>(ParsePortText(Limited(fields.portText, PortTextLimit)));
     state.config.SetServerAddress(Limited(fields.serverAddress, ServerAddressLimit));

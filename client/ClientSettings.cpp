@@ -12,12 +12,16 @@ const char* const NameError = "Unable to read \"Name\" field from the Registry."
 const char* const AddressError = "Unable to read \"ServerAddress\" field from the Registry.";
 
 // Port 4 bytes, Name the whole 20-byte field, ServerAddress the whole 128-byte buffer.
+// One update of the key, so no reader sees some of the values and not the others.
 void WriteAll(SettingsKey& key, ClientState& state) {
     StatusRecord record = state.RecordCopy();
     ClientConfig config = state.ConfigCopy();
-    key.WriteDword("Port", config.port);
-    key.Write("Name", SettingString, record.Bytes() + StatusRecord::NameOffset, StatusRecord::NameSize);
-    key.Write("ServerAddress", SettingString, config.serverAddress, sizeof config.serverAddress);
+    const unsigned char* name = record.Bytes() + StatusRecord::NameOffset;
+    const unsigned char* address = reinterpret_cast<const unsigned char*>(config.serverAddress);
+    key.WriteValues({DwordValue("Port", config.port),
+                     {"Name", SettingString, std::vector<unsigned char>(name, name + StatusRecord::NameSize)},
+                     {"ServerAddress", SettingString,
+                      std::vector<unsigned char>(address, address + sizeof config.serverAddress)}});
 }
 
 }  // namespace

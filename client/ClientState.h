@@ -26,6 +26,8 @@ public:
     std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(lock); }
     StatusRecord record;
     ClientConfig config;
+    // Set by the exit steps: the record then holds the last words and stays so.
+    bool exited = false;
 
     StatusRecord RecordCopy();
     ClientConfig ConfigCopy();

@@ -2,7 +2,10 @@
 #include "BoardServer.h"
 #include "PendingRecord.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <map>
 #include <set>
 #include <vector>
@@ -112,7 +115,13 @@ private:
     void TryStore(Socket* endpoint, Connection& c) {
         // On a time-out the record stays with its connection for a later pass.
         if (!server.tableLock.WaitFor(std::chrono::milliseconds(1000))) return;
-        server.table.Store(c.record.Record());
+        try {
+            server.table.Store(c.record.Record());
+        } catch (const std::bad_alloc&) {
+            // No room for a new row just now: keep the record for a later pass.
+            server.tableLock.Release();
+            throw;
+        }
         connections.erase(endpoint);
         delete endpoint;
         --server.pendingCount;
@@ -129,6 +138,14 @@ private:
     std::map<Socket*, Connection> connections;
 };
 
+// A thread that cannot go on must not leave a board that looks alive but stores nothing.
+[[noreturn]] void WorkerFailed(BoardServer& server, const char* thread) {
+    std::string text = std::string("The board's ") + thread + " thread failed; the board ends.";
+    if (server.workerFailed) server.workerFailed(text);
+    std::fprintf(stderr, "pegmast: %s\n", text.c_str());
+    std::_Exit(1);
+}
+
 }  // namespace
 
 int AcceptThread(BoardServer& server) {
@@ -138,6 +155,11 @@ int AcceptThread(BoardServer& server) {
             ++server.pendingCount;
         } catch (const CExcept& e) {
             (void)e.GetText();
+        } catch (const std::exception& e) {
+            // Out of memory or threads for one connection: the next one may fare better.
+            (void)e.what();
+        } catch (...) {
+            WorkerFailed(server, "accept");
         }
         // Pacing: at most four connections a second; the rest wait in the backlog.
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
@@ -146,8 +168,21 @@ int AcceptThread(BoardServer& server) {
 }
 
 int ReaderThread(BoardServer& server) {
-    Reader reader(server);
-    while (!server.stopFlag) reader.Pass();
+    try {
+        Reader reader(server);
+        while (!server.stopFlag) {
+            try {
+                reader.Pass();
+            } catch (const std::exception& e) {
+                // Every lock is released by now and each record is still with its
+                // connection: pause one wait's length, then serve on.
+                (void)e.what();
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        }
+    } catch (...) {
+        WorkerFailed(server, "reader");
+    }
     return 0;
 }
 

@@ -23,6 +23,8 @@ struct BoardServer {
     std::atomic<bool> stopFlag{false};
     // Called by the reader, under tableLock, after every stored record. Must not block.
     std::function<void()> boardChanged;
+    // Shown when a worker thread meets a failure it cannot serve on from; the program then ends.
+    std::function<void(const std::string& text)> workerFailed;
     // A connection that sends nothing for this long is given up.
     std::atomic<int> silentConnectionMs{60000};
 

@@ -1,5 +1,7 @@
 #include "ServerStartup.h"
 
+#include <cstdlib>
+
 #include "SettingsKey.h"
 
 std::int32_t ReadServerPort(const ShowMessageFn& showMessage) {
@@ -57,13 +59,13 @@ int StartBoardServer(BoardServer& server, BoardShell& shell) {
 
 int StopBoardServer(BoardServer& server) {
     // The threads stop before the listener and the library go, so none of
-    // them touches either afterwards. A thread that does not end in time is
-    // left running, and the listener then stays too.
-    bool ended = StopWorkers(server);
-    if (ended) {
-        delete server.listeningSocket;
-        server.listeningSocket = nullptr;
-    }
+    // them touches either afterwards.
+    // A thread that does not end in time may still use the listener, the
+    // manager, the table and the error texts: end at once with all of them
+    // still standing rather than tear them down under it.
+    if (!StopWorkers(server)) std::_Exit(0);
+    delete server.listeningSocket;
+    server.listeningSocket = nullptr;
     server.manager.Cleanup();
     return 0;
 }

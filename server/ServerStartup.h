@@ -32,8 +32,9 @@ const int ServerRunning = -1;
 // ServerRunning, or the exit code when start-up ends the program.
 int StartBoardServer(BoardServer& server, BoardShell& shell);
 
-// After the message loop: the listener goes, the threads end, the library is
-// released. Returns the exit code, 0.
+// After the message loop: the threads end, the listener goes, the library is
+// released. Returns the exit code, 0; a thread that does not end in time ends
+// the process at once, with exit code 0.
 int StopBoardServer(BoardServer& server);
 
 // The idle step's rule: repaint when more than 2 whole seconds have passed.

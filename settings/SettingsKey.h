@@ -11,6 +11,15 @@
 const std::uint32_t SettingString = 1;  // REG_SZ
 const std::uint32_t SettingDword = 4;   // REG_DWORD
 
+// One value of a key, as WriteValues takes it.
+struct SettingValue {
+    std::string name;
+    std::uint32_t type;
+    std::vector<unsigned char> data;
+};
+
+SettingValue DwordValue(const std::string& name, std::uint32_t value);
+
 class SettingsKey {
 public:
     // Opens the key, creating it when absent; null when neither works.
@@ -21,6 +30,10 @@ public:
     // absent or larger than the buffer. The value's type plays no part.
     virtual bool Read(const std::string& name, void* buffer, std::uint32_t capacity, std::uint32_t* length) = 0;
     virtual bool Write(const std::string& name, std::uint32_t type, const void* data, std::uint32_t length) = 0;
+
+    // Several values as one update where the store can: the file backend
+    // writes them all or none. The registry writes them one after another.
+    virtual bool WriteValues(const std::vector<SettingValue>& values);
 
     bool WriteDword(const std::string& name, std::uint32_t value);
 };

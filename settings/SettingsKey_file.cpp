@@ -2,11 +2,12 @@
 // ~/.config), at the registry key's path. One line per value:
 //   <name> <type> <hex bytes>
 // Lines that do not parse are ignored, so a damaged file reads as missing
-// values, never as a crash. Writes go to a temporary file that is renamed.
+// values, never as a crash. Every write is one new file that is renamed over the old.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -78,12 +79,19 @@ public:
     }
 
     bool Write(const std::string& name, std::uint32_t type, const void* data, std::uint32_t length) override {
-        if (name.empty() || name.find_first_of(" \t\r\n") != std::string::npos) return false;
-        Values values = Load();
-        Value& value = values[name];
-        value.type = type;
         const unsigned char* bytes = static_cast<const unsigned char*>(data);
-        value.data.assign(bytes, bytes + length);
+        return WriteValues({SettingValue{name, type, std::vector<unsigned char>(bytes, bytes + length)}});
+    }
+
+    bool WriteValues(const std::vector<SettingValue>& changes) override {
+        for (const SettingValue& change : changes)
+            if (change.name.empty() || change.name.find_first_of(" \t\r\n") != std::string::npos) return false;
+        Values values = Load();
+        for (const SettingValue& change : changes) {
+            Value& value = values[change.name];
+            value.type = change.type;
+            value.data = change.data;
+        }
         return Store(values);
     }
 
@@ -111,20 +119,34 @@ private:
             }
             text += "\n";
         }
+        // One new file, on the disk before it takes the old one's place: a
+        // reader sees the old values or the new ones, and a failed write
+        // leaves the old file whole.
         std::string temporary = path + ".tmp" + std::to_string(::getpid());
-        {
-            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-            if (!out) return false;
-            out << text;
-            out.flush();
-            if (!out) {
-                std::remove(temporary.c_str());
-                return false;
-            }
-        }
-        if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (fd < 0) return false;
+        bool written = WriteWhole(fd, text) && ::fsync(fd) == 0;
+        written = ::close(fd) == 0 && written;
+        if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
             std::remove(temporary.c_str());
             return false;
+        }
+        std::string directory = path.substr(0, path.rfind('/'));
+        int dir = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);  // the rename itself survives a power cut
+            ::close(dir);
+        }
+        return true;
+    }
+
+    static bool WriteWhole(int fd, const std::string& text) {
+        std::size_t done = 0;
+        while (done < text.size()) {
+            ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            done += static_cast<std::size_t>(n);
         }
         return true;
     }

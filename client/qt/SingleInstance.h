@@ -1,6 +1,7 @@
-// One client per user and display. A local socket stands in for finding the
-// hidden window: the second start sends the double click and waits until the
-// first has handled it.
+// One client per user and display. A local socket in the user's private
+// runtime directory stands in for finding the hidden window; a lock file
+// beside it decides which of several simultaneous starts is the first. The
+// second start sends the double click and waits until the first has handled it.
 #pragma once
 
 #include <QLocalServer>
@@ -8,10 +9,34 @@
 #include <QString>
 #include <functional>
 
+// $XDG_RUNTIME_DIR when it is the user's own private directory, otherwise a
+// directory of mode 0700 under the settings home; empty when neither works.
+QString InstanceDirectory();
+// The socket's and the lock file's paths for this user and display.
 QString InstanceName();
+QString InstanceLockPath();
 
-// True when a running instance took the double click and has handled it.
-bool HandOverToRunningInstance(const QString& name);
+// The right to be the running instance: an exclusive lock held while open.
+class InstanceLock {
+public:
+    InstanceLock() = default;
+    InstanceLock(const InstanceLock&) = delete;
+    InstanceLock& operator=(const InstanceLock&) = delete;
+    ~InstanceLock() { Release(); }
+    // False only when another process holds the lock. Where no lock file can
+    // be made at all, every start runs, as it would without the check.
+    bool TryAcquire(const QString& path);
+    void Release();
+
+private:
+    int fd = -1;
+};
+
+enum class HandOver { Handled, NoAnswer };
+
+// Delivers the double click to the running instance and waits for its answer
+// at most `limitMs` in all.
+HandOver HandOverToRunningInstance(const QString& name, int limitMs = 10000);
 
 class InstanceListener : public QObject {
     Q_OBJECT
@@ -19,6 +44,8 @@ public:
     // `doubleClick` runs for every hand-over; the caller is answered after it returns.
     InstanceListener(const QString& name, std::function<void()> doubleClick, QObject* parent = nullptr);
     bool IsListening() const { return server.isListening(); }
+    // Stops taking hand-overs; the socket file goes with it.
+    void Close() { server.close(); }
 
 private:
     void OnConnection();

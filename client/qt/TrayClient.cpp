@@ -87,27 +87,58 @@ void TrayClient::Start() {
         createFallbackWindow();
     connect(&minuteTimer, &QTimer::timeout, this, [this] { Carry(OnTimerTick(state)); });
     minuteTimer.start(60000);
+    connect(&areaTimer, &QTimer::timeout, this, &TrayClient::FollowNotificationArea);
+    areaTimer.start(NotificationAreaCheckMs);
+}
+
+void TrayClient::FollowNotificationArea() {
+    // Never while a dialog is open: the fallback window may be its owner.
+    if (exited || openDialogs > 0) return;
+    bool available = QSystemTrayIcon::isSystemTrayAvailable();
+    if (fallback && available) {
+        // A panel started after us: move into its notification area.
+        fallback->hide();  // hiding is no close request, so the client stays
+        fallback->deleteLater();
+        fallback = nullptr;
+        if (trayIcon)
+            trayIcon->show();
+        else
+            createTrayIcon();
+    } else if (!fallback && !available) {
+        if (trayIcon) trayIcon->hide();
+        createFallbackWindow();
+    }
 }
 
 void TrayClient::ChangeStatus() {
     StatusFields fields = OpenStatusDialog(state);
+    ++openDialogs;
     bool ok = RunStatusDialog(fallback, fields);
+    --openDialogs;
     Carry(CloseStatusDialog(state, fields, ok));
 }
 
 void TrayClient::Setup() {
     SetupFields fields = OpenSetupDialog(state);
+    ++openDialogs;
     bool ok = RunSetupDialog(fallback, fields);
+    --openDialogs;
     Carry(CloseSetupDialog(state, fields, ok));
 }
 
-void TrayClient::About() { RunAboutDialog(fallback); }
+void TrayClient::About() {
+    ++openDialogs;
+    RunAboutDialog(fallback);
+    --openDialogs;
+}
 
 void TrayClient::Exit() {
     if (exited) return;
     exited = true;
     if (trayIcon) trayIcon->hide();
+    if (fallback) fallback->hide();
     minuteTimer.stop();
+    areaTimer.stop();
     Carry(OnExit(state));
     qApp->quit();
 }

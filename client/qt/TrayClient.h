@@ -14,6 +14,9 @@
 #include "ClientSettings.h"
 #include "StatusSender.h"
 
+// How often the client looks for a notification area that came or went.
+const int NotificationAreaCheckMs = 3000;
+
 class TrayClient : public QObject {
     Q_OBJECT
 public:
@@ -36,6 +39,7 @@ private:
     void createActions();
     void createTrayIcon();
     void createFallbackWindow();
+    void FollowNotificationArea();
     void Carry(const Effects& effects);
 
     SocketManager& manager;
@@ -50,5 +54,7 @@ private:
     QSystemTrayIcon* trayIcon = nullptr;
     QWidget* fallback = nullptr;
     QTimer minuteTimer;
+    QTimer areaTimer;
+    int openDialogs = 0;
     bool exited = false;
 };

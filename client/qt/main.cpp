@@ -1,9 +1,12 @@
 // pegling on Linux: the status client's entry.
 #include <QApplication>
 #include <QMessageBox>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 
 #include "ClientDialogs.h"
+#include "QuitSignals.h"
 #include "SingleInstance.h"
 #include "TrayClient.h"
 
@@ -22,15 +25,28 @@ int main(int argc, char** argv) {
     settings.runFirstSetup = [](SetupFields& fields) { return RunSetupDialog(nullptr, fields); };
     ReadClientSettings(state, settings);
 
+    InstanceLock lock;
     const QString name = InstanceName();
-    if (HandOverToRunningInstance(name)) return 0;
+    if (!lock.TryAcquire(InstanceLockPath())) {
+        if (HandOverToRunningInstance(name) == HandOver::Handled) return 0;
+        std::fprintf(stderr, "pegling: a pegling of this user is running but did not answer within 10 seconds\n");
+        return 1;
+    }
 
     TrayClient client(manager, state, sender, settings);
     InstanceListener listener(name, [&client] { client.ChangeStatus(); });
+    QuitSignals* quitSignals = new QuitSignals({SIGTERM, SIGINT, SIGHUP});
+    QObject::connect(quitSignals, &QuitSignals::quitRequested, &client, &TrayClient::Exit);
+    // The desktop session's end takes the same way out as Exit.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &client, &TrayClient::Exit);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &client, &TrayClient::Exit);
     client.Start();
     app.exec();
 
+    // No longer the running instance: a start from now on runs a client of its own.
+    listener.Close();
+    lock.Release();
+    delete quitSignals;
     // Give the last record up to five seconds to reach the board.
     if (!sender.WaitForSends(std::chrono::seconds(5))) std::_Exit(0);
     manager.Cleanup();

@@ -9,6 +9,7 @@
 namespace {
 const char* const TrayTip = "change pegora status";
 const UINT FirstIconDataSize = 88;  // the original NOTIFYICONDATAA layout
+const std::chrono::seconds SessionEndSendLimit(5);
 }  // namespace
 
 TrayWindow::TrayWindow(SocketManager& manager_, ClientState& state_, StatusSender& sender_,
@@ -69,6 +70,15 @@ LRESULT TrayWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
         OnDestroy();
         return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        // The session ends without WM_DESTROY: the last record must leave now.
+        if (wParam) {
+            ExitSteps();
+            sender.WaitForSends(SessionEndSendLimit);
+        }
+        return 0;
     case WM_PAINT:
         ValidateRect(window, nullptr);  // never shown; nothing to draw
         return 0;
@@ -105,10 +115,15 @@ void TrayWindow::OnCreate() {
 }
 
 void TrayWindow::OnDestroy() {
+    ExitSteps();
+    PostQuitMessage(0);
+}
+
+void TrayWindow::ExitSteps() {
+    KillTimer(window, MinuteTimer);
     NOTIFYICONDATAA data = IconData();
     Shell_NotifyIconA(NIM_DELETE, &data);
-    Carry(OnExit(state));
-    PostQuitMessage(0);
+    Carry(OnExit(state));  // a second call finds the record final and sends nothing
 }
 
 void TrayWindow::OnTrayEvent(LPARAM mouseMessage) {

@@ -26,6 +26,8 @@ private:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCreate();
     void OnDestroy();
+    // Icon gone, "Client shutdown" written and sent: every ending of the client.
+    void ExitSteps();
     void OnTrayEvent(LPARAM mouseMessage);
     bool OnCommand(int command);
     void ShowTrayMenu();

@@ -2,9 +2,11 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
+#include <csignal>
 #include <ctime>
 
 #include "BoardWindow.h"
+#include "QuitSignals.h"
 #include "ServerDialogs.h"
 #include "ServerStartup.h"
 
@@ -53,6 +55,9 @@ int main(int argc, char** argv) {
     });
     idle.start(250);
     app.setQuitOnLastWindowClosed(true);
+    // kill and Ctrl+C end the board the way closing its window does.
+    QuitSignals quitSignals({SIGTERM, SIGINT});
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &app, &QCoreApplication::quit);
     app.exec();
     return StopBoardServer(server);
 }

@@ -63,6 +63,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     BoardWindow::Register(instance, className);
 
     Win32BoardShell shell(instance, showCommand, className, title);
+    server.workerFailed = [](const std::string& text) {
+        MessageBoxA(nullptr, text.c_str(), "pegmast", MB_OK | MB_ICONERROR);
+    };
     int exitCode = StartBoardServer(server, shell);
     if (exitCode != ServerRunning) return exitCode;
 

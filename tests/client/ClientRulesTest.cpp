@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "ClientRules.h"
 
@@ -95,4 +96,53 @@ TEST(ClientRules, SetupDialogOkTakesFieldsAndBothButtonsWrite) {
     CloseSetupDialog(state, fields, true);
     EXPECT_EQ(state.config.port, 0xFFFFFFFFu);
     EXPECT_EQ(OpenSetupDialog(state).portText, "-1");
+}
+
+// Whatever was open when the client ended returns after the exit steps; none
+// of it may write over the last record or send again.
+TEST(ClientRules, ExitIsFinal) {
+    struct Row {
+        const char* event;
+        std::function<Effects(ClientState&, const StatusFields&, const SetupFields&)> run;
+    } rows[] = {
+        {"status dialog OK", [](ClientState& s, const StatusFields& f, const SetupFields&) {
+             return CloseStatusDialog(s, f, true);
+         }},
+        {"status dialog Cancel", [](ClientState& s, const StatusFields& f, const SetupFields&) {
+             return CloseStatusDialog(s, f, false);
+         }},
+        {"setup dialog OK", [](ClientState& s, const StatusFields&, const SetupFields& f) {
+             return CloseSetupDialog(s, f, true);
+         }},
+        {"setup dialog Cancel", [](ClientState& s, const StatusFields&, const SetupFields& f) {
+             return CloseSetupDialog(s, f, false);
+         }},
+        {"timer tick", [](ClientState& s, const StatusFields&, const SetupFields&) { return OnTimerTick(s); }},
+        {"second exit", [](ClientState& s, const StatusFields&, const SetupFields&) { return OnExit(s); }},
+    };
+    for (const Row& row : rows) {
+        ClientState state;
+        state.record.SetName("Anna");
+        OnStartup(state);
+        StatusFields status = OpenStatusDialog(state);  // the dialog opens ...
+        SetupFields setup = OpenSetupDialog(state);
+        status.status = StatusIn;
+        status.message = "in all day";
+        setup.user = "Bert";
+        setup.portText = "6000";
+
+        Effects exit = OnExit(state);  // ... the client ends under it ...
+        EXPECT_TRUE(exit.send) << row.event;
+        StatusRecord last = state.record;
+        ClientConfig config = state.config;
+
+        Effects late = row.run(state, status, setup);  // ... and the dialog returns
+        EXPECT_FALSE(late.send) << row.event;
+        EXPECT_FALSE(late.writeSettings) << row.event;
+        EXPECT_FALSE(late.recordChanged) << row.event;
+        EXPECT_EQ(std::memcmp(last.Bytes(), state.record.Bytes(), 512), 0) << row.event;
+        EXPECT_EQ(state.record.Message(), "Client shutdown") << row.event;
+        EXPECT_EQ(state.record.Status(), StatusOther) << row.event;
+        EXPECT_EQ(state.config.port, config.port) << row.event;
+    }
 }
