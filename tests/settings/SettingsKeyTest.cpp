@@ -65,3 +65,67 @@ TEST(SettingsKey, DamagedFileReadsAsMissingValues) {
     EXPECT_STREQ(buffer, "127.0.0.1");
 }
 #endif
+
+#if !defined(_WIN32)
+#include <atomic>
+#include <cstdio>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+std::vector<SettingValue> Generation(unsigned char g) {
+    return {DwordValue("Port", 1000u + g), {"Name", SettingString, std::vector<unsigned char>(20, g)},
+            {"ServerAddress", SettingString, std::vector<unsigned char>(128, g)}};
+}
+}  // namespace
+
+// Three values written as one update: a reader of the file sees all three of
+// one generation, never a file with some of them changed.
+TEST(SettingsKey, SeveralValuesAreOneUpdate) {
+    ClearSettingsKey(Key);
+    ASSERT_TRUE(SettingsKey::Open(Key)->WriteValues(Generation(1)));
+    std::atomic<bool> done{false};
+    std::atomic<int> mixed{0}, reads{0};
+    std::thread reader([&] {
+        while (!done) {
+            std::ifstream in(SettingsFilePath(Key), std::ios::binary);
+            std::string line, port, name, address;
+            while (std::getline(in, line)) {
+                std::string value = line.substr(line.rfind(' ') + 1);
+                if (line.rfind("Port ", 0) == 0) port = value.substr(0, 2);
+                if (line.rfind("Name ", 0) == 0) name = value.substr(0, 2);
+                if (line.rfind("ServerAddress ", 0) == 0) address = value.substr(0, 2);
+            }
+            // Port holds 1000 + g: its low byte is (0xe8 + g) & 0xff.
+            char expected[3];
+            std::snprintf(expected, sizeof expected, "%02x", (0xe8 + std::stoi(name.empty() ? "0" : name, nullptr, 16)) & 0xff);
+            if (name.empty() || name != address || port != expected) ++mixed;
+            ++reads;
+        }
+    });
+    auto writer = SettingsKey::Open(Key);
+    for (int g = 2; g < 200; ++g) ASSERT_TRUE(writer->WriteValues(Generation(static_cast<unsigned char>(g))));
+    done = true;
+    reader.join();
+    EXPECT_GT(reads.load(), 0);
+    EXPECT_EQ(mixed.load(), 0);
+}
+
+TEST(SettingsKey, AFailedUpdateLeavesTheOldValuesWhole) {
+    ClearSettingsKey(Key);
+    auto key = SettingsKey::Open(Key);
+    ASSERT_TRUE(key->WriteValues(Generation(7)));
+    // Where the update's new file would go, something that is no file.
+    std::string blocker = SettingsFilePath(Key) + ".tmp" + std::to_string(::getpid());
+    ASSERT_EQ(::mkdir(blocker.c_str(), 0700), 0);
+    EXPECT_FALSE(key->WriteValues(Generation(8)));
+    ::rmdir(blocker.c_str());
+    unsigned char name[20];
+    std::uint32_t length = 0;
+    ASSERT_TRUE(key->Read("Name", name, 20, &length));
+    EXPECT_EQ(name[0], 7);
+    ASSERT_TRUE(key->Read("Port", name, 4, &length));
+    EXPECT_EQ(name[0] | name[1] << 8, 1007);
+}
+#endif

@@ -43,6 +43,25 @@ TEST(Endpoint, RaisedTextsForRealFailures) {
     Endpoint client(TestManager().CreateSocket());
     EXPECT_EQ(Raised([&] { client->Connect("127.0.0.1", closedPort); }), "connect failed! Connection refused");
     EXPECT_FALSE(client->IsConnected());
+
+    Endpoint unlistened(TestManager().CreateSocket());
+    unlistened->Bind(0);
+    EXPECT_EQ(Raised([&] { delete unlistened->Accept(); }), "Accept failed! Invalid argument");
+    unlistened->Close();
+    EXPECT_EQ(Raised([&] { unlistened->Listen(); }), "listen failed! Socket operation on nonsocket");
+    std::uint32_t waiting = 0;
+    EXPECT_EQ(Raised([&] { unlistened->IoControl(SocketFionRead, &waiting); }),
+              "ioctlsocket failed! Socket operation on nonsocket");
+
+    // A peer that resets the connection.
+    Endpoint listener = Listener();
+    RawClient peer;
+    ASSERT_TRUE(peer.Connect(BoundPort(listener.get())));
+    Endpoint accepted(listener->Accept());
+    peer.Reset();
+    SleepMs(200);
+    std::uint16_t length = 0;
+    EXPECT_EQ(Raised([&] { accepted->Receive(length); }), "recv failed! Connection reset by peer");
 }
 
 TEST(Endpoint, NotConnectedRefusalsCarryTheirTextAlone) {

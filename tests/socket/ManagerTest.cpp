@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -109,5 +111,25 @@ TEST(SocketManager, FailedCreationListsNothing) {
     ::setrlimit(RLIMIT_NOFILE, &saved);
     EXPECT_EQ(raised, "Failed to create socket! Too many open files");
     EXPECT_EQ(m.SocketCount(), before);
+}
+#endif
+
+#if GTEST_HAS_DEATH_TEST
+// The walk's very first call, made on an empty list, leaves it on the end
+// mark, so the next step reaches the first entry. Checked in a process of its
+// own, where nothing has walked yet.
+TEST(SocketManagerDeathTest, FirstWalkOnAnEmptyListStandsOnTheEndMark) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            SocketManager& m = TestManager();
+            bool ok = m.NextSocket(false) == nullptr;
+            Socket* a = m.CreateSocket();
+            Socket* b = m.CreateSocket();
+            ok = ok && m.NextSocket(false) == a && m.NextSocket(false) == b && m.NextSocket(false) == nullptr;
+            std::fflush(stdout);
+            std::_Exit(ok ? 0 : 3);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 #endif
