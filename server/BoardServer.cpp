@@ -162,7 +162,7 @@ int AcceptThread(BoardServer& server) {
             WorkerFailed(server, "accept");
         }
         // Pacing: at most four connections a second; the rest wait in the backlog.
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        std::this_thread::sleep_for(std::chrono::milliseconds(server.acceptPacingMs.load()));
     }
     return 0;
 }

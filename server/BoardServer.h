@@ -27,6 +27,8 @@ struct BoardServer {
     std::function<void(const std::string& text)> workerFailed;
     // A connection that sends nothing for this long is given up.
     std::atomic<int> silentConnectionMs{60000};
+    // The accept thread's pause after each connection: at most four a second.
+    std::atomic<int> acceptPacingMs{250};
 
     WorkerThread acceptThread;
     WorkerThread readerThread;

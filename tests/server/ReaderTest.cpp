@@ -103,3 +103,21 @@ TEST_F(RunningServer, HostileStatusValuesAreStoredAsReceived) {
     ASSERT_TRUE(WaitUntil([&] { return server.table.RowCount() == 1; }));
     EXPECT_EQ(RowCopy(0).Status(), 9);
 }
+
+#if !defined(_WIN32)
+#include "ProcessCounts.h"
+
+TEST_F(RunningServer, NoDescriptorIsLeftPerConnection) {
+    server.acceptPacingMs = 1;
+    SendRecord("warm", StatusIn, "up");
+    ASSERT_TRUE(WaitUntil([&] { return server.table.RowCount() == 1 && Counter() == "0/0"; }));
+    int before = HandleCount();
+    for (int i = 0; i < 500; ++i) {
+        RawClient c;
+        ASSERT_TRUE(c.Connect(port));
+        if (i % 2 == 0) c.Send("x", 1);  // half of them a piece of a record, half nothing at all
+    }
+    ASSERT_TRUE(WaitUntil([&] { return TestManager().SocketCount() == 1; }, 60000)) << Counter();
+    EXPECT_LE(HandleCount(), before);
+}
+#endif

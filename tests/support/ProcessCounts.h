@@ -2,4 +2,5 @@
 #pragma once
 
 int ThreadCount();
+// Open descriptors; Linux only (Wine reports every process's handle count as 0).
 int HandleCount();
