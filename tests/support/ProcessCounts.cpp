@@ -15,6 +15,12 @@ int ThreadCount() {
     return count;
 }
 
+int HandleCount() {
+    DWORD count = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &count);
+    return static_cast<int>(count);
+}
+
 #else
 #include <dirent.h>
 

@@ -2,5 +2,6 @@
 #pragma once
 
 int ThreadCount();
-// Open descriptors; Linux only (Wine reports every process's handle count as 0).
+// Open descriptors or handles. Wine reports every process's handle count as 0,
+// so tests that run there count threads instead.
 int HandleCount();
