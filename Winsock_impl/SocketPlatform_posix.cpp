@@ -23,6 +23,7 @@ namespace {
 thread_local int lastError = 0;
 
 int MapErrno(int e) {
+    // clang-format off: one line per error, like the table of texts
     switch (e) {
     case EINTR: return 10004;
     case EACCES: case EPERM: return 10013;
@@ -59,6 +60,7 @@ int MapErrno(int e) {
     case EHOSTUNREACH: return 10065;
     default: return 0;
     }
+    // clang-format on
 }
 
 int Fail() {
