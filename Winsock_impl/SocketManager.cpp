@@ -151,6 +151,5 @@ int SocketManager::LastErrorCode() { return platform::LastError(); }
 
 std::string DottedAddress(std::uint32_t address) {
     const unsigned char* b = reinterpret_cast<const unsigned char*>(&address);
-    return std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2]) + "." +
-           std::to_string(b[3]);
+    return std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2]) + "." + std::to_string(b[3]);
 }

@@ -26,14 +26,17 @@ int MapErrno(int e) {
     // clang-format off: one line per error, like the table of texts
     switch (e) {
     case EINTR: return 10004;
-    case EACCES: case EPERM: return 10013;
+    case EACCES:
+    case EPERM: return 10013;
     case EFAULT: return 10014;
     case EINVAL: return 10022;
-    case EMFILE: case ENFILE: return 10024;
+    case EMFILE:
+    case ENFILE: return 10024;
     case EAGAIN: return 10035;
     case EINPROGRESS: return 10036;
     case EALREADY: return 10037;
-    case EBADF: case ENOTSOCK: return 10038;
+    case EBADF:
+    case ENOTSOCK: return 10038;
     case EDESTADDRREQ: return 10039;
     case EMSGSIZE: return 10040;
     case EPROTOTYPE: return 10041;
@@ -49,8 +52,10 @@ int MapErrno(int e) {
     case ENETUNREACH: return 10051;
     case ENETRESET: return 10052;
     case ECONNABORTED: return 10053;
-    case ECONNRESET: case EPIPE: return 10054;
-    case ENOBUFS: case ENOMEM: return 10055;
+    case ECONNRESET:
+    case EPIPE: return 10054;
+    case ENOBUFS:
+    case ENOMEM: return 10055;
     case EISCONN: return 10056;
     case ENOTCONN: return 10057;
     case ESHUTDOWN: return 10058;
@@ -68,9 +73,7 @@ int Fail() {
     return Failure;
 }
 
-int Fd(SocketHandle handle) {
-    return handle == InvalidSocketHandle ? -1 : static_cast<int>(handle);
-}
+int Fd(SocketHandle handle) { return handle == InvalidSocketHandle ? -1 : static_cast<int>(handle); }
 
 }  // namespace
 
@@ -117,9 +120,7 @@ int Bind(SocketHandle handle, std::uint16_t port) {
     return ::bind(Fd(handle), reinterpret_cast<sockaddr*>(&record), sizeof record) == 0 ? 0 : Fail();
 }
 
-int Listen(SocketHandle handle, int backlog) {
-    return ::listen(Fd(handle), backlog) == 0 ? 0 : Fail();
-}
+int Listen(SocketHandle handle, int backlog) { return ::listen(Fd(handle), backlog) == 0 ? 0 : Fail(); }
 
 SocketHandle Accept(SocketHandle handle) {
     int fd = ::accept(Fd(handle), nullptr, nullptr);
@@ -157,9 +158,7 @@ int Ioctl(SocketHandle handle, std::int32_t command, std::uint32_t* argument) {
     return 0;
 }
 
-std::uint32_t InetAddr(const char* text) {
-    return ::inet_addr(text);
-}
+std::uint32_t InetAddr(const char* text) { return ::inet_addr(text); }
 
 bool HostName(char* buffer, int size) {
     if (::gethostname(buffer, static_cast<size_t>(size)) != 0) return false;
@@ -175,8 +174,7 @@ bool Lookup(const char* name, std::vector<std::uint32_t>& addresses) {
     addrinfo* list = nullptr;
     if (::getaddrinfo(name, nullptr, &hints, &list) != 0 || list == nullptr) return false;
     for (addrinfo* it = list; it != nullptr; it = it->ai_next) {
-        if (it->ai_family == AF_INET)
-            addresses.push_back(reinterpret_cast<sockaddr_in*>(it->ai_addr)->sin_addr.s_addr);
+        if (it->ai_family == AF_INET) addresses.push_back(reinterpret_cast<sockaddr_in*>(it->ai_addr)->sin_addr.s_addr);
     }
     ::freeaddrinfo(list);
     return !addresses.empty();

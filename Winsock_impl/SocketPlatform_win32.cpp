@@ -42,9 +42,7 @@ bool IsListening(SocketHandle handle) {
            value != FALSE;
 }
 
-int CloseHandle(SocketHandle handle) {
-    return ::closesocket(S(handle)) == SOCKET_ERROR ? Failure : 0;
-}
+int CloseHandle(SocketHandle handle) { return ::closesocket(S(handle)) == SOCKET_ERROR ? Failure : 0; }
 
 int Bind(SocketHandle handle, std::uint16_t port) {
     sockaddr_in record;
@@ -55,9 +53,7 @@ int Bind(SocketHandle handle, std::uint16_t port) {
     return ::bind(S(handle), reinterpret_cast<sockaddr*>(&record), sizeof record) == SOCKET_ERROR ? Failure : 0;
 }
 
-int Listen(SocketHandle handle, int backlog) {
-    return ::listen(S(handle), backlog) == SOCKET_ERROR ? Failure : 0;
-}
+int Listen(SocketHandle handle, int backlog) { return ::listen(S(handle), backlog) == SOCKET_ERROR ? Failure : 0; }
 
 SocketHandle Accept(SocketHandle handle) {
     SOCKET s = ::accept(S(handle), nullptr, nullptr);
@@ -90,9 +86,7 @@ int Ioctl(SocketHandle handle, std::int32_t command, std::uint32_t* argument) {
     return 0;
 }
 
-std::uint32_t InetAddr(const char* text) {
-    return ::inet_addr(text);
-}
+std::uint32_t InetAddr(const char* text) { return ::inet_addr(text); }
 
 bool HostName(char* buffer, int size) {
     if (::gethostname(buffer, size) == SOCKET_ERROR) return false;
@@ -108,8 +102,7 @@ bool Lookup(const char* name, std::vector<std::uint32_t>& addresses) {
     addrinfo* list = nullptr;
     if (::getaddrinfo(name, nullptr, &hints, &list) != 0 || list == nullptr) return false;
     for (addrinfo* it = list; it != nullptr; it = it->ai_next) {
-        if (it->ai_family == AF_INET)
-            addresses.push_back(reinterpret_cast<sockaddr_in*>(it->ai_addr)->sin_addr.s_addr);
+        if (it->ai_family == AF_INET) addresses.push_back(reinterpret_cast<sockaddr_in*>(it->ai_addr)->sin_addr.s_addr);
     }
     ::freeaddrinfo(list);
     return !addresses.empty();

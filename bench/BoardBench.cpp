@@ -151,9 +151,12 @@ void Latency() {
     }
     for (RawClient* s : idle) delete s;
     std::sort(samples.begin(), samples.end());
-    auto pct = [&](double p) { return samples.empty() ? -1.0 : samples[static_cast<std::size_t>(p * (samples.size() - 1))]; };
-    std::printf("| arrival to row, 100 idle connections open | p50 %.1f ms, p99 %.1f ms (%zu samples) | target p99 < 50 ms |\n",
-                pct(0.5), pct(0.99), samples.size());
+    auto pct = [&](double p) {
+        return samples.empty() ? -1.0 : samples[static_cast<std::size_t>(p * (samples.size() - 1))];
+    };
+    std::printf(
+        "| arrival to row, 100 idle connections open | p50 %.1f ms, p99 %.1f ms (%zu samples) | target p99 < 50 ms |\n",
+        pct(0.5), pct(0.99), samples.size());
 }
 
 void ManySends() {
@@ -192,14 +195,16 @@ void ManySends() {
     long rssAfter = ResidentKiB();
     draining = false;
     drain.join();
-    std::printf("| %d sends from one client | %.1f s, %d delivered; threads %d -> %d, %s %d -> %d, resident %ld -> %ld KiB | no growth |\n",
-                sends, elapsed / 1000, delivered.load() - 1, threads, threadsAfter,
+    std::printf(
+        "| %d sends from one client | %.1f s, %d delivered; threads %d -> %d, %s %d -> %d, resident %ld -> %ld KiB | "
+        "no growth |\n",
+        sends, elapsed / 1000, delivered.load() - 1, threads, threadsAfter,
 #if defined(_WIN32)
-                "handles",
+        "handles",
 #else
-                "descriptors",
+        "descriptors",
 #endif
-                handles, handlesAfter, rss, rssAfter);
+        handles, handlesAfter, rss, rssAfter);
 }
 
 }  // namespace

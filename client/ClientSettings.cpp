@@ -18,10 +18,10 @@ void WriteAll(SettingsKey& key, ClientState& state) {
     ClientConfig config = state.ConfigCopy();
     const unsigned char* name = record.Bytes() + StatusRecord::NameOffset;
     const unsigned char* address = reinterpret_cast<const unsigned char*>(config.serverAddress);
-    key.WriteValues({DwordValue("Port", config.port),
-                     {"Name", SettingString, std::vector<unsigned char>(name, name + StatusRecord::NameSize)},
-                     {"ServerAddress", SettingString,
-                      std::vector<unsigned char>(address, address + sizeof config.serverAddress)}});
+    key.WriteValues(
+        {DwordValue("Port", config.port),
+         {"Name", SettingString, std::vector<unsigned char>(name, name + StatusRecord::NameSize)},
+         {"ServerAddress", SettingString, std::vector<unsigned char>(address, address + sizeof config.serverAddress)}});
 }
 
 }  // namespace

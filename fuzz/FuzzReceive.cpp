@@ -38,6 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (static_cast<std::size_t>(table.RowCount()) > deliveries) std::abort();
     for (std::int32_t i = 0; i < table.RowCount(); ++i)
         for (std::int32_t j = i + 1; j < table.RowCount(); ++j)
-            if (NamesEqual(table.Row(static_cast<std::size_t>(i)), table.Row(static_cast<std::size_t>(j)))) std::abort();
+            if (NamesEqual(table.Row(static_cast<std::size_t>(i)), table.Row(static_cast<std::size_t>(j))))
+                std::abort();
     return 0;
 }

@@ -73,7 +73,8 @@ private:
         if (!c.complete) {
             if (!c.record.Empty() && now - c.firstByte >= std::chrono::milliseconds(RecordGatherMs)) {
                 c.complete = true;
-            } else if (c.record.Empty() && now - c.seen >= std::chrono::milliseconds(server.silentConnectionMs.load())) {
+            } else if (c.record.Empty() &&
+                       now - c.seen >= std::chrono::milliseconds(server.silentConnectionMs.load())) {
                 Destroy(endpoint);
                 return;
             }

@@ -67,8 +67,7 @@ int BoardView::Scroll(int request, std::int32_t n) {
         if (n >= 1) t = std::min(t, n - 1);
         s = std::min(s + v, n);
         break;
-    default:
-        break;
+    default: break;
     }
     selectedRow = static_cast<std::uint16_t>(s);
     topRow = static_cast<std::uint16_t>(t);
@@ -97,8 +96,8 @@ std::vector<PaintItem> BoardView::Rows(BoardTable& table) const {
     return items;
 }
 
-std::vector<PaintItem> PaintBoard(const BoardView& view, BoardTable& table, TableLock& tableLock,
-                                  std::int32_t pending, std::int32_t socketCount) {
+std::vector<PaintItem> PaintBoard(const BoardView& view, BoardTable& table, TableLock& tableLock, std::int32_t pending,
+                                  std::int32_t socketCount) {
     std::vector<PaintItem> items;
     items.push_back(view.Counter(pending, socketCount));
     if (!tableLock.WaitFor(std::chrono::milliseconds(1500))) return items;

@@ -73,5 +73,5 @@ const char* StatusWord(std::int32_t status);
 
 // Everything one repaint draws: the counter, then, when tableLock comes within
 // 1500 ms, the visible rows.
-std::vector<PaintItem> PaintBoard(const BoardView& view, BoardTable& table, TableLock& tableLock,
-                                  std::int32_t pending, std::int32_t socketCount);
+std::vector<PaintItem> PaintBoard(const BoardView& view, BoardTable& table, TableLock& tableLock, std::int32_t pending,
+                                  std::int32_t socketCount);

@@ -24,10 +24,9 @@ std::int32_t ReadServerPort(const ShowMessageFn& showMessage) {
 int StartBoardServer(BoardServer& server, BoardShell& shell) {
     if (!shell.CreateBoardWindow()) return 0;
     server.manager.Startup();
-    server.serverPort = ReadServerPort(
-        [&shell](const std::string& text, const std::string& caption, bool owned) {
-            shell.ShowMessage(text, caption, owned);
-        });
+    server.serverPort = ReadServerPort([&shell](const std::string& text, const std::string& caption, bool owned) {
+        shell.ShowMessage(text, caption, owned);
+    });
     server.localAddressText = DottedAddress(server.manager.LocalAddress());
     try {
         server.listeningSocket = server.manager.CreateSocket();

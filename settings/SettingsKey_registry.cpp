@@ -31,8 +31,8 @@ private:
 std::unique_ptr<SettingsKey> SettingsKey::Open(const std::string& path) {
     HKEY key = nullptr;
     DWORD disposition = 0;
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                          nullptr, &key, &disposition) != ERROR_SUCCESS)
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                          &key, &disposition) != ERROR_SUCCESS)
         return nullptr;
     return std::unique_ptr<SettingsKey>(new RegistryKey(key));
 }

@@ -112,7 +112,7 @@ void InstanceListener::OnConnection() {
             if (!guarded || !guarded->canReadLine()) return;
             QByteArray request = guarded->readLine();
             if (request == DoubleClickRequest) doubleClick();  // runs the status dialog
-            if (!guarded) return;  // the second start went away meanwhile
+            if (!guarded) return;                              // the second start went away meanwhile
             QLocalSocket* socket = guarded.data();
             socket->write(HandledReply);
             socket->flush();

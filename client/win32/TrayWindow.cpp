@@ -55,23 +55,14 @@ LRESULT CALLBACK TrayWindow::Procedure(HWND window, UINT message, WPARAM wParam,
 
 LRESULT TrayWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:
-        OnCreate();
-        return 0;
-    case WM_TIMER:
-        Carry(OnTimerTick(state));
-        return 0;
-    case TrayCallbackMessage:
-        OnTrayEvent(lParam);
-        return 0;
+    case WM_CREATE: OnCreate(); return 0;
+    case WM_TIMER: Carry(OnTimerTick(state)); return 0;
+    case TrayCallbackMessage: OnTrayEvent(lParam); return 0;
     case WM_COMMAND:
         if (OnCommand(LOWORD(wParam))) return 0;
         break;
-    case WM_DESTROY:
-        OnDestroy();
-        return 0;
-    case WM_QUERYENDSESSION:
-        return TRUE;
+    case WM_DESTROY: OnDestroy(); return 0;
+    case WM_QUERYENDSESSION: return TRUE;
     case WM_ENDSESSION:
         // The session ends without WM_DESTROY: the last record must leave now.
         if (wParam) {
@@ -128,27 +119,17 @@ void TrayWindow::ExitSteps() {
 
 void TrayWindow::OnTrayEvent(LPARAM mouseMessage) {
     switch (mouseMessage) {
-    case WM_LBUTTONDBLCLK:
-        ChangeStatus();
-        break;
+    case WM_LBUTTONDBLCLK: ChangeStatus(); break;
     case WM_RBUTTONUP:
-    case WM_CONTEXTMENU:
-        ShowTrayMenu();
-        break;
+    case WM_CONTEXTMENU: ShowTrayMenu(); break;
     }
 }
 
 bool TrayWindow::OnCommand(int command) {
     switch (command) {
-    case IDM_ABOUT:
-        RunAboutDialog(instance, window);
-        return true;
-    case IDM_EXIT:
-        DestroyWindow(window);
-        return true;
-    case IDM_CHANGE_STATUS:
-        ChangeStatus();
-        return true;
+    case IDM_ABOUT: RunAboutDialog(instance, window); return true;
+    case IDM_EXIT: DestroyWindow(window); return true;
+    case IDM_CHANGE_STATUS: ChangeStatus(); return true;
     }
     return false;
 }
@@ -169,18 +150,10 @@ void TrayWindow::ShowTrayMenu() {
                                    screen.bottom - 20, window, nullptr);
     PostMessageA(window, WM_NULL, 0, 0);  // lets the menu close when the user clicks elsewhere
     switch (command) {
-    case IDM_ABOUT:
-        RunAboutDialog(instance, window);
-        break;
-    case IDM_CHANGE_STATUS:
-        ChangeStatus();
-        break;
-    case IDM_SETUP:
-        Setup();
-        break;
-    case IDM_EXIT:
-        DestroyWindow(window);
-        break;
+    case IDM_ABOUT: RunAboutDialog(instance, window); break;
+    case IDM_CHANGE_STATUS: ChangeStatus(); break;
+    case IDM_SETUP: Setup(); break;
+    case IDM_EXIT: DestroyWindow(window); break;
     }
     DestroyMenu(menu);
 }

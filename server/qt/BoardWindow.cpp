@@ -19,8 +19,8 @@ BoardCanvas::BoardCanvas(BoardServer& server_, BoardView& view_, QWidget* parent
 void BoardCanvas::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const int ascent = fontMetrics().ascent();
-    for (const PaintItem& item : PaintBoard(view, server.table, server.tableLock, server.pendingCount.load(),
-                                            server.manager.SocketCount())) {
+    for (const PaintItem& item :
+         PaintBoard(view, server.table, server.tableLock, server.pendingCount.load(), server.manager.SocketCount())) {
         // Like TextOut, an item's y is the top of its line, not the baseline.
         painter.drawText(item.x, item.y + ascent, QString::fromStdString(Windows1252ToUtf8(item.text)));
     }
@@ -78,8 +78,8 @@ bool BoardWindow::eventFilter(QObject* watched, QEvent* event) {
     QWidget* target = qobject_cast<QWidget*>(watched);
     if (event->type() == QEvent::KeyPress && target && target->window() == this) {
         QKeyEvent* key = static_cast<QKeyEvent*>(event);
-        bool character = key->key() == Qt::Key_Question || key->key() == Qt::Key_Slash || key->text() == "?" ||
-                         key->text() == "/";
+        bool character =
+            key->key() == Qt::Key_Question || key->key() == Qt::Key_Slash || key->text() == "?" || key->text() == "/";
         if ((key->modifiers() & Qt::AltModifier) && character) {
             ShowAbout();
             return true;
@@ -88,9 +88,7 @@ bool BoardWindow::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void BoardWindow::ResetView() {
-    SetScrollBar(view.Resize(canvas->width(), canvas->height(), server.table.RowCount()));
-}
+void BoardWindow::ResetView() { SetScrollBar(view.Resize(canvas->width(), canvas->height(), server.table.RowCount())); }
 
 void BoardWindow::SetScrollBar(const ScrollBarState& bar) {
     QSignalBlocker quiet(scrollBar);

@@ -44,24 +44,14 @@ LRESULT CALLBACK BoardWindow::Procedure(HWND window, UINT message, WPARAM wParam
 
 LRESULT BoardWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:
-        OnCreate();
-        return 0;
-    case WM_SIZE:
-        OnSize();
-        return 0;
-    case WM_PAINT:
-        OnPaint();
-        return 0;
+    case WM_CREATE: OnCreate(); return 0;
+    case WM_SIZE: OnSize(); return 0;
+    case WM_PAINT: OnPaint(); return 0;
     case WM_COMMAND:
         if (OnCommand(LOWORD(wParam))) return 0;
         break;
-    case WM_VSCROLL:
-        OnVScroll(LOWORD(wParam));
-        return 0;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
+    case WM_VSCROLL: OnVScroll(LOWORD(wParam)); return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -116,15 +106,9 @@ void BoardWindow::PaintContent(HDC dc) {
 
 bool BoardWindow::OnCommand(int command) {
     switch (command) {
-    case IDM_SETUP:
-        RunServerSetupDialog(instance, window, server.serverPort, server.localAddressText);
-        return true;
-    case IDM_ABOUT:
-        RunServerAboutDialog(instance, window);
-        return true;
-    case IDM_EXIT:
-        DestroyWindow(window);
-        return true;
+    case IDM_SETUP: RunServerSetupDialog(instance, window, server.serverPort, server.localAddressText); return true;
+    case IDM_ABOUT: RunServerAboutDialog(instance, window); return true;
+    case IDM_EXIT: DestroyWindow(window); return true;
     }
     return false;
 }

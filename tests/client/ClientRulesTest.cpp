@@ -9,10 +9,20 @@ TEST(PortText, SignedDecimalLikeTheCLibrary) {
     struct Row {
         const char* text;
         std::int32_t port;
-    } rows[] = {{"5001", 5001},      {"  42", 42},     {"\t+7", 7},        {"-1", -1},
-                {"80abc", 80},       {"abc", 0},       {"", 0},            {"- 5", 0},
-                {"+-5", 0},          {"0x10", 0},      {"65536", 65536},   {"2147483647", 2147483647},
-                {"99999999999", 2147483647}, {"-99999999999", -2147483647 - 1}};
+    } rows[] = {{"5001", 5001},
+                {"  42", 42},
+                {"\t+7", 7},
+                {"-1", -1},
+                {"80abc", 80},
+                {"abc", 0},
+                {"", 0},
+                {"- 5", 0},
+                {"+-5", 0},
+                {"0x10", 0},
+                {"65536", 65536},
+                {"2147483647", 2147483647},
+                {"99999999999", 2147483647},
+                {"-99999999999", -2147483647 - 1}};
     for (const Row& r : rows) EXPECT_EQ(ParsePortText(r.text), r.port) << '"' << r.text << '"';
     EXPECT_EQ(PortText(0xFFFFFFFFu), "-1");
     EXPECT_EQ(PortText(5001), "5001");
@@ -105,18 +115,14 @@ TEST(ClientRules, ExitIsFinal) {
         const char* event;
         std::function<Effects(ClientState&, const StatusFields&, const SetupFields&)> run;
     } rows[] = {
-        {"status dialog OK", [](ClientState& s, const StatusFields& f, const SetupFields&) {
-             return CloseStatusDialog(s, f, true);
-         }},
-        {"status dialog Cancel", [](ClientState& s, const StatusFields& f, const SetupFields&) {
-             return CloseStatusDialog(s, f, false);
-         }},
-        {"setup dialog OK", [](ClientState& s, const StatusFields&, const SetupFields& f) {
-             return CloseSetupDialog(s, f, true);
-         }},
-        {"setup dialog Cancel", [](ClientState& s, const StatusFields&, const SetupFields& f) {
-             return CloseSetupDialog(s, f, false);
-         }},
+        {"status dialog OK",
+         [](ClientState& s, const StatusFields& f, const SetupFields&) { return CloseStatusDialog(s, f, true); }},
+        {"status dialog Cancel",
+         [](ClientState& s, const StatusFields& f, const SetupFields&) { return CloseStatusDialog(s, f, false); }},
+        {"setup dialog OK",
+         [](ClientState& s, const StatusFields&, const SetupFields& f) { return CloseSetupDialog(s, f, true); }},
+        {"setup dialog Cancel",
+         [](ClientState& s, const StatusFields&, const SetupFields& f) { return CloseSetupDialog(s, f, false); }},
         {"timer tick", [](ClientState& s, const StatusFields&, const SetupFields&) { return OnTimerTick(s); }},
         {"second exit", [](ClientState& s, const StatusFields&, const SetupFields&) { return OnExit(s); }},
     };

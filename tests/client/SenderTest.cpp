@@ -182,7 +182,7 @@ TEST(StatusSender, ManySendsLeaveNothingBehind) {
     }
     ASSERT_TRUE(s.sender.WaitForSends(std::chrono::seconds(30)));
     ASSERT_TRUE(server.WaitFor(sends + 1, 30000));
-    SleepMs(300);  // let the last detached threads finish exiting
+    SleepMs(300);                       // let the last detached threads finish exiting
     EXPECT_LE(ThreadCount(), threads);  // a Toolhelp snapshot on Windows
 #if !defined(_WIN32)
     EXPECT_LE(HandleCount(), handles + 2);

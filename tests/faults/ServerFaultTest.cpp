@@ -61,7 +61,7 @@ TEST_F(FaultyServer, NoRoomForARowReleasesTheLockAndKeepsTheRecord) {
 }
 
 TEST_F(FaultyServer, WorkerThreadsOutliveAShortageOfMemory) {
-    failAllocationsOf = 1;  // every allocation of the worker threads
+    failAllocationsOf = 1;                 // every allocation of the worker threads
     SendRecord("Anna", StatusIn, "here");  // lost at the accept: its connection is closed
     SleepMs(800);
     failAllocationsOf = 0;

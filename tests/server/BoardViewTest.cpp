@@ -45,8 +45,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ScrollCase{"page-down past the end", 3, 10, 0, 0, {PD}, 3, 2},
                       ScrollCase{"line-up brings the marker back", 3, 10, 0, 0, {PD, U}, 2, 2},
                       ScrollCase{"nine line-downs", 30, 10, 0, 0, {D, D, D, D, D, D, D, D, D}, 9, 0},
-                      ScrollCase{"tenth line-down turns the page", 30, 10, 0, 0, {D, D, D, D, D, D, D, D, D, D}, 10,
-                                 10},
+                      ScrollCase{
+                          "tenth line-down turns the page", 30, 10, 0, 0, {D, D, D, D, D, D, D, D, D, D}, 10, 10},
                       ScrollCase{"line-up above the top", 30, 10, 10, 10, {U}, 9, 0},
                       ScrollCase{"page-up to the top", 30, 5, 5, 5, {PU}, 0, 0},
                       ScrollCase{"page-down at the end", 30, 10, 25, 20, {PD}, 30, 29},

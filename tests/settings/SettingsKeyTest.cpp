@@ -50,9 +50,9 @@ TEST(SettingsKey, DamagedFileReadsAsMissingValues) {
     ClearSettingsKey(Key);
     {
         std::ofstream out(SettingsFilePath(Key), std::ios::binary);
-        out << "Port 4 8913000\n"                // odd hex
-            << "Name 1 zz\n"                     // not hex
-            << "\x01\x02 garbage \xff\n"         // nonsense
+        out << "Port 4 8913000\n"         // odd hex
+            << "Name 1 zz\n"              // not hex
+            << "\x01\x02 garbage \xff\n"  // nonsense
             << "ServerAddress 1 3132372e302e302e3100\n";
     }
     auto key = SettingsKey::Open(Key);
@@ -75,7 +75,8 @@ TEST(SettingsKey, DamagedFileReadsAsMissingValues) {
 
 namespace {
 std::vector<SettingValue> Generation(unsigned char g) {
-    return {DwordValue("Port", 1000u + g), {"Name", SettingString, std::vector<unsigned char>(20, g)},
+    return {DwordValue("Port", 1000u + g),
+            {"Name", SettingString, std::vector<unsigned char>(20, g)},
             {"ServerAddress", SettingString, std::vector<unsigned char>(128, g)}};
 }
 }  // namespace
@@ -99,7 +100,8 @@ TEST(SettingsKey, SeveralValuesAreOneUpdate) {
             }
             // Port holds 1000 + g: its low byte is (0xe8 + g) & 0xff.
             char expected[3];
-            std::snprintf(expected, sizeof expected, "%02x", (0xe8 + std::stoi(name.empty() ? "0" : name, nullptr, 16)) & 0xff);
+            std::snprintf(expected, sizeof expected, "%02x",
+                          (0xe8 + std::stoi(name.empty() ? "0" : name, nullptr, 16)) & 0xff);
             if (name.empty() || name != address || port != expected) ++mixed;
             ++reads;
         }
