@@ -35,6 +35,11 @@ public:
     ScrollBarState Create(int lineHeight, int clientWidth, int clientHeight, std::int32_t rowCount);
     // A resize, or a stored record: the view goes back to the first row.
     ScrollBarState Resize(int clientWidth, int clientHeight, std::int32_t rowCount);
+    // Puts the marker and the top row where given, without the scroll rules.
+    void Place(std::uint16_t selected, std::uint16_t top) {
+        selectedRow = selected;
+        topRow = top;
+    }
     // A scroll request; returns the scroll bar position to set, s.
     int Scroll(int request, std::int32_t rowCount);
 
