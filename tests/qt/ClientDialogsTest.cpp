@@ -6,9 +6,11 @@
 #include <QTimer>
 #include <QtTest>
 #include <functional>
+#include <thread>
 
 #include "ClientDialogs.h"
 #include "Loopback.h"
+#include "SingleInstance.h"
 #include "TrayClient.h"
 
 namespace {
@@ -110,6 +112,44 @@ private slots:
         QVERIFY(RunSetupDialog(nullptr, fields));
         QCOMPARE(fields.user, std::string("Bj\xf6rn"));
         QCOMPARE(fields.portText, std::string("6000x"));
+    }
+
+    void instanceFilesArePrivateAndTheLockExclusive() {
+        QTemporaryDir runtime, config;
+        QVERIFY(runtime.isValid() && config.isValid());
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+        QCOMPARE(InstanceDirectory(), runtime.path());
+
+        // A runtime directory that others may enter is not used: a private one of our own is made.
+        QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                  QFile::ReadOther | QFile::WriteOther | QFile::ExeOther);
+        QCOMPARE(InstanceDirectory(), config.path() + "/pegora");
+        QCOMPARE(QFileInfo(config.path() + "/pegora").permissions() & 0x0077, QFile::Permissions());
+        qunsetenv("XDG_RUNTIME_DIR");
+        QCOMPARE(InstanceDirectory(), config.path() + "/pegora");
+
+        InstanceLock first, second;
+        QVERIFY(first.TryAcquire(InstanceLockPath()));
+        QVERIFY(!second.TryAcquire(InstanceLockPath()));
+        // The holder does not listen: the hand-over gives up at its limit.
+        QElapsedTimer waited;
+        waited.start();
+        QVERIFY(HandOverToRunningInstance(InstanceName(), 600) == HandOver::NoAnswer);
+        QVERIFY(waited.elapsed() < 3000);
+        first.Release();
+        QVERIFY(second.TryAcquire(InstanceLockPath()));
+
+        // The holder listens: the double click is handled and answered.
+        int clicks = 0;
+        InstanceListener listener(InstanceName(), [&clicks] { ++clicks; });
+        QVERIFY(listener.IsListening());
+        HandOver result = HandOver::NoAnswer;
+        std::thread starter([&result] { result = HandOverToRunningInstance(InstanceName(), 5000); });
+        QTRY_VERIFY_WITH_TIMEOUT(clicks == 1, 5000);
+        starter.join();
+        QVERIFY(result == HandOver::Handled);
     }
 
     void fallbackWindowCarriesTheSixCommands() {
