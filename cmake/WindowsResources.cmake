@@ -1,0 +1,13 @@
+# The manifest and version resource of one Windows program, written into its
+# build folder, where its .rc script includes "version.rc".
+set(PEGORA_VERSION_DOTTED "1.20.0.0")
+set(PEGORA_VERSION_COMMAS "1,20,0,0")
+
+function(pegora_windows_resources program description)
+  set(PROGRAM ${program})
+  set(DESCRIPTION ${description})
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/app.manifest.in
+                 ${CMAKE_CURRENT_BINARY_DIR}/${program}.manifest @ONLY)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/version.rc.in
+                 ${CMAKE_CURRENT_BINARY_DIR}/version.rc @ONLY)
+endfunction()
