@@ -22,6 +22,14 @@ def cpu_seconds(pid):
     return (int(parts[11]) + int(parts[12])) / os.sysconf('SC_CLK_TCK')
 
 
+def idle_cpu(process):
+    """CPU seconds a settled program uses in 3 s; a spinning loop would use 3."""
+    time.sleep(2)
+    before = cpu_seconds(process.pid)
+    time.sleep(3)
+    return cpu_seconds(process.pid) - before
+
+
 def aim_client(home, port):
     write_key(home, 'CLIENT', [('Port', 4, port.to_bytes(4, 'little')),
                                ('Name', 1, b'Ends'.ljust(20, b'\0')),
@@ -51,10 +59,7 @@ def main():
         # SIGTERM, as a session manager or systemctl sends it.
         client = start(pegling)
         c.check(listener.wait_for(lambda d: fields(d)[2] == STARTED) is not None, 'the client signs in')
-        time.sleep(2)
-        idle = cpu_seconds(client.pid)
-        time.sleep(3)
-        used = cpu_seconds(client.pid) - idle
+        used = idle_cpu(client)
         c.check(used < 0.15, 'an idle client uses under 5%% of a core (%.2f s of CPU in 3 s)' % used)
         client.send_signal(signal.SIGTERM)
         c.check(wait_exit(client, 10) == 0, 'SIGTERM ends the client with exit code 0')
@@ -155,10 +160,7 @@ def main():
         write_key(home, 'SERVER', [('Port', 4, port.to_bytes(4, 'little'))])
         board = start(pegmast)
         c.check(wait_listening(port), 'the board listens')
-        time.sleep(2)
-        idle = cpu_seconds(board.pid)
-        time.sleep(3)
-        used = cpu_seconds(board.pid) - idle
+        used = idle_cpu(board)
         c.check(used < 0.15, 'an idle board uses under 5%% of a core (%.2f s of CPU in 3 s)' % used)
         board.send_signal(signal.SIGTERM)
         c.check(wait_exit(board, 10) == 0, 'SIGTERM ends the board with exit code 0')
