@@ -52,8 +52,6 @@ QString InstanceName() {
     return directory.isEmpty() ? file : directory + "/" + file;
 }
 
-QString InstanceLockPath() { return InstanceName() + ".lock"; }
-
 bool InstanceLock::TryAcquire(const QString& path) {
     Release();
     QByteArray local = path.toLocal8Bit();

@@ -12,9 +12,9 @@
 // $XDG_RUNTIME_DIR when it is the user's own private directory, otherwise a
 // directory of mode 0700 under the settings home; empty when neither works.
 QString InstanceDirectory();
-// The socket's and the lock file's paths for this user and display.
+// The socket's path for this user and display, and the lock file beside it.
 QString InstanceName();
-QString InstanceLockPath();
+inline QString InstanceLockPath(const QString& name) { return name + ".lock"; }
 
 // The right to be the running instance: an exclusive lock held while open.
 class InstanceLock {

@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
 
     InstanceLock lock;
     const QString name = InstanceName();
-    if (!lock.TryAcquire(InstanceLockPath())) {
+    if (!lock.TryAcquire(InstanceLockPath(name))) {
         if (HandOverToRunningInstance(name) == HandOver::Handled) return 0;
         std::fprintf(stderr, "pegling: a pegling of this user is running but did not answer within 10 seconds\n");
         return 1;

@@ -131,15 +131,15 @@ private slots:
         QCOMPARE(InstanceDirectory(), config.path() + "/pegora");
 
         InstanceLock first, second;
-        QVERIFY(first.TryAcquire(InstanceLockPath()));
-        QVERIFY(!second.TryAcquire(InstanceLockPath()));
+        QVERIFY(first.TryAcquire(InstanceLockPath(InstanceName())));
+        QVERIFY(!second.TryAcquire(InstanceLockPath(InstanceName())));
         // The holder does not listen: the hand-over gives up at its limit.
         QElapsedTimer waited;
         waited.start();
         QVERIFY(HandOverToRunningInstance(InstanceName(), 600) == HandOver::NoAnswer);
         QVERIFY(waited.elapsed() < 3000);
         first.Release();
-        QVERIFY(second.TryAcquire(InstanceLockPath()));
+        QVERIFY(second.TryAcquire(InstanceLockPath(InstanceName())));
 
         // The holder listens: the double click is handled and answered.
         int clicks = 0;
