@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """Draws Pegora's icons as 16-colour (4-bit) Windows .ico files.
 
-usage: make_icon.py board|peg OUTPUT SIZE [SIZE...]
+usage: make_icon.py board|peg OUTPUT.ico SIZE [SIZE...]
+       make_icon.py board|peg OUTPUT.png SIZE      (the same drawing for Linux desktops)
   board: the board server, a white board with coloured status lines
   peg:   the status client, a round green peg on a grey base
 """
 import struct
 import sys
+import zlib
 
 # The standard 16-colour palette, as (R, G, B).
 PALETTE = [
@@ -72,9 +74,25 @@ def image(pixels):
     return header + palette + xor + mask
 
 
+def png(pixels):
+    size = len(pixels)
+    raw = b''
+    for row in pixels:
+        raw += b'\0' + b''.join(bytes(PALETTE[p]) + b'\xff' if p is not None else b'\0\0\0\0' for p in row)
+
+    def chunk(kind, data):
+        return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+    header = struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0)  # 8-bit RGBA
+    return b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header) + chunk(b'IDAT', zlib.compress(raw, 9)) + chunk(b'IEND', b'')
+
+
 def main():
     kind, output, sizes = sys.argv[1], sys.argv[2], [int(a) for a in sys.argv[3:]]
     draw = {'board': board, 'peg': peg}[kind]
+    if output.endswith('.png'):
+        with open(output, 'wb') as f:
+            f.write(png(draw(sizes[0])))
+        return
     images = [image(draw(n)) for n in sizes]
     out = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
