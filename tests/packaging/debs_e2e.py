@@ -1,0 +1,86 @@
+"""The Debian packages: lintian finds no errors, every desktop entry is valid,
+the listed files are there, and the programs unpacked from them run: the
+board listens and the client's start-up record reaches it."""
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
+from desktop import Checks, Desktop, free_port, wait_listening  # noqa: E402
+from linux_e2e import ink, write_key  # noqa: E402
+
+ICONS = ['usr/share/icons/hicolor/%dx%d/apps/%%s.png' % (n, n) for n in (16, 32, 48, 128)]
+FILES = {
+    'pegora-board_1.20-1_amd64.deb': ['usr/bin/pegmast', 'usr/share/applications/pegmast.desktop',
+                                      'usr/share/man/man1/pegmast.1.gz', 'usr/share/doc/pegora-board/copyright',
+                                      'usr/share/doc/pegora-board/changelog.Debian.gz'] +
+                                     [i % 'pegmast' for i in ICONS],
+    'pegora-client_1.20-1_amd64.deb': ['usr/bin/pegling', 'usr/share/applications/pegling.desktop',
+                                       'etc/xdg/autostart/pegling.desktop', 'usr/share/man/man1/pegling.1.gz',
+                                       'usr/share/doc/pegora-client/copyright',
+                                       'usr/share/doc/pegora-client/changelog.Debian.gz'] +
+                                      [i % 'pegling' for i in ICONS],
+}
+
+
+def main():
+    dist, artifacts = sys.argv[1], sys.argv[2]
+    c = Checks('Debian packages')
+    root = tempfile.mkdtemp(prefix='pegora-debs-')
+    for deb, files in FILES.items():
+        path = os.path.join(dist, deb)
+        lint = subprocess.run(['lintian', '--allow-root', path], capture_output=True, text=True)
+        errors = [line for line in lint.stdout.splitlines() if line.startswith('E:')]
+        c.check(lint.returncode in (0, 1) and not errors, '%s: lintian reports no errors %r' % (deb, errors))
+        listing = subprocess.run(['dpkg-deb', '-c', path], capture_output=True, text=True).stdout
+        present = {line.split()[-1].lstrip('.').lstrip('/') for line in listing.splitlines() if line.strip()}
+        missing = [f for f in files if f not in present]
+        c.check(not missing, '%s holds the listed files (missing %r)' % (deb, missing))
+        subprocess.run(['dpkg-deb', '-x', path, root], check=True)
+        for f in files:
+            if f.endswith('.desktop'):
+                valid = subprocess.run(['desktop-file-validate', os.path.join(root, f)], capture_output=True,
+                                       text=True)
+                c.check(valid.returncode == 0 and 'error' not in valid.stdout, '%s is a valid desktop entry' % f)
+
+    desk = Desktop()
+    home = tempfile.mkdtemp(prefix='pegora-debs-home-')
+    desk.env.update(XDG_CONFIG_HOME=home, QT_QPA_PLATFORM='xcb', XDG_RUNTIME_DIR=home)
+    port = free_port()
+    write_key(home, 'SERVER', [('Port', 4, port.to_bytes(4, 'little'))])
+    write_key(home, 'CLIENT', [('Port', 4, port.to_bytes(4, 'little')),
+                               ('Name', 1, b'Packaged'.ljust(20, b'\0')),
+                               ('ServerAddress', 1, b'127.0.0.1'.ljust(128, b'\0'))])
+    board = client = None
+    try:
+        board = subprocess.Popen([os.path.join(root, 'usr/bin/pegmast')], env=desk.env,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        window = desk.wait_window('quenlow')
+        c.check(window is not None and wait_listening(port), 'the unpacked board opens and listens')
+        if window:  # no window manager places windows here: keep the board clear of the client's
+            subprocess.run(['xdotool', 'windowmove', window, '0', '240'], env=desk.env)
+        time.sleep(1)
+        empty = ink(desk, window, 0, 20, 300, 40) if window else 0
+        client = subprocess.Popen([os.path.join(root, 'usr/bin/pegling')], env=desk.env,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        fallback = desk.wait_window('marbly', timeout=15)
+        if fallback:
+            subprocess.run(['xdotool', 'windowmove', fallback, '860', '20'], env=desk.env)
+        time.sleep(5)  # the board repaints every three seconds
+        row = ink(desk, window, 0, 20, 300, 40) if window else 0
+        c.check(row > empty + 0.005, 'the unpacked client\'s start-up record shows on the board')
+        desk.screenshot(os.path.join(artifacts, 'deb-board.png'))
+    finally:
+        for p in (client, board):
+            if p and p.poll() is None:
+                p.terminate()
+                p.wait(10)
+        desk.close()
+    return c.finish()
+
+
+if __name__ == '__main__':
+    sys.exit(main())

@@ -1,0 +1,165 @@
+"""The Windows installers under Wine, in a prefix of their own: a silent
+deployment of the client aimed at a test listener, an upgrade over a running
+client, the silent uninstaller, and the board's installer and uninstaller.
+Screenshots of the installers' pages are kept."""
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
+from desktop import Checks, Desktop, Listener, fields, free_port, record, send, wait_exit, wait_listening  # noqa: E402
+
+CLIENT_KEY = 'SOFTWARE\\ZORVEN\\PEGORA\\CLIENT'
+UNINSTALL = 'Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\'
+STARTED = 'started but not signed in.'
+
+
+def find(root, name):
+    """Every path below root whose file name is `name` (case ignored, as Windows does)."""
+    hits = []
+    for folder, _, files in os.walk(root):
+        hits += [os.path.join(folder, f) for f in files if f.lower() == name.lower()]
+    return hits
+
+
+def main():
+    dist, artifacts = sys.argv[1], sys.argv[2]
+    prefix = tempfile.mkdtemp(prefix='pegora-setup-wine-')
+    desk = Desktop()
+    desk.env['WINEPREFIX'] = prefix
+    subprocess.run(['wineboot', '-i'], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    drive = os.path.join(prefix, 'drive_c')
+    listener = Listener()
+    c = Checks('installers')
+    started = lambda n: listener.wait_for(  # noqa: E731
+        lambda d: sum(1 for x in list(listener.deliveries) if fields(x)[2] == STARTED) >= n, timeout=40)
+
+    def run_setup(*args):
+        # The installer starts the client, which inherits its pipes: never capture them.
+        p = subprocess.Popen(['wine'] + list(args), env=desk.env, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+        return wait_exit(p, 120)
+
+    def reg(root, key, name):
+        out = desk.wine('reg', 'query', root + '\\' + key, '/v', name).stdout
+        for line in out.splitlines():
+            parts = line.split(None, 2)
+            if parts and parts[0] == name:
+                return parts[1], (parts[2] if len(parts) > 2 else '')
+        return None
+
+    client_setup = os.path.join(dist, 'pegling-setup-1.20.exe')
+    board_setup = os.path.join(dist, 'pegmast-setup-1.20.exe')
+    try:
+        # Silent deployment aimed at the listener.
+        code = run_setup(client_setup, '/S', '/SERVER=127.0.0.1', '/PORT=%d' % listener.port, '/NAME=Deploy')
+        c.check(code == 0, 'the silent client install ends with 0 (%r)' % code)
+        programs = [p for p in find(drive, 'pegling.exe') if os.sep + 'Programs' + os.sep + 'Pegora' in p]
+        c.check(len(programs) == 1 and 'AppData' in programs[0], 'pegling.exe is in %LOCALAPPDATA%\\Programs\\Pegora')
+        links = find(drive, 'Pegora status.lnk')
+        c.check(any('startup' in p.lower() for p in links), 'a shortcut is in the user\'s Startup folder')
+        c.check(any('startup' not in p.lower() for p in links), 'a shortcut is in the Start menu')
+        c.check(reg('HKCU', UNINSTALL + 'PegoraClient', 'DisplayVersion') == ('REG_SZ', '1.20'),
+                'the installed-programs entry PegoraClient says 1.20')
+        c.check((reg('HKCU', UNINSTALL + 'PegoraClient', 'QuietUninstallString') or ('', ''))[1].endswith('/S'),
+                'it has a quiet uninstall command')
+        settings = [reg('HKCU', CLIENT_KEY, n) for n in ('Port', 'Name', 'ServerAddress')]
+        c.check(settings == [('REG_DWORD', hex(listener.port)), ('REG_SZ', 'Deploy'), ('REG_SZ', '127.0.0.1')],
+                'the client key holds Port, Name and ServerAddress (%r)' % (settings,))
+        first = started(1)
+        c.check(first is not None and fields(first)[0] == 'Deploy', 'the client starts and signs in as "Deploy"')
+        c.check(not desk.windows('Setup Information'), 'no "Setup Information" window appears')
+
+        # The same installer again, over the running client.
+        count = len(listener.deliveries)
+        code = run_setup(client_setup, '/S', '/SERVER=127.0.0.1', '/PORT=%d' % listener.port, '/NAME=Deploy')
+        c.check(code == 0, 'the upgrade ends with 0')
+        c.check(started(2) is not None, 'the upgraded client signs in again')
+        later = [fields(d)[2] for d in list(listener.deliveries)[count:]]
+        c.check('Client shutdown' in later and STARTED in later and
+                later.index('Client shutdown') < later.index(STARTED),
+                'the old client said "Client shutdown" before the new one signed in (%r)' % later)
+        c.check([reg('HKCU', CLIENT_KEY, n) for n in ('Port', 'Name', 'ServerAddress')] == settings,
+                'the settings are unchanged')
+        desk.screenshot(os.path.join(artifacts, 'setup-client-running.png'))
+
+        # The silent uninstaller.
+        count = len(listener.deliveries)
+        uninstaller = os.path.join(os.path.dirname(programs[0]), 'uninstall.exe') if programs else ''
+        run_setup(uninstaller, '/S')
+        deadline = time.time() + 30
+        while time.time() < deadline and (find(drive, 'pegling.exe') or find(drive, 'Pegora status.lnk')):
+            time.sleep(0.5)
+        deadline = time.time() + 15
+        while time.time() < deadline and 'Client shutdown' not in [fields(d)[2] for d in listener.deliveries[count:]]:
+            time.sleep(0.3)
+        c.check('Client shutdown' in [fields(d)[2] for d in listener.deliveries[count:]],
+                'uninstalling closes the client, which says "Client shutdown"')
+        c.check(not find(drive, 'pegling.exe'), 'the program is gone')
+        c.check(not find(drive, 'Pegora status.lnk'), 'both shortcuts are gone')
+        c.check(reg('HKCU', UNINSTALL + 'PegoraClient', 'DisplayName') is None, 'the installed-programs entry is gone')
+        c.check(reg('HKCU', CLIENT_KEY, 'Name') == ('REG_SZ', 'Deploy'), 'the settings key remains')
+
+        # The board.
+        port = free_port()
+        code = run_setup(board_setup, '/S', '/PORT=%d' % port)
+        c.check(code == 0, 'the silent board install ends with 0 (%r)' % code)
+        boards = find(drive, 'pegmast.exe')
+        c.check(len(boards) == 1 and 'Program Files' in boards[0], 'pegmast.exe is in %ProgramFiles%\\Pegora')
+        c.check(bool(find(drive, 'Pegora board.lnk')), 'the "Pegora board" Start-menu shortcut exists')
+        c.check(reg('HKCU', 'SOFTWARE\\ZORVEN\\PEGORA\\SERVER', 'Port') == ('REG_DWORD', hex(port)),
+                'the board\'s Port is written')
+        if boards:
+            board = subprocess.Popen(['wine', boards[0]], env=desk.env, stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL)
+            c.check(wait_listening(port), 'the installed board listens on that port')
+            send(port, record('Installed', 1, 'stored by the installed board'))
+            time.sleep(4)
+            c.check(listened_and_drained(port), 'it takes the record (no connection left waiting)')
+            desk.screenshot(os.path.join(artifacts, 'setup-board-running.png'))
+            run_setup(os.path.join(os.path.dirname(boards[0]), 'uninstall.exe'), '/S')
+            c.check(wait_exit(board, 20) == 0, 'uninstalling closes the running board')
+            deadline = time.time() + 30
+            while time.time() < deadline and find(drive, 'pegmast.exe'):
+                time.sleep(0.5)
+            c.check(not find(drive, 'pegmast.exe') and not find(drive, 'Pegora board.lnk'),
+                    'the board\'s uninstaller removes program and shortcut')
+            c.check(reg('HKLM', UNINSTALL + 'PegoraBoard', 'DisplayName') is None,
+                    'and its installed-programs entry')
+
+        # The installers' pages, as a person sees them.
+        for setup, title, shot in ((client_setup, 'Pegora status 1.20 Setup', 'setup-client'),
+                                   (board_setup, 'Pegora board 1.20 Setup', 'setup-board')):
+            p = subprocess.Popen(['wine', setup], env=desk.env, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+            window = desk.wait_window(title, timeout=30)
+            c.check(window is not None, 'the interactive installer shows "%s"' % title)
+            time.sleep(1)
+            desk.screenshot(os.path.join(artifacts, shot + '-welcome.png'))
+            if window:
+                desk.keys(window, 'Return')  # Next
+                time.sleep(2)
+                desk.screenshot(os.path.join(artifacts, shot + '-next.png'))
+            p.kill()
+            desk.wine('taskkill', '/F', '/IM', os.path.basename(setup))
+    finally:
+        for exe in ('pegling.exe', 'pegmast.exe'):
+            desk.wine('taskkill', '/F', '/IM', exe)
+        subprocess.run(['wineserver', '-k'], env=desk.env)
+        listener.close()
+        desk.close()
+    return c.finish()
+
+
+def listened_and_drained(port):
+    """No connection of the port waits unaccepted or unread."""
+    out = subprocess.run(['ss', '-tnH', 'state', 'established', '( sport = :%d )' % port],
+                         capture_output=True, text=True).stdout
+    return out.strip() == ''
+
+
+if __name__ == '__main__':
+    sys.exit(main())
