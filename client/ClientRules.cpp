@@ -93,6 +93,8 @@ Effects CloseStatusDialog(ClientState& state, const StatusFields& fields, bool o
         auto guard = state.Lock();
         // A dialog that outlived the exit steps must not write over "Client shutdown".
         if (state.exited) return Effects();
+        // The user's own choice: an unlock has nothing to put back over it.
+        state.away = false;
         state.record.SetName(Limited(fields.name, NameLimit));
         state.record.SetMessage(Limited(fields.message, MessageLimit));
         if (fields.status >= StatusIn && fields.status <= StatusOther) state.record.SetStatus(fields.status);
@@ -100,6 +102,47 @@ Effects CloseStatusDialog(ClientState& state, const StatusFields& fields, bool o
     Effects e;
     e.recordChanged = true;
     e.send = ok;
+    return e;
+}
+
+std::string AwayMessage(int hour, int minute) {
+    char text[40];
+    std::snprintf(text, sizeof text, "away from desk since %02d:%02d", hour % 24, minute % 60);
+    return text;
+}
+
+Effects OnScreenLocked(ClientState& state, int hour, int minute) {
+    auto guard = state.Lock();
+    // Someone already shown as out is absent anyway; a second lock changes nothing more.
+    if (state.exited || !state.awayOnLock || state.away || state.record.Status() == StatusOut) return Effects();
+    state.away = true;
+    state.statusBeforeAway = state.record.Status();
+    state.messageBeforeAway = state.record.Message();
+    state.record.SetStatus(StatusOther);
+    state.record.SetMessage(AwayMessage(hour, minute));
+    Effects e = Send();
+    e.recordChanged = true;
+    return e;
+}
+
+Effects OnScreenUnlocked(ClientState& state) {
+    auto guard = state.Lock();
+    if (!state.away) return Effects();
+    state.away = false;
+    if (state.exited) return Effects();  // the last record stays the last
+    state.record.SetStatus(state.statusBeforeAway);
+    state.record.SetMessage(Limited(state.messageBeforeAway, MessageLimit));
+    Effects e = Send();
+    e.recordChanged = true;
+    return e;
+}
+
+Effects ToggleAwayOnLock(ClientState& state) {
+    auto guard = state.Lock();
+    Effects e;
+    if (state.exited) return e;
+    state.awayOnLock = !state.awayOnLock;
+    e.writeAwayOnLock = true;
     return e;
 }
 

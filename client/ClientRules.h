@@ -19,6 +19,7 @@ const char* const ShutdownMessage = "Client shutdown";
 struct Effects {
     bool recordChanged = false;
     bool writeSettings = false;
+    bool writeAwayOnLock = false;
     bool send = false;
 };
 
@@ -47,6 +48,12 @@ Effects OnExit(ClientState& state);
 StatusFields OpenStatusDialog(ClientState& state);
 // OK and Cancel both take the fields; only OK sends.
 Effects CloseStatusDialog(ClientState& state, const StatusFields& fields, bool ok);
+
+// Away while locked. The lock's local time, 24-hour, goes into the message.
+std::string AwayMessage(int hour, int minute);
+Effects OnScreenLocked(ClientState& state, int hour, int minute);
+Effects OnScreenUnlocked(ClientState& state);
+Effects ToggleAwayOnLock(ClientState& state);
 
 SetupFields OpenSetupDialog(ClientState& state);
 // OK takes the fields into memory; either way the settings are written.

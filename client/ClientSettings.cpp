@@ -70,6 +70,30 @@ void ReadClientSettings(ClientState& state, const ClientSettingsShell& shell) {
     state.config.serverAddress[sizeof state.config.serverAddress - 1] = 0;
 }
 
+void ReadAwayOnLock(ClientState& state) {
+    std::unique_ptr<SettingsKey> key = SettingsKey::Open(ClientKeyPath);
+    unsigned char value[4] = {};
+    std::uint32_t length = 0, type = 0;
+    bool on = key && key->Read("AwayOnLock", value, sizeof value, &length, &type) && type == SettingDword &&
+              length == 4 && value[0] == 1 && value[1] == 0 && value[2] == 0 && value[3] == 0;
+    auto guard = state.Lock();
+    state.awayOnLock = on;
+}
+
+void WriteAwayOnLock(ClientState& state, const ClientSettingsShell& shell) {
+    std::unique_ptr<SettingsKey> key = SettingsKey::Open(ClientKeyPath);
+    if (!key) {
+        shell.showAccessError(KeyError);
+        return;
+    }
+    bool on;
+    {
+        auto guard = state.Lock();
+        on = state.awayOnLock;
+    }
+    key->WriteDword("AwayOnLock", on ? 1 : 0);
+}
+
 void WriteClientSettings(ClientState& state, const ClientSettingsShell& shell) {
     std::unique_ptr<SettingsKey> key = SettingsKey::Open(ClientKeyPath);
     if (!key) {

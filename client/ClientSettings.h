@@ -18,3 +18,7 @@ struct ClientSettingsShell {
 
 void ReadClientSettings(ClientState& state, const ClientSettingsShell& shell);
 void WriteClientSettings(ClientState& state, const ClientSettingsShell& shell);
+
+// AwayOnLock: a DWORD 1 is on; absent, any other value, type or size is off, never an error.
+void ReadAwayOnLock(ClientState& state);
+void WriteAwayOnLock(ClientState& state, const ClientSettingsShell& shell);

@@ -28,6 +28,11 @@ public:
     ClientConfig config;
     // Set by the exit steps: the record then holds the last words and stays so.
     bool exited = false;
+    // Away while locked: the setting, and what a lock put aside until the unlock.
+    bool awayOnLock = false;
+    bool away = false;
+    std::int32_t statusBeforeAway = 0;
+    std::string messageBeforeAway;
 
     StatusRecord RecordCopy();
     ClientConfig ConfigCopy();

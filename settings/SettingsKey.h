@@ -27,8 +27,10 @@ public:
     virtual ~SettingsKey() = default;
 
     // Reads at most `capacity` bytes into `buffer`; fails when the value is
-    // absent or larger than the buffer. The value's type plays no part.
-    virtual bool Read(const std::string& name, void* buffer, std::uint32_t capacity, std::uint32_t* length) = 0;
+    // absent or larger than the buffer. The value's type plays no part in
+    // the read; `type`, when given, receives it.
+    virtual bool Read(const std::string& name, void* buffer, std::uint32_t capacity, std::uint32_t* length,
+                      std::uint32_t* type = nullptr) = 0;
     virtual bool Write(const std::string& name, std::uint32_t type, const void* data, std::uint32_t length) = 0;
 
     // Several values as one update where the store can: the file backend

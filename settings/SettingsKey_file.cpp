@@ -69,12 +69,14 @@ class FileKey : public SettingsKey {
 public:
     explicit FileKey(const std::string& path_) : path(path_) {}
 
-    bool Read(const std::string& name, void* buffer, std::uint32_t capacity, std::uint32_t* length) override {
+    bool Read(const std::string& name, void* buffer, std::uint32_t capacity, std::uint32_t* length,
+              std::uint32_t* type = nullptr) override {
         Values values = Load();
         auto it = values.find(name);
         if (it == values.end() || it->second.data.size() > capacity) return false;
         if (!it->second.data.empty()) std::memcpy(buffer, it->second.data.data(), it->second.data.size());
         if (length) *length = static_cast<std::uint32_t>(it->second.data.size());
+        if (type) *type = it->second.type;
         return true;
     }
 

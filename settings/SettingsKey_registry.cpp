@@ -10,11 +10,14 @@ public:
     explicit RegistryKey(HKEY key_) : key(key_) {}
     ~RegistryKey() override { ::RegCloseKey(key); }
 
-    bool Read(const std::string& name, void* buffer, std::uint32_t capacity, std::uint32_t* length) override {
+    bool Read(const std::string& name, void* buffer, std::uint32_t capacity, std::uint32_t* length,
+              std::uint32_t* type = nullptr) override {
         DWORD size = capacity;
-        LONG result = ::RegQueryValueExA(key, name.c_str(), nullptr, nullptr, static_cast<BYTE*>(buffer), &size);
+        DWORD kind = 0;
+        LONG result = ::RegQueryValueExA(key, name.c_str(), nullptr, &kind, static_cast<BYTE*>(buffer), &size);
         if (result != ERROR_SUCCESS) return false;
         if (length) *length = size;
+        if (type) *type = kind;
         return true;
     }
 

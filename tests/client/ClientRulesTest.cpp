@@ -152,3 +152,63 @@ TEST(ClientRules, ExitIsFinal) {
         EXPECT_EQ(state.config.port, config.port) << row.event;
     }
 }
+
+// Away while locked, one row per event sequence. Events: L lock at 09:05,
+// U unlock, T tick, S status dialog closed with OK (status in, "back"),
+// C the same with Cancel, N setup OK renaming to "Bert", X exit, A toggle.
+TEST(ClientRules, AwayWhileLocked) {
+    struct Row {
+        const char* what;
+        bool setting;
+        std::int32_t status;  // before the events
+        std::string events;
+        std::string sends;  // '1' where an event sends, '0' where not
+        std::int32_t wantStatus;
+        std::string wantMessage;
+    } rows[] = {
+        {"lock while in", true, StatusIn, "L", "1", StatusOther, "away from desk since 09:05"},
+        {"lock then unlock puts all back", true, StatusIn, "LU", "11", StatusIn, "at my desk"},
+        {"other is put back as other", true, StatusOther, "LU", "11", StatusOther, "at my desk"},
+        {"locked while out: nothing", true, StatusOut, "LU", "00", StatusOut, "at my desk"},
+        {"setting off: nothing", false, StatusIn, "LU", "00", StatusIn, "at my desk"},
+        {"a second lock: no second change", true, StatusIn, "LLU", "101", StatusIn, "at my desk"},
+        {"unlock without lock: nothing", true, StatusIn, "U", "0", StatusIn, "at my desk"},
+        {"the tick sends the away record", true, StatusIn, "LT", "11", StatusOther, "away from desk since 09:05"},
+        {"exit while locked wins", true, StatusIn, "LXU", "110", StatusOther, "Client shutdown"},
+        {"dialog OK after unlock applies the choice", true, StatusIn, "LUS", "111", StatusIn, "back"},
+        {"dialog closed while locked: unlock keeps it", true, StatusIn, "LCU", "100", StatusIn, "back"},
+        {"renamed while locked: status and message back", true, StatusIn, "LNU", "101", StatusIn, "at my desk"},
+        {"toggled on, then locked", false, StatusIn, "AL", "01", StatusOther, "away from desk since 09:05"},
+    };
+    for (const Row& row : rows) {
+        ClientState state;
+        state.awayOnLock = row.setting;
+        state.record.SetName("Anna");
+        state.record.SetStatus(row.status);
+        state.record.SetMessage("at my desk");
+        std::string sends;
+        for (char event : row.events) {
+            Effects e;
+            StatusFields status{"Anna", StatusIn, "back"};
+            SetupFields setup{"Bert", "5001", "127.0.0.1"};
+            switch (event) {
+            case 'L': e = OnScreenLocked(state, 9, 5); break;
+            case 'U': e = OnScreenUnlocked(state); break;
+            case 'T': e = OnTimerTick(state); break;
+            case 'S': e = CloseStatusDialog(state, status, true); break;
+            case 'C': e = CloseStatusDialog(state, status, false); break;
+            case 'N': e = CloseSetupDialog(state, setup, true); break;
+            case 'X': e = OnExit(state); break;
+            case 'A':
+                e = ToggleAwayOnLock(state);
+                EXPECT_TRUE(e.writeAwayOnLock) << row.what;
+                break;
+            }
+            sends += e.send ? '1' : '0';
+        }
+        EXPECT_EQ(sends, row.sends) << row.what;
+        EXPECT_EQ(state.record.Status(), row.wantStatus) << row.what;
+        EXPECT_EQ(state.record.Message(), row.wantMessage) << row.what;
+    }
+    EXPECT_EQ(AwayMessage(23, 7), "away from desk since 23:07");
+}

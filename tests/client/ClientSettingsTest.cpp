@@ -117,3 +117,42 @@ TEST(ClientSettings, NamePresentButNoPortOpensSetupWithDefaults) {
     EXPECT_STREQ(ReadRaw("Name", 64, &length).c_str(), "");
     EXPECT_STREQ(ReadRaw("ServerAddress", 256, &length).c_str(), "192.0.0.1");
 }
+
+TEST(ClientSettings, AwayOnLockIsADwordOneAndNothingElse) {
+    struct Row {
+        const char* what;
+        std::uint32_t type;
+        std::vector<unsigned char> bytes;
+        bool on;
+    } rows[] = {{"absent", 0, {}, false},
+                {"DWORD 1", SettingDword, {1, 0, 0, 0}, true},
+                {"DWORD 0", SettingDword, {0, 0, 0, 0}, false},
+                {"DWORD 2", SettingDword, {2, 0, 0, 0}, false},
+                {"string \"1\"", SettingString, {'1', 0}, false},
+                {"four bytes of another type", 3, {1, 0, 0, 0}, false},
+                {"two bytes", SettingDword, {1, 0}, false},
+                {"eight bytes", SettingDword, {1, 0, 0, 0, 0, 0, 0, 0}, false}};
+    for (const Row& row : rows) {
+        ClearSettingsKey(ClientKeyPath);
+        if (!row.bytes.empty())
+            SettingsKey::Open(ClientKeyPath)
+                ->Write("AwayOnLock", row.type, row.bytes.data(), static_cast<std::uint32_t>(row.bytes.size()));
+        ClientState state;
+        state.awayOnLock = !row.on;
+        ReadAwayOnLock(state);
+        EXPECT_EQ(state.awayOnLock, row.on) << row.what;
+    }
+
+    ClientState state;
+    ClientSettingsShell shell;
+    shell.showAccessError = [](const std::string&) { FAIL() << "no error for AwayOnLock"; };
+    ToggleAwayOnLock(state);
+    WriteAwayOnLock(state, shell);
+    ClientState reread;
+    ReadAwayOnLock(reread);
+    EXPECT_TRUE(reread.awayOnLock);
+    ToggleAwayOnLock(state);
+    WriteAwayOnLock(state, shell);
+    ReadAwayOnLock(reread);
+    EXPECT_FALSE(reread.awayOnLock);
+}
