@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDBusConnection>
+#include <QTime>
 #include <QFrame>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -44,6 +46,10 @@ void TrayClient::createActions() {
     menu->addSeparator();
     changeAction = menu->addAction("&Change status", this, &TrayClient::ChangeStatus);
     setupAction = menu->addAction("&Setup", this, &TrayClient::Setup);
+    awayAction = menu->addAction("&Away while locked", this, &TrayClient::ToggleAway);
+    awayAction->setCheckable(true);
+    auto guard = state.Lock();
+    awayAction->setChecked(state.awayOnLock);
     menu->addSeparator();
     exitAction = menu->addAction("&Exit", this, &TrayClient::Exit);
 }
@@ -71,6 +77,11 @@ void TrayClient::createFallbackWindow() {
             continue;
         }
         QPushButton* button = new QPushButton(action->text(), fallback);
+        if (action->isCheckable()) {
+            button->setCheckable(true);
+            button->setChecked(action->isChecked());
+            connect(action, &QAction::toggled, button, &QPushButton::setChecked);
+        }
         connect(button, &QPushButton::clicked, action, &QAction::trigger);
         layout->addWidget(button);
     }
@@ -89,6 +100,30 @@ void TrayClient::Start() {
     minuteTimer.start(60000);
     connect(&areaTimer, &QTimer::timeout, this, &TrayClient::FollowNotificationArea);
     areaTimer.start(NotificationAreaCheckMs);
+    WatchScreenLock();
+}
+
+void TrayClient::WatchScreenLock() {
+    // Without a session bus there is no lock to hear of; the setting still toggles.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return;
+    for (const char* service : {"org.freedesktop.ScreenSaver", "org.gnome.ScreenSaver"})
+        bus.connect(QString(), QString(), service, "ActiveChanged", this, SLOT(OnScreenSaverActive(bool)));
+}
+
+void TrayClient::OnScreenSaverActive(bool active) {
+    if (active) {
+        QTime now = QTime::currentTime();
+        Carry(OnScreenLocked(state, now.hour(), now.minute()));
+    } else {
+        Carry(OnScreenUnlocked(state));
+    }
+}
+
+void TrayClient::ToggleAway() {
+    Carry(ToggleAwayOnLock(state));
+    auto guard = state.Lock();
+    awayAction->setChecked(state.awayOnLock);
 }
 
 void TrayClient::FollowNotificationArea() {
@@ -145,5 +180,6 @@ void TrayClient::Exit() {
 
 void TrayClient::Carry(const Effects& effects) {
     if (effects.writeSettings) WriteClientSettings(state, settings);
+    if (effects.writeAwayOnLock) WriteAwayOnLock(state, settings);
     if (effects.send) sender.StartStatusSend(false);
 }

@@ -33,13 +33,17 @@ public slots:
     void ChangeStatus();
     void Setup();
     void About();
+    void ToggleAway();
     void Exit();
+    // The desktop's screen saver: active is the screen locked.
+    void OnScreenSaverActive(bool active);
 
 private:
     void createActions();
     void createTrayIcon();
     void createFallbackWindow();
     void FollowNotificationArea();
+    void WatchScreenLock();
     void Carry(const Effects& effects);
 
     SocketManager& manager;
@@ -50,6 +54,7 @@ private:
     QAction* aboutAction = nullptr;
     QAction* changeAction = nullptr;
     QAction* setupAction = nullptr;
+    QAction* awayAction = nullptr;
     QAction* exitAction = nullptr;
     QSystemTrayIcon* trayIcon = nullptr;
     QWidget* fallback = nullptr;

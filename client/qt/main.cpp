@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
     };
     settings.runFirstSetup = [](SetupFields& fields) { return RunSetupDialog(nullptr, fields); };
     ReadClientSettings(state, settings);
+    ReadAwayOnLock(state);
 
     InstanceLock lock;
     const QString name = InstanceName();

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <shellapi.h>
+#include <wtsapi32.h>
 
 #include "ClientDialogs.h"
 #include "resource.h"
@@ -63,6 +64,7 @@ LRESULT TrayWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_DESTROY: OnDestroy(); return 0;
     case WM_QUERYENDSESSION: return TRUE;
+    case WM_WTSSESSION_CHANGE: OnSessionChange(wParam); return 0;
     case WM_ENDSESSION:
         // The session ends without WM_DESTROY: the last record must leave now.
         if (wParam) {
@@ -103,9 +105,21 @@ void TrayWindow::OnCreate() {
     NOTIFYICONDATAA data = IconData();
     Shell_NotifyIconA(NIM_ADD, &data);
     SetTimer(window, MinuteTimer, 60000, nullptr);
+    WTSRegisterSessionNotification(window, NOTIFY_FOR_THIS_SESSION);  // lock and unlock of this session
+}
+
+void TrayWindow::OnSessionChange(WPARAM change) {
+    if (change == WTS_SESSION_LOCK) {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        Carry(OnScreenLocked(state, now.wHour, now.wMinute));
+    } else if (change == WTS_SESSION_UNLOCK) {
+        Carry(OnScreenUnlocked(state));
+    }
 }
 
 void TrayWindow::OnDestroy() {
+    WTSUnRegisterSessionNotification(window);
     ExitSteps();
     PostQuitMessage(0);
 }
@@ -140,6 +154,12 @@ void TrayWindow::ShowTrayMenu() {
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(menu, MF_STRING, IDM_CHANGE_STATUS, "&Change status");
     AppendMenuA(menu, MF_STRING, IDM_SETUP, "&Setup");
+    bool awayOnLock;
+    {
+        auto guard = state.Lock();
+        awayOnLock = state.awayOnLock;
+    }
+    AppendMenuA(menu, MF_STRING | (awayOnLock ? MF_CHECKED : MF_UNCHECKED), IDM_AWAY_ON_LOCK, "&Away while locked");
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(menu, MF_STRING, IDM_EXIT, "&Exit");
 
@@ -153,6 +173,7 @@ void TrayWindow::ShowTrayMenu() {
     case IDM_ABOUT: RunAboutDialog(instance, window); break;
     case IDM_CHANGE_STATUS: ChangeStatus(); break;
     case IDM_SETUP: Setup(); break;
+    case IDM_AWAY_ON_LOCK: Carry(ToggleAwayOnLock(state)); break;
     case IDM_EXIT: DestroyWindow(window); break;
     }
     DestroyMenu(menu);
@@ -172,5 +193,6 @@ void TrayWindow::Setup() {
 
 void TrayWindow::Carry(const Effects& effects) {
     if (effects.writeSettings) WriteClientSettings(state, settings);
+    if (effects.writeAwayOnLock) WriteAwayOnLock(state, settings);
     if (effects.send) sender.StartStatusSend(false);
 }

@@ -29,6 +29,7 @@ private:
     // Icon gone, "Client shutdown" written and sent: every ending of the client.
     void ExitSteps();
     void OnTrayEvent(LPARAM mouseMessage);
+    void OnSessionChange(WPARAM change);
     bool OnCommand(int command);
     void ShowTrayMenu();
     void ChangeStatus();

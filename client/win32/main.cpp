@@ -32,6 +32,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     settings.runFirstSetup = [instance](SetupFields& fields) { return RunSetupDialog(instance, nullptr, fields); };
     sender.showFailure = [](const std::string& text) { MessageBoxA(nullptr, text.c_str(), "Socket Error!", MB_OK); };
     ReadClientSettings(state, settings);
+    ReadAwayOnLock(state);
 
     // Already running on this desktop: hand over the double click and wait until it is handled.
     if (HWND running = FindWindowA(className, title)) {

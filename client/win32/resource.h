@@ -15,6 +15,7 @@
 #define IDM_EXIT 105
 #define IDM_CHANGE_STATUS 111
 #define IDM_SETUP 32772
+#define IDM_AWAY_ON_LOCK 32773
 
 // Dialogs
 #define IDD_ABOUTBOX 103

@@ -152,7 +152,9 @@ private slots:
         QVERIFY(result == HandOver::Handled);
     }
 
-    void fallbackWindowCarriesTheSixCommands() {
+    void fallbackWindowCarriesTheCommands() {
+        QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
         RawListener listener;
         ClientState state;
         state.record.SetName("Anna");
@@ -165,7 +167,8 @@ private slots:
 
         QStringList items;
         for (QAction* a : client.Menu()->actions()) items << (a->isSeparator() ? "-" : a->text());
-        QCOMPARE(items, QStringList({"&About Pegora", "-", "&Change status", "&Setup", "-", "&Exit"}));
+        QCOMPARE(items,
+                 QStringList({"&About Pegora", "-", "&Change status", "&Setup", "&Away while locked", "-", "&Exit"}));
 
         client.Start();
         std::string bytes;
@@ -181,7 +184,20 @@ private slots:
         QVERIFY(fallback);
         QStringList buttons;
         for (QPushButton* b : fallback->findChildren<QPushButton*>()) buttons << b->text();
-        QCOMPARE(buttons, QStringList({"&About Pegora", "&Change status", "&Setup", "&Exit"}));
+        QCOMPARE(buttons, QStringList({"&About Pegora", "&Change status", "&Setup", "&Away while locked", "&Exit"}));
+
+        // The check button shows the setting and toggles it in the settings key.
+        QPushButton* away = Button(fallback, "&Away while locked");
+        QVERIFY(away->isCheckable() && !away->isChecked());
+        away->click();
+        QVERIFY(away->isChecked());
+        ClientState reread;
+        ReadAwayOnLock(reread);
+        QVERIFY(reread.awayOnLock);
+        away->click();
+        QVERIFY(!away->isChecked());
+        ReadAwayOnLock(reread);
+        QVERIFY(!reread.awayOnLock);
 
         QString title;
         OnModal([&](QWidget* d) {

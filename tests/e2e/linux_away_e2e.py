@@ -1,0 +1,88 @@
+"""Away while locked on Linux, on the private session bus this script runs in
+(dbus-run-session): the screen saver's ActiveChanged signal, under the
+freedesktop and the GNOME name, makes the client send "away from desk since
+HH:MM" and then put the previous record back; with the setting off nothing
+is sent."""
+import re
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+from desktop import Checks, Desktop, Listener, fields, wait_exit
+from linux_e2e import write_key
+
+STARTED = 'started but not signed in.'
+AWAY = re.compile(r'^away from desk since ([01]\d|2[0-3]):[0-5]\d$')
+
+
+def screen_saver(env, service, active):
+    path = '/' + service.replace('.', '/')
+    subprocess.run(['dbus-send', '--session', '--type=signal', path, service + '.ActiveChanged',
+                    'boolean:' + ('true' if active else 'false')], env=env, check=True)
+
+
+def main():
+    pegling = sys.argv[2]
+    desk = Desktop()
+    home = tempfile.mkdtemp(prefix='pegora-away-')
+    desk.env.update(XDG_CONFIG_HOME=home, QT_QPA_PLATFORM='xcb', XDG_RUNTIME_DIR=home)
+    listener = Listener()
+    c = Checks('Linux away while locked')
+
+    def start(away):
+        write_key(home, 'CLIENT', [('Port', 4, listener.port.to_bytes(4, 'little')),
+                                   ('Name', 1, b'Locker'.ljust(20, b'\0')),
+                                   ('ServerAddress', 1, b'127.0.0.1'.ljust(128, b'\0')),
+                                   ('AwayOnLock', 4, away.to_bytes(4, 'little'))])
+        count = len(listener.deliveries)
+        p = subprocess.Popen([pegling], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        listener.wait_for(lambda d: len(listener.deliveries) > count and fields(d)[2] == STARTED)
+        time.sleep(1)  # the client has joined the bus by the time its first record is out
+        return p
+
+    def after(count, timeout=10):
+        deadline = time.time() + timeout
+        while time.time() < deadline and len(listener.deliveries) <= count:
+            time.sleep(0.1)
+        return fields(listener.deliveries[count]) if len(listener.deliveries) > count else None
+
+    client = None
+    try:
+        client = start(1)
+        for service in ('org.freedesktop.ScreenSaver', 'org.gnome.ScreenSaver'):
+            count = len(listener.deliveries)
+            before = time.strftime('%H:%M')
+            screen_saver(desk.env, service, True)
+            away = after(count)
+            times = {before, time.strftime('%H:%M')}
+            c.check(away is not None and away[:2] == ('Locker', 3) and AWAY.match(away[2]) is not None,
+                    '%s locked: status 3 and "away from desk since HH:MM" (%r)' % (service, away))
+            c.check(away is not None and away[2][-5:] in times, 'the time is the lock\'s local time %r' % times)
+            count = len(listener.deliveries)
+            screen_saver(desk.env, service, False)
+            back = after(count)
+            c.check(back == ('Locker', 3, STARTED), '%s unlocked: the previous record again (%r)' % (service, back))
+        client.send_signal(signal.SIGTERM)
+        wait_exit(client, 10)
+
+        client = start(0)
+        count = len(listener.deliveries)
+        for service in ('org.freedesktop.ScreenSaver', 'org.gnome.ScreenSaver'):
+            screen_saver(desk.env, service, True)
+            screen_saver(desk.env, service, False)
+        time.sleep(3)
+        c.check(len(listener.deliveries) == count, 'with the setting 0 neither signal sends anything')
+        client.send_signal(signal.SIGTERM)
+        c.check(wait_exit(client, 10) == 0, 'the client ends with 0')
+    finally:
+        if client and client.poll() is None:
+            client.kill()
+        listener.close()
+        desk.close()
+    return c.finish()
+
+
+if __name__ == '__main__':
+    sys.exit(main())
