@@ -2,6 +2,7 @@
 ; user without administrator rights, started at every log-in.
 ;   /S              silent
 ;   /SERVER=address /PORT=number /NAME=name   the client's settings
+;   /AWAYONLOCK=1   show the user as away while the screen is locked (0: not)
 ;   /NOSTART        do not start the client after installing
 !include "common.nsh"
 
@@ -55,6 +56,14 @@ Function WriteClientSettings
         StrCpy $R9 $R9 19
         WriteRegStr HKCU "${CLIENT_KEY}" "Name" "$R9"
         StrCpy $Given 1
+    ${EndIf}
+    !insertmacro GetOption "/AWAYONLOCK="
+    ${IfNot} ${Errors}
+        ${If} $R9 == 1
+            WriteRegDWORD HKCU "${CLIENT_KEY}" "AwayOnLock" 1
+        ${Else}
+            WriteRegDWORD HKCU "${CLIENT_KEY}" "AwayOnLock" 0
+        ${EndIf}
     ${EndIf}
     ${If} $Given == 1
         ClearErrors

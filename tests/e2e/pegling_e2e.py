@@ -24,7 +24,7 @@ def tray_menu(desk, item):
     time.sleep(1.5)
     desk.screenshot(os.path.join(ARTIFACTS, 'pegling-menu.png'))
     # Item centres above the menu's anchor (screen right - 30, bottom - 20).
-    above = {'about': 77, 'setup': 36}[item]
+    above = {'about': 93, 'setup': 52, 'away': 36}[item]
     desk.click(1024 - 30 - 54, 768 - 20 - above)
     return True
 

@@ -55,8 +55,10 @@ def main():
     board_setup = os.path.join(dist, 'pegmast-setup-1.20.exe')
     try:
         # Silent deployment aimed at the listener.
-        code = run_setup(client_setup, '/S', '/SERVER=127.0.0.1', '/PORT=%d' % listener.port, '/NAME=Deploy')
+        code = run_setup(client_setup, '/S', '/SERVER=127.0.0.1', '/PORT=%d' % listener.port, '/NAME=Deploy',
+                         '/AWAYONLOCK=1')
         c.check(code == 0, 'the silent client install ends with 0 (%r)' % code)
+        c.check(reg('HKCU', CLIENT_KEY, 'AwayOnLock') == ('REG_DWORD', '0x1'), '/AWAYONLOCK=1 turns the option on')
         programs = [p for p in find(drive, 'pegling.exe') if os.sep + 'Programs' + os.sep + 'Pegora' in p]
         c.check(len(programs) == 1 and 'AppData' in programs[0], 'pegling.exe is in %LOCALAPPDATA%\\Programs\\Pegora')
         links = find(drive, 'Pegora status.lnk')
@@ -82,8 +84,9 @@ def main():
         c.check('Client shutdown' in later and STARTED in later and
                 later.index('Client shutdown') < later.index(STARTED),
                 'the old client said "Client shutdown" before the new one signed in (%r)' % later)
-        c.check([reg('HKCU', CLIENT_KEY, n) for n in ('Port', 'Name', 'ServerAddress')] == settings,
-                'the settings are unchanged')
+        c.check([reg('HKCU', CLIENT_KEY, n) for n in ('Port', 'Name', 'ServerAddress')] == settings and
+                reg('HKCU', CLIENT_KEY, 'AwayOnLock') == ('REG_DWORD', '0x1'),
+                'the settings are unchanged, AwayOnLock too')
         desk.screenshot(os.path.join(artifacts, 'setup-client-running.png'))
 
         # The silent uninstaller.
