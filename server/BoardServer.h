@@ -27,6 +27,8 @@ struct BoardServer {
     std::function<void(const std::string& text)> workerFailed;
     // A connection that sends nothing for this long is given up.
     std::atomic<int> silentConnectionMs{60000};
+    // Rows silent for longer are painted grey; 0 paints every row alike.
+    std::atomic<std::uint32_t> silentMinutes{0};
     // The accept thread's pause after each connection: at most four a second.
     std::atomic<int> acceptPacingMs{250};
 
@@ -36,6 +38,10 @@ struct BoardServer {
 
 // How long the reader gathers a record that arrives in pieces.
 const int RecordGatherMs = 2000;
+
+inline std::chrono::seconds SilentAfter(const BoardServer& server) {
+    return std::chrono::seconds(60 * static_cast<std::int64_t>(server.silentMinutes.load()));
+}
 
 int AcceptThread(BoardServer& server);
 int ReaderThread(BoardServer& server);

@@ -29,10 +29,13 @@ public:
     std::size_t Store(const StatusRecord& record);
     // Rows are read and changed only under tableLock.
     StatusRecord& Row(std::size_t index) { return rows[index]; }
+    // When the row's last record was stored; kept beside the record, never sent.
+    std::chrono::steady_clock::time_point LastStored(std::size_t index) const { return lastStored[index]; }
     // Readable at any moment, without the lock.
     std::int32_t RowCount() const { return rowCount.load(); }
 
 private:
     std::vector<StatusRecord> rows;
+    std::vector<std::chrono::steady_clock::time_point> lastStored;
     std::atomic<std::int32_t> rowCount{0};
 };

@@ -80,28 +80,31 @@ PaintItem BoardView::Counter(std::int32_t pending, std::int32_t socketCount) con
     return PaintItem{clientWidth - CounterFromRight, CounterY, text};
 }
 
-std::vector<PaintItem> BoardView::Rows(BoardTable& table) const {
+std::vector<PaintItem> BoardView::Rows(BoardTable& table, std::chrono::seconds silentAfter,
+                                       std::chrono::steady_clock::time_point now) const {
     std::vector<PaintItem> items;
     const std::int32_t n = table.RowCount();
     int y = 0;
     for (std::int32_t i = topRow; i < topRow + visibleRows && i < n; ++i, y += lineHeight) {
-        StatusRecord& row = table.Row(static_cast<std::size_t>(i));
+        const std::size_t index = static_cast<std::size_t>(i);
+        StatusRecord& row = table.Row(index);
+        const bool grey = silentAfter.count() > 0 && now - table.LastStored(index) > silentAfter;
         if (i == selectedRow) items.push_back(PaintItem{0, y, ">"});
-        items.push_back(PaintItem{NameX, y, row.Name()});
+        items.push_back(PaintItem{NameX, y, row.Name(), grey});
         std::int32_t status = row.Status();
         if (status != StatusIn && status != StatusOut) row.SetStatus(StatusOther);
-        items.push_back(PaintItem{StatusX, y, StatusWord(status)});
-        items.push_back(PaintItem{MessageX, y, row.Message()});
+        items.push_back(PaintItem{StatusX, y, StatusWord(status), grey});
+        items.push_back(PaintItem{MessageX, y, row.Message(), grey});
     }
     return items;
 }
 
 std::vector<PaintItem> PaintBoard(const BoardView& view, BoardTable& table, TableLock& tableLock, std::int32_t pending,
-                                  std::int32_t socketCount) {
+                                  std::int32_t socketCount, std::chrono::seconds silentAfter) {
     std::vector<PaintItem> items;
     items.push_back(view.Counter(pending, socketCount));
     if (!tableLock.WaitFor(std::chrono::milliseconds(1500))) return items;
-    std::vector<PaintItem> rows = view.Rows(table);
+    std::vector<PaintItem> rows = view.Rows(table, silentAfter);
     tableLock.Release();
     items.insert(items.end(), rows.begin(), rows.end());
     return items;

@@ -3,6 +3,7 @@
 // and feed size and scroll events back in.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@ struct PaintItem {
     int x;
     int y;
     std::string text;
+    bool grey = false;  // a row silent for longer than the board's SilentMinutes
 };
 
 struct ScrollBarState {
@@ -46,7 +48,9 @@ public:
     // The counter "%d/%d" at the top right.
     PaintItem Counter(std::int32_t pending, std::int32_t socketCount) const;
     // The visible rows; the caller holds tableLock. A stray status becomes 3.
-    std::vector<PaintItem> Rows(BoardTable& table) const;
+    // With `silentAfter` above 0, rows whose last record is older are grey.
+    std::vector<PaintItem> Rows(BoardTable& table, std::chrono::seconds silentAfter = std::chrono::seconds(0),
+                                std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now()) const;
 
     int LineHeight() const { return lineHeight; }
     int ClientWidth() const { return clientWidth; }
@@ -79,4 +83,4 @@ const char* StatusWord(std::int32_t status);
 // Everything one repaint draws: the counter, then, when tableLock comes within
 // 1500 ms, the visible rows.
 std::vector<PaintItem> PaintBoard(const BoardView& view, BoardTable& table, TableLock& tableLock, std::int32_t pending,
-                                  std::int32_t socketCount);
+                                  std::int32_t socketCount, std::chrono::seconds silentAfter = std::chrono::seconds(0));

@@ -19,8 +19,10 @@ BoardCanvas::BoardCanvas(BoardServer& server_, BoardView& view_, QWidget* parent
 void BoardCanvas::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const int ascent = fontMetrics().ascent();
-    for (const PaintItem& item :
-         PaintBoard(view, server.table, server.tableLock, server.pendingCount.load(), server.manager.SocketCount())) {
+    const QPen normal = painter.pen();
+    for (const PaintItem& item : PaintBoard(view, server.table, server.tableLock, server.pendingCount.load(),
+                                            server.manager.SocketCount(), SilentAfter(server))) {
+        painter.setPen(item.grey ? QPen(palette().color(QPalette::Disabled, QPalette::Text)) : normal);
         // Like TextOut, an item's y is the top of its line, not the baseline.
         painter.drawText(item.x, item.y + ascent, QString::fromStdString(Windows1252ToUtf8(item.text)));
     }

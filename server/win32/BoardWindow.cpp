@@ -99,9 +99,13 @@ void BoardWindow::OnPaint() {
 }
 
 void BoardWindow::PaintContent(HDC dc) {
-    for (const PaintItem& item :
-         PaintBoard(view, server.table, server.tableLock, server.pendingCount.load(), server.manager.SocketCount()))
+    const COLORREF normal = GetTextColor(dc);
+    for (const PaintItem& item : PaintBoard(view, server.table, server.tableLock, server.pendingCount.load(),
+                                            server.manager.SocketCount(), SilentAfter(server))) {
+        SetTextColor(dc, item.grey ? GetSysColor(COLOR_GRAYTEXT) : normal);
         TextOutA(dc, item.x, item.y, item.text.data(), static_cast<int>(item.text.size()));
+    }
+    SetTextColor(dc, normal);
 }
 
 bool BoardWindow::OnCommand(int command) {

@@ -1,0 +1,76 @@
+#include "BoardOptions.h"
+
+#include <memory>
+
+#include "ServerStartup.h"
+#include "SettingsKey.h"
+
+namespace {
+
+// A DWORD of exactly four bytes, or nothing.
+bool ReadDword(SettingsKey& key, const char* name, std::uint32_t& value) {
+    unsigned char bytes[4] = {};
+    std::uint32_t length = 0, type = 0;
+    if (!key.Read(name, bytes, sizeof bytes, &length, &type) || type != SettingDword || length != 4) return false;
+    value = 0;
+    for (int i = 0; i < 4; ++i) value |= static_cast<std::uint32_t>(bytes[i]) << (8 * i);
+    return true;
+}
+
+// Whole decimal numbers only: "80x", "", "-1" and overlong text are refused.
+bool ParseNumber(const std::string& text, std::uint32_t limit, std::uint32_t& value) {
+    if (text.empty() || text.size() > 10) return false;
+    std::uint64_t n = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        n = n * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    if (n < 1 || n > limit) return false;
+    value = static_cast<std::uint32_t>(n);
+    return true;
+}
+
+}  // namespace
+
+BoardOptions ReadBoardOptions() {
+    BoardOptions options;
+    std::unique_ptr<SettingsKey> key = SettingsKey::Open(ServerKeyPath);
+    if (!key) return options;
+    std::uint32_t value = 0;
+    if (ReadDword(*key, "WebPort", value) && value <= 65535) options.webPort = value;
+    if (ReadDword(*key, "SilentMinutes", value) && value <= MaxSilentMinutes) options.silentMinutes = value;
+    return options;
+}
+
+bool WriteBoardOptions(const BoardOptions& options) {
+    std::unique_ptr<SettingsKey> key = SettingsKey::Open(ServerKeyPath);
+    return key && key->WriteValues(
+                      {DwordValue("WebPort", options.webPort), DwordValue("SilentMinutes", options.silentMinutes)});
+}
+
+OptionsFields OpenOptionsDialog(const BoardOptions& options) {
+    OptionsFields fields;
+    fields.share = options.webPort != 0;
+    fields.portText = std::to_string(options.webPort != 0 ? options.webPort : DefaultWebPort);
+    fields.grey = options.silentMinutes != 0;
+    fields.minutesText = std::to_string(options.silentMinutes != 0 ? options.silentMinutes : 3);
+    return fields;
+}
+
+bool TakeOptionsFields(const OptionsFields& fields, BoardOptions& options, std::string& refusal) {
+    BoardOptions taken;
+    if (fields.share && !ParseNumber(fields.portText, 65535, taken.webPort)) {
+        refusal = "The port must be a number from 1 to 65535.";
+        return false;
+    }
+    if (fields.grey && !ParseNumber(fields.minutesText, MaxSilentMinutes, taken.silentMinutes)) {
+        refusal = "The minutes must be a number from 1 to 1440.";
+        return false;
+    }
+    options = taken;
+    return true;
+}
+
+std::string WebAddress(const std::string& address, std::uint32_t port) {
+    return "http://" + address + ":" + std::to_string(port) + "/";
+}

@@ -1,0 +1,34 @@
+// The board's extensions, both off unless the server key turns them on:
+// the web view's port and the minutes after which a silent row is greyed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct BoardOptions {
+    std::uint32_t webPort = 0;        // 0: no web view
+    std::uint32_t silentMinutes = 0;  // 0: rows are never greyed
+};
+
+const std::uint32_t DefaultWebPort = 8080;
+const std::uint32_t MaxSilentMinutes = 1440;
+
+// WebPort and SilentMinutes from the server key. An absent value, a wrong
+// type or size, a port above 65535 or minutes outside 1 to 1440 read as off.
+BoardOptions ReadBoardOptions();
+bool WriteBoardOptions(const BoardOptions& options);
+
+// The "Board options" dialog's fields as text, and the rule for its OK.
+struct OptionsFields {
+    bool share = false;
+    std::string portText;
+    bool grey = false;
+    std::string minutesText;
+};
+
+OptionsFields OpenOptionsDialog(const BoardOptions& options);
+// True with `options` filled when the fields can be taken; otherwise false
+// and `refusal` says why, for a message box over the dialog.
+bool TakeOptionsFields(const OptionsFields& fields, BoardOptions& options, std::string& refusal);
+// What a browser opens: http://<address>:<port>/
+std::string WebAddress(const std::string& address, std::uint32_t port);

@@ -1,0 +1,94 @@
+#include "BoardOptions.h"
+#include "BoardView.h"
+#include "ServerFixture.h"
+
+TEST(BoardOptions, ReadOnlyWhatIsADwordInRange) {
+    struct Row {
+        const char* what;
+        const char* name;
+        std::uint32_t type;
+        std::vector<unsigned char> bytes;
+        std::uint32_t webPort, silentMinutes;
+    } rows[] = {{"absent", "", 0, {}, 0, 0},
+                {"port 8080", "WebPort", SettingDword, {0x90, 0x1f, 0, 0}, 8080, 0},
+                {"port above 65535", "WebPort", SettingDword, {0, 0, 1, 0}, 0, 0},
+                {"port as a string", "WebPort", SettingString, {'8', '0', 0, 0}, 0, 0},
+                {"port in two bytes", "WebPort", SettingDword, {0x90, 0x1f}, 0, 0},
+                {"port in eight bytes", "WebPort", SettingDword, {0x90, 0x1f, 0, 0, 0, 0, 0, 0}, 0, 0},
+                {"3 minutes", "SilentMinutes", SettingDword, {3, 0, 0, 0}, 0, 3},
+                {"1440 minutes", "SilentMinutes", SettingDword, {0xa0, 5, 0, 0}, 0, 1440},
+                {"1441 minutes", "SilentMinutes", SettingDword, {0xa1, 5, 0, 0}, 0, 0},
+                {"minutes of another type", "SilentMinutes", 3, {3, 0, 0, 0}, 0, 0}};
+    for (const Row& row : rows) {
+        ClearSettingsKey(ServerKeyPath);
+        if (row.name[0])
+            SettingsKey::Open(ServerKeyPath)
+                ->Write(row.name, row.type, row.bytes.data(), static_cast<std::uint32_t>(row.bytes.size()));
+        BoardOptions options = ReadBoardOptions();
+        EXPECT_EQ(options.webPort, row.webPort) << row.what;
+        EXPECT_EQ(options.silentMinutes, row.silentMinutes) << row.what;
+    }
+    ClearSettingsKey(ServerKeyPath);
+    ASSERT_TRUE(WriteBoardOptions(BoardOptions{8081, 5}));
+    BoardOptions back = ReadBoardOptions();
+    EXPECT_EQ(back.webPort, 8081u);
+    EXPECT_EQ(back.silentMinutes, 5u);
+}
+
+TEST(BoardOptions, DialogFieldsAreTakenOrRefused) {
+    OptionsFields fields = OpenOptionsDialog(BoardOptions{});
+    EXPECT_FALSE(fields.share);
+    EXPECT_EQ(fields.portText, "8080");  // offered when first checked
+    EXPECT_FALSE(fields.grey);
+    EXPECT_EQ(fields.minutesText, "3");
+
+    struct Row {
+        bool share;
+        const char* port;
+        bool grey;
+        const char* minutes;
+        bool taken;
+        std::uint32_t webPort, silentMinutes;
+    } rows[] = {{false, "junk", false, "junk", true, 0, 0},
+                {true, "8080", false, "3", true, 8080, 0},
+                {true, "65535", true, "1440", true, 65535, 1440},
+                {true, "65536", false, "3", false, 0, 0},
+                {true, "0", false, "3", false, 0, 0},
+                {true, "80x", false, "3", false, 0, 0},
+                {true, "", false, "3", false, 0, 0},
+                {false, "1", true, "0", false, 0, 0},
+                {false, "1", true, "1441", false, 0, 0},
+                {false, "1", true, "-3", false, 0, 0}};
+    for (const Row& row : rows) {
+        BoardOptions options{77, 77};
+        std::string refusal;
+        bool taken = TakeOptionsFields(OptionsFields{row.share, row.port, row.grey, row.minutes}, options, refusal);
+        EXPECT_EQ(taken, row.taken) << row.port << " " << row.minutes;
+        if (taken) {
+            EXPECT_EQ(options.webPort, row.webPort) << row.port;
+            EXPECT_EQ(options.silentMinutes, row.silentMinutes) << row.minutes;
+        } else {
+            EXPECT_FALSE(refusal.empty());
+            EXPECT_EQ(options.webPort, 77u) << "a refusal changes nothing";
+        }
+    }
+    EXPECT_EQ(WebAddress("10.0.0.5", 8080), "http://10.0.0.5:8080/");
+}
+
+TEST(BoardView, SilentRowsAreGreyAndOnlyThey) {
+    BoardTable table;
+    StatusRecord a, b;
+    a.SetName("Anna");
+    b.SetName("Bert");
+    table.Store(a);
+    table.Store(b);
+    BoardView view;
+    view.Create(10, 500, 100, 2);
+    auto later = std::chrono::steady_clock::now() + std::chrono::seconds(181);
+    for (const PaintItem& item : view.Rows(table)) EXPECT_FALSE(item.grey) << "off by default";
+    for (const PaintItem& item : view.Rows(table, std::chrono::seconds(180), later))
+        EXPECT_EQ(item.grey, item.text != ">") << item.text;  // the marker keeps its colour
+    table.Store(a);                                           // Anna is heard from again
+    for (const PaintItem& item : view.Rows(table, std::chrono::seconds(180), later - std::chrono::seconds(2)))
+        if (item.y == 0) EXPECT_FALSE(item.grey) << item.text;
+}
