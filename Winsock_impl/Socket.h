@@ -98,6 +98,8 @@ private:
 typedef std::map<std::int32_t, std::string> ErrorTextMap;
 ErrorTextMap& ErrorTextTable();
 const char* ErrorText(std::int32_t code);
+// The text of an error that a socket call outside this layer reported (errno, or a Windows Sockets number).
+const char* SystemErrorText(int systemError);
 void FillErrorTextTable();
 
 // Dotted form of an IPv4 address in network byte order.

@@ -1,5 +1,6 @@
 // CExcept and the texts of the Windows Sockets error numbers.
 #include "Socket.h"
+#include "SocketPlatform.h"
 
 namespace {
 
@@ -72,3 +73,5 @@ const char* ErrorText(std::int32_t code) {
     if (it == table.end() || it->second.empty()) return UnhandledError;
     return it->second.c_str();
 }
+
+const char* SystemErrorText(int systemError) { return ErrorText(platform::SocketErrorNumber(systemError)); }

@@ -16,6 +16,8 @@ extern const int LargestBacklog;  // SOMAXCONN
 int Startup(std::uint16_t* grantedVersion);  // 0 when the library started
 void Cleanup();
 int LastError();
+// The Windows Sockets number of an error the system reported in its own terms.
+int SocketErrorNumber(int systemError);
 
 SocketHandle Open(int type);
 int CloseHandle(SocketHandle handle);

@@ -77,6 +77,8 @@ int Fd(SocketHandle handle) { return handle == InvalidSocketHandle ? -1 : static
 
 }  // namespace
 
+int SocketErrorNumber(int systemError) { return MapErrno(systemError); }
+
 int Startup(std::uint16_t* grantedVersion) {
     *grantedVersion = 0x0202;
     return 0;

@@ -30,6 +30,8 @@ void Cleanup() { ::WSACleanup(); }
 
 int LastError() { return ::WSAGetLastError(); }
 
+int SocketErrorNumber(int systemError) { return systemError; }
+
 SocketHandle Open(int type) {
     SOCKET s = ::socket(AF_INET, type, 0);
     return s == INVALID_SOCKET ? InvalidSocketHandle : static_cast<SocketHandle>(s);

@@ -69,6 +69,7 @@ int BoardWindow::LineHeight() const {
 void BoardWindow::CreateMenus() {
     QMenu* file = menuBar()->addMenu("&File");
     file->addAction("&Setup", this, &BoardWindow::ShowSetup);
+    file->addAction("&Options...", this, &BoardWindow::ShowOptions);
     file->addSeparator();
     file->addAction("E&xit", this, &QWidget::close);
     QMenu* help = menuBar()->addMenu("&Help");
@@ -119,6 +120,10 @@ void BoardWindow::ApplyScrollRequest(int request) {
     QSignalBlocker quiet(scrollBar);
     scrollBar->setValue(position);
     canvas->update();
+}
+
+void BoardWindow::ShowOptions() {
+    if (showOptions) showOptions();
 }
 
 void BoardWindow::ShowSetup() { RunServerSetupDialog(this, server.serverPort, server.localAddressText); }

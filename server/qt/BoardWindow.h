@@ -2,6 +2,8 @@
 // resizes and scroll requests back into it.
 #pragma once
 
+#include <functional>
+
 #include <QMainWindow>
 #include <QScrollBar>
 #include <QWidget>
@@ -37,11 +39,14 @@ public:
     QScrollBar* ScrollBar() const { return scrollBar; }
     const BoardView& View() const { return view; }
     int LineHeight() const;
+    // File > Options...: the shell shows the dialog and takes its effects.
+    std::function<void()> showOptions;
 
 public slots:
     // A stored record: back to the first row, as a resize does.
     void ResetView();
     void ShowSetup();
+    void ShowOptions();
     void ShowAbout();
 
 protected:

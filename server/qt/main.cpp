@@ -6,9 +6,11 @@
 #include <ctime>
 
 #include "BoardWindow.h"
+#include "OptionsDialog.h"
 #include "QuitSignals.h"
 #include "ServerDialogs.h"
 #include "ServerStartup.h"
+#include "WebServer.h"
 
 namespace {
 
@@ -47,6 +49,21 @@ int main(int argc, char** argv) {
     int exitCode = StartBoardServer(server, shell);
     if (exitCode != ServerRunning) return exitCode;
 
+    // The extensions, off unless the settings turn them on; a web port that
+    // cannot be had is said once and the board runs on without it.
+    WebServer web(server);
+    auto apply = [&](const BoardOptions& options) {
+        std::string error;
+        if (!ApplyBoardOptions(server, web, options, error)) shell.ShowMessage(error, "pegmast", true);
+    };
+    apply(ReadBoardOptions());
+    shell.window->showOptions = [&] {
+        BoardOptions options = ReadBoardOptions();
+        if (!RunOptionsDialog(shell.window, options, server.localAddressText)) return;
+        WriteBoardOptions(options);
+        apply(options);
+    };
+
     // The idle step: repaint when more than two whole seconds have passed.
     RepaintClock clock;
     QTimer idle;
@@ -59,5 +76,6 @@ int main(int argc, char** argv) {
     QuitSignals quitSignals({SIGTERM, SIGINT});
     QObject::connect(&quitSignals, &QuitSignals::quitRequested, &app, &QCoreApplication::quit);
     app.exec();
+    web.Stop();
     return StopBoardServer(server);
 }

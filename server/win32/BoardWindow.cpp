@@ -112,6 +112,9 @@ bool BoardWindow::OnCommand(int command) {
     switch (command) {
     case IDM_SETUP: RunServerSetupDialog(instance, window, server.serverPort, server.localAddressText); return true;
     case IDM_ABOUT: RunServerAboutDialog(instance, window); return true;
+    case IDM_OPTIONS:
+        if (showOptions) showOptions();
+        return true;
     case IDM_EXIT: DestroyWindow(window); return true;
     }
     return false;

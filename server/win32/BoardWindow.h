@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "BoardServer.h"
 #include "BoardView.h"
 
@@ -14,6 +16,8 @@ public:
     static bool Register(HINSTANCE instance, const char* className);
     bool Create(HINSTANCE instance, const char* className, const char* title, int showCommand);
     HWND Handle() const { return window; }
+    // File > Options...: the shell shows the dialog and takes its effects.
+    std::function<void()> showOptions;
 
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -4,6 +4,8 @@
 #include <ctime>
 
 #include "BoardWindow.h"
+#include "OptionsDialog.h"
+#include "WebServer.h"
 #include "ServerStartup.h"
 #include "resource.h"
 
@@ -11,6 +13,7 @@ namespace {
 
 SocketManager manager;
 BoardServer server(manager);
+WebServer web(server);
 
 class Win32BoardShell : public BoardShell {
 public:
@@ -26,6 +29,7 @@ public:
     void BoardChanged() override { PostMessageA(board.Handle(), WM_SIZE, 0, 0); }
 
     HWND Window() const { return board.Handle(); }
+    BoardWindow& Board() { return board; }
 
 private:
     HINSTANCE instance;
@@ -69,7 +73,22 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     int exitCode = StartBoardServer(server, shell);
     if (exitCode != ServerRunning) return exitCode;
 
+    // The extensions, off unless the settings turn them on; a web port that
+    // cannot be had is said once and the board runs on without it.
+    auto apply = [&shell](const BoardOptions& options) {
+        std::string error;
+        if (!ApplyBoardOptions(server, web, options, error)) shell.ShowMessage(error, "pegmast", true);
+    };
+    apply(ReadBoardOptions());
+    shell.Board().showOptions = [&shell, apply, instance] {
+        BoardOptions options = ReadBoardOptions();
+        if (!RunOptionsDialog(instance, shell.Window(), options, server.localAddressText)) return;
+        WriteBoardOptions(options);
+        apply(options);
+    };
+
     HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDC_PEGMAST));
     MainLoop(shell.Window(), accelerators);
+    web.Stop();
     return StopBoardServer(server);
 }

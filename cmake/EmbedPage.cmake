@@ -1,0 +1,34 @@
+# Writes OUTPUT, a C++ file holding the page's files as byte arrays, from
+# the files in PAGE_DIR: index.html (served as "/"), app.js and app.css.
+set(entries "")
+set(arrays "")
+foreach(spec "index.html|/|text/html; charset=utf-8" "app.js|/app.js|text/javascript; charset=utf-8"
+             "app.css|/app.css|text/css; charset=utf-8")
+  string(REPLACE "|" ";" parts "${spec}")
+  list(GET parts 0 file)
+  list(GET parts 1 path)
+  list(GET parts 2 type)
+  string(MAKE_C_IDENTIFIER "${file}" id)
+  file(READ "${PAGE_DIR}/${file}" hex HEX)
+  string(LENGTH "${hex}" length)
+  math(EXPR size "${length} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(APPEND arrays "const unsigned char ${id}[] = {${bytes}0};\n")
+  string(APPEND entries "    {\"${path}\", \"${type}\", ${id}, ${size}},\n")
+endforeach()
+file(WRITE "${OUTPUT}.new" "// Made at build time from server/web/page; do not edit.
+#include \"EmbeddedPage.h\"
+
+namespace {
+${arrays}
+const EmbeddedFile files[] = {
+${entries}};
+}  // namespace
+
+const EmbeddedFile* FindPageFile(const std::string& path) {
+    for (const EmbeddedFile& file : files)
+        if (path == file.path) return &file;
+    return nullptr;
+}
+")
+file(COPY_FILE "${OUTPUT}.new" "${OUTPUT}" ONLY_IF_DIFFERENT)

@@ -1,0 +1,70 @@
+#include "OptionsDialog.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+bool RunOptionsDialog(QWidget* owner, BoardOptions& options, const std::string& address) {
+    QDialog dialog(owner);
+    dialog.setWindowTitle("Board options");
+    QGridLayout* grid = new QGridLayout(&dialog);
+    OptionsFields fields = OpenOptionsDialog(options);
+
+    QCheckBox* share = new QCheckBox("Share the board in a web browser", &dialog);
+    share->setObjectName("share");
+    share->setChecked(fields.share);
+    QLineEdit* port = new QLineEdit(QString::fromStdString(fields.portText), &dialog);
+    port->setObjectName("webPort");
+    port->setMaxLength(5);
+    QLineEdit* link = new QLineEdit(&dialog);
+    link->setObjectName("webAddress");
+    link->setReadOnly(true);  // selectable, for copying into a browser
+    QCheckBox* grey = new QCheckBox("Grey out rows with no word for", &dialog);
+    grey->setObjectName("grey");
+    grey->setChecked(fields.grey);
+    QLineEdit* minutes = new QLineEdit(QString::fromStdString(fields.minutesText), &dialog);
+    minutes->setObjectName("minutes");
+    minutes->setMaxLength(4);
+    QPushButton* ok = new QPushButton("OK", &dialog);
+    QPushButton* cancel = new QPushButton("Cancel", &dialog);
+    ok->setDefault(true);
+
+    grid->addWidget(share, 0, 0, 1, 4);
+    grid->addWidget(new QLabel("Port:", &dialog), 1, 0);
+    grid->addWidget(port, 1, 1);
+    grid->addWidget(link, 2, 0, 1, 4);
+    grid->addWidget(grey, 3, 0, 1, 2);
+    grid->addWidget(minutes, 3, 2);
+    grid->addWidget(new QLabel("minutes", &dialog), 3, 3);
+    grid->addWidget(ok, 4, 2);
+    grid->addWidget(cancel, 4, 3);
+
+    auto follow = [=] {
+        port->setEnabled(share->isChecked());
+        minutes->setEnabled(grey->isChecked());
+        QString text = QString::fromStdString("http://" + address + ":") + port->text() + "/";
+        link->setText(share->isChecked() ? text : QString());
+    };
+    follow();
+    QObject::connect(share, &QCheckBox::toggled, &dialog, follow);
+    QObject::connect(grey, &QCheckBox::toggled, &dialog, follow);
+    QObject::connect(port, &QLineEdit::textChanged, &dialog, follow);
+    QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+    QObject::connect(ok, &QPushButton::clicked, &dialog, [&] {
+        std::string refusal;
+        OptionsFields taken{share->isChecked(), port->text().toStdString(), grey->isChecked(),
+                            minutes->text().toStdString()};
+        if (!TakeOptionsFields(taken, options, refusal)) {
+            QMessageBox box(QMessageBox::NoIcon, "Board options", QString::fromStdString(refusal), QMessageBox::Ok,
+                            &dialog);
+            box.exec();
+            return;  // the dialog stays for a correction
+        }
+        dialog.accept();
+    });
+    return dialog.exec() == QDialog::Accepted;
+}

@@ -1,0 +1,49 @@
+#include "BoardSnapshot.h"
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+
+#include "Windows1252.h"
+
+bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot) {
+    snapshot.pending = server.pendingCount.load();
+    snapshot.open = server.manager.SocketCount() - 1;  // as the board's counter: less the listener
+    if (snapshot.open < 0) snapshot.open = 0;
+    snapshot.silentMinutes = server.silentMinutes.load();
+    snapshot.rows.clear();
+    if (!server.tableLock.WaitFor(std::chrono::milliseconds(1500))) return false;
+    const auto now = std::chrono::steady_clock::now();
+    const std::int32_t n = server.table.RowCount();
+    try {
+        snapshot.rows.reserve(static_cast<std::size_t>(n));
+        for (std::int32_t i = 0; i < n; ++i) {
+            const std::size_t index = static_cast<std::size_t>(i);
+            const StatusRecord& row = server.table.Row(index);
+            auto age = std::chrono::duration_cast<std::chrono::seconds>(now - server.table.LastStored(index));
+            snapshot.rows.push_back(SnapshotRow{row.Name(), row.Status(), row.Message(), age.count()});
+        }
+    } catch (...) {
+        server.tableLock.Release();
+        throw;
+    }
+    server.tableLock.Release();
+    return true;
+}
+
+std::string BoardJson(const BoardSnapshot& snapshot) {
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    for (const SnapshotRow& row : snapshot.rows) {
+        // The painter's rule: anything but in and out is other.
+        std::int32_t status = row.status == StatusIn || row.status == StatusOut ? row.status : StatusOther;
+        const char* word = status == StatusIn ? "in" : status == StatusOut ? "out" : "other";
+        rows.push_back({{"name", Windows1252ToUtf8(row.name)},
+                        {"status", status},
+                        {"word", word},
+                        {"message", Windows1252ToUtf8(row.message)},
+                        {"age", row.ageSeconds < 0 ? 0 : row.ageSeconds}});
+    }
+    nlohmann::ordered_json board = {{"counter", {{"pending", snapshot.pending}, {"open", snapshot.open}}},
+                                    {"silentMinutes", snapshot.silentMinutes},
+                                    {"rows", rows}};
+    return board.dump();
+}

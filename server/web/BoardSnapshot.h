@@ -1,0 +1,32 @@
+// What the web view shows: a copy of the board taken the way the painter
+// reads it, and the JSON made from that copy outside the lock.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "BoardServer.h"
+
+struct SnapshotRow {
+    std::string name;     // the record's bytes, Windows-1252
+    std::int32_t status;  // as stored
+    std::string message;
+    std::int64_t ageSeconds;
+};
+
+struct BoardSnapshot {
+    std::int32_t pending = 0;
+    std::int32_t open = 0;
+    std::uint32_t silentMinutes = 0;
+    std::vector<SnapshotRow> rows;
+};
+
+// Copies the rows under tableLock, waiting at most 1500 ms; false when the
+// lock could not be had in that time.
+bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot);
+
+// {"counter":{"pending":a,"open":b},"silentMinutes":m,"rows":[{"name":..,
+// "status":1..3,"word":"in"|"out"|"other","message":..,"age":seconds}]}
+// in board order, texts converted from Windows-1252 to UTF-8.
+std::string BoardJson(const BoardSnapshot& snapshot);

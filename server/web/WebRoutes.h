@@ -1,0 +1,32 @@
+// One function from a request to a response, knowing nothing of sockets:
+// the page, its script and style, the board's JSON, and the refusals.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct WebRequest {
+    std::string method;
+    std::string target;
+    bool hasHost = false;
+    std::string host;
+};
+
+struct WebResponse {
+    int status = 200;
+    std::string contentType = "text/plain; charset=utf-8";
+    std::string body;
+    std::vector<std::pair<std::string, std::string>> headers;  // besides SafetyHeaders
+};
+
+// Every response carries these: anybody on the network can write any name or message.
+const std::vector<std::pair<std::string, std::string>>& SafetyHeaders();
+
+// `boardJson` fills the board's JSON; false when the board could not be read in time.
+WebResponse Route(const WebRequest& request, const std::vector<std::string>& machineNames,
+                  const std::function<bool(std::string& json)>& boardJson);
+
+// A refusal made before any route is looked at (431, 400).
+WebResponse Refusal(int status);

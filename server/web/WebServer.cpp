@@ -1,0 +1,214 @@
+#include "WebServer.h"
+
+#include <atomic>
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <optional>
+#include <thread>
+
+#include "BoardSnapshot.h"
+#include "HostRule.h"
+#include "WebRoutes.h"
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+
+namespace {
+
+const std::size_t HeaderLimit = 8 * 1024;
+
+WebRequest RequestOf(const http::request<http::empty_body>& message) {
+    WebRequest request;
+    request.method = std::string(message.method_string());
+    request.target = std::string(message.target());
+    auto host = message.find(http::field::host);
+    request.hasHost = host != message.end();
+    if (request.hasHost) request.host = std::string(host->value());
+    return request;
+}
+
+http::response<http::string_body> ResponseOf(const WebResponse& answer, unsigned version, bool head) {
+    http::response<http::string_body> response(static_cast<http::status>(answer.status), version);
+    response.set(http::field::content_type, answer.contentType);
+    for (const auto& header : SafetyHeaders()) response.set(header.first, header.second);
+    for (const auto& header : answer.headers) response.set(header.first, header.second);
+    if (head) {
+        response.content_length(answer.body.size());  // what GET would send, without it
+    } else {
+        response.body() = answer.body;
+        response.prepare_payload();
+    }
+    return response;
+}
+
+}  // namespace
+
+struct WebServer::Impl {
+    Impl(BoardServer& board_, std::chrono::milliseconds idleLimit_, int maxConnections_)
+        : board(board_), idleLimit(idleLimit_), maxConnections(maxConnections_), acceptor(io) {}
+
+    bool Listen(std::uint16_t port, std::string& error);
+    void Accept();
+    bool BoardJsonText(std::string& json) {
+        BoardSnapshot snapshot;
+        if (!TakeSnapshot(board, snapshot)) return false;
+        json = BoardJson(snapshot);  // formatted after the lock is left
+        return true;
+    }
+
+    BoardServer& board;
+    const std::chrono::milliseconds idleLimit;
+    const int maxConnections;
+    std::vector<std::string> machineNames = MachineNames();
+    std::atomic<int> open{0};  // outlives the io_context, whose handlers hold sessions
+    asio::io_context io;
+    tcp::acceptor acceptor;
+    std::thread thread;
+};
+
+namespace {
+
+class Session : public std::enable_shared_from_this<Session> {
+public:
+    Session(tcp::socket socket, WebServer::Impl& server_) : stream(std::move(socket)), server(server_) {}
+    ~Session() { --server.open; }
+
+    void Read() {
+        parser.emplace();
+        parser->header_limit(HeaderLimit);
+        stream.expires_after(server.idleLimit);
+        http::async_read_header(stream, buffer, *parser,
+                                beast::bind_front_handler(&Session::OnRead, shared_from_this()));
+    }
+
+private:
+    void OnRead(beast::error_code ec, std::size_t) {
+        if (ec == http::error::end_of_stream || ec == beast::error::timeout || ec == asio::error::eof ||
+            ec == asio::error::connection_reset || ec == asio::error::operation_aborted)
+            return Close();
+        if (ec == http::error::header_limit) return Write(Refusal(431), 11, false, false);
+        if (ec) return Write(Refusal(400), 11, false, false);
+        const auto& message = parser->get();
+        WebRequest request = RequestOf(message);
+        WebResponse answer =
+            Route(request, server.machineNames, [this](std::string& json) { return server.BoardJsonText(json); });
+        // A body is never read: after one, the connection cannot carry another request.
+        bool keepAlive = message.keep_alive() && parser->is_done();
+        Write(answer, message.version(), request.method == "HEAD", keepAlive);
+    }
+
+    void Write(const WebResponse& answer, unsigned version, bool head, bool keepAlive) {
+        auto response = std::make_shared<http::response<http::string_body>>(ResponseOf(answer, version, head));
+        response->keep_alive(keepAlive);
+        stream.expires_after(server.idleLimit);
+        auto self = shared_from_this();
+        http::async_write(stream, *response, [self, response, keepAlive](beast::error_code ec, std::size_t) {
+            if (ec || !keepAlive) return self->Close();
+            self->Read();
+        });
+    }
+
+    void Close() {
+        beast::error_code ignored;
+        stream.socket().shutdown(tcp::socket::shutdown_send, ignored);
+        stream.socket().close(ignored);
+    }
+
+    beast::tcp_stream stream;
+    beast::flat_buffer buffer;
+    std::optional<http::request_parser<http::empty_body>> parser;
+    WebServer::Impl& server;
+};
+
+}  // namespace
+
+bool WebServer::Impl::Listen(std::uint16_t port, std::string& error) {
+    beast::error_code ec;
+    // Step by step: the convenience constructor would set address reuse, and
+    // on Windows that lets a second program take the same port.
+    acceptor.open(tcp::v4(), ec);
+#if !defined(_WIN32)
+    if (!ec) acceptor.set_option(asio::socket_base::reuse_address(true), ec);
+#endif
+    if (!ec) acceptor.bind(tcp::endpoint(asio::ip::address_v4::any(), port), ec);
+    if (!ec) acceptor.listen(asio::socket_base::max_listen_connections, ec);
+    if (ec) {
+        error = "The web view cannot listen on port " + std::to_string(port) + ": " + SystemErrorText(ec.value());
+        return false;
+    }
+    return true;
+}
+
+void WebServer::Impl::Accept() {
+    acceptor.async_accept([this](beast::error_code ec, tcp::socket socket) {
+        if (ec == asio::error::operation_aborted) return;
+        if (!ec) {
+            if (open.load() >= maxConnections) {
+                beast::error_code ignored;
+                socket.close(ignored);  // too many at once: this one goes at once
+            } else {
+                ++open;
+                std::make_shared<Session>(std::move(socket), *this)->Read();
+            }
+        }
+        Accept();
+    });
+}
+
+WebServer::WebServer(BoardServer& board_) : board(board_) {}
+
+WebServer::~WebServer() { Stop(); }
+
+bool WebServer::Start(std::uint16_t port, std::string& error) {
+    Stop();
+    std::unique_ptr<Impl> started(new Impl(board, idleLimit, maxConnections));
+    if (!started->Listen(port, error)) return false;
+    started->Accept();
+    Impl* raw = started.get();
+    started->thread = std::thread([raw] { raw->io.run(); });
+    impl = std::move(started);
+    return true;
+}
+
+void WebServer::Stop() {
+    if (!impl) return;
+    impl->io.stop();
+    impl->thread.join();
+    impl.reset();
+}
+
+std::uint16_t WebServer::Port() const {
+    if (!impl) return 0;
+    beast::error_code ec;
+    return impl->acceptor.local_endpoint(ec).port();
+}
+
+int AnswerRawRequest(const std::string& bytes, const std::vector<std::string>& machineNames) {
+    http::request_parser<http::empty_body> parser;
+    parser.header_limit(HeaderLimit);
+    parser.eager(false);
+    beast::error_code ec;
+    parser.put(asio::buffer(bytes.data(), bytes.size()), ec);
+    if (ec == http::error::header_limit) return 431;
+    if (ec && ec != http::error::need_more) return 400;
+    if (!parser.is_header_done()) return 0;  // the server would wait for more
+    WebResponse answer = Route(RequestOf(parser.get()), machineNames, [](std::string& json) {
+        json = "{}";
+        return true;
+    });
+    return answer.status;
+}
+
+bool ApplyBoardOptions(BoardServer& board, WebServer& web, const BoardOptions& options, std::string& error) {
+    board.silentMinutes = options.silentMinutes;
+    if (options.webPort == 0) {
+        web.Stop();
+        return true;
+    }
+    if (web.Running() && web.Port() == options.webPort) return true;
+    web.Stop();
+    return web.Start(static_cast<std::uint16_t>(options.webPort), error);
+}

@@ -1,0 +1,46 @@
+// The opt-in web view: an HTTP server on a thread of its own (one io_context)
+// that reads the board the way the painter does and never writes to it.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "BoardOptions.h"
+#include "BoardServer.h"
+
+class WebServer {
+public:
+    explicit WebServer(BoardServer& board);
+    ~WebServer();
+    WebServer(const WebServer&) = delete;
+    WebServer& operator=(const WebServer&) = delete;
+
+    // Listens on all IPv4 addresses on `port` (0: the system picks one). False,
+    // with a text naming the port and the socket error, when it cannot.
+    bool Start(std::uint16_t port, std::string& error);
+    void Stop();
+    bool Running() const { return impl != nullptr; }
+    std::uint16_t Port() const;
+
+    // A connection idle or dribbling this long is closed; tests shorten it.
+    std::chrono::milliseconds idleLimit{10000};
+    int maxConnections = 64;
+
+    struct Impl;
+
+private:
+    BoardServer& board;
+    std::unique_ptr<Impl> impl;
+};
+
+// Takes the options into effect at once: the grey rows' minutes, and the web
+// view started, stopped or moved. False, with the text for a message box
+// captioned "pegmast", when the web port cannot be had; the board runs on
+// without the web view.
+bool ApplyBoardOptions(BoardServer& board, WebServer& web, const BoardOptions& options, std::string& error);
+
+// The whole request bytes of one connection, parsed and answered as the
+// server would answer them (for the fuzzer and tests): the status code.
+int AnswerRawRequest(const std::string& bytes, const std::vector<std::string>& machineNames);

@@ -1,0 +1,114 @@
+// The board's page: fetches /board.json every 2 seconds and builds the rows
+// with textContent only, since anybody on the network can write any name or
+// message.
+'use strict';
+
+const wall = new URLSearchParams(location.search).has('wall');
+const refreshMs = 2000;
+const wallPageMs = 10000;
+let rows = [];
+let silentMinutes = 3;
+let wallPage = 0;
+let lastPaged = Date.now();
+
+function ago(seconds) {
+  if (seconds < 60) return 'just now';
+  const minutes = Math.floor(seconds / 60);
+  if (minutes < 60) return minutes + ' min ago';
+  const hours = Math.floor(minutes / 60);
+  if (hours < 48) return hours + ' h ago';
+  return Math.floor(hours / 24) + ' days ago';
+}
+
+function noWordFor(seconds) {
+  return 'no word for ' + ago(seconds).replace(' ago', '');
+}
+
+function cell(tag, text, className) {
+  const element = document.createElement(tag);
+  element.textContent = text;
+  if (className) element.className = className;
+  return element;
+}
+
+function matches(row, filter) {
+  if (!filter) return true;
+  return row.name.toLowerCase().includes(filter) || row.message.toLowerCase().includes(filter);
+}
+
+function render() {
+  const filter = wall ? '' : document.getElementById('filter').value.trim().toLowerCase();
+  const counts = { in: 0, out: 0, other: 0 };
+  for (const row of rows) counts[row.word] += 1;
+  for (const word of Object.keys(counts)) document.getElementById('count-' + word).textContent = counts[word];
+
+  let shown = rows.filter((row) => matches(row, filter));
+  const page = document.getElementById('page');
+  if (wall) {
+    const perPage = Math.max(1, Math.floor((window.innerHeight - 260) / 64));
+    const pages = Math.max(1, Math.ceil(shown.length / perPage));
+    if (Date.now() - lastPaged >= wallPageMs) {
+      wallPage = (wallPage + 1) % pages;
+      lastPaged = Date.now();
+    }
+    wallPage %= pages;
+    shown = shown.slice(wallPage * perPage, (wallPage + 1) * perPage);
+    page.hidden = pages < 2;
+    page.textContent = 'Page ' + (wallPage + 1) + ' of ' + pages;
+  }
+
+  const body = document.createElement('tbody');
+  body.id = 'rows';
+  for (const row of shown) {
+    const silent = row.age > silentMinutes * 60;
+    const tr = document.createElement('tr');
+    if (silent) tr.className = 'silent';
+    tr.appendChild(cell('th', row.name)).setAttribute('scope', 'row');
+    const status = cell('td', '');
+    status.appendChild(cell('span', row.word, 'label ' + row.word));
+    tr.appendChild(status);
+    tr.appendChild(cell('td', row.message, 'message'));
+    tr.appendChild(cell('td', silent ? noWordFor(row.age) : ago(row.age), 'age'));
+    body.appendChild(tr);
+  }
+  document.getElementById('rows').replaceWith(body);
+}
+
+function say(text, trouble) {
+  const state = document.getElementById('state');
+  state.textContent = text;
+  state.classList.toggle('trouble', trouble);
+}
+
+async function refresh() {
+  try {
+    const response = await fetch('/board.json', { cache: 'no-store' });
+    if (!response.ok) throw new Error('the board answered ' + response.status);
+    const board = await response.json();
+    rows = board.rows;
+    silentMinutes = board.silentMinutes > 0 ? board.silentMinutes : 3;
+    say(rows.length === 1 ? '1 person on the board' : rows.length + ' people on the board', false);
+    render();
+  } catch (error) {
+    say('The board cannot be reached right now; showing the last rows it sent.', true);
+  }
+}
+
+function tick() {
+  const clock = document.getElementById('clock');
+  clock.textContent = new Date().toLocaleTimeString([], { hour: '2-digit', minute: '2-digit' });
+}
+
+document.addEventListener('DOMContentLoaded', () => {
+  if (wall) {
+    document.body.classList.add('wall');
+    document.getElementById('filter-box').hidden = true;
+    document.getElementById('clock').hidden = false;
+    tick();
+    setInterval(tick, 1000);
+  } else {
+    document.getElementById('filter').addEventListener('input', render);
+  }
+  refresh();
+  setInterval(refresh, refreshMs);
+});
