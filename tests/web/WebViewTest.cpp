@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+
+#include "BoardSnapshot.h"
+#include "HostRule.h"
+#include "Loopback.h"
+#include "WebServer.h"
+
+namespace {
+
+struct Deleter {
+    void operator()(Socket* s) const { delete s; }
+};
+typedef std::unique_ptr<Socket, Deleter> Endpoint;
+
+StatusRecord Record(const std::string& name, std::int32_t status, const std::string& message) {
+    StatusRecord r;
+    r.SetName(name);
+    r.SetStatus(status);
+    r.SetMessage(message);
+    return r;
+}
+
+// A board with a web view on a loopback port the system chose.
+class WebView : public ::testing::Test {
+protected:
+    void SetUp() override {
+        web.idleLimit = std::chrono::milliseconds(800);
+        std::string error;
+        ASSERT_TRUE(web.Start(0, error)) << error;
+        port = web.Port();
+    }
+
+    Endpoint Connect() {
+        Endpoint c(TestManager().CreateSocket());
+        c->Bind(0);
+        c->Connect("127.0.0.1", port);
+        return c;
+    }
+
+    // Everything the server sends until it closes or `limitMs` passes.
+    std::string ReadAll(Socket& c, int limitMs = 3000) {
+        std::string bytes;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (!WaitReadable({c.Handle()}, 50)[0]) continue;
+            std::uint16_t length = 0;
+            const char* data = c.Receive(length);
+            if (length == 0) break;
+            bytes.append(data, length);
+        }
+        return bytes;
+    }
+
+    std::string Ask(const std::string& request) {
+        Endpoint c = Connect();
+        c->Send(request.data(), static_cast<std::uint16_t>(request.size()));
+        return ReadAll(*c);
+    }
+
+    static int StatusOf(const std::string& response) {
+        return response.size() > 12 ? std::atoi(response.substr(9, 3).c_str()) : 0;
+    }
+
+    BoardServer board{TestManager()};
+    WebServer web{board};
+    std::uint16_t port = 0;
+};
+
+}  // namespace
+
+TEST(BoardJson, TextsOrderAgesAndStatuses) {
+    BoardSnapshot snapshot;
+    snapshot.pending = 2;
+    snapshot.open = 3;
+    snapshot.silentMinutes = 5;
+    snapshot.rows = {{"Ren\xe9", 1, "says \"hi\" \\ \x80 5", 42},
+                     {"Bert", 2, std::string("tab\there\x81", 9), 0},
+                     {"<b>x</b>", 9, "<img src=x onerror=\"x()\">", 7261},
+                     {"zero", 0, "", -3}};
+    EXPECT_EQ(
+        BoardJson(snapshot),
+        "{\"counter\":{\"pending\":2,\"open\":3},\"silentMinutes\":5,\"rows\":["
+        "{\"name\":\"Ren\xc3\xa9\",\"status\":1,\"word\":\"in\",\"message\":\"says \\\"hi\\\" \\\\ \xe2\x82\xac 5\","
+        "\"age\":42},"
+        "{\"name\":\"Bert\",\"status\":2,\"word\":\"out\",\"message\":\"tab\\there\xef\xbf\xbd\",\"age\":0},"
+        "{\"name\":\"<b>x</b>\",\"status\":3,\"word\":\"other\",\"message\":\"<img src=x onerror=\\\"x()\\\">\","
+        "\"age\":7261},"
+        "{\"name\":\"zero\",\"status\":3,\"word\":\"other\",\"message\":\"\",\"age\":0}]}");
+}
+
+TEST(BoardJson, SnapshotIsTakenUnderTheLockOrNotAtAll) {
+    BoardServer board(TestManager());
+    board.table.Store(Record("Anna", 1, "in"));
+    board.table.Store(Record("Bert", 2, "out"));
+    board.silentMinutes = 4;
+    BoardSnapshot snapshot;
+    ASSERT_TRUE(TakeSnapshot(board, snapshot));
+    ASSERT_EQ(snapshot.rows.size(), 2u);
+    EXPECT_EQ(snapshot.rows[0].name, "Anna");
+    EXPECT_EQ(snapshot.rows[1].status, 2);
+    EXPECT_LE(snapshot.rows[0].ageSeconds, 1);
+    EXPECT_EQ(snapshot.silentMinutes, 4u);
+    ASSERT_TRUE(board.tableLock.WaitFor(std::chrono::milliseconds(10)));
+    EXPECT_FALSE(TakeSnapshot(board, snapshot));  // the painter's wait, 1500 ms, then no rows
+    board.tableLock.Release();
+}
+
+TEST(HostRule, WhoMayAsk) {
+    const std::vector<std::string> names = {"board", "board.office.example"};
+    struct Row {
+        const char* host;
+        bool allowed;
+    } rows[] = {{"127.0.0.1", true},
+                {"127.0.0.1:8080", true},
+                {"10.1.2.3:80", true},
+                {"localhost", true},
+                {"LOCALHOST:8080", true},
+                {"board", true},
+                {"Board:8080", true},
+                {"board.office.example", true},
+                {"board.office.example.:80", true},
+                {"evil.example", false},
+                {"board.evil.example", false},
+                {"localhost.evil.example", false},
+                {"127.0.0.1.evil", false},
+                {"256.1.1.1", false},
+                {"1.2.3", false},
+                {"1.2.3.4.5", false},
+                {"[::1]:8080", false},
+                {"board:80x", false},
+                {"board:", false},
+                {"", false},
+                {":8080", false}};
+    for (const Row& row : rows) EXPECT_EQ(HostAllowed(row.host, names), row.allowed) << '"' << row.host << '"';
+}
+
+TEST(RawRequests, AnsweredAsTheServerWould) {
+    const std::vector<std::string> names = {"board"};
+    struct Row {
+        std::string bytes;
+        int status;
+    } rows[] = {{"GET / HTTP/1.1\r\nHost: board\r\n\r\n", 200},
+                {"GET /?wall HTTP/1.1\r\nHost: board:8080\r\n\r\n", 200},
+                {"HEAD /app.css HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 200},
+                {"GET /board.json HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
+                {"GET /etc/passwd HTTP/1.1\r\nHost: board\r\n\r\n", 404},
+                {"GET /../app.js HTTP/1.1\r\nHost: board\r\n\r\n", 404},
+                {"DELETE / HTTP/1.1\r\nHost: board\r\n\r\n", 405},
+                {"GET / HTTP/1.1\r\nHost: rebound.example\r\n\r\n", 421},
+                {"GET / HTTP/1.0\r\n\r\n", 421},
+                {"GET / HTTP/1.1\r\nHost: board\r\nX: " + std::string(9000, 'a') + "\r\n\r\n", 431},
+                {"\x16\x03\x01 garbage\r\n\r\n", 400},
+                {"GET / HTTP/1.1\r\nHost: bo", 0}};
+    for (const Row& row : rows) EXPECT_EQ(AnswerRawRequest(row.bytes, names), row.status) << row.bytes.substr(0, 40);
+}
+
+TEST_F(WebView, RoutesHeadersAndRefusals) {
+    std::string page = Ask("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(StatusOf(page), 200);
+    EXPECT_NE(page.find("<title>Pegora board</title>"), std::string::npos);
+    for (const char* header : {"Content-Security-Policy: default-src 'none'; script-src 'self'; style-src 'self'; "
+                               "connect-src 'self'; img-src 'self' data:",
+                               "X-Content-Type-Options: nosniff", "Cache-Control: no-store",
+                               "Referrer-Policy: no-referrer", "Content-Type: text/html"})
+        EXPECT_NE(page.find(header), std::string::npos) << header;
+
+    board.table.Store(Record("Anna", 1, "at my desk"));
+    std::string json = Ask("GET /board.json HTTP/1.1\r\nHost: localhost:1\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(StatusOf(json), 200);
+    EXPECT_NE(json.find("\"name\":\"Anna\""), std::string::npos);
+
+    std::string head = Ask("HEAD /board.json HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(StatusOf(head), 200);
+    EXPECT_NE(head.find("Content-Length: "), std::string::npos);
+    EXPECT_EQ(head.substr(head.size() - 4), "\r\n\r\n") << "HEAD has no body";
+
+    EXPECT_EQ(StatusOf(Ask("GET /missing HTTP/1.1\r\nHost: localhost\r\n\r\n")), 404);
+    std::string post = Ask("POST / HTTP/1.1\r\nHost: localhost\r\nContent-Length: 5\r\n\r\nhello");
+    EXPECT_EQ(StatusOf(post), 405);
+    EXPECT_NE(post.find("Allow: GET, HEAD"), std::string::npos);
+    EXPECT_EQ(StatusOf(Ask("GET / HTTP/1.1\r\nHost: rebound.example\r\n\r\n")), 421);
+    EXPECT_EQ(StatusOf(Ask("GET / HTTP/1.1\r\nHost: localhost\r\nX: " + std::string(9000, 'a') + "\r\n\r\n")), 431);
+
+    // Held by the painter or a store: the reader of the web is told to come back.
+    ASSERT_TRUE(board.tableLock.WaitFor(std::chrono::milliseconds(10)));
+    std::string busy = Ask("GET /board.json HTTP/1.1\r\nHost: localhost\r\n\r\n");
+    board.tableLock.Release();
+    EXPECT_EQ(StatusOf(busy), 503);
+    EXPECT_NE(busy.find("Retry-After: 1"), std::string::npos);
+}
+
+TEST_F(WebView, IdleAndDribblingConnectionsAreClosed) {
+    Endpoint idle = Connect();
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(ReadAll(*idle, 5000), "");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(3000)) << "idle one closed";
+
+    Endpoint drip = Connect();
+    started = std::chrono::steady_clock::now();
+    const std::string request = "GET / HTTP/1.1\r\nHost: localhost\r\n\r\n";
+    bool closed = false;
+    for (char c : request) {
+        SleepMs(150);
+        try {
+            drip->Send(&c, 1);
+        } catch (const CExcept&) {
+            closed = true;
+            break;
+        }
+        if (std::chrono::steady_clock::now() - started > std::chrono::milliseconds(2500)) break;
+    }
+    std::string answer = ReadAll(*drip, 2000);
+    EXPECT_TRUE(closed || answer.empty()) << "a dribble is cut at the limit, not answered";
+}
+
+TEST(WebViewLimits, SurplusConnectionsAreClosedAtOnce) {
+    BoardServer board(TestManager());
+    WebServer web(board);
+    web.maxConnections = 3;
+    std::string error;
+    ASSERT_TRUE(web.Start(0, error)) << error;
+    std::vector<Endpoint> held;
+    for (int i = 0; i < 3; ++i) {
+        held.emplace_back(TestManager().CreateSocket());
+        held.back()->Bind(0);
+        held.back()->Connect("127.0.0.1", web.Port());
+    }
+    SleepMs(300);
+    Endpoint surplus(TestManager().CreateSocket());
+    surplus->Bind(0);
+    surplus->Connect("127.0.0.1", web.Port());
+    ASSERT_TRUE(WaitReadable({surplus->Handle()}, 2000)[0]) << "the fourth is closed at once";
+    std::uint16_t length = 1;
+    try {
+        surplus->Receive(length);
+    } catch (const CExcept&) {
+        length = 0;  // a reset is a close too
+    }
+    EXPECT_EQ(length, 0);
+    held.clear();
+    SleepMs(300);
+    Endpoint later(TestManager().CreateSocket());
+    later->Bind(0);
+    later->Connect("127.0.0.1", web.Port());
+    const std::string request = "GET /app.css HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
+    later->Send(request.data(), static_cast<std::uint16_t>(request.size()));
+    ASSERT_TRUE(WaitReadable({later->Handle()}, 3000)[0]);
+    const char* data = later->Receive(length);
+    EXPECT_EQ(std::string(data, 12), "HTTP/1.1 200") << "room again once they went";
+}
+
+TEST(WebViewOptions, TakenAtOnceAndABusyPortIsSaid) {
+    BoardServer board(TestManager());
+    WebServer web(board);
+    Socket* holder = TestManager().CreateSocket();
+    holder->Bind(0);
+    holder->Listen();
+    const std::uint16_t held = BoundPort(holder);
+
+    std::string error;
+    EXPECT_FALSE(ApplyBoardOptions(board, web, BoardOptions{held, 7}, error));
+    EXPECT_EQ(error, "The web view cannot listen on port " + std::to_string(held) + ": Address already in use");
+    EXPECT_FALSE(web.Running());
+    EXPECT_EQ(board.silentMinutes.load(), 7u) << "the grey rows do not wait for the web";
+    delete holder;
+
+    ASSERT_TRUE(ApplyBoardOptions(board, web, BoardOptions{held, 0}, error)) << error;
+    EXPECT_TRUE(web.Running());
+    EXPECT_EQ(web.Port(), held);
+    EXPECT_EQ(board.silentMinutes.load(), 0u);
+    ASSERT_TRUE(ApplyBoardOptions(board, web, BoardOptions{0, 0}, error));
+    EXPECT_FALSE(web.Running());
+}
