@@ -1,5 +1,7 @@
 // The Linux board window: what it draws, its scroll bar, menus and keys.
 #include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
@@ -7,6 +9,7 @@
 #include <QtTest>
 
 #include "BoardWindow.h"
+#include "OptionsDialog.h"
 #include "Loopback.h"
 
 namespace {
@@ -134,10 +137,11 @@ private slots:
         for (QAction* a : window.menuBar()->actions()) menus << a->text();
         QCOMPARE(menus, QStringList({"&File", "&Help"}));
         QList<QAction*> file = window.menuBar()->actions()[0]->menu()->actions();
-        QCOMPARE(file.size(), 3);
+        QCOMPARE(file.size(), 4);
         QCOMPARE(file[0]->text(), QString("&Setup"));
-        QVERIFY(file[1]->isSeparator());
-        QCOMPARE(file[2]->text(), QString("E&xit"));
+        QCOMPARE(file[1]->text(), QString("&Options..."));
+        QVERIFY(file[2]->isSeparator());
+        QCOMPARE(file[3]->text(), QString("E&xit"));
         QAction* about = window.menuBar()->actions()[1]->menu()->actions()[0];
         QCOMPARE(about->text(), QString("&About ..."));
 
@@ -162,8 +166,60 @@ private slots:
             QCOMPARE(probe.title, QString("About"));
         }
 
-        file[2]->trigger();
+        bool optionsAsked = false;
+        window.showOptions = [&] { optionsAsked = true; };
+        file[1]->trigger();
+        QVERIFY(optionsAsked);
+
+        file[3]->trigger();
         QVERIFY(!window.isVisible());
+    }
+
+    void optionsDialogFieldsAndRefusals() {
+        BoardOptions options;
+        bool ok = true;
+        QStringList seen;
+        QTimer::singleShot(100, [&] {
+            QWidget* d = QApplication::activeModalWidget();
+            QVERIFY(d);
+            seen << d->windowTitle();
+            auto share = d->findChild<QCheckBox*>("share");
+            auto grey = d->findChild<QCheckBox*>("grey");
+            auto port = d->findChild<QLineEdit*>("webPort");
+            auto minutes = d->findChild<QLineEdit*>("minutes");
+            auto link = d->findChild<QLineEdit*>("webAddress");
+            QVERIFY(share && grey && port && minutes && link);
+            seen << share->text() << grey->text() << port->text() << minutes->text() << link->text();
+            QVERIFY(!port->isEnabled() && !minutes->isEnabled() && link->isReadOnly());
+            share->setChecked(true);
+            seen << link->text();
+            port->setText("70000");
+            // OK with a port above 65535: refused in a box, and the dialog stays.
+            QTimer::singleShot(100, [&seen] {
+                QWidget* box = QApplication::activeModalWidget();
+                seen << (box ? box->windowTitle() : "none");
+                if (box) box->close();
+            });
+            QTest::mouseClick(d->findChildren<QPushButton*>()[0], Qt::LeftButton);
+            seen << (d->isVisible() ? "stays" : "closed");
+            port->setText("8081");
+            grey->setChecked(true);
+            minutes->setText("15");
+            QTest::mouseClick(d->findChildren<QPushButton*>()[0], Qt::LeftButton);
+        });
+        ok = RunOptionsDialog(nullptr, options, "198.51.100.7");
+        QCOMPARE(seen,
+                 QStringList({"Board options", "Share the board in a web browser", "Grey out rows with no word for",
+                              "8080", "3", "", "http://198.51.100.7:8080/", "Board options", "stays"}));
+        QVERIFY(ok);
+        QCOMPARE(options.webPort, 8081u);
+        QCOMPARE(options.silentMinutes, 15u);
+
+        // Cancel changes nothing.
+        QTimer::singleShot(100, [] { QApplication::activeModalWidget()->close(); });
+        BoardOptions kept{8081, 15};
+        QVERIFY(!RunOptionsDialog(nullptr, kept, "198.51.100.7"));
+        QCOMPARE(kept.webPort, 8081u);
     }
 };
 
