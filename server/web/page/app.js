@@ -96,7 +96,7 @@ async function refresh() {
 
 function tick() {
   const clock = document.getElementById('clock');
-  clock.textContent = new Date().toLocaleTimeString([], { hour: '2-digit', minute: '2-digit' });
+  clock.textContent = new Date().toLocaleTimeString([], { hour: '2-digit', minute: '2-digit', hourCycle: 'h23' });
 }
 
 document.addEventListener('DOMContentLoaded', () => {

@@ -1,0 +1,141 @@
+"""The board's page in a real browser (headless Chromium through Selenium):
+rows sent before are shown, a record sent later appears within 5 seconds
+without a reload, hostile names and messages stay text, the page fits a
+phone's width, and wall mode. Screenshots are kept.
+
+usage: browser_e2e.py linux PEGMAST ARTIFACTS | wine PEGMAST.EXE ARTIFACTS
+Run with /usr/bin/python3 (Debian's Selenium)."""
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
+from desktop import Checks, Desktop, free_port, record, send, wait_listening  # noqa: E402
+
+from selenium import webdriver  # noqa: E402
+from selenium.webdriver.common.by import By  # noqa: E402
+
+HOSTILE_NAME = '<b>x</b>'
+HOSTILE_MESSAGE = '<img src=x onerror="document.title=\'owned\'">'
+
+
+def start_board(kind, program, desk, port, web_port):
+    if kind == 'linux':
+        home = tempfile.mkdtemp(prefix='pegora-browser-')
+        path = os.path.join(home, 'SOFTWARE', 'ZORVEN', 'PEGORA')
+        os.makedirs(path)
+        with open(os.path.join(path, 'SERVER'), 'w') as f:
+            for name, value in (('Port', port), ('WebPort', web_port), ('SilentMinutes', 1)):
+                f.write('%s 4 %s\n' % (name, value.to_bytes(4, 'little').hex()))
+        desk.env.update(XDG_CONFIG_HOME=home, QT_QPA_PLATFORM='xcb', XDG_RUNTIME_DIR=home)
+        return subprocess.Popen([program], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    key = 'SOFTWARE\\ZORVEN\\PEGORA\\SERVER'
+    desk.reg_add(key, 'Port', 'REG_DWORD', port)
+    desk.reg_add(key, 'WebPort', 'REG_DWORD', web_port)
+    desk.reg_add(key, 'SilentMinutes', 'REG_DWORD', 1)
+    return desk.run(program)
+
+
+def browser(width, height):
+    options = webdriver.ChromeOptions()
+    for argument in ('--headless=new', '--no-sandbox', '--disable-gpu', '--window-size=%d,%d' % (width, height),
+                     '--disable-dev-shm-usage'):
+        options.add_argument(argument)
+    return webdriver.Chrome(options=options)
+
+
+def names_shown(driver):
+    return [th.text for th in driver.find_elements(By.CSS_SELECTOR, '#rows th')]
+
+
+def wait(predicate, timeout):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if predicate():
+            return True
+        time.sleep(0.2)
+    return False
+
+
+def main():
+    kind, program, artifacts = sys.argv[1], sys.argv[2], sys.argv[3]
+    os.makedirs(artifacts, exist_ok=True)
+    desk = Desktop()
+    port, web_port = free_port(), free_port()
+    c = Checks('the board in a browser (%s)' % kind)
+    board = start_board(kind, program, desk, port, web_port)
+    drivers = []
+    try:
+        c.check(wait_listening(port) and wait_listening(web_port), 'the board listens, and its web view too')
+        for name, status, message in (('Anna', 1, 'at my desk'), ('Bert', 2, 'lunch until 2'),
+                                      ('Ren\xe9', 3, 'caf\xe9 \u20ac5'), (HOSTILE_NAME, 1, HOSTILE_MESSAGE)):
+            send(port, record(name, status, message))
+        time.sleep(1.5)  # the board stores what one connection sent after its reader's pass
+
+        url = 'http://127.0.0.1:%d/' % web_port
+        driver = browser(1280, 800)
+        drivers.append(driver)
+        driver.get(url)
+        c.check(driver.title == 'Pegora board', 'the page is titled "Pegora board"')
+        c.check(wait(lambda: len(names_shown(driver)) == 4, 10), 'the rows sent before are shown (%r)' %
+                names_shown(driver))
+        c.check('Ren\xe9' in names_shown(driver), 'Windows-1252 names arrive as they were typed')
+        c.check(HOSTILE_NAME in names_shown(driver), 'a name with markup is shown as its characters')
+        c.check(not driver.find_elements(By.CSS_SELECTOR, '#rows b, #rows img'), 'and none of it became markup')
+        c.check(any(HOSTILE_MESSAGE == td.text for td in driver.find_elements(By.CSS_SELECTOR, '#rows td.message')),
+                'the hostile message is shown as text')
+        c.check(driver.title == 'Pegora board', 'and nothing of it ran (the title is unchanged)')
+        labels = [span.text for span in driver.find_elements(By.CSS_SELECTOR, '#rows .label')]
+        c.check(labels == ['in', 'out', 'other', 'in'], 'each status is told by its word (%r)' % labels)
+
+        started = time.time()
+        send(port, record('Cleo', 1, 'just came in'))
+        c.check(wait(lambda: 'Cleo' in names_shown(driver), 5), 'a record sent later appears without a reload '
+                '(%.1f s)' % (time.time() - started))
+        driver.save_screenshot(os.path.join(artifacts, 'web-%s-1280x800.png' % kind))
+
+        driver.find_element(By.ID, 'filter').send_keys('caf')
+        c.check(wait(lambda: names_shown(driver) == ['Ren\xe9'], 3), 'the filter narrows the rows by message')
+
+        phone = browser(375, 812)
+        drivers.append(phone)
+        phone.set_window_size(375, 812)
+        phone.get(url)
+        wait(lambda: len(names_shown(phone)) == 5, 10)
+        overflow = phone.execute_script('return document.documentElement.scrollWidth - window.innerWidth')
+        c.check(overflow <= 0, 'at a phone\'s width nothing scrolls sideways (%d px over)' % overflow)
+        phone.save_screenshot(os.path.join(artifacts, 'web-%s-375x812.png' % kind))
+
+        wall = browser(1920, 1080)
+        drivers.append(wall)
+        wall.get(url + '?wall')
+        wait(lambda: len(names_shown(wall)) == 5, 10)
+        c.check(not wall.find_element(By.ID, 'filter-box').is_displayed(), 'wall mode has no filter box')
+        c.check(wall.find_element(By.ID, 'clock').text != '', 'wall mode shows a clock')
+        wall.save_screenshot(os.path.join(artifacts, 'web-%s-wall-1920x1080.png' % kind))
+
+        # The board goes away: the page says so and keeps the last rows.
+        board.terminate()
+        if kind == 'wine':
+            desk.wine('taskkill', '/F', '/IM', os.path.basename(program))
+        board.wait(20)
+        c.check(wait(lambda: 'cannot be reached' in driver.find_element(By.ID, 'state').text, 8),
+                'without the board the page says it cannot be reached')
+        c.check(len(names_shown(driver)) == 1, 'and keeps the rows it showed')
+    finally:
+        for d in drivers:
+            d.quit()
+        if board.poll() is None:
+            board.kill()
+        if kind == 'wine':
+            desk.wine('taskkill', '/F', '/IM', os.path.basename(program))
+            desk.reg_delete('SOFTWARE\\ZORVEN\\PEGORA\\SERVER')  # the next board starts without a web view
+        desk.close()
+    return c.finish()
+
+
+if __name__ == '__main__':
+    sys.exit(main())
