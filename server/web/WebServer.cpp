@@ -1,6 +1,7 @@
 #include "WebServer.h"
 
 #include <atomic>
+#include <list>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
@@ -46,12 +47,17 @@ http::response<http::string_body> ResponseOf(const WebResponse& answer, unsigned
 
 }  // namespace
 
+namespace {
+class Session;
+}
+
 struct WebServer::Impl {
     Impl(BoardServer& board_, std::chrono::milliseconds idleLimit_, int maxConnections_)
         : board(board_), idleLimit(idleLimit_), maxConnections(maxConnections_), acceptor(io) {}
 
     bool Listen(std::uint16_t port, std::string& error);
     void Accept();
+    void Admit(tcp::socket socket);
     bool BoardJsonText(std::string& json) {
         BoardSnapshot snapshot;
         if (!TakeSnapshot(board, snapshot)) return false;
@@ -63,7 +69,9 @@ struct WebServer::Impl {
     const std::chrono::milliseconds idleLimit;
     const int maxConnections;
     std::vector<std::string> machineNames = MachineNames();
-    std::atomic<int> open{0};  // outlives the io_context, whose handlers hold sessions
+    // Both outlive the io_context, whose handlers hold the sessions.
+    std::atomic<int> open{0};
+    std::list<std::weak_ptr<Session>> sessions;  // oldest first; used on the web thread only
     asio::io_context io;
     tcp::acceptor acceptor;
     std::thread thread;
@@ -73,8 +81,22 @@ namespace {
 
 class Session : public std::enable_shared_from_this<Session> {
 public:
-    Session(tcp::socket socket, WebServer::Impl& server_) : stream(std::move(socket)), server(server_) {}
-    ~Session() { --server.open; }
+    Session(tcp::socket socket, WebServer::Impl& server_) : stream(std::move(socket)), server(server_) {
+        ++server.open;
+    }
+    ~Session() { Close(); }
+
+    // Still waiting for its first whole request: what a slow or idle connection looks like.
+    bool Unserved() const { return !served && !closed; }
+
+    void Close() {
+        if (closed) return;
+        closed = true;
+        --server.open;
+        beast::error_code ignored;
+        stream.socket().shutdown(tcp::socket::shutdown_send, ignored);
+        stream.socket().close(ignored);
+    }
 
     void Read() {
         parser.emplace();
@@ -91,6 +113,7 @@ private:
             return Close();
         if (ec == http::error::header_limit) return Write(Refusal(431), 11, false, false);
         if (ec) return Write(Refusal(400), 11, false, false);
+        served = true;
         const auto& message = parser->get();
         WebRequest request = RequestOf(message);
         WebResponse answer =
@@ -111,13 +134,9 @@ private:
         });
     }
 
-    void Close() {
-        beast::error_code ignored;
-        stream.socket().shutdown(tcp::socket::shutdown_send, ignored);
-        stream.socket().close(ignored);
-    }
-
     beast::tcp_stream stream;
+    bool served = false;
+    bool closed = false;
     beast::flat_buffer buffer;
     std::optional<http::request_parser<http::empty_body>> parser;
     WebServer::Impl& server;
@@ -142,18 +161,33 @@ bool WebServer::Impl::Listen(std::uint16_t port, std::string& error) {
     return true;
 }
 
+void WebServer::Impl::Admit(tcp::socket socket) {
+    sessions.remove_if([](const std::weak_ptr<Session>& s) { return s.expired(); });
+    if (open.load() >= maxConnections) {
+        // Full: the oldest connection that has not asked anything yet makes
+        // room, so connections that dribble or idle cannot lock readers out.
+        for (const std::weak_ptr<Session>& weak : sessions) {
+            std::shared_ptr<Session> s = weak.lock();
+            if (s && s->Unserved()) {
+                s->Close();
+                break;
+            }
+        }
+    }
+    if (open.load() >= maxConnections) {
+        beast::error_code ignored;
+        socket.close(ignored);  // every place is taken by a reader being served
+        return;
+    }
+    auto session = std::make_shared<Session>(std::move(socket), *this);
+    sessions.push_back(session);
+    session->Read();
+}
+
 void WebServer::Impl::Accept() {
     acceptor.async_accept([this](beast::error_code ec, tcp::socket socket) {
         if (ec == asio::error::operation_aborted) return;
-        if (!ec) {
-            if (open.load() >= maxConnections) {
-                beast::error_code ignored;
-                socket.close(ignored);  // too many at once: this one goes at once
-            } else {
-                ++open;
-                std::make_shared<Session>(std::move(socket), *this)->Read();
-            }
-        }
+        if (!ec) Admit(std::move(socket));
         Accept();
     });
 }

@@ -217,40 +217,58 @@ TEST_F(WebView, IdleAndDribblingConnectionsAreClosed) {
     EXPECT_TRUE(closed || answer.empty()) << "a dribble is cut at the limit, not answered";
 }
 
-TEST(WebViewLimits, SurplusConnectionsAreClosedAtOnce) {
+namespace {
+bool ClosedSoon(Socket& c) {
+    if (!WaitReadable({c.Handle()}, 2000)[0]) return false;
+    std::uint16_t length = 1;
+    try {
+        c.Receive(length);
+    } catch (const CExcept&) {
+        length = 0;  // a reset is a close too
+    }
+    return length == 0;
+}
+
+std::string AskOn(Socket& c, const std::string& request) {
+    c.Send(request.data(), static_cast<std::uint16_t>(request.size()));
+    if (!WaitReadable({c.Handle()}, 3000)[0]) return "";
+    std::uint16_t length = 0;
+    const char* data = c.Receive(length);
+    return std::string(data, length);
+}
+}  // namespace
+
+// At most maxConnections at once. When full, the oldest connection that has
+// not asked anything makes room; when every place serves a reader, the
+// newcomer is closed at once.
+TEST(WebViewLimits, PlacesAreBoundedAndSilentOnesMakeRoom) {
     BoardServer board(TestManager());
     WebServer web(board);
     web.maxConnections = 3;
     std::string error;
     ASSERT_TRUE(web.Start(0, error)) << error;
-    std::vector<Endpoint> held;
-    for (int i = 0; i < 3; ++i) {
-        held.emplace_back(TestManager().CreateSocket());
-        held.back()->Bind(0);
-        held.back()->Connect("127.0.0.1", web.Port());
-    }
+    auto connect = [&] {
+        Endpoint c(TestManager().CreateSocket());
+        c->Bind(0);
+        c->Connect("127.0.0.1", web.Port());
+        return c;
+    };
+    const std::string request = "GET /app.css HTTP/1.1\r\nHost: localhost\r\n\r\n";
+    std::vector<Endpoint> silent;
+    for (int i = 0; i < 3; ++i) silent.push_back(connect());
     SleepMs(300);
-    Endpoint surplus(TestManager().CreateSocket());
-    surplus->Bind(0);
-    surplus->Connect("127.0.0.1", web.Port());
-    ASSERT_TRUE(WaitReadable({surplus->Handle()}, 2000)[0]) << "the fourth is closed at once";
-    std::uint16_t length = 1;
-    try {
-        surplus->Receive(length);
-    } catch (const CExcept&) {
-        length = 0;  // a reset is a close too
-    }
-    EXPECT_EQ(length, 0);
-    held.clear();
-    SleepMs(300);
-    Endpoint later(TestManager().CreateSocket());
-    later->Bind(0);
-    later->Connect("127.0.0.1", web.Port());
-    const std::string request = "GET /app.css HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
-    later->Send(request.data(), static_cast<std::uint16_t>(request.size()));
-    ASSERT_TRUE(WaitReadable({later->Handle()}, 3000)[0]);
-    const char* data = later->Receive(length);
-    EXPECT_EQ(std::string(data, 12), "HTTP/1.1 200") << "room again once they went";
+    Endpoint reader = connect();
+    EXPECT_TRUE(ClosedSoon(*silent[0])) << "the oldest silent one made room";
+    EXPECT_EQ(AskOn(*reader, request).substr(0, 12), "HTTP/1.1 200") << "the newcomer is served";
+
+    // Now fill every place with readers that keep their connection.
+    Endpoint second = connect();  // evicts silent[1]
+    Endpoint third = connect();   // evicts silent[2]
+    EXPECT_EQ(AskOn(*second, request).substr(0, 12), "HTTP/1.1 200");
+    EXPECT_EQ(AskOn(*third, request).substr(0, 12), "HTTP/1.1 200");
+    Endpoint surplus = connect();
+    EXPECT_TRUE(ClosedSoon(*surplus)) << "no silent one left: the newcomer goes at once";
+    EXPECT_EQ(AskOn(*reader, request).substr(0, 12), "HTTP/1.1 200") << "the readers keep their places";
 }
 
 TEST(WebViewOptions, TakenAtOnceAndABusyPortIsSaid) {
