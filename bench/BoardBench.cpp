@@ -1,12 +1,16 @@
 // Board and sender costs, measured in one process over loopback:
 //   a burst of simultaneous clients, arrival-to-row latency with idle
-//   connections open, and what many sends leave behind.
+//   connections open, and what many sends leave behind; with the web view
+//   on, /board.json under 20 pollers, the arrival latency beside them, and
+//   the idle cost.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -16,6 +20,7 @@
 #include "Loopback.h"
 #include "ProcessCounts.h"
 #include "StatusSender.h"
+#include "WebServer.h"
 
 #if defined(_WIN32)
 #include <winsock2.h>
@@ -128,8 +133,97 @@ void Burst() {
                 clients, elapsed, lost, clients);
 }
 
-void Latency() {
+// Whole seconds of CPU the process has used, user and system.
+double CpuSeconds() {
+#if defined(_WIN32)
+    FILETIME created, ended, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
+    auto seconds = [](const FILETIME& t) {
+        return ((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+    };
+    return seconds(kernel) + seconds(user);
+#else
+    timespec t;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+#endif
+}
+
+// One GET with its own connection, as a browser's poll is; false when no 200 came.
+bool HttpGet(std::uint16_t port, const char* path) {
+    SocketHandle s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool ok = false;
+    if (::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+        std::string request = std::string("GET ") + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+        ::send(s, request.data(), static_cast<int>(request.size()), 0);
+        char buffer[16384];
+        std::string head;
+        int n;
+        while ((n = static_cast<int>(::recv(s, buffer, sizeof buffer, 0))) > 0)
+            if (head.size() < 12) head.append(buffer, static_cast<std::size_t>(n));
+        ok = head.rfind("HTTP/1.1 200", 0) == 0;
+    }
+#if defined(_WIN32)
+    ::closesocket(s);
+#else
+    ::close(s);
+#endif
+    return ok;
+}
+
+double Percentile(std::vector<double> samples, double p) {
+    if (samples.empty()) return -1.0;
+    std::sort(samples.begin(), samples.end());
+    return samples[static_cast<std::size_t>(p * (samples.size() - 1))];
+}
+
+// 20 browsers polling /board.json every 2 s, as the page does.
+struct Pollers {
+    Pollers(std::uint16_t port, int count) {
+        for (int i = 0; i < count; ++i)
+            threads.emplace_back([this, port, i] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100 * i));  // spread, as real ones are
+                while (!stop) {
+                    auto start = Clock::now();
+                    bool ok = HttpGet(port, "/board.json");
+                    double ms = Ms(Clock::now() - start);
+                    {
+                        std::lock_guard<std::mutex> guard(lock);
+                        if (ok)
+                            samples.push_back(ms);
+                        else
+                            ++failed;
+                    }
+                    for (int k = 0; k < 20 && !stop; ++k) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                }
+            });
+    }
+    ~Pollers() {
+        stop = true;
+        for (auto& t : threads) t.join();
+    }
+    std::atomic<bool> stop{false};
+    std::mutex lock;
+    std::vector<double> samples;
+    int failed = 0;
+    std::vector<std::thread> threads;
+};
+
+void Latency(bool withPollers = false) {
     Board board;
+    std::unique_ptr<WebServer> web;
+    std::unique_ptr<Pollers> pollers;
+    if (withPollers) {
+        for (int i = 0; i < 300; ++i) board.server.table.Store(Record("row" + std::to_string(i)));
+        web.reset(new WebServer(board.server));
+        std::string error;
+        if (!web->Start(0, error)) std::printf("| web view | %s | |\n", error.c_str());
+        pollers.reset(new Pollers(web->Port(), 20));
+    }
     std::vector<RawClient*> idle;
     for (int i = 0; i < 100; ++i) {
         idle.push_back(new RawClient);
@@ -151,12 +245,43 @@ void Latency() {
     }
     for (RawClient* s : idle) delete s;
     std::sort(samples.begin(), samples.end());
-    auto pct = [&](double p) {
-        return samples.empty() ? -1.0 : samples[static_cast<std::size_t>(p * (samples.size() - 1))];
-    };
     std::printf(
-        "| arrival to row, 100 idle connections open | p50 %.1f ms, p99 %.1f ms (%zu samples) | target p99 < 50 ms |\n",
-        pct(0.5), pct(0.99), samples.size());
+        "| arrival to row, 100 idle connections open%s | p50 %.1f ms, p99 %.1f ms (%zu samples) | target p99 < 50 "
+        "ms |\n",
+        withPollers ? ", 20 web pollers" : "", Percentile(samples, 0.5), Percentile(samples, 0.99), samples.size());
+}
+
+void WebUnderPollers() {
+    Board board;
+    for (int i = 0; i < 300; ++i) board.server.table.Store(Record("row" + std::to_string(i)));
+    WebServer web(board.server);
+    std::string error;
+    if (!web.Start(0, error)) return (void)std::printf("| web view | %s | |\n", error.c_str());
+    std::vector<double> samples;
+    int failed = 0;
+    {
+        Pollers pollers(web.Port(), 20);
+        std::this_thread::sleep_for(std::chrono::seconds(30));
+        pollers.stop = true;
+        for (auto& t : pollers.threads) t.join();
+        pollers.threads.clear();
+        samples = pollers.samples;
+        failed = pollers.failed;
+    }
+    std::printf(
+        "| /board.json with 300 rows, 20 pollers every 2 s | p50 %.1f ms, p99 %.1f ms (%zu answers, %d "
+        "failed) | |\n",
+        Percentile(samples, 0.5), Percentile(samples, 0.99), samples.size(), failed);
+    std::fflush(stdout);
+
+    // Nobody asking: what the board costs with its web view on.
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    double before = CpuSeconds();
+    auto start = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(20));
+    double used = CpuSeconds() - before;
+    double share = 100.0 * used / (Ms(Clock::now() - start) / 1000.0);
+    std::printf("| idle, web view on | %.3f s CPU in 20 s, %.2f %% of a core | target < 1 %% |\n", used, share);
 }
 
 void ManySends() {
@@ -216,6 +341,10 @@ int main() {
     Burst();
     std::fflush(stdout);
     Latency();
+    std::fflush(stdout);
+    WebUnderPollers();
+    std::fflush(stdout);
+    Latency(true);
     std::fflush(stdout);
     ManySends();
     manager.Cleanup();
