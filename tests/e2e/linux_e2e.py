@@ -70,7 +70,8 @@ def main():
             desk.keys(status, 'Escape')
         c.check(wait_exit(second) == 0, 'the second process ends with 0 once the dialog is closed')
 
-        # The fallback window's buttons, from the top: About Pegora, Change status, Setup, Exit.
+        # The fallback window's buttons, from the top: About Pegora, Change status, Setup, Away while
+        # locked, Exit.
         if fallback:
             desk.click_in(fallback, 58, 20)
             about = desk.wait_window('About', timeout=10)
@@ -101,7 +102,7 @@ def main():
             desk.keys(about, 'Return')
 
         if fallback:
-            desk.click_in(fallback, 58, 122)
+            desk.click_in(fallback, 58, 152)  # the last button, Exit
         c.check(wait_exit(client) == 0, 'Exit ends the client with 0')
         desk.click_in(window, 400, 200)
         desk.keys(window, 'alt+f', 'x')
