@@ -202,7 +202,17 @@ bool WebServer::Start(std::uint16_t port, std::string& error) {
     if (!started->Listen(port, error)) return false;
     started->Accept();
     Impl* raw = started.get();
-    started->thread = std::thread([raw] { raw->io.run(); });
+    started->thread = std::thread([raw] {
+        for (;;) {
+            try {
+                raw->io.run();
+                return;
+            } catch (const std::exception&) {
+                // One request failed (out of memory copying the rows): its
+                // connection is gone, the view serves on.
+            }
+        }
+    });
     impl = std::move(started);
     return true;
 }
