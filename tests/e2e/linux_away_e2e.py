@@ -11,7 +11,7 @@ import tempfile
 import time
 
 from desktop import Checks, Desktop, Listener, fields, wait_exit
-from linux_e2e import write_key
+from linux_e2e import write_client_key
 
 STARTED = 'started but not signed in.'
 AWAY = re.compile(r'^away from desk since ([01]\d|2[0-3]):[0-5]\d$')
@@ -32,10 +32,7 @@ def main():
     c = Checks('Linux away while locked')
 
     def start(away):
-        write_key(home, 'CLIENT', [('Port', 4, listener.port.to_bytes(4, 'little')),
-                                   ('Name', 1, b'Locker'.ljust(20, b'\0')),
-                                   ('ServerAddress', 1, b'127.0.0.1'.ljust(128, b'\0')),
-                                   ('AwayOnLock', 4, away.to_bytes(4, 'little'))])
+        write_client_key(home, listener.port, b'Locker', [('AwayOnLock', 4, away.to_bytes(4, 'little'))])
         count = len(listener.deliveries)
         p = subprocess.Popen([pegling], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         listener.wait_for(lambda d: len(listener.deliveries) > count and fields(d)[2] == STARTED)

@@ -19,6 +19,12 @@ def write_key(home, key, values):
             f.write('%s %d %s\n' % (name, kind, data.hex()))
 
 
+def write_client_key(home, port, name, extra=()):
+    """The client's key aimed at 127.0.0.1:port; `name` as Windows-1252 bytes."""
+    write_key(home, 'CLIENT', [('Port', 4, port.to_bytes(4, 'little')), ('Name', 1, name.ljust(20, b'\0')),
+                               ('ServerAddress', 1, b'127.0.0.1'.ljust(128, b'\0'))] + list(extra))
+
+
 def ink(desk, window, x, y, w, h):
     """Mean brightness of part of a window: 1.0 is an empty white area."""
     shot = subprocess.run(['import', '-window', window, 'png:-'], env=desk.env, capture_output=True).stdout
@@ -37,9 +43,7 @@ def main():
     desk.env.update(XDG_CONFIG_HOME=home, QT_QPA_PLATFORM='xcb', XDG_RUNTIME_DIR=home)
     port = free_port()
     write_key(home, 'SERVER', [('Port', 4, port.to_bytes(4, 'little'))])
-    write_key(home, 'CLIENT', [('Port', 4, port.to_bytes(4, 'little')),
-                               ('Name', 1, b'Jos\xe9'.ljust(20, b'\0')),
-                               ('ServerAddress', 1, b'127.0.0.1'.ljust(128, b'\0'))])
+    write_client_key(home, port, b'Jos\xe9')
     c = Checks('Linux end-to-end')
     board = client = None
     try:

@@ -11,7 +11,7 @@ import tempfile
 import time
 
 from desktop import Checks, Desktop, Listener, fields, free_port, wait_exit, wait_listening
-from linux_e2e import write_key
+from linux_e2e import write_client_key, write_key
 
 STARTED = 'started but not signed in.'
 
@@ -31,9 +31,7 @@ def idle_cpu(process):
 
 
 def aim_client(home, port):
-    write_key(home, 'CLIENT', [('Port', 4, port.to_bytes(4, 'little')),
-                               ('Name', 1, b'Ends'.ljust(20, b'\0')),
-                               ('ServerAddress', 1, b'127.0.0.1'.ljust(128, b'\0'))])
+    write_client_key(home, port, b'Ends')
 
 
 def count(listener, message):

@@ -10,7 +10,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
 from desktop import Checks, Desktop, free_port, wait_listening  # noqa: E402
-from linux_e2e import ink, write_key  # noqa: E402
+from linux_e2e import ink, write_client_key, write_key  # noqa: E402
 
 ICONS = ['usr/share/icons/hicolor/%dx%d/apps/%%s.png' % (n, n) for n in (16, 32, 48, 128)]
 FILES = {
@@ -51,9 +51,7 @@ def main():
     desk.env.update(XDG_CONFIG_HOME=home, QT_QPA_PLATFORM='xcb', XDG_RUNTIME_DIR=home)
     port = free_port()
     write_key(home, 'SERVER', [('Port', 4, port.to_bytes(4, 'little'))])
-    write_key(home, 'CLIENT', [('Port', 4, port.to_bytes(4, 'little')),
-                               ('Name', 1, b'Packaged'.ljust(20, b'\0')),
-                               ('ServerAddress', 1, b'127.0.0.1'.ljust(128, b'\0'))])
+    write_client_key(home, port, b'Packaged')
     board = client = None
     try:
         board = subprocess.Popen([os.path.join(root, 'usr/bin/pegmast')], env=desk.env,

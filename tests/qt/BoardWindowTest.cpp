@@ -8,19 +8,12 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "Records.h"
 #include "BoardWindow.h"
 #include "OptionsDialog.h"
 #include "Loopback.h"
 
 namespace {
-
-StatusRecord Row(const std::string& name, std::int32_t status, const std::string& message) {
-    StatusRecord r;
-    r.SetName(name);
-    r.SetStatus(status);
-    r.SetMessage(message);
-    return r;
-}
 
 // Closes the next modal dialog and tells its title and line edits.
 struct ModalProbe {
@@ -53,7 +46,7 @@ class BoardWindowTest : public QObject {
 private slots:
     void drawsTheItemsWhereTheLayoutPutsThem() {
         BoardServer server(TestManager());
-        for (int i = 0; i < 40; ++i) server.table.Store(Row("W" + std::to_string(i), i % 3 + 1, "MMMMMMMM"));
+        for (int i = 0; i < 40; ++i) server.table.Store(MakeRecord("W" + std::to_string(i), i % 3 + 1, "MMMMMMMM"));
         BoardWindow window(server);
         window.resize(700, 400);
         window.show();
@@ -79,7 +72,7 @@ private slots:
 
     void scrollBarFollowsEveryRule() {
         BoardServer server(TestManager());
-        for (int i = 0; i < 30; ++i) server.table.Store(Row("u" + std::to_string(i), 1, ""));
+        for (int i = 0; i < 30; ++i) server.table.Store(MakeRecord("u" + std::to_string(i), 1, ""));
         BoardWindow window(server);
         window.resize(600, 300);
         window.show();
@@ -119,7 +112,7 @@ private slots:
         QCOMPARE(bar->value(), 2);
 
         // A stored record, queued from the reader, brings the view back to the top.
-        server.table.Store(Row("new", 2, ""));
+        server.table.Store(MakeRecord("new", 2, ""));
         QMetaObject::invokeMethod(&window, "ResetView", Qt::QueuedConnection);
         QTRY_COMPARE(window.View().SelectedRow(), 0);
         QCOMPARE(bar->value(), 0);

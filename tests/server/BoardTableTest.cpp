@@ -2,33 +2,24 @@
 
 #include <thread>
 
+#include "Records.h"
 #include "BoardTable.h"
-
-namespace {
-StatusRecord Record(const std::string& name, std::int32_t status, const std::string& message) {
-    StatusRecord r;
-    r.SetName(name);
-    r.SetStatus(status);
-    r.SetMessage(message);
-    return r;
-}
-}  // namespace
 
 TEST(BoardTable, KeyRuleAppendsAndReplaces) {
     BoardTable table;
-    EXPECT_EQ(table.Store(Record("Anna", 1, "in")), 0u);
-    EXPECT_EQ(table.Store(Record("Bob", 2, "out")), 1u);
-    EXPECT_EQ(table.Store(Record("ANNA", 3, "gone")), 0u);
+    EXPECT_EQ(table.Store(MakeRecord("Anna", 1, "in")), 0u);
+    EXPECT_EQ(table.Store(MakeRecord("Bob", 2, "out")), 1u);
+    EXPECT_EQ(table.Store(MakeRecord("ANNA", 3, "gone")), 0u);
     EXPECT_EQ(table.RowCount(), 2);
     EXPECT_EQ(table.Row(0).Name(), "ANNA");
     EXPECT_EQ(table.Row(0).Message(), "gone");
 
-    table.Store(Record("Jos\xe9", 1, ""));
-    table.Store(Record("JOS\xc9", 1, ""));
+    table.Store(MakeRecord("Jos\xe9", 1, ""));
+    table.Store(MakeRecord("JOS\xc9", 1, ""));
     EXPECT_EQ(table.RowCount(), 4);
 
-    table.Store(Record("", 1, "first"));
-    table.Store(Record("", 2, "second"));
+    table.Store(MakeRecord("", 1, "first"));
+    table.Store(MakeRecord("", 2, "second"));
     EXPECT_EQ(table.RowCount(), 5);
     EXPECT_EQ(table.Row(4).Message(), "second");
 }

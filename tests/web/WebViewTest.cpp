@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "Records.h"
 #include "BoardSnapshot.h"
 #include "HostRule.h"
 #include "Loopback.h"
@@ -15,14 +16,6 @@ struct Deleter {
     void operator()(Socket* s) const { delete s; }
 };
 typedef std::unique_ptr<Socket, Deleter> Endpoint;
-
-StatusRecord Record(const std::string& name, std::int32_t status, const std::string& message) {
-    StatusRecord r;
-    r.SetName(name);
-    r.SetStatus(status);
-    r.SetMessage(message);
-    return r;
-}
 
 // A board with a web view on a loopback port the system chose.
 class WebView : public ::testing::Test {
@@ -94,8 +87,8 @@ TEST(BoardJson, TextsOrderAgesAndStatuses) {
 
 TEST(BoardJson, SnapshotIsTakenUnderTheLockOrNotAtAll) {
     BoardServer board(TestManager());
-    board.table.Store(Record("Anna", 1, "in"));
-    board.table.Store(Record("Bert", 2, "out"));
+    board.table.Store(MakeRecord("Anna", 1, "in"));
+    board.table.Store(MakeRecord("Bert", 2, "out"));
     board.silentMinutes = 4;
     BoardSnapshot snapshot;
     ASSERT_TRUE(TakeSnapshot(board, snapshot));
@@ -168,7 +161,7 @@ TEST_F(WebView, RoutesHeadersAndRefusals) {
                                "Referrer-Policy: no-referrer", "Content-Type: text/html"})
         EXPECT_NE(page.find(header), std::string::npos) << header;
 
-    board.table.Store(Record("Anna", 1, "at my desk"));
+    board.table.Store(MakeRecord("Anna", 1, "at my desk"));
     std::string json = Ask("GET /board.json HTTP/1.1\r\nHost: localhost:1\r\nConnection: close\r\n\r\n");
     EXPECT_EQ(StatusOf(json), 200);
     EXPECT_NE(json.find("\"name\":\"Anna\""), std::string::npos);
