@@ -69,6 +69,8 @@ Socket* Socket::Accept() {
     return endpoint;
 }
 
+std::uint32_t Socket::PeerAddress() const { return connected ? platform::PeerAddress(handle.load()) : 0; }
+
 void Socket::Connect(const char* address, std::uint16_t port) {
     std::uint32_t resolved = owner->ResolveAddress(address);
     if (platform::Connect(handle.load(), resolved, port) != 0) Raise("connect failed! ", __LINE__);

@@ -50,6 +50,8 @@ public:
     void IoControl(std::int32_t command, std::uint32_t* argument);
 
     bool IsConnected() const { return connected; }
+    // Who is at the other end, in network order; 0 when unknown.
+    std::uint32_t PeerAddress() const;
     SocketHandle Handle() const { return handle.load(); }
 
     Socket(const Socket&) = delete;

@@ -25,6 +25,8 @@ bool IsListening(SocketHandle handle);
 int Bind(SocketHandle handle, std::uint16_t port);
 int Listen(SocketHandle handle, int backlog);
 SocketHandle Accept(SocketHandle handle);
+// The connected peer's IPv4 address in network order; 0 when it cannot be had.
+std::uint32_t PeerAddress(SocketHandle handle);
 int Connect(SocketHandle handle, std::uint32_t address, std::uint16_t port);
 long Send(SocketHandle handle, const void* data, int length);
 long Recv(SocketHandle handle, void* buffer, int length);

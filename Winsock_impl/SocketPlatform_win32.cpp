@@ -62,6 +62,14 @@ SocketHandle Accept(SocketHandle handle) {
     return s == INVALID_SOCKET ? InvalidSocketHandle : static_cast<SocketHandle>(s);
 }
 
+std::uint32_t PeerAddress(SocketHandle handle) {
+    sockaddr_in peer;
+    int size = sizeof peer;
+    if (::getpeername(S(handle), reinterpret_cast<sockaddr*>(&peer), &size) != 0 || peer.sin_family != AF_INET)
+        return 0;
+    return peer.sin_addr.s_addr;
+}
+
 int Connect(SocketHandle handle, std::uint32_t address, std::uint16_t port) {
     sockaddr_in record;
     std::memset(&record, 0, sizeof record);

@@ -39,6 +39,7 @@ BoardOptions ReadBoardOptions() {
     std::uint32_t value = 0;
     if (ReadDword(*key, "WebPort", value) && value <= 65535) options.webPort = value;
     if (ReadDword(*key, "SilentMinutes", value) && value <= MaxSilentMinutes) options.silentMinutes = value;
+    if (ReadDword(*key, "AcceptPacingMs", value) && value <= MaxAcceptPacingMs) options.acceptPacingMs = value;
     return options;
 }
 
@@ -59,6 +60,7 @@ OptionsFields OpenOptionsDialog(const BoardOptions& options) {
 
 bool TakeOptionsFields(const OptionsFields& fields, BoardOptions& options, std::string& refusal) {
     BoardOptions taken;
+    taken.acceptPacingMs = options.acceptPacingMs;  // not the dialog's to change
     if (fields.share && !ParseNumber(fields.portText, 65535, taken.webPort)) {
         refusal = "The port must be a number from 1 to 65535.";
         return false;

@@ -6,15 +6,20 @@
 #include <string>
 
 struct BoardOptions {
-    std::uint32_t webPort = 0;        // 0: no web view
-    std::uint32_t silentMinutes = 0;  // 0: rows are never greyed
+    std::uint32_t webPort = 0;          // 0: no web view
+    std::uint32_t silentMinutes = 0;    // 0: rows are never greyed
+    std::uint32_t acceptPacingMs = 250;  // the accept thread's pause; no dialog sets it
 };
+
+const std::uint32_t DefaultAcceptPacingMs = 250;
+const std::uint32_t MaxAcceptPacingMs = 1000;
 
 const std::uint32_t DefaultWebPort = 8080;
 const std::uint32_t MaxSilentMinutes = 1440;
 
 // WebPort and SilentMinutes from the server key. An absent value, a wrong
 // type or size, a port above 65535 or minutes outside 1 to 1440 read as off.
+// AcceptPacingMs likewise, absent or above 1000: 250.
 BoardOptions ReadBoardOptions();
 bool WriteBoardOptions(const BoardOptions& options);
 

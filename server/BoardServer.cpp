@@ -2,6 +2,7 @@
 #include "BoardServer.h"
 #include "PendingRecord.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,6 +45,7 @@ public:
 
     void Pass() {
         std::vector<Socket*> endpoints = AcceptedConnections(server);
+        MakeRoom(endpoints);
         // Sleep until a connection has something to say; one whose record is
         // complete and only waits for the lock is not watched.
         std::vector<SocketHandle> handles;
@@ -54,28 +56,57 @@ public:
             handles.push_back(endpoints[i]->Handle());
             watched.push_back(i);
         }
-        std::vector<bool> ready = WaitReadable(handles, 100);
+        std::vector<bool> ready = WaitReadable(handles, server.readerWaitMs.load());
         std::vector<bool> readable(endpoints.size(), false);
         for (std::size_t k = 0; k < watched.size(); ++k) readable[watched[k]] = ready[k];
         for (std::size_t i = 0; i < endpoints.size() && !server.stopFlag; ++i) Handle(endpoints[i], readable[i]);
+        server.lastReaderPassMs = SteadyMs();
     }
 
 private:
-    void Handle(Socket* endpoint, bool readable) {
-        Clock::time_point now = Clock::now();
+    Connection& Known(Socket* endpoint, Clock::time_point now) {
         auto found = connections.find(endpoint);
         if (found == connections.end()) {
             found = connections.emplace(endpoint, Connection()).first;
             found->second.seen = now;
         }
-        Connection& c = found->second;
+        return found->second;
+    }
+
+    // Past the limit, the connections that have been silent longest are closed
+    // so that a flood of idle ones cannot lock desks out.
+    void MakeRoom(std::vector<Socket*>& endpoints) {
+        const int limit = server.maxConnections.load();
+        if (limit <= 0 || endpoints.size() <= static_cast<std::size_t>(limit)) return;
+        Clock::time_point now = Clock::now();
+        std::vector<std::pair<Clock::time_point, Socket*>> silent;
+        for (Socket* endpoint : endpoints) {
+            Connection& c = Known(endpoint, now);
+            if (!c.complete && c.record.Empty()) silent.push_back({c.seen, endpoint});
+        }
+        if (silent.size() <= static_cast<std::size_t>(limit)) return;
+        std::size_t excess = silent.size() - static_cast<std::size_t>(limit);
+        std::partial_sort(silent.begin(), silent.begin() + static_cast<std::ptrdiff_t>(excess), silent.end());
+        std::set<Socket*> closed;
+        for (std::size_t i = 0; i < excess; ++i) {
+            closed.insert(silent[i].second);
+            Destroy(silent[i].second, server.counters.closedRoomMade);
+        }
+        endpoints.erase(std::remove_if(endpoints.begin(), endpoints.end(),
+                                       [&closed](Socket* s) { return closed.count(s) != 0; }),
+                        endpoints.end());
+    }
+
+    void Handle(Socket* endpoint, bool readable) {
+        Clock::time_point now = Clock::now();
+        Connection& c = Known(endpoint, now);
         if (!c.complete && readable && !ReadSome(endpoint, c)) return;
         if (!c.complete) {
             if (!c.record.Empty() && now - c.firstByte >= std::chrono::milliseconds(RecordGatherMs)) {
                 c.complete = true;
             } else if (c.record.Empty() &&
                        now - c.seen >= std::chrono::milliseconds(server.silentConnectionMs.load())) {
-                Destroy(endpoint);
+                Destroy(endpoint, server.counters.closedSilent);
                 return;
             }
         }
@@ -97,7 +128,7 @@ private:
             if (length == 0) {
                 // The peer has closed: store what came, or give up a connection that sent nothing.
                 if (c.record.Empty()) {
-                    Destroy(endpoint);
+                    Destroy(endpoint, server.counters.closedPeerEnded);
                     return false;
                 }
                 c.complete = true;
@@ -107,7 +138,7 @@ private:
             if (c.record.Append(data, length)) c.complete = true;
         } catch (const CExcept& e) {
             (void)e.GetText();
-            Destroy(endpoint);
+            Destroy(endpoint, server.counters.closedFailedReceive);
             return false;
         }
         return true;
@@ -116,8 +147,17 @@ private:
     void TryStore(Socket* endpoint, Connection& c) {
         // On a time-out the record stays with its connection for a later pass.
         if (!server.tableLock.WaitFor(std::chrono::milliseconds(1000))) return;
+        const StatusRecord record = c.record.Record();
+        RowChange change;
         try {
-            server.table.Store(c.record.Record());
+            if (server.rowChanged) {
+                std::int32_t before = server.table.Find(record.Name());
+                change.added = before < 0;
+                if (!change.added) change.before = server.table.Row(static_cast<std::size_t>(before));
+                change.after = record;
+                change.sender = endpoint->PeerAddress();
+            }
+            server.table.Store(record);
         } catch (const std::bad_alloc&) {
             // No room for a new row just now: keep the record for a later pass.
             server.tableLock.Release();
@@ -126,13 +166,16 @@ private:
         connections.erase(endpoint);
         delete endpoint;
         --server.pendingCount;
+        ++server.counters.recordsStored;
+        if (server.rowChanged) server.rowChanged(change);
         if (server.boardChanged) server.boardChanged();
         server.tableLock.Release();
     }
 
-    void Destroy(Socket* endpoint) {
+    void Destroy(Socket* endpoint, std::atomic<std::uint64_t>& why) {
         connections.erase(endpoint);
         delete endpoint;
+        ++why;
     }
 
     BoardServer& server;

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <string>
 
@@ -10,8 +11,31 @@
 #include "Socket.h"
 #include "WorkerThread.h"
 
+// What the board has done since it started, for its metrics. Never a name or a message.
+struct BoardCounters {
+    std::atomic<std::uint64_t> recordsStored{0};
+    // Connections closed before a record came, by why.
+    std::atomic<std::uint64_t> closedSilent{0};
+    std::atomic<std::uint64_t> closedFailedReceive{0};
+    std::atomic<std::uint64_t> closedPeerEnded{0};
+    std::atomic<std::uint64_t> closedRoomMade{0};
+    // The service's state file; the window board keeps none.
+    std::atomic<std::uint64_t> stateWrites{0};
+    std::atomic<std::uint64_t> stateWriteFailures{0};
+};
+
+// One stored record as the reader saw it: what the row showed before (nothing
+// for a new row) and what it shows now, and who sent it.
+struct RowChange {
+    bool added = false;
+    StatusRecord before;
+    StatusRecord after;
+    std::uint32_t sender = 0;  // IPv4, network order; 0 when unknown
+};
+
 struct BoardServer {
-    explicit BoardServer(SocketManager& manager_) : manager(manager_) {}
+    explicit BoardServer(SocketManager& manager_)
+        : manager(manager_), startTime(static_cast<std::int64_t>(std::time(nullptr))) {}
 
     SocketManager& manager;
     BoardTable table;
@@ -31,6 +55,20 @@ struct BoardServer {
     std::atomic<std::uint32_t> silentMinutes{0};
     // The accept thread's pause after each connection: at most four a second.
     std::atomic<int> acceptPacingMs{250};
+    // Connections that have sent nothing are held up to this many; past it the
+    // longest silent one is closed to make room. 0: no limit.
+    std::atomic<int> maxConnections{0};
+    // How long one reader pass sleeps when nothing is readable; a new
+    // connection waits at most this long before the reader watches it.
+    std::atomic<int> readerWaitMs{100};
+    // Called by the reader, under tableLock, for every stored record when set. Must not block.
+    std::function<void(const RowChange& change)> rowChanged;
+
+    // For the health check: the board port listens, and when the reader last ended a pass.
+    std::atomic<bool> listening{false};
+    std::atomic<std::int64_t> lastReaderPassMs{0};  // steady clock, milliseconds
+    BoardCounters counters;
+    const std::int64_t startTime;  // calendar seconds
 
     WorkerThread acceptThread;
     WorkerThread readerThread;
@@ -41,6 +79,12 @@ const int RecordGatherMs = 2000;
 
 inline std::chrono::seconds SilentAfter(const BoardServer& server) {
     return std::chrono::seconds(60 * static_cast<std::int64_t>(server.silentMinutes.load()));
+}
+
+// The steady clock in milliseconds, as lastReaderPassMs keeps it.
+inline std::int64_t SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 int AcceptThread(BoardServer& server);

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "StatusRecord.h"
@@ -27,6 +28,13 @@ public:
     // Replaces the first row whose name matches by the key rule, or appends.
     // The caller holds tableLock. Returns the row's index.
     std::size_t Store(const StatusRecord& record);
+    // The same, with the time the record was stored given (rows read back from disk).
+    std::size_t Store(const StatusRecord& record, std::chrono::steady_clock::time_point when);
+    // The index of the row the key rule gives for `name`, or -1.
+    std::int32_t Find(const std::string& name) const;
+    // Drops every row last stored before `cutoff`, keeping the others' order.
+    // The caller holds tableLock. Returns how many went.
+    std::size_t Forget(std::chrono::steady_clock::time_point cutoff);
     // Rows are read and changed only under tableLock.
     StatusRecord& Row(std::size_t index) { return rows[index]; }
     // When the row's last record was stored; kept beside the record, never sent.

@@ -48,6 +48,7 @@ int StartBoardServer(BoardServer& server, BoardShell& shell) {
     }
     try {
         server.listeningSocket->Listen();
+        server.listening = true;
     } catch (const CExcept& e) {
         shell.ShowMessage(e.GetText(), "Exception thrown!", false);
     }

@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "AtomicFile.h"
 #include "SettingsKey.h"
 
 namespace {
@@ -121,36 +122,8 @@ private:
             }
             text += "\n";
         }
-        // One new file, on the disk before it takes the old one's place: a
-        // reader sees the old values or the new ones, and a failed write
-        // leaves the old file whole.
-        std::string temporary = path + ".tmp" + std::to_string(::getpid());
-        int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        if (fd < 0) return false;
-        bool written = WriteWhole(fd, text) && ::fsync(fd) == 0;
-        written = ::close(fd) == 0 && written;
-        if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-            std::remove(temporary.c_str());
-            return false;
-        }
-        std::string directory = path.substr(0, path.rfind('/'));
-        int dir = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            ::fsync(dir);  // the rename itself survives a power cut
-            ::close(dir);
-        }
-        return true;
-    }
-
-    static bool WriteWhole(int fd, const std::string& text) {
-        std::size_t done = 0;
-        while (done < text.size()) {
-            ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
-            done += static_cast<std::size_t>(n);
-        }
-        return true;
+        std::string error;
+        return WriteFileAtomically(path, text, 0600, error);
     }
 
     std::string path;

@@ -37,7 +37,7 @@ WebResponse Refusal(int status) {
 }
 
 WebResponse Route(const WebRequest& request, const std::vector<std::string>& machineNames,
-                  const std::function<bool(std::string& json)>& boardJson) {
+                  const WebSources& sources) {
     if (!request.hasHost || !HostAllowed(request.host, machineNames)) return Refusal(421);
     if (request.method != "GET" && request.method != "HEAD") {
         WebResponse response = Refusal(405);
@@ -47,12 +47,29 @@ WebResponse Route(const WebRequest& request, const std::vector<std::string>& mac
     std::string path = request.target.substr(0, request.target.find('?'));  // "/?wall" is the page
     if (path == "/board.json") {
         WebResponse response;
-        if (!boardJson(response.body)) {
+        if (!sources.boardJson(response.body)) {
             response = Refusal(503);
             response.headers.push_back({"Retry-After", "1"});
             return response;
         }
         response.contentType = "application/json";
+        return response;
+    }
+    if (path == "/healthz") {
+        WebResponse response;
+        std::string reason;
+        if (sources.healthy(reason)) {
+            response.body = "ok\n";
+        } else {
+            response.status = 503;
+            response.body = reason + "\n";
+        }
+        return response;
+    }
+    if (path == "/metrics") {
+        WebResponse response;
+        response.contentType = "text/plain; version=0.0.4; charset=utf-8";
+        response.body = sources.metrics();
         return response;
     }
     const EmbeddedFile* file = FindPageFile(path);

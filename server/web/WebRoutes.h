@@ -24,9 +24,18 @@ struct WebResponse {
 // Every response carries these: anybody on the network can write any name or message.
 const std::vector<std::pair<std::string, std::string>>& SafetyHeaders();
 
-// `boardJson` fills the board's JSON; false when the board could not be read in time.
+// What the routes read from the board, without knowing how.
+struct WebSources {
+    // Fills the board's JSON; false when the board could not be read in time.
+    std::function<bool(std::string& json)> boardJson;
+    // True when the board is healthy; otherwise false with the reason.
+    std::function<bool(std::string& reason)> healthy;
+    // The metrics in the Prometheus text format.
+    std::function<std::string()> metrics;
+};
+
 WebResponse Route(const WebRequest& request, const std::vector<std::string>& machineNames,
-                  const std::function<bool(std::string& json)>& boardJson);
+                  const WebSources& sources);
 
 // A refusal made before any route is looked at (431, 400).
 WebResponse Refusal(int status);

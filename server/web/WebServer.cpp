@@ -2,12 +2,14 @@
 
 #include <atomic>
 #include <list>
+#include <map>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <optional>
 #include <thread>
 
+#include "BoardMetrics.h"
 #include "BoardSnapshot.h"
 #include "HostRule.h"
 #include "WebRoutes.h"
@@ -64,6 +66,13 @@ struct WebServer::Impl {
         json = BoardJson(snapshot);  // formatted after the lock is left
         return true;
     }
+    WebSources Sources() {
+        WebSources sources;
+        sources.boardJson = [this](std::string& json) { return BoardJsonText(json); };
+        sources.healthy = [this](std::string& reason) { return BoardHealthy(board, SteadyMs(), reason); };
+        sources.metrics = [this] { return MetricsText(ReadMetrics(board, answered)); };
+        return sources;
+    }
 
     BoardServer& board;
     const std::chrono::milliseconds idleLimit;
@@ -72,6 +81,7 @@ struct WebServer::Impl {
     // Both outlive the io_context, whose handlers hold the sessions.
     std::atomic<int> open{0};
     std::list<std::weak_ptr<Session>> sessions;  // oldest first; used on the web thread only
+    std::map<int, std::uint64_t> answered;         // by status code; used on the web thread only
     asio::io_context io;
     tcp::acceptor acceptor;
     std::thread thread;
@@ -116,14 +126,14 @@ private:
         served = true;
         const auto& message = parser->get();
         WebRequest request = RequestOf(message);
-        WebResponse answer =
-            Route(request, server.machineNames, [this](std::string& json) { return server.BoardJsonText(json); });
+        WebResponse answer = Route(request, server.machineNames, server.Sources());
         // A body is never read: after one, the connection cannot carry another request.
         bool keepAlive = message.keep_alive() && parser->is_done();
         Write(answer, message.version(), request.method == "HEAD", keepAlive);
     }
 
     void Write(const WebResponse& answer, unsigned version, bool head, bool keepAlive) {
+        ++server.answered[answer.status];
         auto response = std::make_shared<http::response<http::string_body>>(ResponseOf(answer, version, head));
         response->keep_alive(keepAlive);
         stream.expires_after(server.idleLimit);
@@ -239,15 +249,20 @@ int AnswerRawRequest(const std::string& bytes, const std::vector<std::string>& m
     if (ec == http::error::header_limit) return 431;
     if (ec && ec != http::error::need_more) return 400;
     if (!parser.is_header_done()) return 0;  // the server would wait for more
-    WebResponse answer = Route(RequestOf(parser.get()), machineNames, [](std::string& json) {
+    WebSources sources;
+    sources.boardJson = [](std::string& json) {
         json = "{}";
         return true;
-    });
+    };
+    sources.healthy = [](std::string&) { return true; };
+    sources.metrics = [] { return std::string(); };
+    WebResponse answer = Route(RequestOf(parser.get()), machineNames, sources);
     return answer.status;
 }
 
 bool ApplyBoardOptions(BoardServer& board, WebServer& web, const BoardOptions& options, std::string& error) {
     board.silentMinutes = options.silentMinutes;
+    board.acceptPacingMs = static_cast<int>(options.acceptPacingMs);
     if (options.webPort == 0) {
         web.Stop();
         return true;

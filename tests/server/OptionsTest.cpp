@@ -8,7 +8,7 @@ TEST(BoardOptions, ReadOnlyWhatIsADwordInRange) {
         const char* name;
         std::uint32_t type;
         std::vector<unsigned char> bytes;
-        std::uint32_t webPort, silentMinutes;
+        std::uint32_t webPort, silentMinutes, pacing = 250;
     } rows[] = {{"absent", "", 0, {}, 0, 0},
                 {"port 8080", "WebPort", SettingDword, {0x90, 0x1f, 0, 0}, 8080, 0},
                 {"port above 65535", "WebPort", SettingDword, {0, 0, 1, 0}, 0, 0},
@@ -18,7 +18,11 @@ TEST(BoardOptions, ReadOnlyWhatIsADwordInRange) {
                 {"3 minutes", "SilentMinutes", SettingDword, {3, 0, 0, 0}, 0, 3},
                 {"1440 minutes", "SilentMinutes", SettingDword, {0xa0, 5, 0, 0}, 0, 1440},
                 {"1441 minutes", "SilentMinutes", SettingDword, {0xa1, 5, 0, 0}, 0, 0},
-                {"minutes of another type", "SilentMinutes", 3, {3, 0, 0, 0}, 0, 0}};
+                {"minutes of another type", "SilentMinutes", 3, {3, 0, 0, 0}, 0, 0},
+                {"no pacing", "AcceptPacingMs", SettingDword, {0, 0, 0, 0}, 0, 0, 0},
+                {"pacing 1000", "AcceptPacingMs", SettingDword, {0xe8, 3, 0, 0}, 0, 0, 1000},
+                {"pacing 1001", "AcceptPacingMs", SettingDword, {0xe9, 3, 0, 0}, 0, 0, 250},
+                {"pacing as a string", "AcceptPacingMs", SettingString, {'0', 0, 0, 0}, 0, 0, 250}};
     for (const Row& row : rows) {
         ClearSettingsKey(ServerKeyPath);
         if (row.name[0])
@@ -27,6 +31,7 @@ TEST(BoardOptions, ReadOnlyWhatIsADwordInRange) {
         BoardOptions options = ReadBoardOptions();
         EXPECT_EQ(options.webPort, row.webPort) << row.what;
         EXPECT_EQ(options.silentMinutes, row.silentMinutes) << row.what;
+        EXPECT_EQ(options.acceptPacingMs, row.pacing) << row.what;
     }
     ClearSettingsKey(ServerKeyPath);
     ASSERT_TRUE(WriteBoardOptions(BoardOptions{8081, 5}));
@@ -60,13 +65,14 @@ TEST(BoardOptions, DialogFieldsAreTakenOrRefused) {
                 {false, "1", true, "1441", false, 0, 0},
                 {false, "1", true, "-3", false, 0, 0}};
     for (const Row& row : rows) {
-        BoardOptions options{77, 77};
+        BoardOptions options{77, 77, 5};
         std::string refusal;
         bool taken = TakeOptionsFields(OptionsFields{row.share, row.port, row.grey, row.minutes}, options, refusal);
         EXPECT_EQ(taken, row.taken) << row.port << " " << row.minutes;
         if (taken) {
             EXPECT_EQ(options.webPort, row.webPort) << row.port;
             EXPECT_EQ(options.silentMinutes, row.silentMinutes) << row.minutes;
+            EXPECT_EQ(options.acceptPacingMs, 5u) << "the pacing is no field of the dialog";
         } else {
             EXPECT_FALSE(refusal.empty());
             EXPECT_EQ(options.webPort, 77u) << "a refusal changes nothing";

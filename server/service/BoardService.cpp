@@ -1,0 +1,207 @@
+#include "BoardService.h"
+
+#include <cstdlib>
+#include <ctime>
+
+#include "BoardMetrics.h"
+#include "BoardState.h"
+#include "ChangeLog.h"
+
+namespace {
+
+typedef std::chrono::steady_clock Clock;
+
+const std::size_t MaxQueuedChanges = 10000;
+const std::chrono::seconds ForgetInterval{60};
+
+std::int64_t WallMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+BoardService::BoardService(SocketManager& manager, const ServiceConfig& config_, ServiceHost& host_)
+    : config(config_), host(host_), board(manager), web(board) {
+    board.silentMinutes = config.silentMinutes;
+    board.acceptPacingMs = static_cast<int>(config.acceptPacingMs);
+    board.maxConnections = static_cast<int>(config.maxConnections);
+    board.readerWaitMs = 20;  // a desk's record waits at most this long for the reader to look
+    web.maxConnections = 256;
+    board.boardChanged = [this] { ++changes; };
+    board.workerFailed = [this](const std::string& text) { host.Log(LogError, text); };
+    if (config.logChanges) {
+        board.rowChanged = [this](const RowChange& change) {
+            if (!IsChange(change)) return;
+            std::lock_guard<std::mutex> guard(queueLock);
+            if (queued.size() < MaxQueuedChanges)
+                queued.push_back(change);
+            else
+                ++dropped;
+        };
+    }
+}
+
+BoardService::~BoardService() {
+    if (started) Stop();
+}
+
+void BoardService::Load() {
+    std::vector<StoredRow> rows;
+    std::string problem;
+    switch (LoadStateFile(config.stateFile, rows, problem)) {
+    case StateLoad::Missing:
+        host.Log(LogInfo, "no state file at " + config.stateFile + " yet: the board starts empty");
+        return;
+    case StateLoad::Damaged:
+        host.Log(LogError, "state file " + config.stateFile + " is damaged: " + problem + "; the board starts empty");
+        return;
+    case StateLoad::Unreadable:
+        host.Log(LogError, "state file " + config.stateFile + ": " + problem + "; the board starts empty");
+        return;
+    case StateLoad::Loaded: break;
+    }
+    // Every age goes on from the stored time; a clock that went back gives 0.
+    const Clock::time_point now = Clock::now();
+    const std::int64_t wallNow = WallMs();
+    for (const StoredRow& row : rows) {
+        std::int64_t ageMs = wallNow - row.storedMs;
+        if (ageMs < 0) ageMs = 0;
+        board.table.Store(row.record, now - std::chrono::milliseconds(ageMs));
+    }
+    savedChanges = changes.load();
+}
+
+int BoardService::Start() {
+    Load();
+    Forget();
+    SocketManager& manager = board.manager;
+    manager.Startup();
+    try {
+        board.listeningSocket = manager.CreateSocket();
+        board.listeningSocket->Bind(static_cast<std::uint16_t>(config.port));
+        board.listeningSocket->Listen();
+    } catch (const CExcept& e) {
+        host.Log(LogError, "cannot listen on the board port " + std::to_string(config.port) + ": " + e.GetText());
+        delete board.listeningSocket;
+        board.listeningSocket = nullptr;
+        manager.Cleanup();
+        return 1;
+    }
+    board.listening = true;
+    if (config.webPort != 0) {
+        std::string error;
+        if (!web.Start(static_cast<std::uint16_t>(config.webPort), error)) {
+            host.Log(LogError, error);
+            delete board.listeningSocket;
+            board.listeningSocket = nullptr;
+            manager.Cleanup();
+            return 1;
+        }
+    }
+    StartWorkers(board);
+    started = true;
+    lastSave = Clock::now();
+    host.Log(LogInfo, std::string("pegmastd ") + ServiceVersion + " started: board port " +
+                          std::to_string(config.port) + ", web view " +
+                          (config.webPort ? "port " + std::to_string(config.webPort) : std::string("off")) + ", " +
+                          std::to_string(board.table.RowCount()) + " rows loaded");
+    host.Ready();
+    host.Log(LogInfo, "ready");
+    return 0;
+}
+
+void BoardService::Forget() {
+    lastForget = Clock::now();
+    if (config.forgetDays == 0) return;
+    const Clock::time_point cutoff = lastForget - std::chrono::hours(24) * static_cast<int>(config.forgetDays);
+    if (!board.tableLock.WaitFor(std::chrono::milliseconds(1500))) return;  // next time
+    std::size_t gone = board.table.Forget(cutoff);
+    board.tableLock.Release();
+    if (gone == 0) return;
+    ++changes;
+    host.Log(LogInfo, std::to_string(gone) + " rows silent for more than " + std::to_string(config.forgetDays) +
+                          " days forgotten");
+}
+
+void BoardService::SaveState() {
+    std::vector<StoredRow> rows;
+    if (!board.tableLock.WaitFor(std::chrono::milliseconds(1500))) return;  // the next tick tries again
+    const std::uint64_t seen = changes.load();
+    const Clock::time_point now = Clock::now();
+    const std::int64_t wallNow = WallMs();
+    try {
+        const std::int32_t n = board.table.RowCount();
+        rows.resize(static_cast<std::size_t>(n));
+        for (std::int32_t i = 0; i < n; ++i) {
+            const std::size_t index = static_cast<std::size_t>(i);
+            rows[index].record = board.table.Row(index);
+            auto age = std::chrono::duration_cast<std::chrono::milliseconds>(now - board.table.LastStored(index));
+            rows[index].storedMs = wallNow - age.count();
+        }
+    } catch (...) {
+        board.tableLock.Release();
+        throw;
+    }
+    board.tableLock.Release();
+    lastSave = now;
+    std::string error;
+    if (!SaveStateFile(config.stateFile, rows, error)) {
+        ++board.counters.stateWriteFailures;
+        // Once per distinct error; the board serves on from memory.
+        if (error != lastStateError)
+            host.Log(LogError, "cannot write the state file " + config.stateFile + ": " + error +
+                                   "; the board keeps its rows in memory and tries again at the next change");
+        lastStateError = error;
+        return;
+    }
+    ++board.counters.stateWrites;
+    savedChanges = seen;
+    if (!lastStateError.empty()) host.Log(LogInfo, "the state file " + config.stateFile + " is written again");
+    lastStateError.clear();
+}
+
+void BoardService::LogQueuedChanges() {
+    std::deque<RowChange> taken;
+    std::uint64_t lost = 0;
+    {
+        std::lock_guard<std::mutex> guard(queueLock);
+        taken.swap(queued);
+        lost = dropped;
+        dropped = 0;
+    }
+    for (const RowChange& change : taken) host.Log(LogInfo, ChangeLine(change));
+    if (lost) host.Log(LogWarning, std::to_string(lost) + " changes came too fast to be logged");
+}
+
+void BoardService::Tick() {
+    const Clock::time_point now = Clock::now();
+    LogQueuedChanges();
+    if (now - lastForget >= ForgetInterval) Forget();
+    if (changes.load() != savedChanges && now - lastSave >= StateWriteInterval) SaveState();
+    std::string reason;
+    if (BoardHealthy(board, SteadyMs(), reason)) host.Alive();
+}
+
+int BoardService::Stop() {
+    if (!started) return 0;
+    started = false;
+    web.Stop();
+    bool ended = StopWorkers(board);
+    LogQueuedChanges();
+    SaveState();
+    std::string saved = lastStateError.empty() ? std::to_string(board.table.RowCount()) + " rows saved"
+                                               : "the rows could not be saved";
+    if (!ended) {
+        // A thread that does not end may still use the listener and the manager:
+        // end at once with everything still standing, as the window board does.
+        host.Log(LogError, "a worker thread did not end in time; stopped, " + saved);
+        std::_Exit(0);
+    }
+    delete board.listeningSocket;
+    board.listeningSocket = nullptr;
+    board.manager.Cleanup();
+    host.Log(LogInfo, "stopped, " + saved);
+    return 0;
+}

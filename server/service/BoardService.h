@@ -1,0 +1,74 @@
+// pegmastd without its platform: the board, its web view and its state file,
+// driven by a host that stands for the service manager (systemd, the Windows
+// service control manager, or a console).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "BoardServer.h"
+#include "ServiceConfig.h"
+#include "WebServer.h"
+
+// Syslog priorities, as the journal reads them from a line's prefix.
+const int LogError = 3;
+const int LogWarning = 4;
+const int LogInfo = 6;
+
+class ServiceHost {
+public:
+    virtual ~ServiceHost() = default;
+    virtual void Log(int priority, const std::string& line) = 0;
+    virtual void Ready() = 0;     // the state is loaded and both ports listen
+    virtual void Stopping() = 0;  // a stop was asked for
+    virtual void Alive() = 0;     // the reader is making passes: feed the watchdog
+};
+
+const char* const ServiceVersion = "1.20";
+// How often a changed board reaches the state file, at most.
+const std::chrono::milliseconds StateWriteInterval{2000};
+
+class BoardService {
+public:
+    BoardService(SocketManager& manager, const ServiceConfig& config, ServiceHost& host);
+    ~BoardService();
+
+    // Loads the state, opens the board port and the web view and starts the
+    // threads. 0 when the board runs; otherwise the exit code (1: a port
+    // could not be had, so the service manager tries again).
+    int Start();
+    // Called a few times a second: logs changes, forgets, writes the state
+    // when due, tells the host that the reader is alive.
+    void Tick();
+    // Stops the threads and the web view and writes the state. Exit code 0.
+    int Stop();
+
+    BoardServer& Board() { return board; }
+    WebServer& Web() { return web; }
+
+private:
+    void Load();
+    void Forget();
+    void SaveState();
+    void LogQueuedChanges();
+
+    const ServiceConfig config;
+    ServiceHost& host;
+    BoardServer board;
+    WebServer web;
+    std::atomic<std::uint64_t> changes{0};
+    std::uint64_t savedChanges = 0;
+    std::chrono::steady_clock::time_point lastSave{};
+    std::chrono::steady_clock::time_point lastForget{};
+    std::string lastStateError;
+    bool started = false;
+
+    // Changes wait here for the main thread: the reader never waits on the log.
+    std::mutex queueLock;
+    std::deque<RowChange> queued;
+    std::uint64_t dropped = 0;
+};

@@ -1,0 +1,36 @@
+// The board kept across restarts: every row's 512 bytes exactly as received
+// and the calendar time (UTC) it was last stored.
+//
+// File: "PEGSTATE", version (u32), row count (u32), row size (u32), the rows,
+// then a CRC-32 of everything before it; numbers little-endian. Each row is
+// `row size` bytes: the record, the time in milliseconds since 1970 (i64),
+// and whatever a later version adds after them. A reader takes the fields it
+// knows and skips the rest, so a newer file's rows are never lost to an older
+// reader and an older file's rows load in a newer one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "StatusRecord.h"
+
+struct StoredRow {
+    StatusRecord record;
+    std::int64_t storedMs = 0;  // calendar time, milliseconds since 1970 UTC
+};
+
+const std::uint32_t StateVersion = 1;
+
+std::string EncodeBoardState(const std::vector<StoredRow>& rows);
+// False, with what is wrong in words, for bytes that are not a whole state
+// file of a version this reader knows.
+bool DecodeBoardState(const std::string& bytes, std::vector<StoredRow>& rows, std::string& problem);
+
+enum class StateLoad { Loaded, Missing, Damaged, Unreadable };
+
+// Reads the file at `path`. A damaged one is renamed to <path>.damaged
+// (replacing an older one) and `problem` says why.
+StateLoad LoadStateFile(const std::string& path, std::vector<StoredRow>& rows, std::string& problem);
+// Writes the file as one step (see AtomicFile.h); false with the error.
+bool SaveStateFile(const std::string& path, const std::vector<StoredRow>& rows, std::string& error);

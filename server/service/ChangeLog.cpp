@@ -1,0 +1,35 @@
+#include "ChangeLog.h"
+
+#include "Windows1252.h"
+
+namespace {
+
+// The painter's rule: anything but in and out is other.
+const char* Word(std::int32_t status) {
+    return status == StatusIn ? "in" : status == StatusOut ? "out" : "other";
+}
+
+std::string Printable(const std::string& windows1252) {
+    std::string text = Windows1252ToUtf8(windows1252);
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return text;
+}
+
+}  // namespace
+
+bool IsChange(const RowChange& change) {
+    return change.added || change.before.Status() != change.after.Status() ||
+           change.before.Message() != change.after.Message();
+}
+
+std::string ChangeLine(const RowChange& change) {
+    std::string line = Printable(change.after.Name()) + ": ";
+    if (change.added) {
+        line += std::string("new row, ") + Word(change.after.Status());
+    } else {
+        line += std::string(Word(change.before.Status())) + " -> " + Word(change.after.Status());
+        if (change.before.Message() != change.after.Message()) line += " (new message)";
+    }
+    return line + ", from " + (change.sender ? DottedAddress(change.sender) : std::string("an unknown address"));
+}

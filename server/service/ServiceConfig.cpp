@@ -1,0 +1,147 @@
+#include "ServiceConfig.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace {
+
+const std::size_t MaxConfigBytes = 1 << 20;
+
+std::string Trim(const std::string& text) {
+    const char* space = " \t\r\n";
+    std::size_t first = text.find_first_not_of(space);
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(space) - first + 1);
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+bool Number(const std::string& text, std::uint32_t low, std::uint32_t high, std::uint32_t& value) {
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    unsigned long long n = std::stoull(text);
+    if (n < low || n > high) return false;
+    value = static_cast<std::uint32_t>(n);
+    return true;
+}
+
+struct NumberSetting {
+    const char* name;
+    std::uint32_t ServiceConfig::*field;
+    std::uint32_t low, high;
+};
+
+const NumberSetting Numbers[] = {
+    {"Port", &ServiceConfig::port, 1, 65535},
+    {"WebPort", &ServiceConfig::webPort, 0, 65535},
+    {"SilentMinutes", &ServiceConfig::silentMinutes, 0, 1440},
+    {"AcceptPacingMs", &ServiceConfig::acceptPacingMs, 0, 1000},
+    {"MaxConnections", &ServiceConfig::maxConnections, 1, 100000},
+    {"ForgetDays", &ServiceConfig::forgetDays, 0, 36500},
+};
+
+// One setting; empty when taken, else what is wrong with its value.
+std::string Take(const std::string& written, const std::string& value, ServiceConfig& config, std::string& spelled) {
+    const std::string key = Lower(written);
+    for (const NumberSetting& n : Numbers) {
+        if (key != Lower(n.name)) continue;
+        spelled = n.name;
+        if (!Number(value, n.low, n.high, config.*n.field))
+            return std::string(n.name) + " must be a number from " + std::to_string(n.low) + " to " +
+                   std::to_string(n.high) + ", not \"" + value + "\"";
+        return std::string();
+    }
+    if (key == "statefile") {
+        spelled = "StateFile";
+        bool absolute = !value.empty() && (value[0] == '/' || (value.size() > 2 && value[1] == ':' &&
+                                                               (value[2] == '\\' || value[2] == '/')));
+        if (!absolute) return "StateFile must be an absolute path, not \"" + value + "\"";
+        config.stateFile = value;
+        return std::string();
+    }
+    if (key == "logchanges") {
+        spelled = "LogChanges";
+        std::string v = Lower(value);
+        if (v != "yes" && v != "no") return "LogChanges must be yes or no, not \"" + value + "\"";
+        config.logChanges = v == "yes";
+        return std::string();
+    }
+    spelled.clear();
+    return "unknown name \"" + written + "\"";
+}
+
+}  // namespace
+
+bool ParseServiceConfig(const std::string& text, ServiceConfig& config, std::vector<ConfigProblem>& problems) {
+    std::size_t before = problems.size();
+    std::map<std::string, int> seen;  // name -> first line
+    std::istringstream in(text);
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);  // Notepad's mark
+        std::string bare = Trim(line);
+        if (bare.empty() || bare[0] == '#') continue;
+        std::size_t equals = bare.find('=');
+        std::string written = equals == std::string::npos ? std::string() : Trim(bare.substr(0, equals));
+        std::string key = Lower(written);
+        if (key.empty() || key.find_first_of(" \t") != std::string::npos) {
+            problems.push_back({number, "expected \"Name = value\""});
+            continue;
+        }
+        std::string spelled;
+        std::string wrong = Take(written, Trim(bare.substr(equals + 1)), config, spelled);
+        if (!wrong.empty()) {
+            problems.push_back({number, wrong});
+            continue;
+        }
+        auto first = seen.emplace(key, number);
+        if (!first.second)
+            problems.push_back({number, spelled + " is given twice (first on line " +
+                                            std::to_string(first.first->second) + ")"});
+    }
+    return problems.size() == before;
+}
+
+ConfigRead ReadServiceConfig(const std::string& path, ServiceConfig& config, std::vector<ConfigProblem>& problems) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        if (errno == ENOENT) return ConfigRead::Missing;
+        problems.push_back({0, std::string("cannot be read: ") + std::strerror(errno)});
+        return ConfigRead::Unreadable;
+    }
+    std::string text;
+    char chunk[4096];
+    while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
+        text.append(chunk, static_cast<std::size_t>(file.gcount()));
+        if (text.size() > MaxConfigBytes) {
+            problems.push_back({0, "is larger than 1 MiB: not a configuration file"});
+            return ConfigRead::Unreadable;
+        }
+    }
+    if (file.bad()) {
+        problems.push_back({0, "cannot be read"});
+        return ConfigRead::Unreadable;
+    }
+    ParseServiceConfig(text, config, problems);
+    return ConfigRead::Read;
+}
+
+std::string ProblemText(const std::string& path, const ConfigProblem& problem) {
+    return "pegmastd: " + path + ":" + std::to_string(problem.line) + ": " + problem.what;
+}
+
+std::string DescribeConfig(const ServiceConfig& config) {
+    std::string text;
+    for (const NumberSetting& n : Numbers) text += std::string(n.name) + " = " + std::to_string(config.*n.field) + "\n";
+    text += "StateFile = " + config.stateFile + "\n";
+    text += std::string("LogChanges = ") + (config.logChanges ? "yes" : "no") + "\n";
+    return text;
+}

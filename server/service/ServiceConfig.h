@@ -1,0 +1,40 @@
+// pegmastd's configuration: a text file of `Name = value` lines, `#` comment
+// lines, names matched without regard to case. Anything wrong in it stops the
+// start: a service never runs half-configured.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ServiceConfig {
+    std::uint32_t port = 5001;
+    std::uint32_t webPort = 5080;  // 0: no web view
+    std::uint32_t silentMinutes = 3;  // 0: rows are never greyed
+    std::uint32_t acceptPacingMs = 250;
+    std::uint32_t maxConnections = 1000;
+    std::uint32_t forgetDays = 30;  // 0: rows are kept for good
+    std::string stateFile;          // the platform's default unless given
+    bool logChanges = false;
+};
+
+struct ConfigProblem {
+    int line;
+    std::string what;
+};
+
+// Takes every line of `text` into `config`; false when any is wrong, with
+// one problem per wrong line.
+bool ParseServiceConfig(const std::string& text, ServiceConfig& config, std::vector<ConfigProblem>& problems);
+
+enum class ConfigRead { Read, Missing, Unreadable };
+
+// Reads and parses the file. Missing: every default; Unreadable: `problems`
+// holds why (line 0).
+ConfigRead ReadServiceConfig(const std::string& path, ServiceConfig& config, std::vector<ConfigProblem>& problems);
+
+// "pegmastd: <file>:<line>: <what is wrong>"
+std::string ProblemText(const std::string& path, const ConfigProblem& problem);
+
+// The settings in effect, one `Name = value` line each, as the file spells them.
+std::string DescribeConfig(const ServiceConfig& config);

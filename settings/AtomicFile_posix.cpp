@@ -1,0 +1,63 @@
+#include "AtomicFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool WriteWhole(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool Fail(std::string& error, const char* step, int code) {
+    error = std::string(step) + ": " + std::strerror(code);
+    return false;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, int mode, std::string& error) {
+    std::string temporary = path + ".tmp" + std::to_string(::getpid());
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, static_cast<mode_t>(mode));
+    if (fd < 0) return Fail(error, "cannot create the new file", errno);
+    int code = 0;
+    const char* step = nullptr;
+    if (!WriteWhole(fd, bytes)) {
+        code = errno ? errno : EIO;
+        step = "cannot write the new file";
+    } else if (::fsync(fd) != 0) {
+        code = errno;
+        step = "cannot flush the new file";
+    }
+    if (::close(fd) != 0 && !step) {
+        code = errno;
+        step = "cannot close the new file";
+    }
+    if (!step && std::rename(temporary.c_str(), path.c_str()) != 0) {
+        code = errno;
+        step = "cannot rename the new file over the old one";
+    }
+    if (step) {
+        std::remove(temporary.c_str());
+        return Fail(error, step, code);
+    }
+    std::string directory = path.find('/') == std::string::npos ? "." : path.substr(0, path.rfind('/'));
+    if (directory.empty()) directory = "/";
+    int dir = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
