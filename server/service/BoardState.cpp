@@ -50,6 +50,10 @@ std::uint64_t GetLe(const unsigned char* p, int bytes) {
 
 }  // namespace
 
+std::uint32_t StateChecksum(const std::string& bytes) {
+    return Crc32(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
 std::string EncodeBoardState(const std::vector<StoredRow>& rows) {
     std::string out(Magic, sizeof Magic);
     PutU32(out, StateVersion);

@@ -22,6 +22,9 @@ struct StoredRow {
 
 const std::uint32_t StateVersion = 1;
 
+// The CRC-32 (as zlib computes it) that ends a file, of the bytes before it.
+std::uint32_t StateChecksum(const std::string& bytes);
+
 std::string EncodeBoardState(const std::vector<StoredRow>& rows);
 // False, with what is wrong in words, for bytes that are not a whole state
 // file of a version this reader knows.

@@ -6,6 +6,7 @@
 #include <thread>
 
 std::atomic<int> failListenWith{0};
+std::atomic<int> failRenameWith{0};
 std::atomic<std::size_t> failAllocationsOf{0};
 
 namespace {
@@ -21,6 +22,15 @@ extern "C" int __wrap_listen(int fd, int backlog) {
         return -1;
     }
     return __real_listen(fd, backlog);
+}
+
+extern "C" int __real_rename(const char* from, const char* to);
+extern "C" int __wrap_rename(const char* from, const char* to) {
+    if (int error = failRenameWith.load()) {
+        errno = error;
+        return -1;
+    }
+    return __real_rename(from, to);
 }
 
 void* operator new(std::size_t size) {

@@ -36,3 +36,19 @@ TEST(TableLock, TimedWaitFailsWhileHeldAndSucceedsOnRelease) {
     other.join();
     lock.Release();
 }
+
+TEST(BoardTable, ForgetDropsOnlyRowsSilentSinceTheCutoffAndKeepsTheOrder) {
+    BoardTable table;
+    const auto now = std::chrono::steady_clock::now();
+    const char* names[] = {"old1", "keep1", "old2", "keep2"};
+    for (int i = 0; i < 4; ++i) table.Store(MakeRecord(names[i], 1, ""), now - std::chrono::hours(i % 2 ? 1 : 100));
+    EXPECT_EQ(table.Forget(now - std::chrono::hours(50)), 2u);
+    ASSERT_EQ(table.RowCount(), 2);
+    EXPECT_EQ(table.Row(0).Name(), "keep1");
+    EXPECT_EQ(table.Row(1).Name(), "keep2");
+    EXPECT_EQ(table.Find("KEEP2"), 1);
+    EXPECT_EQ(table.Find("old1"), -1);
+    EXPECT_EQ(table.Forget(now - std::chrono::hours(50)), 0u);
+    table.Store(MakeRecord("old1", 2, "back"));
+    EXPECT_EQ(table.Find("old1"), 2) << "a desk that is heard again gets a row at the end";
+}

@@ -1,4 +1,5 @@
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #include "ServerFixture.h"
@@ -121,3 +122,20 @@ TEST_F(RunningServer, NoDescriptorIsLeftPerConnection) {
     EXPECT_LE(HandleCount(), before);
 }
 #endif
+
+TEST_F(RunningServer, PastMaxConnectionsTheLongestSilentMakesRoom) {
+    server.maxConnections = 3;
+    server.acceptPacingMs = 0;
+    std::vector<std::unique_ptr<RawClient>> idle;
+    for (int i = 0; i < 5; ++i) {
+        idle.emplace_back(new RawClient);
+        ASSERT_TRUE(idle.back()->Connect(port));
+        SleepMs(150);  // accepted and seen in this order
+    }
+    ASSERT_TRUE(WaitUntil([&] { return server.counters.closedRoomMade.load() == 2; }));
+    EXPECT_TRUE(WaitUntil([&] { return Counter() == "5/3"; })) << Counter();
+    SendRecord("Anna", StatusIn, "a desk is never locked out");
+    ASSERT_TRUE(WaitUntil([&] { return server.table.RowCount() == 1; }, 2000));
+    EXPECT_EQ(server.counters.closedRoomMade.load(), 3u) << "the sender's connection took the place of one more";
+    EXPECT_EQ(server.counters.recordsStored.load(), 1u);
+}

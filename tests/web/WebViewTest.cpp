@@ -140,6 +140,9 @@ TEST(RawRequests, AnsweredAsTheServerWould) {
                 {"GET /?wall HTTP/1.1\r\nHost: board:8080\r\n\r\n", 200},
                 {"HEAD /app.css HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 200},
                 {"GET /board.json HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
+                {"GET /healthz HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
+                {"HEAD /metrics HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
+                {"GET /metrics HTTP/1.1\r\nHost: evil.example\r\n\r\n", 421},
                 {"GET /etc/passwd HTTP/1.1\r\nHost: board\r\n\r\n", 404},
                 {"GET /../app.js HTTP/1.1\r\nHost: board\r\n\r\n", 404},
                 {"DELETE / HTTP/1.1\r\nHost: board\r\n\r\n", 405},
@@ -184,6 +187,41 @@ TEST_F(WebView, RoutesHeadersAndRefusals) {
     board.tableLock.Release();
     EXPECT_EQ(StatusOf(busy), 503);
     EXPECT_NE(busy.find("Retry-After: 1"), std::string::npos);
+}
+
+TEST_F(WebView, HealthSaysWhyAndMetricsNeverNameAnybody) {
+    struct Row {
+        bool listening;
+        std::int64_t passAgoMs;  // -1: no pass yet
+        int status;
+        const char* body;
+    } rows[] = {{true, 100, 200, "ok\n"},
+                {false, 100, 503, "the board port is not listening\n"},
+                {true, -1, 503, "the reader thread has not completed a pass yet\n"},
+                {true, 7000, 503, "the reader thread has not completed a pass for 7 seconds\n"}};
+    for (const Row& row : rows) {
+        board.listening = row.listening;
+        board.lastReaderPassMs = row.passAgoMs < 0 ? 0 : SteadyMs() - row.passAgoMs;
+        std::string answer = Ask("GET /healthz HTTP/1.1\r\nHost: localhost\r\n\r\n");
+        EXPECT_EQ(StatusOf(answer), row.status) << row.body;
+        EXPECT_EQ(answer.substr(answer.find("\r\n\r\n") + 4), row.body);
+    }
+    EXPECT_EQ(StatusOf(Ask("GET /healthz HTTP/1.1\r\nHost: rebound.example\r\n\r\n")), 421);
+
+    board.table.Store(MakeRecord("Secret Name", 1, "secret message"));
+    ++board.counters.recordsStored;
+    ++board.counters.closedRoomMade;
+    std::string metrics = Ask("GET /metrics HTTP/1.1\r\nHost: localhost\r\n\r\n");
+    EXPECT_EQ(StatusOf(metrics), 200);
+    for (const char* line : {"Content-Type: text/plain; version=0.0.4", "X-Content-Type-Options: nosniff",
+                             "\npegora_rows 1\n", "\npegora_records_stored_total 1\n",
+                             "pegora_connections_closed_unread_total{reason=\"room_made\"} 1\n",
+                             "pegora_web_requests_total{code=\"503\"} 3\n",
+                             "pegora_web_requests_total{code=\"421\"} 1\n",
+                             "# TYPE pegora_start_time_seconds gauge\n"})
+        EXPECT_NE(metrics.find(line), std::string::npos) << line;
+    EXPECT_EQ(metrics.find("Secret"), std::string::npos);
+    EXPECT_EQ(metrics.find("secret"), std::string::npos);
 }
 
 TEST_F(WebView, IdleAndDribblingConnectionsAreClosed) {

@@ -1,0 +1,175 @@
+#include <cstdio>
+#include <cstring>
+
+#include "ServiceFixture.h"
+
+namespace {
+
+std::vector<StoredRow> TwoRows() {
+    StoredRow a, b;
+    a.record = MakeRecord("Anna", 1, "at my desk");
+    std::memcpy(const_cast<unsigned char*>(a.record.Bytes()) + 300, "behind the message", 18);
+    a.storedMs = 1700000000123;
+    b.record = MakeRecord("Jos\xe9", 3, "lunch");
+    b.storedMs = -5;
+    return {a, b};
+}
+
+void Write(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+}  // namespace
+
+TEST(BoardState, RoundTripKeepsEveryByteAndLaterFieldsAreSkipped) {
+    std::vector<StoredRow> rows = TwoRows(), back;
+    std::string problem;
+    std::string bytes = EncodeBoardState(rows);
+    EXPECT_EQ(bytes.size(), 20u + 2 * 520 + 4);
+    ASSERT_TRUE(DecodeBoardState(bytes, back, problem)) << problem;
+    ASSERT_EQ(back.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(std::memcmp(back[i].record.Bytes(), rows[i].record.Bytes(), StatusRecord::Size), 0) << i;
+        EXPECT_EQ(back[i].storedMs, rows[i].storedMs) << i;
+    }
+    ASSERT_TRUE(DecodeBoardState(EncodeBoardState({}), back, problem));
+    EXPECT_TRUE(back.empty());
+
+    // A later version's rows are longer: this reader takes what it knows of each.
+    std::string longer = bytes.substr(0, 16) + std::string("\x58\x02\x00\x00", 4);  // 600 bytes a row
+    for (int i = 0; i < 2; ++i) longer += bytes.substr(20 + i * 520, 520) + std::string(80, '\x7f');
+    std::uint32_t sum = StateChecksum(longer);
+    for (int i = 0; i < 4; ++i) longer += static_cast<char>((sum >> (8 * i)) & 0xFF);
+    ASSERT_TRUE(DecodeBoardState(longer, back, problem)) << problem;
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[1].record.Name(), "Jos\xe9");
+    EXPECT_EQ(back[1].storedMs, -5);
+}
+
+TEST(BoardState, EveryKindOfDamageIsRefusedInWords) {
+    const std::string good = EncodeBoardState(TwoRows());
+    std::string flipped = good;
+    flipped[100] ^= 1;
+    std::string version = good;
+    version[8] = 2;
+    std::string rowSize = good;
+    rowSize[16] = 10;
+    rowSize[17] = 0;
+    std::string huge = good;
+    huge[12] = '\xff';
+    huge[13] = '\xff';
+    huge[14] = '\xff';
+    huge[15] = '\xff';
+    struct Row {
+        std::string bytes;
+        const char* problem;
+    } rows[] = {{"", "it is truncated (0 bytes)"},
+                {good.substr(0, 23), "it is truncated (23 bytes)"},
+                {"PEGSTATX" + good.substr(8), "it is not a board state file"},
+                {version, "its version 2 is unknown"},
+                {rowSize, "its row size 10 is impossible"},
+                {good.substr(0, good.size() - 1), "its length does not match its 2 rows (truncated or damaged)"},
+                {good + "x", "its length does not match its 2 rows (truncated or damaged)"},
+                {huge, "its length does not match its 4294967295 rows (truncated or damaged)"},
+                {flipped, "its checksum does not match"}};
+    for (const Row& row : rows) {
+        std::vector<StoredRow> back = TwoRows();
+        std::string problem;
+        EXPECT_FALSE(DecodeBoardState(row.bytes, back, problem)) << row.problem;
+        EXPECT_EQ(problem, row.problem);
+        EXPECT_EQ(back.size(), 2u) << "a refused file changes nothing";
+    }
+}
+
+TEST_F(ServiceTest, RowsAndTheirAgesSurviveARestart) {
+    // Heard 3 hours before, from a clock that has since gone back, and a moment ago.
+    std::vector<StoredRow> rows = TwoRows();
+    rows[0].storedMs = NowMs() - 3 * 3600 * 1000;
+    rows[1].storedMs = NowMs() + 3600 * 1000;
+    Write(config.stateFile, EncodeBoardState(rows));
+    BoardService& s = Start();
+    EXPECT_EQ(host.ready, 1);
+    EXPECT_EQ(host.Count("2 rows loaded"), 1);
+    BoardTable& table = s.Board().table;
+    ASSERT_EQ(table.RowCount(), 2);
+    auto now = std::chrono::steady_clock::now();
+    EXPECT_NEAR(std::chrono::duration<double>(now - table.LastStored(0)).count(), 3 * 3600, 2);
+    EXPECT_NEAR(std::chrono::duration<double>(now - table.LastStored(1)).count(), 0, 2) << "a clock that went back";
+
+    Send("Bert", 2, "gone home");
+    Send("anna", 3, "meeting");
+    ASSERT_TRUE(TickUntil([&] { return SavedRows().size() == 3; }, 4000)) << "written within 2 seconds of a change";
+    EXPECT_EQ(s.Stop(), 0);
+    EXPECT_EQ(host.Count("<6>stopped, 3 rows saved"), 1);
+    std::vector<StoredRow> saved = SavedRows();
+    ASSERT_EQ(saved.size(), 3u);
+    EXPECT_EQ(saved[0].record.Name(), "anna");
+    EXPECT_EQ(saved[0].record.Message(), "meeting");
+    EXPECT_EQ(saved[1].record.Name(), "Jos\xe9");
+    EXPECT_EQ(saved[2].record.Name(), "Bert");
+    EXPECT_NEAR(static_cast<double>(NowMs() - saved[2].storedMs), 0, 3000);
+
+    BoardService& again = Start();
+    ASSERT_EQ(again.Board().table.RowCount(), 3);
+    EXPECT_EQ(again.Board().table.Row(2).Message(), "gone home");
+    EXPECT_EQ(again.Stop(), 0);
+}
+
+TEST_F(ServiceTest, ADamagedStateFileIsKeptAsideAndTheBoardStartsEmpty) {
+    Write(config.stateFile + ".damaged", "an older damaged file");
+    Write(config.stateFile, EncodeBoardState(TwoRows()).substr(0, 300));
+    BoardService& s = Start();
+    EXPECT_EQ(s.Board().table.RowCount(), 0);
+    EXPECT_EQ(host.ready, 1) << "it never refuses to start";
+    EXPECT_EQ(host.Count("<3>state file " + config.stateFile + " is damaged: its length does not match"), 1);
+    EXPECT_EQ(FileBytes(config.stateFile + ".damaged").size(), 300u) << "the older damaged file is replaced";
+    EXPECT_EQ(s.Stop(), 0);
+    EXPECT_TRUE(SavedRows().empty());
+}
+
+TEST_F(ServiceTest, RowsSilentPastForgetDaysGoFromBoardAndState) {
+    std::vector<StoredRow> rows = TwoRows();
+    rows[0].storedMs = NowMs() - 31LL * 24 * 3600 * 1000;
+    rows[1].storedMs = NowMs() - 29LL * 24 * 3600 * 1000;
+    Write(config.stateFile, EncodeBoardState(rows));
+    config.forgetDays = 30;
+    BoardService& s = Start();
+    ASSERT_EQ(s.Board().table.RowCount(), 1);
+    EXPECT_EQ(s.Board().table.Row(0).Name(), "Jos\xe9");
+    EXPECT_EQ(host.Count("1 rows silent for more than 30 days forgotten"), 1);
+    ASSERT_TRUE(TickUntil([&] { return SavedRows().size() == 1; }, 4000));
+    EXPECT_EQ(s.Stop(), 0);
+
+    config.forgetDays = 0;
+    Write(config.stateFile, EncodeBoardState(rows));
+    EXPECT_EQ(Start().Board().table.RowCount(), 2) << "0 keeps rows for good";
+    EXPECT_EQ(service->Stop(), 0);
+}
+
+TEST_F(ServiceTest, APortThatCannotBeHadEndsTheStartWithOne) {
+    Socket* holder = TestManager().CreateSocket();
+    holder->Bind(0);
+    holder->Listen();
+    config.port = BoundPort(holder);
+    Start(1);
+    EXPECT_EQ(host.ready, 0);
+    EXPECT_EQ(host.Count("<3>cannot listen on the board port " + std::to_string(config.port) + ": "), 1);
+
+    config.port = 0;
+    config.webPort = BoundPort(holder);
+    Start(1);
+    EXPECT_EQ(host.Count("<3>The web view cannot listen on port " + std::to_string(config.webPort)), 1);
+    EXPECT_EQ(host.ready, 0);
+    delete holder;
+}
+
+TEST_F(ServiceTest, ChangesAreLoggedWithTheSenderAndTheWatchdogIsFed) {
+    config.logChanges = true;
+    BoardService& s = Start();
+    Send("Anna", 1, "in");
+    Send("Anna", 1, "in");  // a re-send
+    Send("Anna", 2, "out");
+    ASSERT_TRUE(TickUntil([&] { return host.Count("Anna: in -> out (new message), from 127.0.0.1") == 1; }));
+    EXPECT_EQ(host.Count("Anna: new row, in, from 127.0.0.1"), 1);
+    EXPECT_EQ(host.Count("Anna:"), 2) << "no line for a re-send";
+    EXPECT_GT(host.alive, 0) << "the reader is making passes";
+    EXPECT_EQ(s.Stop(), 0);
+}

@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "ChangeLog.h"
+#include "Records.h"
+#include "ServiceConfig.h"
+
+TEST(ServiceConfig, EveryNameBoundsAndTheLinesAround) {
+    struct Row {
+        const char* text;
+        const char* problem;  // the first problem, or "" when the text is taken
+        const char* setting;  // the line DescribeConfig gives for it
+    } rows[] = {
+        {"", "", "Port = 5001"},
+        {"# Port = 1\n\n   \t\n", "", "Port = 5001"},
+        {"Port = 7001", "", "Port = 7001"},
+        {"  pOrT=7002  \r\n", "", "Port = 7002"},
+        {"\xEF\xBB\xBFPort = 7003\n", "", "Port = 7003"},
+        {"Port = 0", "1: Port must be a number from 1 to 65535, not \"0\"", ""},
+        {"Port = 65536", "1: Port must be a number from 1 to 65535, not \"65536\"", ""},
+        {"Port = 80x", "1: Port must be a number from 1 to 65535, not \"80x\"", ""},
+        {"Port = -1", "1: Port must be a number from 1 to 65535, not \"-1\"", ""},
+        {"Port = 99999999999", "1: Port must be a number from 1 to 65535, not \"99999999999\"", ""},
+        {"Port =", "1: Port must be a number from 1 to 65535, not \"\"", ""},
+        {"WebPort = 0", "", "WebPort = 0"},
+        {"WebPort = 65535", "", "WebPort = 65535"},
+        {"SilentMinutes = 0", "", "SilentMinutes = 0"},
+        {"SilentMinutes = 1441", "1: SilentMinutes must be a number from 0 to 1440, not \"1441\"", ""},
+        {"AcceptPacingMs = 0", "", "AcceptPacingMs = 0"},
+        {"AcceptPacingMs = 1001", "1: AcceptPacingMs must be a number from 0 to 1000, not \"1001\"", ""},
+        {"MaxConnections = 0", "1: MaxConnections must be a number from 1 to 100000, not \"0\"", ""},
+        {"MaxConnections = 5000", "", "MaxConnections = 5000"},
+        {"ForgetDays = 0", "", "ForgetDays = 0"},
+        {"ForgetDays = 36501", "1: ForgetDays must be a number from 0 to 36500, not \"36501\"", ""},
+        {"StateFile = /srv/pegora/board.state", "", "StateFile = /srv/pegora/board.state"},
+        {"StateFile = C:\\ProgramData\\Pegora\\board.state", "", "StateFile = C:\\ProgramData\\Pegora\\board.state"},
+        {"StateFile = board.state", "1: StateFile must be an absolute path, not \"board.state\"", ""},
+        {"LogChanges = YES", "", "LogChanges = yes"},
+        {"logchanges = no", "", "LogChanges = no"},
+        {"LogChanges = 1", "1: LogChanges must be yes or no, not \"1\"", ""},
+        {"\nColour = red", "2: unknown name \"Colour\"", ""},
+        {"Port = 1\n#\nport = 2", "3: Port is given twice (first on line 1)", ""},
+        {"Port 7001", "1: expected \"Name = value\"", ""},
+        {"= 7001", "1: expected \"Name = value\"", ""},
+        {"Web Port = 1", "1: expected \"Name = value\"", ""},
+        {"Port = 7001 # the office's", "1: Port must be a number from 1 to 65535, not \"7001 # the office's\"", ""},
+    };
+    for (const Row& row : rows) {
+        ServiceConfig config;
+        std::vector<ConfigProblem> problems;
+        bool taken = ParseServiceConfig(row.text, config, problems);
+        EXPECT_EQ(taken, row.problem[0] == 0) << row.text;
+        if (!problems.empty())
+            EXPECT_EQ(std::to_string(problems[0].line) + ": " + problems[0].what, row.problem) << row.text;
+        if (taken) EXPECT_NE(DescribeConfig(config).find(std::string(row.setting) + "\n"), std::string::npos) << row.text;
+    }
+
+    ServiceConfig config;
+    std::vector<ConfigProblem> problems;
+    EXPECT_FALSE(ParseServiceConfig("Port = 1\nbad\nPort = 2\nColour = 3\n", config, problems));
+    EXPECT_EQ(problems.size(), 3u) << "every wrong line is said, not just the first";
+    EXPECT_EQ(ProblemText("/etc/pegora/pegmastd.conf", problems[0]),
+              "pegmastd: /etc/pegora/pegmastd.conf:2: expected \"Name = value\"");
+}
+
+TEST(ServiceConfig, FileMissingReadOrUnreadable) {
+    ServiceConfig config;
+    std::vector<ConfigProblem> problems;
+    EXPECT_EQ(ReadServiceConfig("/nonexistent/pegmastd.conf", config, problems), ConfigRead::Missing);
+    EXPECT_TRUE(problems.empty());
+    EXPECT_EQ(config.port, 5001u);
+    EXPECT_EQ(config.webPort, 5080u);
+    EXPECT_EQ(config.maxConnections, 1000u);
+    EXPECT_EQ(config.forgetDays, 30u);
+    EXPECT_FALSE(config.logChanges);
+
+    char directory[] = "/tmp/pegora-config-XXXXXX";
+    ASSERT_NE(::mkdtemp(directory), nullptr);
+    std::string path = std::string(directory) + "/pegmastd.conf";
+    std::ofstream(path) << "WebPort = 0\nForgetDays = 7\n";
+    EXPECT_EQ(ReadServiceConfig(path, config, problems), ConfigRead::Read);
+    EXPECT_EQ(config.webPort, 0u);
+    EXPECT_EQ(config.forgetDays, 7u);
+    EXPECT_EQ(ReadServiceConfig(directory, config, problems), ConfigRead::Unreadable);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(ProblemText(directory, problems[0]), std::string("pegmastd: ") + directory + ":0: cannot be read");
+    std::remove(path.c_str());
+}
+
+TEST(ChangeLog, OneLinePerChangeNeverForReSends) {
+    struct Row {
+        bool added;
+        StatusRecord before, after;
+        bool change;
+        const char* line;
+    } rows[] = {
+        {true, StatusRecord(), MakeRecord("Anna", 1, "x"), true, "Anna: new row, in, from 10.0.0.5"},
+        {false, MakeRecord("Anna", 1, "x"), MakeRecord("anna", 1, "x"), false, ""},
+        {false, MakeRecord("Anna", 1, "x"), MakeRecord("Anna", 2, "x"), true, "Anna: in -> out, from 10.0.0.5"},
+        {false, MakeRecord("Anna", 3, "a"), MakeRecord("Anna", 3, "b"), true,
+         "Anna: other -> other (new message), from 10.0.0.5"},
+        {false, MakeRecord("Anna", 7, "x"), MakeRecord("Anna", 3, "x"), true, "Anna: other -> other, from 10.0.0.5"},
+        {true, StatusRecord(), MakeRecord("Ren\xe9\n<3>forged", 2, ""), true,
+         "Ren\xc3\xa9?<3>forged: new row, out, from 10.0.0.5"},
+    };
+    for (const Row& row : rows) {
+        RowChange change;
+        change.added = row.added;
+        change.before = row.before;
+        change.after = row.after;
+        change.sender = 0x0500000A;  // 10.0.0.5 in network order
+        EXPECT_EQ(IsChange(change), row.change) << row.line;
+        if (row.change) EXPECT_EQ(ChangeLine(change), row.line);
+    }
+}

@@ -1,0 +1,98 @@
+// A board service on system-chosen loopback ports with its state file in a
+// folder of its own, and a host that records what the service manager would see.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <vector>
+
+#include "BoardService.h"
+#include "BoardState.h"
+#include "Loopback.h"
+#include "Records.h"
+
+struct RecordingHost : ServiceHost {
+    std::mutex lock;
+    std::vector<std::string> lines;  // "<priority>text"
+    int ready = 0, stopping = 0, alive = 0;
+
+    void Log(int priority, const std::string& line) override {
+        std::lock_guard<std::mutex> guard(lock);
+        lines.push_back("<" + std::to_string(priority) + ">" + line);
+    }
+    void Ready() override { ++ready; }
+    void Stopping() override { ++stopping; }
+    void Alive() override { ++alive; }
+
+    int Count(const std::string& part) {
+        std::lock_guard<std::mutex> guard(lock);
+        int n = 0;
+        for (const std::string& line : lines) n += line.find(part) != std::string::npos;
+        return n;
+    }
+};
+
+inline std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+inline std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+class ServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/pegora-state-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        config.stateFile = std::string(pattern) + "/board.state";
+        config.port = 0;  // the system picks; the file's reader never allows it
+        config.webPort = 0;
+    }
+
+    BoardService& Start(int expected = 0) {
+        service.reset(new BoardService(TestManager(), config, host));
+        EXPECT_EQ(service->Start(), expected);
+        if (expected == 0) port = BoundPort(service->Board().listeningSocket);
+        return *service;
+    }
+
+    void Send(const std::string& name, std::int32_t status, const std::string& message) {
+        RawClient c;
+        ASSERT_TRUE(c.Connect(port));
+        StatusRecord r = MakeRecord(name, status, message);
+        ASSERT_TRUE(c.Send(r.Bytes(), StatusRecord::Size));
+    }
+
+    // Ticks as the platform's loop does until `done`, or false after `limitMs`.
+    bool TickUntil(const std::function<bool()>& done, int limitMs = 5000) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            service->Tick();
+            SleepMs(50);
+        }
+        return true;
+    }
+
+    std::vector<StoredRow> SavedRows() {
+        std::vector<StoredRow> rows;
+        std::string problem;
+        DecodeBoardState(FileBytes(config.stateFile), rows, problem);
+        return rows;
+    }
+
+    ServiceConfig config;
+    RecordingHost host;
+    std::unique_ptr<BoardService> service;
+    std::uint16_t port = 0;
+};

@@ -1,0 +1,261 @@
+"""pegmastd as systemd runs it, on a machine without systemd as process 1:
+the unit's ExecStart as an unprivileged user, NOTIFY_SOCKET read by the test,
+STATE_DIRECTORY set. Readiness, records from both builds' clients, health and
+metrics, stop and restart with the rows and their ages, kill -9 in a burst,
+a damaged state file, a port in use and a wrong configuration."""
+import json
+import os
+import pwd
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import urllib.request
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
+from desktop import Checks, Desktop, free_port, record, send, wait_exit, wait_listening  # noqa: E402
+from linux_e2e import write_client_key  # noqa: E402
+
+UNIT = os.path.join(HERE, '..', '..', 'packaging', 'linux', 'service', 'pegmastd.service')
+
+
+class Notifications:
+    """The service manager's side of sd_notify: every datagram, with its time."""
+
+    def __init__(self, folder):
+        self.path = os.path.join(folder, 'notify')
+        self.socket = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+        self.socket.bind(self.path)
+        os.chmod(self.path, 0o777)
+        self.messages = []
+        threading.Thread(target=self._run, daemon=True).start()
+
+    def _run(self):
+        while True:
+            data = self.socket.recv(4096).decode()
+            for line in data.split('\n'):
+                if line:
+                    self.messages.append((time.time(), line))
+
+    def wait(self, line, timeout=15, after=0):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            for t, m in list(self.messages):
+                if m == line and t >= after:
+                    return t
+            time.sleep(0.02)
+        return None
+
+
+class Service:
+    """The unit's ExecStart, run as the unit would run it."""
+
+    def __init__(self, binary, folder, notify, user):
+        exec_start = [line.split('=', 1)[1] for line in open(UNIT) if line.startswith('ExecStart=')][0].split()
+        self.command = [binary if exec_start[0] == '/usr/sbin/pegmastd' else exec_start[0]] + exec_start[1:]
+        self.state = os.path.join(folder, 'state')
+        os.makedirs(self.state, mode=0o700, exist_ok=True)
+        os.chown(self.state, user.pw_uid, user.pw_gid)
+        self.config = os.path.join(folder, 'pegmastd.conf')
+        self.env = dict(os.environ, NOTIFY_SOCKET=notify.path, STATE_DIRECTORY=self.state, WATCHDOG_USEC='30000000')
+        self.user = user
+        self.log = os.path.join(folder, 'journal.log')
+        self.process = None
+
+    def configure(self, text):
+        with open(self.config, 'w') as f:
+            f.write(text)
+        os.chmod(self.config, 0o644)
+
+    def start(self, *extra):
+        self.process = subprocess.Popen(
+            ['setpriv', '--reuid=%d' % self.user.pw_uid, '--regid=%d' % self.user.pw_gid, '--clear-groups', '--']
+            + self.command + ['--config', self.config] + list(extra),
+            env=self.env, stdout=subprocess.DEVNULL, stderr=open(self.log, 'a'))
+        return self.process
+
+    def journal(self):
+        return open(self.log, errors='replace').read()
+
+
+def get(port, path):
+    try:
+        with urllib.request.urlopen('http://127.0.0.1:%d%s' % (port, path), timeout=5) as r:
+            return r.status, r.read().decode()
+    except urllib.error.HTTPError as e:
+        return e.code, e.read().decode()
+    except OSError:
+        return 0, ''
+
+
+def rows(port):
+    status, body = get(port, '/board.json')
+    return json.loads(body)['rows'] if status == 200 else []
+
+
+def accepts(port):
+    try:
+        socket.create_connection(('127.0.0.1', port), timeout=1).close()
+        return True
+    except OSError:
+        return False
+
+
+def wait_rows(port, predicate, timeout=30):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        found = rows(port)
+        if predicate(found):
+            return found
+        time.sleep(0.3)
+    return rows(port)
+
+
+def main():
+    native, win32, artifacts = sys.argv[1], sys.argv[2], sys.argv[3]
+    binary = os.path.join(native, 'server/service/pegmastd')
+    c = Checks('board service')
+    folder = tempfile.mkdtemp(prefix='pegora-service-')
+    os.chmod(folder, 0o755)
+    user = pwd.getpwnam('nobody')
+    notify = Notifications(folder)
+    service = Service(binary, folder, notify, user)
+    board, web = free_port(), free_port()
+    service.configure('# as an office would\nPort = %d\nWebPort = %d\nAcceptPacingMs = 0\nLogChanges = yes\n'
+                      % (board, web))
+    desk = Desktop()
+    home = tempfile.mkdtemp(prefix='pegora-service-home-')
+    env = dict(desk.env, XDG_CONFIG_HOME=home, XDG_RUNTIME_DIR=home, QT_QPA_PLATFORM='xcb')
+    clients = []
+    try:
+        started = time.time()
+        p = service.start()
+        ready = notify.wait('READY=1')
+        c.check(ready is not None and accepts(board) and accepts(web),
+                'READY=1 arrives, and both ports accept when it does')
+        c.check(ready is not None and not [m for t, m in notify.messages if m == 'READY=1' and t < started],
+                'READY=1 only after this start')
+        c.check(notify.wait('WATCHDOG=1', timeout=5) is not None, 'the watchdog is fed while the reader makes passes')
+
+        # Both builds' clients, as desks would run them.
+        write_client_key(home, board, b'Linux desk')
+        clients.append(subprocess.Popen([os.path.join(native, 'client/qt/pegling')], env=env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        wine_key = 'SOFTWARE\\ZORVEN\\PEGORA\\CLIENT'
+        desk.reg_delete(wine_key)
+        desk.reg_add(wine_key, 'Port', 'REG_DWORD', board)
+        desk.reg_add(wine_key, 'Name', 'REG_SZ', 'Windows desk')
+        desk.reg_add(wine_key, 'ServerAddress', 'REG_SZ', '127.0.0.1')
+        clients.append(desk.run(os.path.join(win32, 'client/win32/pegling.exe')))
+        found = wait_rows(web, lambda r: {'Linux desk', 'Windows desk'} <= {x['name'] for x in r}, 60)
+        names = {x['name'] for x in found}
+        c.check('Linux desk' in names, 'the Linux client\'s record shows in /board.json')
+        c.check('Windows desk' in names, 'the Windows client\'s record shows in /board.json')
+        send(board, record('Anna', 1, 'at my desk'))
+        wait_rows(web, lambda r: len(r) == 3)
+
+        status, body = get(web, '/healthz')
+        c.check(status == 200 and body == 'ok\n', '/healthz says 200 ok (%r %r)' % (status, body))
+        status, metrics = get(web, '/metrics')
+        check = subprocess.run(['promtool', 'check', 'metrics'], input=metrics, capture_output=True, text=True)
+        c.check(status == 200 and check.returncode == 0 and not check.stdout.strip() and not check.stderr.strip(),
+                'promtool check metrics reports nothing %r' % (check.stdout + check.stderr))
+        c.check('pegora_rows 3' in metrics and not [n for n in ('Anna', 'Linux desk', 'Windows desk') if n in metrics],
+                'metrics count the rows and name nobody')
+        with open(os.path.join(artifacts, 'service-metrics.txt'), 'w') as f:
+            f.write(metrics)
+
+        for client in clients:  # gone before the stop, so their last words are in the state
+            client.kill()
+        desk.wine('taskkill', '/F', '/IM', 'pegling.exe')
+        before = {x['name']: x['age'] for x in rows(web)}
+        order = [x['name'] for x in rows(web)]
+        sent = time.time()
+        p.terminate()
+        code = wait_exit(p, 5)
+        c.check(notify.wait('STOPPING=1', timeout=1, after=sent) is not None, 'SIGTERM gives STOPPING=1')
+        c.check(code == 0, 'SIGTERM ends the service with exit code 0 within 5 seconds (%r)' % code)
+        state = os.path.join(service.state, 'board.state')
+        c.check(os.path.exists(state) and os.stat(state).st_uid == user.pw_uid,
+                'the state file is written, by the service\'s user')
+        c.check('<6>stopped, %d rows saved' % len(before) in service.journal(), 'the journal says the rows are saved')
+
+        time.sleep(3)
+        p = service.start()
+        c.check(notify.wait('READY=1', after=time.time() - 0.01) is not None, 'the service starts again')
+        after = rows(web)
+        c.check([x['name'] for x in after] == order, 'the same rows in the same order after the restart')
+        c.check(all(x['age'] >= before[x['name']] + 3 for x in after),
+                'every age goes on from before the stop (%r then %r)' % (before, after))
+
+        # kill -9 in the middle of a burst: the state file is old or new, never damaged.
+        def burst():
+            for i in range(400):
+                try:
+                    send(board, record('burst%03d' % i, 1 + i % 3, 'record %d' % i))
+                except OSError:
+                    return
+        sender = threading.Thread(target=burst)
+        sender.start()
+        time.sleep(1.5)
+        p.kill()
+        p.wait()
+        sender.join()
+        p = service.start()
+        c.check(notify.wait('READY=1', after=time.time() - 0.01) is not None, 'it starts after kill -9')
+        c.check(not os.path.exists(state + '.damaged') and 'damaged' not in service.journal(),
+                'the state file that kill -9 left loads undamaged')
+        c.check(len(rows(web)) >= len(after), 'no row that was saved before the burst is lost')
+        p.terminate()
+        wait_exit(p, 5)
+
+        # A damaged state file is kept aside; the board starts empty.
+        with open(state, 'wb') as f:
+            f.write(b'PEGSTATE garbage')
+        p = service.start()
+        c.check(notify.wait('READY=1', after=time.time() - 0.01) is not None and rows(web) == [],
+                'with a damaged state file the service starts, with an empty board')
+        c.check(os.path.exists(state + '.damaged') and 'is damaged: it is truncated' in service.journal(),
+                'the damaged file is renamed to board.state.damaged and the journal says so')
+        p.terminate()
+        wait_exit(p, 5)
+
+        # A board port in use: exit 1, for the service manager to try again.
+        holder = socket.socket()
+        holder.bind(('0.0.0.0', board))
+        holder.listen(1)
+        p = service.start()
+        code = wait_exit(p, 10)
+        holder.close()
+        c.check(code == 1 and '<3>cannot listen on the board port %d: ' % board in service.journal(),
+                'a board port in use: exit code 1 and a log line (%r)' % code)
+
+        service.configure('Port = %d\nWebPort = none\nColour = red\n' % board)
+        p = service.start()
+        code = wait_exit(p, 10)
+        journal = service.journal()
+        c.check(code == 2 and ('<3>pegmastd: %s:2: WebPort must be a number' % service.config) in journal and
+                ('pegmastd: %s:3: unknown name "Colour"' % service.config) in journal,
+                'a wrong configuration stops the start with exit code 2 and each problem')
+        check = subprocess.run([binary, '--check', '--config', service.config], capture_output=True, text=True)
+        c.check(check.returncode == 2 and check.stderr.count('pegmastd: ') == 2, '--check says both problems')
+        with open(os.path.join(artifacts, 'service-journal.log'), 'w') as f:
+            f.write(journal)
+        c.check('Anna: new row, in, from 127.0.0.1' in journal and journal.count('Anna:') == 1,
+                'LogChanges: one line per change, with the sender')
+    finally:
+        for client in clients:
+            if client.poll() is None:
+                client.kill()
+        if service.process and service.process.poll() is None:
+            service.process.kill()
+        desk.wine('taskkill', '/F', '/IM', 'pegling.exe')
+        desk.close()
+    return c.finish()
+
+
+if __name__ == '__main__':
+    sys.exit(main())
