@@ -23,7 +23,49 @@ FILES = {
                                        'usr/share/doc/pegora-client/copyright',
                                        'usr/share/doc/pegora-client/changelog.Debian.gz'] +
                                       [i % 'pegling' for i in ICONS],
+    'pegora-board-service_1.20-1_amd64.deb': ['usr/sbin/pegmastd', 'lib/systemd/system/pegmastd.service',
+                                             'etc/pegora/pegmastd.conf', 'usr/share/man/man8/pegmastd.8.gz',
+                                             'usr/share/doc/pegora-board-service/copyright',
+                                             'usr/share/doc/pegora-board-service/changelog.Debian.gz'],
 }
+
+
+def check_service(c, dist, root):
+    """The service's package: its unit passes systemd's own checks, its
+    configuration is a conffile listing every name, its scripts are there."""
+    deb = os.path.join(dist, 'pegora-board-service_1.20-1_amd64.deb')
+    control = tempfile.mkdtemp(prefix='pegora-control-')
+    subprocess.run(['dpkg-deb', '-e', deb, control], check=True)
+    c.check(open(os.path.join(control, 'conffiles')).read().split() == ['/etc/pegora/pegmastd.conf'],
+            'pegmastd.conf is a conffile')
+    scripts = {name: open(os.path.join(control, name)).read() for name in ('postinst', 'prerm', 'postrm')}
+    c.check('deb-systemd-helper enable pegmastd.service' in scripts['postinst'] and
+            'restart pegmastd.service' in scripts['postinst'] and 'stop pegmastd.service' in scripts['prerm'] and
+            'rm -rf /var/lib/pegora' in scripts['postrm'], 'maintainer scripts enable, restart, stop and purge')
+    conf = open(os.path.join(root, 'etc/pegora/pegmastd.conf')).read()
+    names = ['Port', 'WebPort', 'SilentMinutes', 'AcceptPacingMs', 'MaxConnections', 'ForgetDays', 'StateFile',
+             'LogChanges']
+    c.check(all('\n#%s = ' % n in conf for n in names), 'the configuration lists every name, commented out')
+    check = subprocess.run([os.path.join(root, 'usr/sbin/pegmastd'), '--check', '--config',
+                            os.path.join(root, 'etc/pegora/pegmastd.conf')], capture_output=True, text=True)
+    c.check(check.returncode == 0 and 'Port = 5001\n' in check.stdout and 'WebPort = 5080\n' in check.stdout,
+            'the packaged configuration reads as every default')
+    # systemd's checks, on the unit as packaged; ExecStart aimed at the unpacked program.
+    unit = open(os.path.join(root, 'lib/systemd/system/pegmastd.service')).read()
+    c.check('ExecStart=/usr/sbin/pegmastd\n' in unit, 'the unit starts the packaged /usr/sbin/pegmastd')
+    folder = tempfile.mkdtemp(prefix='pegora-unit-')
+    copy = os.path.join(folder, 'pegmastd.service')
+    with open(copy, 'w') as f:
+        f.write(unit.replace('ExecStart=/usr/sbin/pegmastd', 'ExecStart=' + os.path.join(root, 'usr/sbin/pegmastd')))
+    env = dict(os.environ, MANPATH=os.path.join(root, 'usr/share/man'))
+    verify = subprocess.run(['systemd-analyze', 'verify', copy], capture_output=True, text=True, env=env, cwd=folder)
+    c.check(verify.returncode == 0 and not (verify.stdout + verify.stderr).strip(),
+            'systemd-analyze verify prints nothing %r' % (verify.stdout + verify.stderr))
+    security = subprocess.run(['systemd-analyze', 'security', '--offline=true', copy], capture_output=True,
+                              text=True, cwd=folder)
+    level = [line for line in security.stdout.splitlines() if 'Overall exposure level' in line]
+    score = float(level[0].split(':')[1].split()[0]) if level else 99
+    c.check(score <= 2.0, 'systemd-analyze security rates the unit %.1f (2.0 or lower)' % score)
 
 
 def main():
@@ -45,6 +87,8 @@ def main():
                 valid = subprocess.run(['desktop-file-validate', os.path.join(root, f)], capture_output=True,
                                        text=True)
                 c.check(valid.returncode == 0 and 'error' not in valid.stdout, '%s is a valid desktop entry' % f)
+
+    check_service(c, dist, root)
 
     desk = Desktop()
     home = tempfile.mkdtemp(prefix='pegora-debs-home-')
