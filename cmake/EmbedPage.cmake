@@ -1,9 +1,11 @@
 # Writes OUTPUT, a C++ file holding the page's files as byte arrays, from
-# the files in PAGE_DIR: index.html (served as "/"), app.js and app.css.
+# the files in PAGE_DIR: index.html (served as "/"), app.js, app.css and the
+# roll call's roll.js and roll.css.
 set(entries "")
 set(arrays "")
 foreach(spec "index.html|/|text/html; charset=utf-8" "app.js|/app.js|text/javascript; charset=utf-8"
-             "app.css|/app.css|text/css; charset=utf-8")
+             "app.css|/app.css|text/css; charset=utf-8" "roll.js|/roll.js|text/javascript; charset=utf-8"
+             "roll.css|/roll.css|text/css; charset=utf-8")
   string(REPLACE "|" ";" parts "${spec}")
   list(GET parts 0 file)
   list(GET parts 1 path)

@@ -55,6 +55,17 @@ WebResponse Route(const WebRequest& request, const std::vector<std::string>& mac
         response.contentType = "application/json";
         return response;
     }
+    if (path == "/roll.csv") {
+        WebResponse response;
+        if (!sources.rollCsv(response.body)) {
+            response = Refusal(503);
+            response.headers.push_back({"Retry-After", "1"});
+            return response;
+        }
+        response.contentType = "text/csv; charset=utf-8";
+        response.headers.push_back({"Content-Disposition", "attachment; filename=\"roll-call.csv\""});
+        return response;
+    }
     if (path == "/healthz") {
         WebResponse response;
         std::string reason;

@@ -32,6 +32,8 @@ struct WebSources {
     std::function<bool(std::string& reason)> healthy;
     // The metrics in the Prometheus text format.
     std::function<std::string()> metrics;
+    // The roll call as CSV; false when the board could not be read in time.
+    std::function<bool(std::string& csv)> rollCsv;
 };
 
 WebResponse Route(const WebRequest& request, const std::vector<std::string>& machineNames,

@@ -1,6 +1,7 @@
 #include "WebServer.h"
 
 #include <atomic>
+#include <ctime>
 #include <list>
 #include <map>
 #include <boost/asio.hpp>
@@ -12,6 +13,7 @@
 #include "BoardMetrics.h"
 #include "BoardSnapshot.h"
 #include "HostRule.h"
+#include "RollCall.h"
 #include "WebRoutes.h"
 
 namespace asio = boost::asio;
@@ -71,6 +73,12 @@ struct WebServer::Impl {
         sources.boardJson = [this](std::string& json) { return BoardJsonText(json); };
         sources.healthy = [this](std::string& reason) { return BoardHealthy(board, SteadyMs(), reason); };
         sources.metrics = [this] { return MetricsText(ReadMetrics(board, answered)); };
+        sources.rollCsv = [this](std::string& csv) {
+            BoardSnapshot snapshot;
+            if (!TakeSnapshot(board, snapshot)) return false;
+            csv = RollCsv(snapshot, std::time(nullptr));
+            return true;
+        };
         return sources;
     }
 
@@ -256,6 +264,10 @@ int AnswerRawRequest(const std::string& bytes, const std::vector<std::string>& m
     };
     sources.healthy = [](std::string&) { return true; };
     sources.metrics = [] { return std::string(); };
+    sources.rollCsv = [](std::string& csv) {
+        csv.clear();
+        return true;
+    };
     WebResponse answer = Route(RequestOf(parser.get()), machineNames, sources);
     return answer.status;
 }

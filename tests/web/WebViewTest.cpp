@@ -7,6 +7,7 @@
 #include "Records.h"
 #include "BoardSnapshot.h"
 #include "HostRule.h"
+#include "RollCall.h"
 #include "Loopback.h"
 #include "WebServer.h"
 
@@ -102,6 +103,41 @@ TEST(BoardJson, SnapshotIsTakenUnderTheLockOrNotAtAll) {
     board.tableLock.Release();
 }
 
+TEST(RollCall, FourGroupsByNameAndACsvNoSpreadsheetRuns) {
+    BoardSnapshot snapshot;
+    snapshot.silentMinutes = 0;  // the page's 3 minutes then
+    snapshot.rows = {{"zoe", 1, "", 10},        {"Adam", 1, "", 179},     {"Quiet", 1, "", 181},
+                     {"Cleo", 3, "at the dentist", 5}, {"Bert", 2, "home", 0}, {"=HYPERLINK(\"x\")", 3, "+1 \"a\"", 0},
+                     {"Out Long", 2, "-", 100000}, {"stray", 9, "@home", 1}};
+    std::vector<RollGroup> groups = RollCallGroups(snapshot);
+    ASSERT_EQ(groups.size(), 4u);
+    std::vector<std::string> seen[4];
+    for (int i = 0; i < 4; ++i)
+        for (const SnapshotRow& row : groups[i].rows) seen[i].push_back(row.name);
+    EXPECT_STREQ(groups[1].title, "No word for a while");
+    EXPECT_EQ(seen[0], (std::vector<std::string>{"Adam", "zoe"})) << "by name, without regard to case";
+    EXPECT_EQ(seen[1], (std::vector<std::string>{"Out Long", "Quiet"})) << "silent whatever the status";
+    EXPECT_EQ(seen[2], (std::vector<std::string>{"=HYPERLINK(\"x\")", "Cleo", "stray"}));
+    EXPECT_EQ(seen[3], (std::vector<std::string>{"Bert"}));
+    snapshot.silentMinutes = 1;
+    EXPECT_EQ(RollCallGroups(snapshot)[1].rows.size(), 3u) << "the board's own minutes when it greys";
+
+    snapshot.silentMinutes = 0;
+    snapshot.rows = {{"Ren\xe9", 1, "caf\xe9", 0}, {"=HYPERLINK(\"x\")", 3, "+1 \"a\"", 60}, {"Out", 2, "@home", 0}};
+    std::string csv = RollCsv(snapshot, 86400 * 365);
+    ASSERT_EQ(csv.compare(0, 3, "\xEF\xBB\xBF"), 0) << "a byte-order mark for the spreadsheet";
+    std::vector<std::string> lines;
+    for (std::size_t at = 3, end; (end = csv.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(csv.substr(at, end - at));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "\"Group\",\"Name\",\"Status\",\"Message\",\"Last heard\"");
+    const char* starts[] = {"\"In\",\"Ren\xc3\xa9\",\"in\",\"caf\xc3\xa9\",\"197",
+                            "\"Other\",\"'=HYPERLINK(\"\"x\"\")\",\"other\",\"'+1 \"\"a\"\"\",\"197",
+                            "\"Out\",\"Out\",\"out\",\"'@home\",\"197"};
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(lines[i + 1].rfind(starts[i], 0), 0u) << lines[i + 1];
+    EXPECT_EQ(lines[1].size() - lines[1].rfind(",\"") , 19u) << "last heard as \"YYYY-MM-DD HH:MM\"";
+}
+
 TEST(HostRule, WhoMayAsk) {
     const std::vector<std::string> names = {"board", "board.office.example"};
     struct Row {
@@ -141,6 +177,10 @@ TEST(RawRequests, AnsweredAsTheServerWould) {
                 {"HEAD /app.css HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 200},
                 {"GET /board.json HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
                 {"GET /healthz HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
+                {"GET /roll.csv HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
+                {"GET /?roll HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
+                {"GET /roll.js HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
+                {"GET /roll.csv HTTP/1.1\r\nHost: rebound.example\r\n\r\n", 421},
                 {"HEAD /metrics HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
                 {"GET /metrics HTTP/1.1\r\nHost: evil.example\r\n\r\n", 421},
                 {"GET /etc/passwd HTTP/1.1\r\nHost: board\r\n\r\n", 404},

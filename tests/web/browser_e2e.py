@@ -5,15 +5,21 @@ phone's width, and wall mode. Screenshots are kept.
 
 usage: browser_e2e.py linux PEGMAST ARTIFACTS | wine PEGMAST.EXE ARTIFACTS
 Run with /usr/bin/python3 (Debian's Selenium)."""
+import csv
+import io
 import os
+import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
+import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
 from desktop import Checks, Desktop, free_port, record, send, wait_listening  # noqa: E402
+from linux_e2e import write_client_key  # noqa: E402
 
 from selenium import webdriver  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
@@ -64,6 +70,94 @@ def wait(predicate, timeout):
             return True
         time.sleep(0.2)
     return False
+
+
+ROLL_DESKS = (('Anna', 1, 'at my desk'), ('Bert', 2, 'lunch until 2'), ('Ren\xe9', 3, 'caf\xe9 \u20ac5'),
+              (HOSTILE_NAME, 1, HOSTILE_MESSAGE), ('Cleo', 1, 'just came in'), ('=HYPERLINK("x")', 3, '@home'))
+
+
+def check_roll(c, desk, port, web_port, artifacts, drivers):
+    """The roll call on a board with in, out, other and silent rows: a client
+    stopped with SIGSTOP goes silent after the board's one minute, while the
+    other desks keep re-sending."""
+    write_client_key(desk.env['XDG_CONFIG_HOME'], port, b'Stopped desk')
+    client = subprocess.Popen([os.path.join(os.path.dirname(sys.argv[2]), '../../client/qt/pegling')], env=desk.env,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    stop = threading.Event()
+
+    def desks():
+        while not stop.wait(0 if not desks.sent else 15):
+            desks.sent = True
+            for name, status, message in ROLL_DESKS:
+                send(port, record(name, status, message))
+    desks.sent = False
+    resender = threading.Thread(target=desks, daemon=True)
+    resender.start()
+    try:
+        url = 'http://127.0.0.1:%d/' % web_port
+        time.sleep(3)
+        client.send_signal(signal.SIGSTOP)  # heard from once, then never again
+        time.sleep(66)
+        driver = browser(1280, 800)
+        drivers.append(driver)
+        driver.get(url + '?roll')
+        c.check(wait(lambda: len(texts(driver, '.tick .name')) == 7, 10), 'the roll call lists every row')
+        groups = [texts(driver, '.group-%d .name' % i) for i in range(4)]
+        c.check(groups == [['<b>x</b>', 'Anna', 'Cleo'], ['Stopped desk'], ['=HYPERLINK("x")', 'Ren\xe9'], ['Bert']],
+                'in, no word for a while, other and out, each by name (%r)' % groups)
+        counts = texts(driver, 'summary .count')
+        c.check(counts == ['3', '1', '2', '1'], 'each group with its count (%r)' % counts)
+        c.check('Ren\xe9' in driver.find_element(By.CSS_SELECTOR, '.group-2').text and
+                'caf\xe9' in driver.find_element(By.CSS_SELECTOR, '.group-2').text, 'other rows say where they are')
+        c.check(driver.execute_script('return !document.querySelector(".group-3 details").open && '
+                                      '!document.querySelector(".group-3 .tick").checkVisibility()'),
+                'out is folded away')
+        c.check('On the board: 3 in, 1 out, 3 other' in driver.find_element(By.ID, 'roll-board').text,
+                'the board\'s counts')
+        boxes = driver.find_elements(By.CSS_SELECTOR, '.group-0 .tick')
+        boxes[1].click()
+        boxes[2].click()
+        progress = driver.find_element(By.ID, 'roll-progress').text
+        c.check(progress == '2 accounted for, 5 not yet accounted for', 'ticking counts at once (%r)' % progress)
+        driver.refresh()
+        wait(lambda: len(texts(driver, '.tick .name')) == 7, 10)
+        ticked = driver.execute_script(
+            'return Array.from(document.querySelectorAll(".tick input:checked")).map(b => b.nextSibling.nextSibling'
+            '.querySelector(".name").textContent)')
+        c.check(ticked == ['Anna', 'Cleo'], 'the ticks survive a reload (%r)' % ticked)
+        size = driver.execute_script('return Math.min(...Array.from(document.querySelectorAll(".tick, button"))'
+                                     '.filter(e => e.offsetParent).map(e => e.getBoundingClientRect().height))')
+        c.check(size >= 44, 'every target is at least 44 px high (%r)' % size)
+        driver.save_screenshot(os.path.join(artifacts, 'roll-linux-1280x800.png'))
+        driver.execute_cdp_cmd('Emulation.setEmulatedMedia', {'media': 'print'})
+        c.check(not driver.find_element(By.ID, 'roll-print').is_displayed(), 'printed, the roll has no buttons')
+        c.check(driver.execute_script('return document.querySelector(".group-3 .tick").checkVisibility()'),
+                'and the folded group is on paper too')
+        driver.save_screenshot(os.path.join(artifacts, 'roll-linux-print.png'))
+        driver.execute_cdp_cmd('Emulation.setEmulatedMedia', {'media': ''})
+
+        phone = browser(375, 812)
+        drivers.append(phone)
+        phone.set_window_size(375, 812)
+        phone.get(url + '?roll')
+        wait(lambda: len(texts(phone, '.tick .name')) == 7, 10)
+        overflow = phone.execute_script('return document.documentElement.scrollWidth - window.innerWidth')
+        c.check(overflow <= 0, 'the roll fits a phone\'s width (%d px over)' % overflow)
+        phone.save_screenshot(os.path.join(artifacts, 'roll-linux-375x812.png'))
+
+        with urllib.request.urlopen(url + 'roll.csv', timeout=5) as response:
+            raw = response.read()
+        table = list(csv.reader(io.StringIO(raw.decode('utf-8-sig'))))
+        c.check(raw.startswith(b'\xef\xbb\xbf') and table[0] == ['Group', 'Name', 'Status', 'Message', 'Last heard'],
+                '/roll.csv is UTF-8 with a byte-order mark and a header')
+        named = {row[1]: row for row in table[1:]}
+        c.check(named.get('\'=HYPERLINK("x")', [''])[0] == 'Other' and named['\'=HYPERLINK("x")'][3] == "'@home",
+                'a name or message a spreadsheet would run comes back prefixed with \'')
+        c.check(named.get('Ren\xe9', [''])[0] == 'Other' and named.get('Stopped desk', [''])[0] == 'No word for a while',
+                'the CSV has the same groups, accents and all')
+        return driver, client
+    finally:
+        stop.set()
 
 
 def main():
@@ -121,6 +215,7 @@ def main():
         c.check(not wall.find_element(By.ID, 'filter-box').is_displayed(), 'wall mode has no filter box')
         c.check(wall.find_element(By.ID, 'clock').text != '', 'wall mode shows a clock')
         wall.save_screenshot(os.path.join(artifacts, 'web-%s-wall-1920x1080.png' % kind))
+        roll = check_roll(c, desk, port, web_port, artifacts, drivers) if kind == 'linux' else None
 
         # The board goes away: the page says so and keeps the last rows.
         board.terminate()
@@ -130,6 +225,12 @@ def main():
         c.check(wait(lambda: 'cannot be reached' in driver.find_element(By.ID, 'state').text, 8),
                 'without the board the page says it cannot be reached')
         c.check(len(names_shown(driver)) == 1, 'and keeps the rows it showed')
+        if roll:
+            roll[0].find_element(By.ID, 'roll-refresh').click()
+            c.check(wait(lambda: 'cannot be reached' in roll[0].find_element(By.ID, 'roll-state').text, 8) and
+                    len(texts(roll[0], '.tick .name')) == 7, 'the roll call keeps its list and says the board is gone')
+            roll[1].send_signal(signal.SIGCONT)
+            roll[1].kill()
     finally:
         for d in drivers:
             d.quit()

@@ -100,9 +100,11 @@ function tick() {
 }
 
 document.addEventListener('DOMContentLoaded', () => {
+  if (new URLSearchParams(location.search).has('roll')) return;  // roll.js has the page
   if (wall) {
     document.body.classList.add('wall');
     document.getElementById('filter-box').hidden = true;
+    document.getElementById('roll-link').hidden = true;
     document.getElementById('clock').hidden = false;
     tick();
     setInterval(tick, 1000);

@@ -1,0 +1,69 @@
+#include "RollCall.h"
+
+#include <algorithm>
+
+#include "Windows1252.h"
+
+namespace {
+
+std::string Folded(const std::string& name) {
+    std::string key = name;
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return key;
+}
+
+const char* Word(std::int32_t status) {
+    return status == StatusIn ? "in" : status == StatusOut ? "out" : "other";
+}
+
+std::string Field(const std::string& text) {
+    std::string out = "\"";
+    if (!text.empty() && std::string("=+-@\t\r").find(text[0]) != std::string::npos) out += '\'';
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string LocalTime(std::time_t when) {
+    std::tm parts{};
+#if defined(_WIN32)
+    localtime_s(&parts, &when);
+#else
+    localtime_r(&when, &parts);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &parts);
+    return text;
+}
+
+}  // namespace
+
+std::vector<RollGroup> RollCallGroups(const BoardSnapshot& snapshot) {
+    std::vector<RollGroup> groups = {{"In", {}}, {"No word for a while", {}}, {"Other", {}}, {"Out", {}}};
+    const std::int64_t silentAfter = 60 * static_cast<std::int64_t>(snapshot.silentMinutes ? snapshot.silentMinutes : 3);
+    for (const SnapshotRow& row : snapshot.rows) {
+        std::size_t group = row.ageSeconds > silentAfter ? 1 : row.status == StatusIn ? 0 : row.status == StatusOut ? 3 : 2;
+        groups[group].rows.push_back(row);
+    }
+    for (RollGroup& group : groups)
+        std::stable_sort(group.rows.begin(), group.rows.end(), [](const SnapshotRow& a, const SnapshotRow& b) {
+            return Folded(a.name) < Folded(b.name);
+        });
+    return groups;
+}
+
+std::string RollCsv(const BoardSnapshot& snapshot, std::time_t now) {
+    std::string csv = "\xEF\xBB\xBF\"Group\",\"Name\",\"Status\",\"Message\",\"Last heard\"\r\n";
+    for (const RollGroup& group : RollCallGroups(snapshot)) {
+        for (const SnapshotRow& row : group.rows) {
+            std::int64_t age = row.ageSeconds < 0 ? 0 : row.ageSeconds;
+            csv += Field(group.title) + "," + Field(Windows1252ToUtf8(row.name)) + "," + Field(Word(row.status)) +
+                   "," + Field(Windows1252ToUtf8(row.message)) + "," +
+                   Field(LocalTime(now - static_cast<std::time_t>(age))) + "\r\n";
+        }
+    }
+    return csv;
+}

@@ -1,0 +1,23 @@
+// The roll call a fire warden takes outside: the board's rows in four groups,
+// each sorted by name, and the same as CSV for a spreadsheet. It only reads
+// a snapshot; nothing on the board changes.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "BoardSnapshot.h"
+
+struct RollGroup {
+    const char* title;  // "In", "No word for a while", "Other", "Out"
+    std::vector<SnapshotRow> rows;
+};
+
+// A row is silent, whatever its status, once it has been quiet longer than the
+// board's SilentMinutes, or 3 minutes where the board greys nothing (as the page fades).
+std::vector<RollGroup> RollCallGroups(const BoardSnapshot& snapshot);
+
+// UTF-8 with a byte-order mark; every field quoted, and one that a spreadsheet
+// would take for a formula prefixed with '. `now` gives "last heard" its time.
+std::string RollCsv(const BoardSnapshot& snapshot, std::time_t now);

@@ -1,0 +1,209 @@
+// The roll call: the board's rows taken once, in four groups, with a box to
+// tick beside each name. Ticks and the list are kept in this browser, so a
+// reload or a lost connection loses none. Every text goes in by textContent.
+'use strict';
+
+(() => {
+  const rollKey = 'pegora-roll-call';
+  const groupTitles = ['In', 'No word for a while', 'Other', 'Out'];
+  let unreachable = false;
+  let roll = null;  // { started, taken, board: {in, out, other}, groups: [[row]], ticks: {key: true} }
+
+  function nameKey(name) {
+    return name.toLowerCase();
+  }
+
+  function when(ms) {
+    return new Date(ms).toLocaleString([], {
+      weekday: 'long', day: 'numeric', month: 'long', year: 'numeric', hour: '2-digit', minute: '2-digit',
+      hourCycle: 'h23',
+    });
+  }
+
+  function minutesAgo(ms) {
+    const minutes = Math.floor((Date.now() - ms) / 60000);
+    if (minutes < 1) return 'just now';
+    return minutes === 1 ? '1 minute ago' : minutes + ' minutes ago';
+  }
+
+  function quietFor(seconds) {
+    const minutes = Math.floor(seconds / 60);
+    if (minutes < 60) return 'no word for ' + minutes + ' min';
+    const hours = Math.floor(minutes / 60);
+    return hours < 48 ? 'no word for ' + hours + ' h' : 'no word for ' + Math.floor(hours / 24) + ' days';
+  }
+
+  // The same groups as the board's /roll.csv: silent first, whatever the status.
+  function groupRows(board) {
+    const silentAfter = 60 * (board.silentMinutes > 0 ? board.silentMinutes : 3);
+    const groups = [[], [], [], []];
+    for (const row of board.rows) {
+      const group = row.age > silentAfter ? 1 : row.word === 'in' ? 0 : row.word === 'out' ? 3 : 2;
+      groups[group].push({ name: row.name, word: row.word, message: row.message, age: row.age });
+    }
+    for (const group of groups) group.sort((a, b) => a.name.localeCompare(b.name, undefined, { sensitivity: 'base' }));
+    return groups;
+  }
+
+  function save() {
+    try {
+      localStorage.setItem(rollKey, JSON.stringify(roll));
+    } catch (error) {
+      say('This browser cannot keep the ticks; do not reload the page.', true);
+    }
+  }
+
+  function load() {
+    try {
+      const kept = JSON.parse(localStorage.getItem(rollKey));
+      if (kept && Array.isArray(kept.groups) && kept.groups.length === 4 && kept.ticks) return kept;
+    } catch (error) {
+      // a damaged entry is a roll call not begun
+    }
+    return null;
+  }
+
+  function say(text, trouble) {
+    const state = document.getElementById('roll-state');
+    state.textContent = text;
+    state.classList.toggle('trouble', trouble);
+  }
+
+  function element(tag, text, className) {
+    const e = document.createElement(tag);
+    if (text) e.textContent = text;
+    if (className) e.className = className;
+    return e;
+  }
+
+  function listed() {
+    return roll.groups.flat();
+  }
+
+  function progress() {
+    const names = listed();
+    const accounted = names.filter((row) => roll.ticks[nameKey(row.name)]).length;
+    document.getElementById('roll-progress').textContent =
+      accounted + ' accounted for, ' + (names.length - accounted) + ' not yet accounted for';
+    roll.groups.forEach((group, i) => {
+      const ticked = group.filter((row) => roll.ticks[nameKey(row.name)]).length;
+      const count = document.getElementById('roll-count-' + i);
+      if (count) count.textContent = group.length + (ticked ? ', ' + ticked + ' accounted for' : '');
+    });
+  }
+
+  function render() {
+    document.getElementById('roll-taken').textContent = 'Taken at ' + when(roll.taken);
+    document.getElementById('roll-footer').textContent = 'Roll call taken at ' + when(roll.taken);
+    const b = roll.board;
+    document.getElementById('roll-board').textContent =
+      'On the board: ' + b.in + ' in, ' + b.out + ' out, ' + b.other + ' other';
+    const main = element('main');
+    main.id = 'roll-groups';
+    roll.groups.forEach((group, i) => {
+      const section = element('section', '', 'group group-' + i);
+      const details = element('details');
+      details.open = i !== 3;  // out is folded away until asked for
+      const summary = element('summary');
+      const heading = element('h2', groupTitles[i] + ' ');
+      const count = element('span', '', 'count');
+      count.id = 'roll-count-' + i;
+      heading.appendChild(count);
+      summary.appendChild(heading);
+      details.appendChild(summary);
+      const list = element('ul', '', 'names');
+      if (group.length === 0) list.appendChild(element('li', 'Nobody', 'nobody'));
+      for (const row of group) {
+        const item = element('li');
+        const label = element('label', '', 'tick');
+        const box = element('input');
+        box.type = 'checkbox';
+        box.checked = !!roll.ticks[nameKey(row.name)];
+        box.addEventListener('change', () => {
+          if (box.checked) roll.ticks[nameKey(row.name)] = true;
+          else delete roll.ticks[nameKey(row.name)];
+          save();
+          progress();
+        });
+        label.appendChild(box);
+        label.appendChild(element('span', '', 'box'));
+        const text = element('span', '', 'who');
+        text.appendChild(element('span', row.name, 'name'));
+        text.appendChild(element('span', ' accounted for', 'visually-hidden'));
+        let detail = '';
+        if (i === 1) detail = row.word + ', ' + quietFor(row.age) + (row.message ? ': ' + row.message : '');
+        else if (i === 2) detail = row.message;
+        if (detail) text.appendChild(element('span', detail, 'detail'));
+        label.appendChild(text);
+        item.appendChild(label);
+        list.appendChild(item);
+      }
+      details.appendChild(list);
+      section.appendChild(details);
+      main.appendChild(section);
+    });
+    document.getElementById('roll-groups').replaceWith(main);
+    progress();
+  }
+
+  function showAge() {
+    if (roll && !unreachable) say('List taken ' + minutesAgo(roll.taken) + '. Refresh takes a new one and keeps the ticks.', false);
+  }
+
+  async function take(fresh) {
+    try {
+      const response = await fetch('/board.json', { cache: 'no-store' });
+      if (!response.ok) throw new Error('the board answered ' + response.status);
+      const board = await response.json();
+      const counts = { in: 0, out: 0, other: 0 };
+      for (const row of board.rows) counts[row.word] += 1;
+      const ticks = {};
+      const groups = groupRows(board);
+      if (roll && !fresh) {
+        // Ticks stay for the names still listed.
+        for (const row of groups.flat()) if (roll.ticks[nameKey(row.name)]) ticks[nameKey(row.name)] = true;
+      }
+      roll = { started: roll && !fresh ? roll.started : Date.now(), taken: Date.now(), board: counts, groups, ticks };
+      unreachable = false;
+      save();
+      render();
+      showAge();
+    } catch (error) {
+      unreachable = true;
+      if (roll) {
+        render();
+        say('The board cannot be reached right now; this is the list taken at ' + when(roll.taken) + '.', true);
+      } else {
+        say('The board cannot be reached right now, and this browser has no list yet. Try Refresh.', true);
+      }
+    }
+  }
+
+  // Every group on paper, folded or not, however the printing was asked for.
+  let folded = [];
+  function unfold() {
+    folded = Array.from(document.querySelectorAll('#roll-groups details')).filter((d) => !d.open);
+    for (const d of folded) d.open = true;
+  }
+  function refold() {
+    for (const d of folded) d.open = false;
+    folded = [];
+  }
+
+  document.addEventListener('DOMContentLoaded', () => {
+    if (!new URLSearchParams(location.search).has('roll')) return;
+    document.title = 'Roll call - Pegora board';
+    document.getElementById('board-view').hidden = true;
+    document.getElementById('roll-view').hidden = false;
+    roll = load();
+    document.getElementById('roll-refresh').addEventListener('click', () => take(false));
+    document.getElementById('roll-print').addEventListener('click', () => window.print());
+    window.addEventListener('beforeprint', unfold);
+    window.addEventListener('afterprint', refold);
+    document.getElementById('roll-new').addEventListener('click', () => {
+      if (window.confirm('Start a new roll call? Every tick of this one is cleared.')) take(true);
+    });
+    take(false);
+    setInterval(showAge, 30000);
+  });
+})();
