@@ -15,6 +15,7 @@
 namespace {
 
 const char* const DoubleClickRequest = "515\n";
+const char* const TakenReply = "taken\n";
 const char* const HandledReply = "handled\n";
 
 // Ours alone: a directory owned by this user that nobody else may enter.
@@ -72,8 +73,8 @@ void InstanceLock::Release() {
     fd = -1;
 }
 
-HandOver HandOverToRunningInstance(const QString& name, int limitMs) {
-    QDeadlineTimer deadline(limitMs);
+HandOver HandOverToRunningInstance(const QString& name, int answerLimitMs) {
+    QDeadlineTimer deadline(answerLimitMs);
     QLocalSocket socket;
     // The first start may hold the lock and not listen yet.
     for (;;) {
@@ -85,12 +86,19 @@ HandOver HandOverToRunningInstance(const QString& name, int limitMs) {
     }
     socket.write(DoubleClickRequest);
     socket.waitForBytesWritten(static_cast<int>(qMax<qint64>(deadline.remainingTime(), 1)));
-    // The answer comes when the user closes the status dialog.
-    while (socket.state() == QLocalSocket::ConnectedState && !socket.canReadLine()) {
-        if (deadline.hasExpired()) return HandOver::NoAnswer;
-        socket.waitForReadyRead(static_cast<int>(qMax<qint64>(deadline.remainingTime(), 1)));
+    // Taken at once by a client that runs; then the answer comes when the user
+    // closes the status dialog, however long that takes.
+    bool taken = false;
+    for (;;) {
+        while (socket.canReadLine()) {
+            QByteArray line = socket.readLine();
+            if (line == HandledReply) return HandOver::Handled;
+            if (line == TakenReply) taken = true;
+        }
+        if (socket.state() != QLocalSocket::ConnectedState) return taken ? HandOver::Gone : HandOver::NoAnswer;
+        if (!taken && deadline.hasExpired()) return HandOver::NoAnswer;
+        socket.waitForReadyRead(taken ? 1000 : static_cast<int>(qMax<qint64>(deadline.remainingTime(), 1)));
     }
-    return socket.canReadLine() && socket.readLine() == HandledReply ? HandOver::Handled : HandOver::NoAnswer;
 }
 
 InstanceListener::InstanceListener(const QString& name, std::function<void()> doubleClick_, QObject* parent)
@@ -109,7 +117,11 @@ void InstanceListener::OnConnection() {
         connect(socket, &QLocalSocket::readyRead, this, [this, guarded] {
             if (!guarded || !guarded->canReadLine()) return;
             QByteArray request = guarded->readLine();
-            if (request == DoubleClickRequest) doubleClick();  // runs the status dialog
+            if (request == DoubleClickRequest) {
+                guarded->write(TakenReply);  // before the dialog: the second start then waits for the user
+                guarded->flush();
+                doubleClick();  // runs the status dialog
+            }
             if (!guarded) return;                              // the second start went away meanwhile
             QLocalSocket* socket = guarded.data();
             socket->write(HandledReply);

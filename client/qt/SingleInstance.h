@@ -1,7 +1,8 @@
 // One client per user and display. A local socket in the user's private
 // runtime directory stands in for finding the hidden window; a lock file
 // beside it decides which of several simultaneous starts is the first. The
-// second start sends the double click and waits until the first has handled it.
+// second start sends the double click; the first says at once that it has
+// taken it, and answers again once its status dialog has been closed.
 #pragma once
 
 #include <QLocalServer>
@@ -32,11 +33,13 @@ private:
     int fd = -1;
 };
 
-enum class HandOver { Handled, NoAnswer };
+enum class HandOver { Handled, NoAnswer, Gone };
 
-// Delivers the double click to the running instance and waits for its answer
-// at most `limitMs` in all.
-HandOver HandOverToRunningInstance(const QString& name, int limitMs = 10000);
+// Delivers the double click to the running instance. A running instance that
+// has not taken it within `answerLimitMs` is NoAnswer; once taken, the wait
+// lasts as long as the user keeps the dialog open (Gone: the running one ended
+// before answering).
+HandOver HandOverToRunningInstance(const QString& name, int answerLimitMs = 10000);
 
 class InstanceListener : public QObject {
     Q_OBJECT

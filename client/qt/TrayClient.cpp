@@ -58,8 +58,19 @@ void TrayClient::createTrayIcon() {
     trayIcon = new QSystemTrayIcon(PegIcon(), this);
     trayIcon->setToolTip("change pegora status");
     trayIcon->setContextMenu(menu);
+    // A StatusNotifierItem panel sends one activation for a click and never a
+    // double click; an X11 tray sends both for a double click. Either opens the
+    // status dialog, once per gesture.
+    // The dialog opens from the event loop, so that the panel's call is
+    // answered at once rather than when the dialog closes.
     connect(trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::DoubleClick) ChangeStatus();
+        if (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::DoubleClick) return;
+        if (statusDialogOpen || statusDialogAsked) return;
+        statusDialogAsked = true;
+        QTimer::singleShot(0, this, [this] {
+            ChangeStatus();
+            statusDialogAsked = false;
+        });
     });
     trayIcon->show();
 }
@@ -148,7 +159,10 @@ void TrayClient::FollowNotificationArea() {
 void TrayClient::ChangeStatus() {
     StatusFields fields = OpenStatusDialog(state);
     ++openDialogs;
+    bool wasOpen = statusDialogOpen;
+    statusDialogOpen = true;
     bool ok = RunStatusDialog(fallback, fields);
+    statusDialogOpen = wasOpen;
     --openDialogs;
     Carry(CloseStatusDialog(state, fields, ok));
 }

@@ -61,5 +61,7 @@ private:
     QTimer minuteTimer;
     QTimer areaTimer;
     int openDialogs = 0;
+    bool statusDialogOpen = false;
+    bool statusDialogAsked = false;  // by the icon, not yet opened
     bool exited = false;
 };

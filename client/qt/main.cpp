@@ -29,8 +29,12 @@ int main(int argc, char** argv) {
     InstanceLock lock;
     const QString name = InstanceName();
     if (!lock.TryAcquire(InstanceLockPath(name))) {
-        if (HandOverToRunningInstance(name) == HandOver::Handled) return 0;
-        std::fprintf(stderr, "pegling: a pegling of this user is running but did not answer within 10 seconds\n");
+        HandOver handOver = HandOverToRunningInstance(name);
+        if (handOver == HandOver::Handled) return 0;
+        if (handOver == HandOver::Gone)
+            std::fprintf(stderr, "pegling: the running pegling ended before its status dialog was closed\n");
+        else
+            std::fprintf(stderr, "pegling: a pegling of this user is running but did not answer within 10 seconds\n");
         return 1;
     }
 

@@ -2,6 +2,7 @@
 board, the single-instance hand-over between two real processes, and
 screenshots of the board and every dialog."""
 import os
+import signal
 import socket
 import subprocess
 import sys
@@ -68,11 +69,24 @@ def main():
         status = desk.wait_window('PEGORA Update')
         c.check(status is not None, 'a second start opens the first one\'s status dialog')
         desk.screenshot(os.path.join(artifacts, 'linux-status.png'))
-        time.sleep(1)
-        c.check(second.poll() is None, 'the second process waits while the dialog is open')
+        time.sleep(15)  # longer than any limit: the user is still typing
+        c.check(second.poll() is None, 'the second process waits as long as the dialog is open (15 s)')
         if status:
-            desk.keys(status, 'Escape')
-        c.check(wait_exit(second) == 0, 'the second process ends with 0 once the dialog is closed')
+            desk.keys(status, 'Return')
+        c.check(wait_exit(second) == 0, 'the second process ends with 0 once the dialog is closed with OK')
+
+        # A running client that cannot answer at all: the second start gives up after 10 s.
+        client.send_signal(signal.SIGSTOP)
+        began = time.time()
+        second = subprocess.run([pegling], env=desk.env, capture_output=True, text=True, timeout=30)
+        waited = time.time() - began
+        client.send_signal(signal.SIGCONT)
+        c.check(second.returncode == 1 and 'did not answer within 10 seconds' in second.stderr and 9 < waited < 14,
+                'a stopped client: the second start says so and ends with 1 after 10 s (%.1f s, %r)' %
+                (waited, second.stderr))
+        late = desk.wait_window('PEGORA Update', timeout=10)  # woken, it still takes the double click
+        if late:
+            desk.keys(late, 'Escape')
 
         # The fallback window's buttons, from the top: About Pegora, Change status, Setup, Away while
         # locked, Exit.

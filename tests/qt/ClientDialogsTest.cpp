@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <functional>
+#include <atomic>
 #include <thread>
 
 #include "ClientDialogs.h"
@@ -141,15 +142,22 @@ private slots:
         first.Release();
         QVERIFY(second.TryAcquire(InstanceLockPath(InstanceName())));
 
-        // The holder listens: the double click is handled and answered.
+        // The holder listens: the double click is taken at once, and answered
+        // when its dialog closes, however long after the answer limit that is.
         int clicks = 0;
-        InstanceListener listener(InstanceName(), [&clicks] { ++clicks; });
+        InstanceListener listener(InstanceName(), [&clicks] {
+            ++clicks;
+            QTest::qWait(1500);  // the user in the dialog
+        });
         QVERIFY(listener.IsListening());
-        HandOver result = HandOver::NoAnswer;
-        std::thread starter([&result] { result = HandOverToRunningInstance(InstanceName(), 5000); });
+        std::atomic<HandOver> result{HandOver::NoAnswer};
+        waited.restart();
+        std::thread starter([&result] { result = HandOverToRunningInstance(InstanceName(), 600); });
         QTRY_VERIFY_WITH_TIMEOUT(clicks == 1, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(result != HandOver::NoAnswer, 5000);
         starter.join();
         QVERIFY(result == HandOver::Handled);
+        QVERIFY(waited.elapsed() >= 1500);
     }
 
     void fallbackWindowCarriesTheCommands() {
