@@ -26,6 +26,14 @@ ScrollBarState BoardView::Bar(std::int32_t rowCount) const {
     return ScrollBarState{0, rowCount, visibleRows, selectedRow};
 }
 
+ShownScrollBar AsWindowsShowsIt(const ScrollBarState& bar) {
+    const int range = bar.maximum - bar.minimum;
+    const int page = std::max(0, std::min(bar.page, range + 1));
+    const int last = bar.maximum - std::max(page - 1, 0);
+    const int position = std::max(bar.minimum, std::min(bar.position, last));
+    return ShownScrollBar{range > 0 && page <= range, bar.minimum, last, page, position};
+}
+
 ScrollBarState BoardView::Create(int lineHeight_, int width, int height, std::int32_t rowCount) {
     lineHeight = lineHeight_ > 0 ? lineHeight_ : 1;
     Measure(width, height);

@@ -24,6 +24,18 @@ struct ScrollBarState {
     int position;
 };
 
+// What a Windows scroll bar makes of a state (SetScrollInfo's own checks): the
+// page is cut to the range, the position stops where the last page begins, and
+// a bar whose page covers the whole range is not needed and not shown.
+struct ShownScrollBar {
+    bool visible;
+    int minimum;
+    int maximumPosition;
+    int page;
+    int position;
+};
+ShownScrollBar AsWindowsShowsIt(const ScrollBarState& bar);
+
 enum ScrollRequest {
     ScrollLineUp = 0,
     ScrollLineDown = 1,

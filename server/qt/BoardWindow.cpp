@@ -18,6 +18,10 @@ BoardCanvas::BoardCanvas(BoardServer& server_, BoardView& view_, QWidget* parent
 
 void BoardCanvas::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    // As TextOut draws by default: each text on an opaque background of the
+    // window's colour, so a long name ends under the status word.
+    painter.setBackgroundMode(Qt::OpaqueMode);
+    painter.setBackground(palette().brush(QPalette::Base));
     const int ascent = fontMetrics().ascent();
     const QPen normal = painter.pen();
     for (const PaintItem& item : PaintBoard(view, server.table, server.tableLock, server.pendingCount.load(),
@@ -93,11 +97,14 @@ bool BoardWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void BoardWindow::ResetView() { SetScrollBar(view.Resize(canvas->width(), canvas->height(), server.table.RowCount())); }
 
-void BoardWindow::SetScrollBar(const ScrollBarState& bar) {
+void BoardWindow::SetScrollBar(const ScrollBarState& state) {
+    // Qt's maximum is the last position, where Windows gives the range's end.
+    const ShownScrollBar bar = AsWindowsShowsIt(state);
     QSignalBlocker quiet(scrollBar);
-    scrollBar->setRange(bar.minimum, bar.maximum);
-    scrollBar->setPageStep(bar.page);
+    scrollBar->setRange(bar.minimum, bar.maximumPosition);
+    scrollBar->setPageStep(std::max(bar.page, 1));
     scrollBar->setValue(bar.position);
+    scrollBar->setVisible(bar.visible);
 }
 
 void BoardWindow::OnScrollAction(int action) {

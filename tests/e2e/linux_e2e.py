@@ -9,7 +9,7 @@ import sys
 import tempfile
 import time
 
-from desktop import Checks, Desktop, free_port, wait_exit, wait_listening
+from desktop import Checks, Desktop, free_port, record, send, wait_exit, wait_listening
 
 
 def write_key(home, key, values):
@@ -60,6 +60,9 @@ def main():
         c.check(fallback is not None, 'without a notification area the client shows "marbly"')
         if fallback:
             subprocess.run(['xdotool', 'windowmove', fallback, '860', '20'], env=desk.env)
+        for name, status, message in (('MAXIMILIAN WOODWARD', 1, 'a long name ends under the status word'),
+                                      ('Bob', 2, 'lunch until 2')):
+            send(port, record(name, status, message))
         time.sleep(4)  # the idle step repaints every three seconds
         row = ink(desk, window, 0, 20, 300, 40)
         c.check(row > empty + 0.005, 'the client\'s row appears on the board (ink %.3f, was %.3f)' % (row, empty))

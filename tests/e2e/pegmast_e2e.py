@@ -45,9 +45,9 @@ def main():
         window = desk.wait_window('quenlow')
         c.check(wait_listening(port), 'the board listens on the port from the registry')
         rows = [('Anna', 1, 'at my desk'), ('Bob', 2, 'lunch until 2'), ('Jos\u00e9', 0, 'in a meeting'),
-                ('ANNA', 2, 'gone home')]
+                ('ANNA', 2, 'gone home'), ('MAXIMILIAN WOODWARD', 1, 'a long name ends under the status word')]
         ok = all(stored(port, record(*row)) for row in rows)
-        c.check(ok, 'four records are read and stored')
+        c.check(ok, 'five records are read and stored')
         time.sleep(4)  # the idle step repaints every three seconds
         desk.screenshot(os.path.join(artifacts, 'pegmast-board.png'))
 

@@ -80,8 +80,9 @@ private slots:
         const int v = window.View().VisibleRows();
         QVERIFY(v > 2 && v < 29);
         QScrollBar* bar = window.ScrollBar();
+        QVERIFY(bar->isVisible());
         QCOMPARE(bar->minimum(), 0);
-        QCOMPARE(bar->maximum(), 30);
+        QCOMPARE(bar->maximum(), 30 - v + 1);  // where the last page begins, as on Windows
         QCOMPARE(bar->pageStep(), v);
 
         bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
@@ -90,9 +91,11 @@ private slots:
         bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
         QCOMPARE(window.View().TopRow(), v);
         QCOMPARE(window.View().SelectedRow(), 1 + v);
-        QCOMPARE(bar->value(), 1 + v);
+        auto shown = [v](int position) { return std::min(position, 30 - v + 1); };  // Windows stops the thumb there
+        QCOMPARE(bar->value(), shown(1 + v));
         bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
-        QCOMPARE(bar->value(), v);
+        QCOMPARE(window.View().SelectedRow(), v);
+        QCOMPARE(bar->value(), shown(v));
         bar->triggerAction(QAbstractSlider::SliderPageStepSub);
         QCOMPARE(window.View().TopRow(), 0);
         QCOMPARE(bar->value(), 0);
@@ -116,7 +119,30 @@ private slots:
         QMetaObject::invokeMethod(&window, "ResetView", Qt::QueuedConnection);
         QTRY_COMPARE(window.View().SelectedRow(), 0);
         QCOMPARE(bar->value(), 0);
-        QCOMPARE(bar->maximum(), 31);
+        QCOMPARE(bar->maximum(), 31 - v + 1);
+
+        // Every row fits: no scroll bar, as Windows shows none.
+        window.resize(600, 31 * window.LineHeight() + 200);
+        QTRY_VERIFY(window.View().VisibleRows() > 31);
+        QTRY_VERIFY(!bar->isVisible());
+    }
+
+    void aLongNameEndsUnderTheStatusWord() {
+        BoardServer server(TestManager());
+        server.table.Store(MakeRecord(std::string(19, 'W'), StatusIn, "here"));
+        BoardWindow window(server);
+        window.resize(700, 300);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QImage image(window.Canvas()->size(), QImage::Format_RGB32);
+        window.Canvas()->render(&image);
+        const int line = window.LineHeight();
+        const int space = window.Canvas()->fontMetrics().horizontalAdvance(' ');
+        QVERIFY2(window.Canvas()->fontMetrics().horizontalAdvance(QString(19, 'W')) > 130 + space,
+                 "the name runs past the status column");
+        // The status word's leading space is painted opaque over the name's end.
+        QVERIFY2(!Inked(image, QRect(130, 1, space - 1, line - 2)), "the name shows through the status word");
+        QVERIFY2(Inked(image, QRect(100, 1, 28, line - 2)), "the name up to the status column");
     }
 
     void menusAndAccelerators() {
