@@ -12,8 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<StoredRow> rows;
     std::string problem;
     if (DecodeBoardState(bytes, rows, problem)) {
-        // What loads must write back to the same bytes, less any later fields.
+        // Every row that loads came from at least its record and time in the file.
         if (rows.size() * 520 + 24 > size) std::abort();
+        std::vector<StoredRow> again;
+        if (!DecodeBoardState(EncodeBoardState(rows), again, problem) || again.size() != rows.size()) std::abort();
     } else if (problem.empty() || !rows.empty()) {
         std::abort();
     }

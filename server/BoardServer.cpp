@@ -157,7 +157,13 @@ private:
                 change.after = record;
                 change.sender = endpoint->PeerAddress();
             }
-            server.table.Store(record);
+            if (server.webUpdates) {
+                bool shown = true;
+                server.table.StoreFromDesk(record, shown);
+                change.kept = !shown;
+            } else {
+                server.table.Store(record);
+            }
         } catch (const std::bad_alloc&) {
             // No room for a new row just now: keep the record for a later pass.
             server.tableLock.Release();

@@ -31,6 +31,10 @@ struct RowChange {
     StatusRecord before;
     StatusRecord after;
     std::uint32_t sender = 0;  // IPv4, network order; 0 when unknown
+    bool fromBrowser = false;
+    bool removed = false;   // from a browser: the row left the board
+    bool kept = false;      // a desk's record that left a browser's word shown
+    std::string until;      // "HH:MM" of a browser's word, when it has one
 };
 
 struct BoardServer {
@@ -61,6 +65,9 @@ struct BoardServer {
     // How long one reader pass sleeps when nothing is readable; a new
     // connection waits at most this long before the reader watches it.
     std::atomic<int> readerWaitMs{100};
+    // Words from browsers are taken (the web view's updates): desk records then
+    // follow the rule of RowRule.h. Off, every record is stored as it comes.
+    std::atomic<bool> webUpdates{false};
     // Called by the reader, under tableLock, for every stored record when set. Must not block.
     std::function<void(const RowChange& change)> rowChanged;
 

@@ -17,20 +17,69 @@ void TableLock::Release() {
 
 std::size_t BoardTable::Store(const StatusRecord& record) { return Store(record, std::chrono::steady_clock::now()); }
 
-std::size_t BoardTable::Store(const StatusRecord& record, std::chrono::steady_clock::time_point when) {
+std::size_t BoardTable::RowFor(const StatusRecord& record, std::chrono::steady_clock::time_point when) {
     std::int32_t found = Find(record.Name());
-    if (found >= 0) {
-        std::size_t i = static_cast<std::size_t>(found);
-        rows[i] = record;
-        lastStored[i] = when;
-        return i;
-    }
-    // Room for both first, so a failure leaves the table as it was.
+    if (found >= 0) return static_cast<std::size_t>(found);
+    // Room for all three first, so a failure leaves the table as it was.
     lastStored.reserve(rows.size() + 1);
+    words.reserve(rows.size() + 1);
     rows.push_back(record);
     lastStored.push_back(when);
+    words.push_back(RowWord());
     rowCount.store(static_cast<std::int32_t>(rows.size()));
     return rows.size() - 1;
+}
+
+std::size_t BoardTable::Store(const StatusRecord& record, std::chrono::steady_clock::time_point when) {
+    std::size_t i = RowFor(record, when);
+    rows[i] = record;
+    lastStored[i] = when;
+    words[i] = RowWord();
+    words[i].hasDesk = true;
+    words[i].desk = record;
+    return i;
+}
+
+std::size_t BoardTable::StoreFromDesk(const StatusRecord& record, bool& shown) {
+    const auto now = std::chrono::steady_clock::now();
+    std::size_t i = RowFor(record, now);
+    shown = OnDeskRecord(rows[i], words[i], record);
+    lastStored[i] = now;
+    return i;
+}
+
+std::size_t BoardTable::StoreFromBrowser(const StatusRecord& record, bool hasUntil, std::int64_t untilMs) {
+    const auto now = std::chrono::steady_clock::now();
+    std::size_t i = RowFor(record, now);
+    OnBrowserWord(rows[i], words[i], record, hasUntil, untilMs);
+    lastStored[i] = now;
+    return i;
+}
+
+std::size_t BoardTable::Restore(const StatusRecord& record, std::chrono::steady_clock::time_point when,
+                                const RowWord& word) {
+    std::size_t i = RowFor(record, when);
+    rows[i] = record;
+    lastStored[i] = when;
+    words[i] = word;
+    return i;
+}
+
+bool BoardTable::Remove(const std::string& name) {
+    std::int32_t found = Find(name);
+    if (found < 0) return false;
+    const auto at = static_cast<std::ptrdiff_t>(found);
+    rowCount.store(static_cast<std::int32_t>(rows.size() - 1));
+    rows.erase(rows.begin() + at);
+    lastStored.erase(lastStored.begin() + at);
+    words.erase(words.begin() + at);
+    return true;
+}
+
+std::size_t BoardTable::PassUntil(std::int64_t nowMs) {
+    std::size_t changed = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) changed += OnUntilPassed(rows[i], words[i], nowMs);
+    return changed;
 }
 
 std::int32_t BoardTable::Find(const std::string& name) const {
@@ -45,11 +94,13 @@ std::size_t BoardTable::Forget(std::chrono::steady_clock::time_point cutoff) {
         if (lastStored[i] < cutoff) continue;
         rows[kept] = rows[i];
         lastStored[kept] = lastStored[i];
+        words[kept] = words[i];
         ++kept;
     }
     std::size_t gone = rows.size() - kept;
     rowCount.store(static_cast<std::int32_t>(kept));
     rows.resize(kept);
     lastStored.resize(kept);
+    words.resize(kept);
     return gone;
 }

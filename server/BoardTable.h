@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "RowRule.h"
 #include "StatusRecord.h"
 
 // A semaphore of count 1, taken with a time-out.
@@ -32,6 +33,18 @@ public:
     std::size_t Store(const StatusRecord& record, std::chrono::steady_clock::time_point when);
     // The index of the row the key rule gives for `name`, or -1.
     std::int32_t Find(const std::string& name) const;
+    // The rule of whose word is shown (RowRule.h), for when the board takes
+    // words from browsers. The caller holds tableLock. A record from a desk:
+    // `shown` tells whether the row now shows it.
+    std::size_t StoreFromDesk(const StatusRecord& record, bool& shown);
+    std::size_t StoreFromBrowser(const StatusRecord& record, bool hasUntil, std::int64_t untilMs);
+    // A row read back from disk with its word, as it was.
+    std::size_t Restore(const StatusRecord& record, std::chrono::steady_clock::time_point when, const RowWord& word);
+    // The row leaves the board; false when there is none of that name.
+    bool Remove(const std::string& name);
+    // Browser words whose time has come go back to their desk's record; how many did.
+    std::size_t PassUntil(std::int64_t nowMs);
+    const RowWord& Word(std::size_t index) const { return words[index]; }
     // Drops every row last stored before `cutoff`, keeping the others' order.
     // The caller holds tableLock. Returns how many went.
     std::size_t Forget(std::chrono::steady_clock::time_point cutoff);
@@ -45,5 +58,8 @@ public:
 private:
     std::vector<StatusRecord> rows;
     std::vector<std::chrono::steady_clock::time_point> lastStored;
+    std::vector<RowWord> words;
+    // The row for the record's name, appended when there is none.
+    std::size_t RowFor(const StatusRecord& record, std::chrono::steady_clock::time_point when);
     std::atomic<std::int32_t> rowCount{0};
 };

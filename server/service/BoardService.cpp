@@ -68,7 +68,7 @@ void BoardService::Load() {
     for (const StoredRow& row : rows) {
         std::int64_t ageMs = wallNow - row.storedMs;
         if (ageMs < 0) ageMs = 0;
-        board.table.Store(row.record, now - std::chrono::milliseconds(ageMs));
+        board.table.Restore(row.record, now - std::chrono::milliseconds(ageMs), row.word);
     }
     savedChanges = changes.load();
 }
@@ -137,6 +137,7 @@ void BoardService::SaveState() {
         for (std::int32_t i = 0; i < n; ++i) {
             const std::size_t index = static_cast<std::size_t>(i);
             rows[index].record = board.table.Row(index);
+            rows[index].word = board.table.Word(index);
             auto age = std::chrono::duration_cast<std::chrono::milliseconds>(now - board.table.LastStored(index));
             rows[index].storedMs = wallNow - age.count();
         }

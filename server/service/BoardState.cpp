@@ -12,7 +12,8 @@ namespace {
 
 const char Magic[8] = {'P', 'E', 'G', 'S', 'T', 'A', 'T', 'E'};
 const std::size_t HeaderSize = 20;
-const std::size_t KnownRowSize = StatusRecord::Size + 8;
+const std::size_t FirstRowSize = StatusRecord::Size + 8;
+const std::size_t KnownRowSize = FirstRowSize + 4 + 8 + StatusRecord::Size;
 const std::size_t MaxRowSize = 64 * 1024;
 const std::size_t MaxStateBytes = 256u << 20;
 
@@ -63,6 +64,12 @@ std::string EncodeBoardState(const std::vector<StoredRow>& rows) {
     for (const StoredRow& row : rows) {
         out.append(reinterpret_cast<const char*>(row.record.Bytes()), StatusRecord::Size);
         PutI64(out, row.storedMs);
+        out += static_cast<char>(row.word.source == RowSource::Browser ? 1 : 0);
+        out += static_cast<char>(row.word.hasDesk ? 1 : 0);
+        out += static_cast<char>(row.word.hasUntil ? 1 : 0);
+        out += '\0';
+        PutI64(out, row.word.untilMs);
+        out.append(reinterpret_cast<const char*>(row.word.desk.Bytes()), StatusRecord::Size);
     }
     PutU32(out, Crc32(reinterpret_cast<const unsigned char*>(out.data()), out.size()));
     return out;
@@ -85,7 +92,7 @@ bool DecodeBoardState(const std::string& bytes, std::vector<StoredRow>& rows, st
         problem = "its version " + std::to_string(version) + " is unknown";
         return false;
     }
-    if (rowSize < KnownRowSize || rowSize > MaxRowSize) {
+    if (rowSize < FirstRowSize || rowSize > MaxRowSize) {
         problem = "its row size " + std::to_string(rowSize) + " is impossible";
         return false;
     }
@@ -105,6 +112,17 @@ bool DecodeBoardState(const std::string& bytes, std::vector<StoredRow>& rows, st
         StoredRow r;
         r.record = StatusRecord(row, StatusRecord::Size);
         r.storedMs = static_cast<std::int64_t>(GetLe(row + StatusRecord::Size, 8));
+        if (rowSize >= KnownRowSize) {
+            const unsigned char* word = row + FirstRowSize;
+            r.word.source = word[0] == 1 ? RowSource::Browser : RowSource::Desk;
+            r.word.hasDesk = word[1] != 0;
+            r.word.hasUntil = word[2] != 0;
+            r.word.untilMs = static_cast<std::int64_t>(GetLe(word + 4, 8));
+            r.word.desk = StatusRecord(word + 12, StatusRecord::Size);
+        } else {
+            r.word.hasDesk = true;
+            r.word.desk = r.record;
+        }
         taken.push_back(r);
     }
     rows.swap(taken);

@@ -4,20 +4,25 @@
 // File: "PEGSTATE", version (u32), row count (u32), row size (u32), the rows,
 // then a CRC-32 of everything before it; numbers little-endian. Each row is
 // `row size` bytes: the record, the time in milliseconds since 1970 (i64),
-// and whatever a later version adds after them. A reader takes the fields it
-// knows and skips the rest, so a newer file's rows are never lost to an older
-// reader and an older file's rows load in a newer one.
+// then whose word it shows: source (u8: 0 desk, 1 browser), has-desk (u8),
+// has-until (u8), a reserved byte, the until time (i64, ms since 1970) and the
+// desk's last record (512), and whatever a later version adds after them. A
+// reader takes the fields it knows and skips the rest, so a newer file's rows
+// are never lost to an older reader and an older file's rows (520 bytes, a
+// desk's record each) load in a newer one.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "RowRule.h"
 #include "StatusRecord.h"
 
 struct StoredRow {
     StatusRecord record;
     std::int64_t storedMs = 0;  // calendar time, milliseconds since 1970 UTC
+    RowWord word;               // a row of an older file: its desk's record
 };
 
 const std::uint32_t StateVersion = 1;

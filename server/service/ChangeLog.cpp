@@ -19,13 +19,21 @@ std::string Printable(const std::string& windows1252) {
 }  // namespace
 
 bool IsChange(const RowChange& change) {
+    if (change.fromBrowser) return true;  // every browser change and removal
+    if (change.kept) return false;        // the browser's word stays shown
     return change.added || change.before.Status() != change.after.Status() ||
            change.before.Message() != change.after.Message();
 }
 
 std::string ChangeLine(const RowChange& change) {
     std::string line = Printable(change.after.Name()) + ": ";
-    if (change.added) {
+    if (change.removed) {
+        line += "removed from a browser";
+    } else if (change.fromBrowser) {
+        line += std::string(change.added ? "new row" : Word(change.before.Status())) + " -> " +
+                Word(change.after.Status()) + ", set from a browser";
+        if (!change.until.empty()) line += " until " + change.until;
+    } else if (change.added) {
         line += std::string("new row, ") + Word(change.after.Status());
     } else {
         line += std::string(Word(change.before.Status())) + " -> " + Word(change.after.Status());

@@ -12,6 +12,11 @@ std::vector<StoredRow> TwoRows() {
     a.storedMs = 1700000000123;
     b.record = MakeRecord("Jos\xe9", 3, "lunch");
     b.storedMs = -5;
+    b.word.source = RowSource::Browser;  // set from a browser until a time, over the desk's own record
+    b.word.hasDesk = true;
+    b.word.desk = MakeRecord("jos\xe9", 1, "at my desk");
+    b.word.hasUntil = true;
+    b.word.untilMs = 1700000900000;
     return {a, b};
 }
 
@@ -23,25 +28,41 @@ TEST(BoardState, RoundTripKeepsEveryByteAndLaterFieldsAreSkipped) {
     std::vector<StoredRow> rows = TwoRows(), back;
     std::string problem;
     std::string bytes = EncodeBoardState(rows);
-    EXPECT_EQ(bytes.size(), 20u + 2 * 520 + 4);
+    EXPECT_EQ(bytes.size(), 20u + 2 * 1044 + 4);
     ASSERT_TRUE(DecodeBoardState(bytes, back, problem)) << problem;
     ASSERT_EQ(back.size(), 2u);
     for (std::size_t i = 0; i < 2; ++i) {
         EXPECT_EQ(std::memcmp(back[i].record.Bytes(), rows[i].record.Bytes(), StatusRecord::Size), 0) << i;
         EXPECT_EQ(back[i].storedMs, rows[i].storedMs) << i;
+        EXPECT_EQ(back[i].word.source, rows[i].word.source) << i;
+        EXPECT_EQ(back[i].word.hasUntil, rows[i].word.hasUntil) << i;
+        EXPECT_EQ(back[i].word.untilMs, rows[i].word.untilMs) << i;
+        EXPECT_EQ(std::memcmp(back[i].word.desk.Bytes(), rows[i].word.desk.Bytes(), StatusRecord::Size), 0) << i;
     }
+
+    // A file from before browsers had a word: 520-byte rows, each its desk's own record.
+    std::string older = bytes.substr(0, 16) + std::string("\x08\x02\x00\x00", 4);
+    for (int i = 0; i < 2; ++i) older += bytes.substr(20 + i * 1044, 520);
+    std::uint32_t olderSum = StateChecksum(older);
+    for (int i = 0; i < 4; ++i) older += static_cast<char>((olderSum >> (8 * i)) & 0xFF);
+    ASSERT_TRUE(DecodeBoardState(older, back, problem)) << problem;
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[1].word.source, RowSource::Desk);
+    EXPECT_TRUE(back[1].word.hasDesk);
+    EXPECT_EQ(back[1].word.desk.Message(), "lunch");
     ASSERT_TRUE(DecodeBoardState(EncodeBoardState({}), back, problem));
     EXPECT_TRUE(back.empty());
 
     // A later version's rows are longer: this reader takes what it knows of each.
-    std::string longer = bytes.substr(0, 16) + std::string("\x58\x02\x00\x00", 4);  // 600 bytes a row
-    for (int i = 0; i < 2; ++i) longer += bytes.substr(20 + i * 520, 520) + std::string(80, '\x7f');
+    std::string longer = bytes.substr(0, 16) + std::string("\x64\x04\x00\x00", 4);  // 1124 bytes a row
+    for (int i = 0; i < 2; ++i) longer += bytes.substr(20 + i * 1044, 1044) + std::string(80, '\x7f');
     std::uint32_t sum = StateChecksum(longer);
     for (int i = 0; i < 4; ++i) longer += static_cast<char>((sum >> (8 * i)) & 0xFF);
     ASSERT_TRUE(DecodeBoardState(longer, back, problem)) << problem;
     ASSERT_EQ(back.size(), 2u);
     EXPECT_EQ(back[1].record.Name(), "Jos\xe9");
     EXPECT_EQ(back[1].storedMs, -5);
+    EXPECT_EQ(back[1].word.desk.Message(), "at my desk");
 }
 
 TEST(BoardState, EveryKindOfDamageIsRefusedInWords) {

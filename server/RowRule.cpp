@@ -1,0 +1,60 @@
+#include "RowRule.h"
+
+#include <cstring>
+
+namespace {
+
+bool SameWords(const StatusRecord& a, const StatusRecord& b) {
+    return a.Name() == b.Name() && a.Status() == b.Status() && a.Message() == b.Message();
+}
+
+bool IsAwayMessage(const std::string& m) {
+    static const char prefix[] = "away from desk since ";
+    const std::size_t n = sizeof prefix - 1;
+    if (m.size() != n + 5 || m.compare(0, n, prefix) != 0) return false;
+    auto digit = [&m](std::size_t i) { return m[i] >= '0' && m[i] <= '9'; };
+    return digit(n) && digit(n + 1) && m[n + 2] == ':' && digit(n + 3) && digit(n + 4);
+}
+
+}  // namespace
+
+bool IsAutomaticRecord(const StatusRecord& record) {
+    if (record.Status() != StatusOther) return false;
+    const std::string message = record.Message();
+    return message == "started but not signed in." || message == "Client shutdown" || IsAwayMessage(message);
+}
+
+bool OnDeskRecord(StatusRecord& shown, RowWord& word, const StatusRecord& record) {
+    if (word.source == RowSource::Browser) {
+        const bool reSend = word.hasDesk && SameWords(word.desk, record);
+        if (reSend || IsAutomaticRecord(record)) {
+            // A person's own word beats an automatic one; the row is still heard from.
+            word.desk = record;
+            word.hasDesk = true;
+            return false;
+        }
+    }
+    // The person speaking at their desk, or a row that shows a desk's record anyway.
+    shown = record;
+    word = RowWord();
+    word.hasDesk = true;
+    word.desk = record;
+    return true;
+}
+
+void OnBrowserWord(StatusRecord& shown, RowWord& word, const StatusRecord& record, bool hasUntil,
+                   std::int64_t untilMs) {
+    shown = record;
+    word.source = RowSource::Browser;
+    word.hasUntil = hasUntil;
+    word.untilMs = hasUntil ? untilMs : 0;
+}
+
+bool OnUntilPassed(StatusRecord& shown, RowWord& word, std::int64_t nowMs) {
+    if (!UntilPassed(word, nowMs) || !word.hasDesk) return false;
+    shown = word.desk;
+    word.source = RowSource::Desk;
+    word.hasUntil = false;
+    word.untilMs = 0;
+    return true;
+}

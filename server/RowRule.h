@@ -1,0 +1,39 @@
+// Whose word a row shows: a desk's record, or a word given in a browser.
+// Desks re-send once a minute, so a browser's word would be gone within a
+// minute if every record were simply stored; each row therefore keeps, beside
+// the record it shows, where that came from, the desk's last record and an
+// optional "until" time. One function per event; the painter, the web view
+// and the state file only read the result.
+#pragma once
+
+#include <cstdint>
+
+#include "StatusRecord.h"
+
+enum class RowSource : std::uint8_t { Desk = 0, Browser = 1 };
+
+struct RowWord {
+    RowSource source = RowSource::Desk;
+    bool hasDesk = false;
+    StatusRecord desk;  // the desk's last record
+    bool hasUntil = false;
+    std::int64_t untilMs = 0;  // calendar time, milliseconds since 1970 UTC
+};
+
+// The client's own automatic records: status 3 with "started but not signed
+// in.", "Client shutdown" or "away from desk since HH:MM".
+bool IsAutomaticRecord(const StatusRecord& record);
+
+// A record from a desk. True when the row now shows it; false when the
+// browser's word stays (a re-send, or an automatic record).
+bool OnDeskRecord(StatusRecord& shown, RowWord& word, const StatusRecord& record);
+// A word given in a browser, with or without an "until".
+void OnBrowserWord(StatusRecord& shown, RowWord& word, const StatusRecord& record, bool hasUntil,
+                   std::int64_t untilMs);
+// The clock. True when the word's time has come and the row shows the desk's
+// last record again; without one the word stays, shown as passed.
+bool OnUntilPassed(StatusRecord& shown, RowWord& word, std::int64_t nowMs);
+// A browser's word whose time has come and that has no desk record to fall back to.
+inline bool UntilPassed(const RowWord& word, std::int64_t nowMs) {
+    return word.source == RowSource::Browser && word.hasUntil && nowMs >= word.untilMs;
+}

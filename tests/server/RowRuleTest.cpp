@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include "BoardTable.h"
+#include "Records.h"
+
+namespace {
+
+// One event on the board: a desk's record, a browser's word (with an until
+// when `until` > 0), the clock at `until`, or a removal.
+struct Event {
+    char kind;  // 'd' desk, 'b' browser, 't' time, 'r' remove
+    std::int32_t status;
+    const char* message;
+    std::int64_t until;
+};
+
+}  // namespace
+
+TEST(RowRule, WhoseWordIsShown) {
+    const char* started = "started but not signed in.";
+    struct Case {
+        const char* what;
+        std::vector<Event> events;
+        std::int32_t rows;
+        const char* shown;  // the message the row shows
+        RowSource source;
+        bool passed;  // the browser's until has passed with no desk record to go back to
+    } cases[] = {
+        {"a desk's record, no row", {{'d', 1, "in", 0}}, 1, "in", RowSource::Desk, false},
+        {"desk after desk", {{'d', 1, "in", 0}, {'d', 2, "out", 0}}, 1, "out", RowSource::Desk, false},
+        {"the browser's word", {{'d', 1, "in", 0}, {'b', 2, "sick", 0}}, 1, "sick", RowSource::Browser, false},
+        {"a re-send leaves the browser's word",
+         {{'d', 1, "in", 0}, {'b', 2, "sick", 0}, {'d', 1, "in", 0}}, 1, "sick", RowSource::Browser, false},
+        {"automatic records leave it too",
+         {{'d', 1, "in", 0}, {'b', 2, "sick", 0}, {'d', 3, started, 0}, {'d', 3, "Client shutdown", 0},
+          {'d', 3, "away from desk since 14:05", 0}},
+         1, "sick", RowSource::Browser, false},
+        {"the person at their desk ends it", {{'d', 1, "in", 0}, {'b', 2, "sick", 0}, {'d', 1, "back", 0}}, 1, "back",
+         RowSource::Desk, false},
+        {"an automatic record, then the person's own change",
+         {{'d', 1, "in", 0}, {'b', 2, "out", 0}, {'d', 3, started, 0}, {'d', 2, "lunch", 0}}, 1, "lunch",
+         RowSource::Desk, false},
+        {"a re-send of the automatic record the desk last sent",
+         {{'d', 3, started, 0}, {'b', 1, "in today", 0}, {'d', 3, started, 0}}, 1, "in today", RowSource::Browser,
+         false},
+        {"status 1 with the startup text is the person's word",
+         {{'d', 3, started, 0}, {'b', 2, "out", 0}, {'d', 1, started, 0}}, 1, started, RowSource::Desk, false},
+        {"until passes: back to the desk's last record",
+         {{'d', 1, "in", 0}, {'b', 2, "meeting", 5000}, {'d', 3, "Client shutdown", 0}, {'t', 0, "", 5000}}, 1,
+         "Client shutdown", RowSource::Desk, false},
+        {"until not yet", {{'d', 1, "in", 0}, {'b', 2, "meeting", 5000}, {'t', 0, "", 4999}}, 1, "meeting",
+         RowSource::Browser, false},
+        {"until passes without a desk: the word stays, passed", {{'b', 2, "off sick", 5000}, {'t', 0, "", 6000}}, 1,
+         "off sick", RowSource::Browser, true},
+        {"a new word replaces an old until", {{'d', 1, "in", 0}, {'b', 2, "a", 5000}, {'b', 2, "b", 0}, {'t', 0, "", 9000}},
+         1, "b", RowSource::Browser, false},
+        {"remove, then the desk's re-send brings the row back",
+         {{'d', 1, "in", 0}, {'b', 2, "gone", 0}, {'r', 0, "", 0}, {'d', 1, "in", 0}}, 1, "in", RowSource::Desk, false},
+        {"remove", {{'b', 2, "gone", 0}, {'r', 0, "", 0}}, 0, "", RowSource::Desk, false},
+    };
+    for (const Case& c : cases) {
+        BoardTable table;
+        table.Store(MakeRecord("Other", 1, "stays"));
+        std::int64_t now = 0;
+        for (const Event& e : c.events) {
+            StatusRecord r = MakeRecord("Anna", e.status, e.message);
+            bool shown = false;
+            if (e.kind == 'd') table.StoreFromDesk(r, shown);
+            if (e.kind == 'b') table.StoreFromBrowser(r, e.until > 0, e.until);
+            if (e.kind == 't') table.PassUntil(now = e.until);
+            if (e.kind == 'r') EXPECT_TRUE(table.Remove("ANNA")) << c.what;
+        }
+        ASSERT_EQ(table.RowCount(), c.rows + 1) << c.what;
+        EXPECT_EQ(table.Row(0).Message(), "stays") << c.what;
+        if (c.rows == 0) continue;
+        EXPECT_EQ(table.Row(1).Message(), c.shown) << c.what;
+        EXPECT_EQ(table.Word(1).source, c.source) << c.what;
+        EXPECT_EQ(UntilPassed(table.Word(1), now), c.passed) << c.what;
+    }
+}
+
+TEST(RowRule, OnlyTheClientsOwnAutomaticRecords) {
+    struct Row {
+        std::int32_t status;
+        const char* message;
+        bool automatic;
+    } rows[] = {{3, "started but not signed in.", true},  {3, "Client shutdown", true},
+                {3, "away from desk since 09:30", true},  {3, "away from desk since 9:30", false},
+                {3, "away from desk since 09:30!", false}, {1, "Client shutdown", false},
+                {3, "client shutdown", false},             {3, "", false}};
+    for (const Row& row : rows)
+        EXPECT_EQ(IsAutomaticRecord(MakeRecord("x", row.status, row.message)), row.automatic) << row.message;
+}
