@@ -1,5 +1,6 @@
 #include "BoardOptions.h"
 
+#include <cstring>
 #include <memory>
 
 #include "ServerStartup.h"
@@ -40,13 +41,24 @@ BoardOptions ReadBoardOptions() {
     if (ReadDword(*key, "WebPort", value) && value <= 65535) options.webPort = value;
     if (ReadDword(*key, "SilentMinutes", value) && value <= MaxSilentMinutes) options.silentMinutes = value;
     if (ReadDword(*key, "AcceptPacingMs", value) && value <= MaxAcceptPacingMs) options.acceptPacingMs = value;
+    options.webUpdates = ReadDword(*key, "WebUpdates", value) && value == 1;
+    char code[MaxUpdateCode + 1] = {};
+    std::uint32_t length = 0, type = 0;
+    if (key->Read("WebUpdateCode", code, sizeof code, &length, &type) && type == SettingString && length > 0 &&
+        std::memchr(code, 0, length) != nullptr)
+        options.webUpdateCode = code;
     return options;
 }
 
 bool WriteBoardOptions(const BoardOptions& options) {
     std::unique_ptr<SettingsKey> key = SettingsKey::Open(ServerKeyPath);
-    return key && key->WriteValues(
-                      {DwordValue("WebPort", options.webPort), DwordValue("SilentMinutes", options.silentMinutes)});
+    const std::string& code = options.webUpdateCode;
+    std::vector<unsigned char> text(code.begin(), code.end());
+    text.push_back(0);
+    return key && key->WriteValues({DwordValue("WebPort", options.webPort),
+                                    DwordValue("SilentMinutes", options.silentMinutes),
+                                    DwordValue("WebUpdates", options.webUpdates ? 1 : 0),
+                                    SettingValue{"WebUpdateCode", SettingString, text}});
 }
 
 OptionsFields OpenOptionsDialog(const BoardOptions& options) {
@@ -55,6 +67,8 @@ OptionsFields OpenOptionsDialog(const BoardOptions& options) {
     fields.portText = std::to_string(options.webPort != 0 ? options.webPort : DefaultWebPort);
     fields.grey = options.silentMinutes != 0;
     fields.minutesText = std::to_string(options.silentMinutes != 0 ? options.silentMinutes : 3);
+    fields.updates = options.webUpdates;
+    fields.codeText = options.webUpdateCode;
     return fields;
 }
 
@@ -69,6 +83,12 @@ bool TakeOptionsFields(const OptionsFields& fields, BoardOptions& options, std::
         refusal = "The minutes must be a number from 1 to 1440.";
         return false;
     }
+    if (fields.codeText.size() > MaxUpdateCode) {
+        refusal = "The code must be at most 31 characters.";
+        return false;
+    }
+    taken.webUpdates = fields.share && fields.updates;
+    taken.webUpdateCode = fields.codeText;
     options = taken;
     return true;
 }

@@ -9,17 +9,22 @@ struct BoardOptions {
     std::uint32_t webPort = 0;          // 0: no web view
     std::uint32_t silentMinutes = 0;    // 0: rows are never greyed
     std::uint32_t acceptPacingMs = 250;  // the accept thread's pause; no dialog sets it
+    bool webUpdates = false;             // people may update the board from a browser
+    std::string webUpdateCode;           // Windows-1252, up to 31 characters; empty: no code
 };
 
 const std::uint32_t DefaultAcceptPacingMs = 250;
 const std::uint32_t MaxAcceptPacingMs = 1000;
+const std::size_t MaxUpdateCode = 31;
 
 const std::uint32_t DefaultWebPort = 8080;
 const std::uint32_t MaxSilentMinutes = 1440;
 
 // WebPort and SilentMinutes from the server key. An absent value, a wrong
 // type or size, a port above 65535 or minutes outside 1 to 1440 read as off.
-// AcceptPacingMs likewise, absent or above 1000: 250.
+// AcceptPacingMs likewise, absent or above 1000: 250. WebUpdates (a DWORD, 1
+// on) and WebUpdateCode (REG_SZ, up to 31 characters) of any other type or
+// size read as off and no code.
 BoardOptions ReadBoardOptions();
 bool WriteBoardOptions(const BoardOptions& options);
 
@@ -29,6 +34,8 @@ struct OptionsFields {
     std::string portText;
     bool grey = false;
     std::string minutesText;
+    bool updates = false;
+    std::string codeText;  // Windows-1252
 };
 
 OptionsFields OpenOptionsDialog(const BoardOptions& options);

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Windows1252.h"
+#include "WebUpdates.h"
 
 bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot) {
     snapshot.pending = server.pendingCount.load();
@@ -13,6 +14,9 @@ bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot) {
     snapshot.rows.clear();
     if (!server.tableLock.WaitFor(std::chrono::milliseconds(1500))) return false;
     const auto now = std::chrono::steady_clock::now();
+    const std::int64_t wallNow =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     const std::int32_t n = server.table.RowCount();
     try {
         snapshot.rows.reserve(static_cast<std::size_t>(n));
@@ -20,7 +24,14 @@ bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot) {
             const std::size_t index = static_cast<std::size_t>(i);
             const StatusRecord& row = server.table.Row(index);
             auto age = std::chrono::duration_cast<std::chrono::seconds>(now - server.table.LastStored(index));
-            snapshot.rows.push_back(SnapshotRow{row.Name(), row.Status(), row.Message(), age.count()});
+            SnapshotRow taken{row.Name(), row.Status(), row.Message(), age.count()};
+            const RowWord& word = server.table.Word(index);
+            taken.fromBrowser = word.source == RowSource::Browser;
+            if (taken.fromBrowser && word.hasUntil) {
+                taken.until = ClockText(word.untilMs);
+                taken.passed = UntilPassed(word, wallNow) && !word.hasDesk;
+            }
+            snapshot.rows.push_back(taken);
         }
     } catch (...) {
         server.tableLock.Release();
@@ -40,10 +51,15 @@ std::string BoardJson(const BoardSnapshot& snapshot) {
                         {"status", status},
                         {"word", word},
                         {"message", Windows1252ToUtf8(row.message)},
-                        {"age", row.ageSeconds < 0 ? 0 : row.ageSeconds}});
+                        {"age", row.ageSeconds < 0 ? 0 : row.ageSeconds},
+                        {"source", row.fromBrowser ? "browser" : "desk"}});
+        if (!row.until.empty()) rows.back()["until"] = row.until;
+        if (row.passed) rows.back()["passed"] = true;
     }
     nlohmann::ordered_json board = {{"counter", {{"pending", snapshot.pending}, {"open", snapshot.open}}},
                                     {"silentMinutes", snapshot.silentMinutes},
+                                    {"updates", snapshot.updates},
+                                    {"code", snapshot.codeNeeded},
                                     {"rows", rows}};
     return board.dump();
 }

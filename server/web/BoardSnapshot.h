@@ -13,12 +13,17 @@ struct SnapshotRow {
     std::int32_t status;  // as stored
     std::string message;
     std::int64_t ageSeconds;
+    bool fromBrowser = false;
+    std::string until;    // "HH:MM" of a browser's word, when it has one
+    bool passed = false;  // that time has come with no desk record to go back to
 };
 
 struct BoardSnapshot {
     std::int32_t pending = 0;
     std::int32_t open = 0;
     std::uint32_t silentMinutes = 0;
+    bool updates = false;     // words from browsers are taken
+    bool codeNeeded = false;  // and need the board's code
     std::vector<SnapshotRow> rows;
 };
 
@@ -26,7 +31,8 @@ struct BoardSnapshot {
 // lock could not be had in that time.
 bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot);
 
-// {"counter":{"pending":a,"open":b},"silentMinutes":m,"rows":[{"name":..,
-// "status":1..3,"word":"in"|"out"|"other","message":..,"age":seconds}]}
+// {"counter":{"pending":a,"open":b},"silentMinutes":m,"updates":u,"code":c,
+// "rows":[{"name":..,"status":1..3,"word":"in"|"out"|"other","message":..,
+// "age":seconds,"source":"desk"|"browser"[,"until":"HH:MM"[,"passed":true]]}]}
 // in board order, texts converted from Windows-1252 to UTF-8.
 std::string BoardJson(const BoardSnapshot& snapshot);

@@ -1,5 +1,7 @@
 #include "WebRoutes.h"
 
+#include <nlohmann/json.hpp>
+
 #include "EmbeddedPage.h"
 #include "HostRule.h"
 
@@ -8,16 +10,91 @@ namespace {
 const char* Reason(int status) {
     switch (status) {
     case 400: return "Bad Request";
+    case 403: return "Forbidden";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
+    case 413: return "Payload Too Large";
+    case 415: return "Unsupported Media Type";
     case 421: return "Misdirected Request";
+    case 429: return "Too Many Requests";
     case 431: return "Request Header Fields Too Large";
     case 503: return "Service Unavailable";
     default: return "";
     }
 }
 
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+WebResponse Answer(int status, const std::string& error) {
+    WebResponse response;
+    response.status = status;
+    response.contentType = "application/json";
+    nlohmann::json body = error.empty() ? nlohmann::json{{"ok", true}} : nlohmann::json{{"error", error}};
+    response.body = body.dump();
+    return response;
+}
+
+std::string PathOf(const WebRequest& request) { return request.target.substr(0, request.target.find('?')); }
+
+WebResponse Update(const WebRequest& request, const std::vector<std::string>& machineNames,
+                   const WebSources& sources) {
+    WebResponse refusal = UpdateRefusal(request, machineNames, sources);
+    if (refusal.status != 0) return refusal;
+    if (request.body.size() > MaxUpdateBody) return Answer(413, "The request is larger than 4 KiB.");
+    if (sources.guard && sources.guard->ShutOut(request.peer, request.nowMs))
+        return Answer(429, "Too many wrong codes from this address; try again in a minute.");
+    const UpdateSettings settings = sources.updates();
+    const bool remove = PathOf(request) == "/remove";
+    BrowserWord word;
+    std::string code, error;
+    bool parsed = remove ? ParseRemoveBody(request.body, word.name, code, error)
+                         : ParseStatusBody(request.body, word, code, error);
+    if (!parsed) return Answer(400, error);
+    if (!settings.code.empty() && !CodesEqual(code, settings.code)) {
+        if (sources.guard) sources.guard->Wrong(request.peer, request.nowMs);
+        return Answer(403, "The code is wrong.");
+    }
+    if (remove) {
+        if (settings.code.empty()) return Answer(403, "Rows can be removed only on a board that asks for a code.");
+        bool found = false;
+        if (!sources.removeRow(word.name, request.peer, found)) return Answer(503, "The board is busy; try again.");
+        if (!found) return Answer(404, "Nobody of that name is on the board.");
+        return Answer(200, "");
+    }
+    if (!sources.setWord(word, request.peer)) return Answer(503, "The board is busy; try again.");
+    return Answer(200, "");
+}
+
 }  // namespace
+
+bool IsUpdateRoute(const WebRequest& request) {
+    std::string path = PathOf(request);
+    return request.method == "POST" && (path == "/status" || path == "/remove");
+}
+
+WebResponse UpdateRefusal(const WebRequest& request, const std::vector<std::string>& machineNames,
+                          const WebSources& sources) {
+    WebResponse ready;
+    ready.status = 0;
+    if (!request.hasHost || !HostAllowed(request.host, machineNames)) return Refusal(421);
+    if (!sources.updates || !sources.updates().on) return Refusal(404);
+    // A page elsewhere cannot send this header without a preflight, and this board grants none.
+    if (request.updateHeader != "1") return Answer(403, "The request did not come from the board's page.");
+    std::string type = Lower(request.contentType.substr(0, request.contentType.find(';')));
+    while (!type.empty() && type.back() == ' ') type.pop_back();
+    if (type != "application/json") return Answer(415, "The request must be JSON.");
+    if (!request.origin.empty() && Lower(request.origin) != "http://" + Lower(request.host))
+        return Answer(403, "The request came from another site.");
+    std::string site = Lower(request.fetchSite);
+    if (!site.empty() && site != "same-origin" && site != "none")
+        return Answer(403, "The request came from another site.");
+    if (request.contentLength > MaxUpdateBody) return Answer(413, "The request is larger than 4 KiB.");
+    return ready;
+}
 
 const std::vector<std::pair<std::string, std::string>>& SafetyHeaders() {
     static const std::vector<std::pair<std::string, std::string>> headers = {
@@ -39,6 +116,7 @@ WebResponse Refusal(int status) {
 WebResponse Route(const WebRequest& request, const std::vector<std::string>& machineNames,
                   const WebSources& sources) {
     if (!request.hasHost || !HostAllowed(request.host, machineNames)) return Refusal(421);
+    if (IsUpdateRoute(request)) return Update(request, machineNames, sources);
     if (request.method != "GET" && request.method != "HEAD") {
         WebResponse response = Refusal(405);
         response.headers.push_back({"Allow", "GET, HEAD"});

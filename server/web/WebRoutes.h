@@ -2,16 +2,28 @@
 // the page, its script and style, the board's JSON, and the refusals.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "WebUpdates.h"
 
 struct WebRequest {
     std::string method;
     std::string target;
     bool hasHost = false;
     std::string host;
+    // What an update from a browser is judged by.
+    std::string contentType;
+    std::string updateHeader;  // X-Pegora-Update
+    std::string origin;
+    std::string fetchSite;  // Sec-Fetch-Site
+    std::uint64_t contentLength = 0;
+    std::string body;
+    std::string peer;  // the sender's address
+    std::int64_t nowMs = 0;
 };
 
 struct WebResponse {
@@ -34,7 +46,21 @@ struct WebSources {
     std::function<std::string()> metrics;
     // The roll call as CSV; false when the board could not be read in time.
     std::function<bool(std::string& csv)> rollCsv;
+    // Updates from a browser: whether they are taken, the guard of the code,
+    // and the two changes. Each change is false when the board could not be
+    // had in time; `found` tells whether a row of that name was there.
+    std::function<UpdateSettings()> updates;
+    CodeGuard* guard = nullptr;
+    std::function<bool(const BrowserWord& word, const std::string& sender)> setWord;
+    std::function<bool(const std::string& name, const std::string& sender, bool& found)> removeRow;
 };
+
+// An update that can be refused on its headers alone, before its body is read:
+// the refusal, or a response with status 0 when the body may be read.
+WebResponse UpdateRefusal(const WebRequest& request, const std::vector<std::string>& machineNames,
+                          const WebSources& sources);
+// Whether the request is a POST to one of the update routes.
+bool IsUpdateRoute(const WebRequest& request);
 
 WebResponse Route(const WebRequest& request, const std::vector<std::string>& machineNames,
                   const WebSources& sources);

@@ -1,9 +1,11 @@
 #include "WebServer.h"
 
 #include <atomic>
+#include <cstring>
 #include <ctime>
 #include <list>
 #include <map>
+#include <mutex>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
@@ -14,6 +16,8 @@
 #include "BoardSnapshot.h"
 #include "HostRule.h"
 #include "RollCall.h"
+#include "BrowserWords.h"
+#include "Windows1252.h"
 #include "WebRoutes.h"
 
 namespace asio = boost::asio;
@@ -25,13 +29,43 @@ namespace {
 
 const std::size_t HeaderLimit = 8 * 1024;
 
-WebRequest RequestOf(const http::request<http::empty_body>& message) {
+std::int64_t WallMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// The sender as the board's change log names it (IPv4, network order).
+std::uint32_t AddressOf(const std::string& dotted) {
+    beast::error_code ec;
+    asio::ip::address address = asio::ip::make_address(dotted, ec);
+    if (ec || !address.is_v4()) return 0;
+    auto bytes = address.to_v4().to_bytes();
+    std::uint32_t networkOrder = 0;
+    std::memcpy(&networkOrder, bytes.data(), 4);
+    return networkOrder;
+}
+
+template <class Body>
+WebRequest RequestOf(const http::request<Body>& message) {
     WebRequest request;
     request.method = std::string(message.method_string());
     request.target = std::string(message.target());
     auto host = message.find(http::field::host);
     request.hasHost = host != message.end();
     if (request.hasHost) request.host = std::string(host->value());
+    auto text = [&message](auto field) {
+        auto it = message.find(field);
+        return it == message.end() ? std::string() : std::string(it->value());
+    };
+    request.contentType = text(http::field::content_type);
+    request.origin = text(http::field::origin);
+    request.updateHeader = text("X-Pegora-Update");
+    request.fetchSite = text("Sec-Fetch-Site");
+    std::string length = text(http::field::content_length);
+    request.contentLength = length.empty() || length.size() > 18 || length.find_first_not_of("0123456789") != std::string::npos
+                                ? (length.empty() ? 0 : ~std::uint64_t(0))
+                                : std::stoull(length);
+    request.nowMs = WallMs();
     return request;
 }
 
@@ -65,11 +99,33 @@ struct WebServer::Impl {
     bool BoardJsonText(std::string& json) {
         BoardSnapshot snapshot;
         if (!TakeSnapshot(board, snapshot)) return false;
+        {
+            std::lock_guard<std::mutex> guard(updatesLock);
+            snapshot.updates = updateSettings.on;
+            snapshot.codeNeeded = updateSettings.on && !updateSettings.code.empty();
+        }
         json = BoardJson(snapshot);  // formatted after the lock is left
         return true;
     }
     WebSources Sources() {
         WebSources sources;
+        sources.updates = [this] {
+            std::lock_guard<std::mutex> guard(updatesLock);
+            return updateSettings;
+        };
+        sources.guard = &codeGuard;
+        sources.setWord = [this](const BrowserWord& word, const std::string& sender) {
+            StatusRecord record;
+            record.SetName(word.name);
+            record.SetStatus(word.status);
+            record.SetMessage(word.message);
+            std::int64_t until = word.hasUntil ? UntilMs(word.hour, word.minute, WallMs()) : 0;
+            return StoreBrowserWord(board, record, word.hasUntil, until, word.hasUntil ? ClockText(until) : "",
+                                    AddressOf(sender));
+        };
+        sources.removeRow = [this](const std::string& name, const std::string& sender, bool& found) {
+            return RemoveBrowserRow(board, name, AddressOf(sender), found);
+        };
         sources.boardJson = [this](std::string& json) { return BoardJsonText(json); };
         sources.healthy = [this](std::string& reason) { return BoardHealthy(board, SteadyMs(), reason); };
         sources.metrics = [this] { return MetricsText(ReadMetrics(board, answered)); };
@@ -90,6 +146,9 @@ struct WebServer::Impl {
     std::atomic<int> open{0};
     std::list<std::weak_ptr<Session>> sessions;  // oldest first; used on the web thread only
     std::map<int, std::uint64_t> answered;         // by status code; used on the web thread only
+    CodeGuard codeGuard;                           // used on the web thread only
+    std::mutex updatesLock;
+    UpdateSettings updateSettings;
     asio::io_context io;
     tcp::acceptor acceptor;
     std::thread thread;
@@ -119,25 +178,51 @@ public:
     void Read() {
         parser.emplace();
         parser->header_limit(HeaderLimit);
+        parser->body_limit(MaxUpdateBody);
         stream.expires_after(server.idleLimit);
         http::async_read_header(stream, buffer, *parser,
                                 beast::bind_front_handler(&Session::OnRead, shared_from_this()));
     }
 
 private:
+    static bool Gone(beast::error_code ec) {
+        return ec == http::error::end_of_stream || ec == beast::error::timeout || ec == asio::error::eof ||
+               ec == asio::error::connection_reset || ec == asio::error::operation_aborted;
+    }
+
     void OnRead(beast::error_code ec, std::size_t) {
-        if (ec == http::error::end_of_stream || ec == beast::error::timeout || ec == asio::error::eof ||
-            ec == asio::error::connection_reset || ec == asio::error::operation_aborted)
-            return Close();
+        if (Gone(ec)) return Close();
         if (ec == http::error::header_limit) return Write(Refusal(431), 11, false, false);
+        if (ec == http::error::body_limit) return Write(Refusal(413), 11, false, false);
         if (ec) return Write(Refusal(400), 11, false, false);
         served = true;
         const auto& message = parser->get();
         WebRequest request = RequestOf(message);
+        beast::error_code peerError;
+        request.peer = stream.socket().remote_endpoint(peerError).address().to_string();
+        if (IsUpdateRoute(request)) {
+            // Judged on its headers first; only then is the body read, under the same time limit.
+            WebResponse refusal = UpdateRefusal(request, server.machineNames, server.Sources());
+            if (refusal.status != 0) return Write(refusal, message.version(), false, false);
+            http::async_read(stream, buffer, *parser,
+                             [self = shared_from_this(), request](beast::error_code ec, std::size_t) mutable {
+                                 self->OnBody(ec, request);
+                             });
+            return;
+        }
         WebResponse answer = Route(request, server.machineNames, server.Sources());
         // A body is never read: after one, the connection cannot carry another request.
         bool keepAlive = message.keep_alive() && parser->is_done();
         Write(answer, message.version(), request.method == "HEAD", keepAlive);
+    }
+
+    void OnBody(beast::error_code ec, WebRequest request) {
+        if (ec == http::error::body_limit) return Write(Refusal(413), 11, false, false);
+        if (Gone(ec)) return Close();
+        if (ec) return Write(Refusal(400), 11, false, false);
+        request.body = parser->get().body();
+        WebResponse answer = Route(request, server.machineNames, server.Sources());
+        Write(answer, parser->get().version(), false, parser->get().keep_alive());
     }
 
     void Write(const WebResponse& answer, unsigned version, bool head, bool keepAlive) {
@@ -156,7 +241,7 @@ private:
     bool served = false;
     bool closed = false;
     beast::flat_buffer buffer;
-    std::optional<http::request_parser<http::empty_body>> parser;
+    std::optional<http::request_parser<http::string_body>> parser;
     WebServer::Impl& server;
 };
 
@@ -217,6 +302,10 @@ WebServer::~WebServer() { Stop(); }
 bool WebServer::Start(std::uint16_t port, std::string& error) {
     Stop();
     std::unique_ptr<Impl> started(new Impl(board, idleLimit, maxConnections));
+    {
+        std::lock_guard<std::mutex> guard(updatesLock);
+        started->updateSettings = updates;
+    }
     if (!started->Listen(port, error)) return false;
     started->Accept();
     Impl* raw = started.get();
@@ -248,16 +337,27 @@ std::uint16_t WebServer::Port() const {
     return impl->acceptor.local_endpoint(ec).port();
 }
 
-int AnswerRawRequest(const std::string& bytes, const std::vector<std::string>& machineNames) {
-    http::request_parser<http::empty_body> parser;
+int AnswerRawRequest(const std::string& bytes, const std::vector<std::string>& machineNames,
+                     const UpdateSettings& updates) {
+    http::request_parser<http::string_body> parser;
     parser.header_limit(HeaderLimit);
-    parser.eager(false);
+    parser.body_limit(MaxUpdateBody);
+    parser.eager(true);
     beast::error_code ec;
     parser.put(asio::buffer(bytes.data(), bytes.size()), ec);
     if (ec == http::error::header_limit) return 431;
+    if (ec == http::error::body_limit) return 413;
     if (ec && ec != http::error::need_more) return 400;
     if (!parser.is_header_done()) return 0;  // the server would wait for more
+    static CodeGuard guard;
     WebSources sources;
+    sources.updates = [&updates] { return updates; };
+    sources.guard = &guard;
+    sources.setWord = [](const BrowserWord&, const std::string&) { return true; };
+    sources.removeRow = [](const std::string&, const std::string&, bool& found) {
+        found = true;
+        return true;
+    };
     sources.boardJson = [](std::string& json) {
         json = "{}";
         return true;
@@ -268,12 +368,33 @@ int AnswerRawRequest(const std::string& bytes, const std::vector<std::string>& m
         csv.clear();
         return true;
     };
-    WebResponse answer = Route(RequestOf(parser.get()), machineNames, sources);
-    return answer.status;
+    WebRequest request = RequestOf(parser.get());
+    request.peer = "192.0.2.1";
+    if (IsUpdateRoute(request)) {
+        WebResponse refusal = UpdateRefusal(request, machineNames, sources);
+        if (refusal.status != 0) return refusal.status;
+        if (!parser.is_done()) return 0;  // the server would wait for the body
+        request.body = parser.get().body();
+    }
+    return Route(request, machineNames, sources).status;
+}
+
+void WebServer::SetUpdates(const UpdateSettings& settings) {
+    std::lock_guard<std::mutex> guard(updatesLock);
+    updates = settings;
+    if (impl) {
+        std::lock_guard<std::mutex> inner(impl->updatesLock);
+        impl->updateSettings = settings;
+    }
 }
 
 bool ApplyBoardOptions(BoardServer& board, WebServer& web, const BoardOptions& options, std::string& error) {
     board.silentMinutes = options.silentMinutes;
+    board.webUpdates = options.webPort != 0 && options.webUpdates;
+    UpdateSettings updates;
+    updates.on = board.webUpdates;
+    updates.code = options.webUpdateCode;
+    web.SetUpdates(updates);
     board.acceptPacingMs = static_cast<int>(options.acceptPacingMs);
     if (options.webPort == 0) {
         web.Stop();

@@ -5,10 +5,12 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "BoardOptions.h"
 #include "BoardServer.h"
+#include "WebUpdates.h"
 
 class WebServer {
 public:
@@ -22,6 +24,8 @@ public:
     bool Start(std::uint16_t port, std::string& error);
     void Stop();
     bool Running() const { return impl != nullptr; }
+    // Whether words from browsers are taken, and the code they need; kept across a restart of the view.
+    void SetUpdates(const UpdateSettings& settings);
     std::uint16_t Port() const;
 
     // A connection idle or dribbling this long is closed; tests shorten it.
@@ -32,6 +36,8 @@ public:
 
 private:
     BoardServer& board;
+    std::mutex updatesLock;
+    UpdateSettings updates;
     std::unique_ptr<Impl> impl;
 };
 
@@ -43,4 +49,5 @@ bool ApplyBoardOptions(BoardServer& board, WebServer& web, const BoardOptions& o
 
 // The whole request bytes of one connection, parsed and answered as the
 // server would answer them (for the fuzzer and tests): the status code.
-int AnswerRawRequest(const std::string& bytes, const std::vector<std::string>& machineNames);
+int AnswerRawRequest(const std::string& bytes, const std::vector<std::string>& machineNames,
+                     const UpdateSettings& updates = UpdateSettings());

@@ -1,3 +1,4 @@
+#include "Records.h"
 #include "BoardOptions.h"
 #include "BoardView.h"
 #include "ServerFixture.h"
@@ -34,10 +35,39 @@ TEST(BoardOptions, ReadOnlyWhatIsADwordInRange) {
         EXPECT_EQ(options.acceptPacingMs, row.pacing) << row.what;
     }
     ClearSettingsKey(ServerKeyPath);
-    ASSERT_TRUE(WriteBoardOptions(BoardOptions{8081, 5}));
+    BoardOptions written = TestOptions(8081, 5);
+    written.webUpdates = true;
+    written.webUpdateCode = "caf\xe9";
+    ASSERT_TRUE(WriteBoardOptions(written));
     BoardOptions back = ReadBoardOptions();
     EXPECT_EQ(back.webPort, 8081u);
     EXPECT_EQ(back.silentMinutes, 5u);
+    EXPECT_TRUE(back.webUpdates);
+    EXPECT_EQ(back.webUpdateCode, "caf\xe9");
+
+    struct Update {
+        const char* what;
+        const char* name;
+        std::uint32_t type;
+        std::vector<unsigned char> bytes;
+        bool on;
+        const char* code;
+    } updates[] = {{"on", "WebUpdates", SettingDword, {1, 0, 0, 0}, true, ""},
+                   {"2 is not on", "WebUpdates", SettingDword, {2, 0, 0, 0}, false, ""},
+                   {"on as a string", "WebUpdates", SettingString, {'1', 0}, false, ""},
+                   {"a code", "WebUpdateCode", SettingString, {'a', 'b', 0}, false, "ab"},
+                   {"a code as a DWORD", "WebUpdateCode", SettingDword, {'a', 'b', 'c', 0}, false, ""},
+                   {"a code without its end", "WebUpdateCode", SettingString, {'a', 'b'}, false, ""},
+                   {"a code of 32 characters", "WebUpdateCode", SettingString, std::vector<unsigned char>(33, 'x'),
+                    false, ""}};
+    for (Update& u : updates) {
+        ClearSettingsKey(ServerKeyPath);
+        if (u.bytes.size() == 33) u.bytes.back() = 0;
+        SettingsKey::Open(ServerKeyPath)->Write(u.name, u.type, u.bytes.data(), static_cast<std::uint32_t>(u.bytes.size()));
+        BoardOptions options = ReadBoardOptions();
+        EXPECT_EQ(options.webUpdates, u.on) << u.what;
+        EXPECT_EQ(options.webUpdateCode, u.code) << u.what;
+    }
 }
 
 TEST(BoardOptions, DialogFieldsAreTakenOrRefused) {
@@ -54,7 +84,14 @@ TEST(BoardOptions, DialogFieldsAreTakenOrRefused) {
         const char* minutes;
         bool taken;
         std::uint32_t webPort, silentMinutes;
+        bool updates = false;
+        const char* code = "";
+        bool updatesTaken = false;
     } rows[] = {{false, "junk", false, "junk", true, 0, 0},
+                {true, "8080", false, "3", true, 8080, 0, true, "fire drill", true},
+                {false, "8080", false, "3", true, 0, 0, true, "", false},  // updates only with the web view
+                {true, "8080", false, "3", true, 8080, 0, true, "0123456789012345678901234567890", true},
+                {true, "8080", false, "3", false, 0, 0, true, "01234567890123456789012345678901"},
                 {true, "8080", false, "3", true, 8080, 0},
                 {true, "65535", true, "1440", true, 65535, 1440},
                 {true, "65536", false, "3", false, 0, 0},
@@ -65,14 +102,17 @@ TEST(BoardOptions, DialogFieldsAreTakenOrRefused) {
                 {false, "1", true, "1441", false, 0, 0},
                 {false, "1", true, "-3", false, 0, 0}};
     for (const Row& row : rows) {
-        BoardOptions options{77, 77, 5};
+        BoardOptions options = TestOptions(77, 77, 5);
         std::string refusal;
-        bool taken = TakeOptionsFields(OptionsFields{row.share, row.port, row.grey, row.minutes}, options, refusal);
+        bool taken = TakeOptionsFields(OptionsFields{row.share, row.port, row.grey, row.minutes, row.updates, row.code},
+                                       options, refusal);
         EXPECT_EQ(taken, row.taken) << row.port << " " << row.minutes;
         if (taken) {
             EXPECT_EQ(options.webPort, row.webPort) << row.port;
             EXPECT_EQ(options.silentMinutes, row.silentMinutes) << row.minutes;
             EXPECT_EQ(options.acceptPacingMs, 5u) << "the pacing is no field of the dialog";
+            EXPECT_EQ(options.webUpdates, row.updatesTaken) << row.code;
+            EXPECT_EQ(options.webUpdateCode, row.code);
         } else {
             EXPECT_FALSE(refusal.empty());
             EXPECT_EQ(options.webPort, 77u) << "a refusal changes nothing";

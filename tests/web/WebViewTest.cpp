@@ -71,19 +71,23 @@ TEST(BoardJson, TextsOrderAgesAndStatuses) {
     snapshot.pending = 2;
     snapshot.open = 3;
     snapshot.silentMinutes = 5;
+    snapshot.updates = true;
+    snapshot.codeNeeded = true;
     snapshot.rows = {{"Ren\xe9", 1, "says \"hi\" \\ \x80 5", 42},
                      {"Bert", 2, std::string("tab\there\x81", 9), 0},
                      {"<b>x</b>", 9, "<img src=x onerror=\"x()\">", 7261},
-                     {"zero", 0, "", -3}};
+                     {"zero", 0, "", -3, true, "15:00", true}};
     EXPECT_EQ(
         BoardJson(snapshot),
-        "{\"counter\":{\"pending\":2,\"open\":3},\"silentMinutes\":5,\"rows\":["
+        "{\"counter\":{\"pending\":2,\"open\":3},\"silentMinutes\":5,\"updates\":true,\"code\":true,\"rows\":["
         "{\"name\":\"Ren\xc3\xa9\",\"status\":1,\"word\":\"in\",\"message\":\"says \\\"hi\\\" \\\\ \xe2\x82\xac 5\","
-        "\"age\":42},"
-        "{\"name\":\"Bert\",\"status\":2,\"word\":\"out\",\"message\":\"tab\\there\xef\xbf\xbd\",\"age\":0},"
+        "\"age\":42,\"source\":\"desk\"},"
+        "{\"name\":\"Bert\",\"status\":2,\"word\":\"out\",\"message\":\"tab\\there\xef\xbf\xbd\",\"age\":0,"
+        "\"source\":\"desk\"},"
         "{\"name\":\"<b>x</b>\",\"status\":3,\"word\":\"other\",\"message\":\"<img src=x onerror=\\\"x()\\\">\","
-        "\"age\":7261},"
-        "{\"name\":\"zero\",\"status\":3,\"word\":\"other\",\"message\":\"\",\"age\":0}]}");
+        "\"age\":7261,\"source\":\"desk\"},"
+        "{\"name\":\"zero\",\"status\":3,\"word\":\"other\",\"message\":\"\",\"age\":0,\"source\":\"browser\","
+        "\"until\":\"15:00\",\"passed\":true}]}");
 }
 
 TEST(BoardJson, SnapshotIsTakenUnderTheLockOrNotAtAll) {
@@ -351,16 +355,16 @@ TEST(WebViewOptions, TakenAtOnceAndABusyPortIsSaid) {
     const std::uint16_t held = BoundPort(holder);
 
     std::string error;
-    EXPECT_FALSE(ApplyBoardOptions(board, web, BoardOptions{held, 7}, error));
+    EXPECT_FALSE(ApplyBoardOptions(board, web, TestOptions(held, 7), error));
     EXPECT_EQ(error, "The web view cannot listen on port " + std::to_string(held) + ": Address already in use");
     EXPECT_FALSE(web.Running());
     EXPECT_EQ(board.silentMinutes.load(), 7u) << "the grey rows do not wait for the web";
     delete holder;
 
-    ASSERT_TRUE(ApplyBoardOptions(board, web, BoardOptions{held, 0}, error)) << error;
+    ASSERT_TRUE(ApplyBoardOptions(board, web, TestOptions(held, 0), error)) << error;
     EXPECT_TRUE(web.Running());
     EXPECT_EQ(web.Port(), held);
     EXPECT_EQ(board.silentMinutes.load(), 0u);
-    ASSERT_TRUE(ApplyBoardOptions(board, web, BoardOptions{0, 0}, error));
+    ASSERT_TRUE(ApplyBoardOptions(board, web, TestOptions(0, 0), error));
     EXPECT_FALSE(web.Running());
 }

@@ -1,0 +1,165 @@
+#include "WebUpdates.h"
+
+#include <ctime>
+#include <nlohmann/json.hpp>
+
+#include "Windows1252.h"
+
+namespace {
+
+const std::int64_t MinuteMs = 60 * 1000;
+const std::size_t WrongCodesAllowed = 5;
+
+// Strictly: a character the board cannot show is refused, never made '?'.
+bool ToWindows1252(const std::string& utf8, std::string& out) {
+    out = Utf8ToWindows1252(utf8);
+    return Windows1252ToUtf8(out) == utf8;
+}
+
+bool TakeText(const nlohmann::json& body, const char* field, const char* label, std::size_t limit, bool required,
+              std::string& out, std::string& error) {
+    auto it = body.find(field);
+    if (it == body.end() || it->is_null()) {
+        if (required) error = std::string("The ") + label + " is missing.";
+        out.clear();
+        return !required;
+    }
+    if (!it->is_string()) {
+        error = std::string("The ") + label + " must be text.";
+        return false;
+    }
+    if (!ToWindows1252(it->get<std::string>(), out)) {
+        error = std::string("The ") + label + " has a character the board cannot show.";
+        return false;
+    }
+    if (out.size() > limit) {
+        error = std::string("The ") + label + " is longer than " + std::to_string(limit) + " characters.";
+        return false;
+    }
+    return true;
+}
+
+bool TakeCode(const nlohmann::json& body, std::string& code, std::string& error) {
+    return TakeText(body, "code", "code", 64, false, code, error);
+}
+
+bool TakeName(const nlohmann::json& body, std::string& name, std::string& error) {
+    if (!TakeText(body, "name", "name", 19, true, name, error)) return false;
+    if (name.empty()) {
+        error = "The name is missing.";
+        return false;
+    }
+    return true;
+}
+
+bool Parse(const std::string& text, nlohmann::json& body, std::string& error) {
+    body = nlohmann::json::parse(text, nullptr, false);
+    if (body.is_discarded() || !body.is_object()) {
+        error = "The request is not a JSON object.";
+        return false;
+    }
+    return true;
+}
+
+std::tm Local(std::time_t when) {
+    std::tm parts{};
+#if defined(_WIN32)
+    localtime_s(&parts, &when);
+#else
+    localtime_r(&when, &parts);
+#endif
+    return parts;
+}
+
+}  // namespace
+
+bool CodesEqual(const std::string& given, const std::string& expected) {
+    unsigned difference = given.size() == expected.size() ? 0u : 1u;
+    for (std::size_t i = 0; i < MaxCodeLength + 1; ++i) {
+        unsigned char a = i < given.size() ? static_cast<unsigned char>(given[i]) : 0;
+        unsigned char b = i < expected.size() ? static_cast<unsigned char>(expected[i]) : 0;
+        difference |= static_cast<unsigned>(a ^ b);
+    }
+    return difference == 0;
+}
+
+bool CodeGuard::ShutOut(const std::string& address, std::int64_t nowMs) {
+    auto until = shutUntil.find(address);
+    if (until == shutUntil.end()) return false;
+    if (nowMs < until->second) return true;
+    shutUntil.erase(until);
+    return false;
+}
+
+void CodeGuard::Wrong(const std::string& address, std::int64_t nowMs) {
+    std::deque<std::int64_t>& times = wrong[address];
+    times.push_back(nowMs);
+    while (!times.empty() && nowMs - times.front() >= MinuteMs) times.pop_front();
+    if (times.size() >= WrongCodesAllowed) {
+        shutUntil[address] = nowMs + MinuteMs;
+        times.clear();
+    }
+    // Addresses that have gone quiet are forgotten, so the map stays small.
+    if (wrong.size() > 1000)
+        for (auto it = wrong.begin(); it != wrong.end();)
+            it = it->second.empty() || nowMs - it->second.back() >= MinuteMs ? wrong.erase(it) : std::next(it);
+}
+
+bool ParseStatusBody(const std::string& text, BrowserWord& word, std::string& code, std::string& error) {
+    nlohmann::json body;
+    if (!Parse(text, body, error) || !TakeCode(body, code, error) || !TakeName(body, word.name, error)) return false;
+    auto status = body.find("status");
+    if (status == body.end() || !status->is_number_integer() || status->get<std::int64_t>() < 1 ||
+        status->get<std::int64_t>() > 3) {
+        error = "The status must be in, out or other (1, 2 or 3).";
+        return false;
+    }
+    word.status = static_cast<std::int32_t>(status->get<std::int64_t>());
+    if (!TakeText(body, "message", "message", 487, false, word.message, error)) return false;
+    std::string until;
+    if (!TakeText(body, "until", "until time", 5, false, until, error)) return false;
+    word.hasUntil = !until.empty();
+    if (word.hasUntil) {
+        auto digit = [&until](int i) { return until[static_cast<std::size_t>(i)] >= '0' && until[static_cast<std::size_t>(i)] <= '9'; };
+        bool shaped = until.size() == 5 && digit(0) && digit(1) && until[2] == ':' && digit(3) && digit(4);
+        word.hour = shaped ? (until[0] - '0') * 10 + (until[1] - '0') : 99;
+        word.minute = shaped ? (until[3] - '0') * 10 + (until[4] - '0') : 99;
+        if (word.hour > 23 || word.minute > 59) {
+            error = "The until time must be HH:MM, from 00:00 to 23:59.";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ParseRemoveBody(const std::string& text, std::string& name, std::string& code, std::string& error) {
+    nlohmann::json body;
+    return Parse(text, body, error) && TakeCode(body, code, error) && TakeName(body, name, error);
+}
+
+std::int64_t UntilMs(int hour, int minute, std::int64_t nowMs) {
+    const std::time_t now = static_cast<std::time_t>(nowMs / 1000);
+    std::tm at = Local(now);
+    at.tm_hour = hour;
+    at.tm_min = minute;
+    at.tm_sec = 0;
+    at.tm_isdst = -1;
+    std::time_t when = std::mktime(&at);
+    if (when <= now) {
+        at = Local(now);
+        at.tm_mday += 1;  // tomorrow, the same time on the clock
+        at.tm_hour = hour;
+        at.tm_min = minute;
+        at.tm_sec = 0;
+        at.tm_isdst = -1;
+        when = std::mktime(&at);
+    }
+    return static_cast<std::int64_t>(when) * 1000;
+}
+
+std::string ClockText(std::int64_t ms) {
+    std::tm parts = Local(static_cast<std::time_t>(ms / 1000));
+    char text[8];
+    std::strftime(text, sizeof text, "%H:%M", &parts);
+    return text;
+}

@@ -1,0 +1,52 @@
+// Updates from a browser: who may send them, what a request must look like,
+// and the words it carries, checked before the board is touched. Anybody who
+// can open the page can reach these routes; the desk protocol itself has no
+// authentication, so the code guards only this door.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+
+struct UpdateSettings {
+    bool on = false;
+    std::string code;  // Windows-1252; empty: none is asked
+};
+
+const std::size_t MaxUpdateBody = 4096;
+const std::size_t MaxCodeLength = 31;
+
+// The same length of time whatever the two hold, so a guess learns nothing from it.
+bool CodesEqual(const std::string& given, const std::string& expected);
+
+// Five wrong codes from one address within a minute shut that address out for a minute.
+class CodeGuard {
+public:
+    bool ShutOut(const std::string& address, std::int64_t nowMs);
+    void Wrong(const std::string& address, std::int64_t nowMs);
+
+private:
+    std::map<std::string, std::deque<std::int64_t>> wrong;
+    std::map<std::string, std::int64_t> shutUntil;
+};
+
+// A status for one row, as a browser gives it; texts in Windows-1252.
+struct BrowserWord {
+    std::string name;
+    std::int32_t status = 0;
+    std::string message;
+    bool hasUntil = false;
+    int hour = 0, minute = 0;
+};
+
+// The JSON bodies of POST /status and POST /remove. False with the words the
+// page shows when a field is missing or wrong; nothing is ever silently cut
+// or changed.
+bool ParseStatusBody(const std::string& body, BrowserWord& word, std::string& code, std::string& error);
+bool ParseRemoveBody(const std::string& body, std::string& name, std::string& code, std::string& error);
+
+// The next time the board's clock shows hour:minute, within the next 24 hours.
+std::int64_t UntilMs(int hour, int minute, std::int64_t nowMs);
+// "HH:MM" of a calendar time on the board's clock.
+std::string ClockText(std::int64_t ms);
