@@ -119,7 +119,8 @@ TEST_F(RunningServer, NoDescriptorIsLeftPerConnection) {
         if (i % 2 == 0) c.Send("x", 1);  // half of them a piece of a record, half nothing at all
     }
     ASSERT_TRUE(WaitUntil([&] { return TestManager().SocketCount() == 1; }, 60000)) << Counter();
-    EXPECT_LE(HandleCount(), before);
+    // An endpoint leaves the list a moment before its descriptor closes.
+    EXPECT_TRUE(WaitUntil([&] { return HandleCount() <= before; }, 2000)) << HandleCount() << " > " << before;
 }
 #endif
 

@@ -268,6 +268,76 @@ TEST_F(WebView, HealthSaysWhyAndMetricsNeverNameAnybody) {
     EXPECT_EQ(metrics.find("secret"), std::string::npos);
 }
 
+TEST_F(WebView, UpdatesFromABrowserAreRefusedOneByOneAndTakenWhenRight) {
+    auto post = [this](const std::string& path, const std::string& body, const std::string& headers) {
+        return Ask("POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + headers + "Content-Length: " +
+                   std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+    };
+    const std::string good = "Content-Type: application/json\r\nX-Pegora-Update: 1\r\n";
+    const std::string anna = "{\"name\":\"Anna\",\"status\":2,\"message\":\"at a client\",\"until\":\"23:59\",\"code\":\"s3cret\"}";
+    EXPECT_EQ(StatusOf(post("/status", anna, good)), 404) << "off: as any unknown route";
+    EXPECT_EQ(StatusOf(post("/remove", anna, good)), 404);
+
+    UpdateSettings on;
+    on.on = true;
+    on.code = "s3cret";
+    web.SetUpdates(on);
+    board.webUpdates = true;
+    board.table.Store(MakeRecord("Anna", 1, "at my desk"));
+    struct Row {
+        std::string path, headers, body;
+        int status;
+        const char* says;
+    } rows[] = {
+        {"/status", "Content-Type: application/json\r\n", anna, 403, "did not come from the board's page"},
+        {"/status", "Content-Type: text/plain\r\nX-Pegora-Update: 1\r\n", anna, 415, "must be JSON"},
+        {"/status", good + "Origin: http://evil.example\r\n", anna, 403, "another site"},
+        {"/status", good + "Sec-Fetch-Site: cross-site\r\n", anna, 403, "another site"},
+        {"/status", good, std::string(4097, ' '), 413, ""},
+        {"/status", good, "not json", 400, "not a JSON object"},
+        {"/status", good, "{\"name\":\"Twenty characters ok\",\"status\":1,\"code\":\"s3cret\"}", 400,
+         "name is longer than 19"},
+        {"/status", good, "{\"name\":\"\",\"status\":1,\"code\":\"s3cret\"}", 400, "name is missing"},
+        {"/status", good, "{\"name\":\"Anna\",\"status\":4,\"code\":\"s3cret\"}", 400, "in, out or other"},
+        {"/status", good, "{\"name\":\"Anna\",\"status\":\"1\",\"code\":\"s3cret\"}", 400, "in, out or other"},
+        {"/status", good, "{\"name\":\"Anna\",\"status\":1,\"until\":\"24:00\",\"code\":\"s3cret\"}", 400,
+         "HH:MM"},
+        {"/status", good, "{\"name\":\"\xce\xa9mega\",\"status\":1,\"code\":\"s3cret\"}", 400,
+         "character the board cannot show"},
+        {"/status", good, "{\"name\":\"Anna\",\"status\":1,\"message\":\"" + std::string(488, 'm') + "\",\"code\":\"s3cret\"}",
+         400, "message is longer than 487"},
+        {"/status", good + "Origin: http://127.0.0.1\r\nSec-Fetch-Site: same-origin\r\n", anna, 200, "\"ok\":true"},
+        {"/remove", good, "{\"name\":\"nobody\",\"code\":\"s3cret\"}", 404, "Nobody of that name"},
+    };
+    for (const Row& row : rows) {
+        std::string answer = post(row.path, row.body, row.headers);
+        EXPECT_EQ(StatusOf(answer), row.status) << row.says << "\n" << answer.substr(0, 200);
+        EXPECT_NE(answer.find(row.says), std::string::npos) << row.says;
+    }
+    std::string json = Ask("GET /board.json HTTP/1.1\r\nHost: localhost\r\n\r\n");
+    EXPECT_NE(json.find("\"updates\":true,\"code\":true"), std::string::npos);
+    EXPECT_NE(json.find("\"message\":\"at a client\",\"age\":0,\"source\":\"browser\",\"until\":\"23:59\""),
+              std::string::npos)
+        << json;
+
+    on.code.clear();
+    web.SetUpdates(on);
+    EXPECT_EQ(StatusOf(post("/status", "{\"name\":\"Bert\",\"status\":1}", good)), 200) << "no code needed";
+    EXPECT_EQ(StatusOf(post("/remove", "{\"name\":\"Bert\"}", good)), 403) << "no removal without a code";
+    on.code = "s3cret";
+    web.SetUpdates(on);
+    EXPECT_EQ(StatusOf(post("/remove", "{\"name\":\"bert\",\"code\":\"s3cret\"}", good)), 200);
+
+    // Wrong codes: four are told so, the fifth shuts the address out for a minute, the right one too.
+    const std::string wrong = "{\"name\":\"Anna\",\"code\":\"guess\"}";
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(StatusOf(post("/remove", wrong, good)), 403) << i;
+    std::string shut = post("/remove", "{\"name\":\"Anna\",\"code\":\"s3cret\"}", good);
+    EXPECT_EQ(StatusOf(shut), 429);
+    EXPECT_NE(shut.find("try again in a minute"), std::string::npos);
+    EXPECT_EQ(board.table.RowCount(), 1) << "nothing changed while shut out";
+
+}
+
 TEST_F(WebView, IdleAndDribblingConnectionsAreClosed) {
     Endpoint idle = Connect();
     auto started = std::chrono::steady_clock::now();
