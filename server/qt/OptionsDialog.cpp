@@ -8,6 +8,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "Windows1252.h"
+
 bool RunOptionsDialog(QWidget* owner, BoardOptions& options, const std::string& address) {
     QDialog dialog(owner);
     dialog.setWindowTitle("Board options");
@@ -29,6 +31,14 @@ bool RunOptionsDialog(QWidget* owner, BoardOptions& options, const std::string& 
     QLineEdit* minutes = new QLineEdit(QString::fromStdString(fields.minutesText), &dialog);
     minutes->setObjectName("minutes");
     minutes->setMaxLength(4);
+    QCheckBox* updates = new QCheckBox("Let people update the board from a browser", &dialog);
+    updates->setObjectName("updates");
+    updates->setChecked(fields.updates);
+    QLineEdit* code = new QLineEdit(QString::fromStdString(Windows1252ToUtf8(fields.codeText)), &dialog);
+    code->setObjectName("code");
+    code->setMaxLength(static_cast<int>(MaxUpdateCode));
+    QLabel* codeLabel = new QLabel("Code:", &dialog);
+    QLabel* warning = new QLabel("Without a code, anyone who can open the page can change any row.", &dialog);
     QPushButton* ok = new QPushButton("OK", &dialog);
     QPushButton* cancel = new QPushButton("Cancel", &dialog);
     ok->setDefault(true);
@@ -40,24 +50,33 @@ bool RunOptionsDialog(QWidget* owner, BoardOptions& options, const std::string& 
     grid->addWidget(grey, 3, 0, 1, 2);
     grid->addWidget(minutes, 3, 2);
     grid->addWidget(new QLabel("minutes", &dialog), 3, 3);
-    grid->addWidget(ok, 4, 2);
-    grid->addWidget(cancel, 4, 3);
+    grid->addWidget(updates, 4, 0, 1, 4);
+    grid->addWidget(codeLabel, 5, 0);
+    grid->addWidget(code, 5, 1, 1, 3);
+    grid->addWidget(warning, 6, 0, 1, 4);
+    grid->addWidget(ok, 7, 2);
+    grid->addWidget(cancel, 7, 3);
 
     auto follow = [=] {
         port->setEnabled(share->isChecked());
         minutes->setEnabled(grey->isChecked());
+        // Updates come through the web view: only while it is on.
+        updates->setEnabled(share->isChecked());
+        code->setEnabled(share->isChecked() && updates->isChecked());
         QString text = QString::fromStdString("http://" + address + ":") + port->text() + "/";
         link->setText(share->isChecked() ? text : QString());
     };
     follow();
     QObject::connect(share, &QCheckBox::toggled, &dialog, follow);
     QObject::connect(grey, &QCheckBox::toggled, &dialog, follow);
+    QObject::connect(updates, &QCheckBox::toggled, &dialog, follow);
     QObject::connect(port, &QLineEdit::textChanged, &dialog, follow);
     QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
     QObject::connect(ok, &QPushButton::clicked, &dialog, [&] {
         std::string refusal;
-        OptionsFields taken{share->isChecked(), port->text().toStdString(), grey->isChecked(),
-                            minutes->text().toStdString()};
+        OptionsFields taken{share->isChecked(),           port->text().toStdString(),
+                            grey->isChecked(),            minutes->text().toStdString(),
+                            updates->isChecked(),         Utf8ToWindows1252(code->text().toStdString())};
         if (!TakeOptionsFields(taken, options, refusal)) {
             QMessageBox box(QMessageBox::NoIcon, "Board options", QString::fromStdString(refusal), QMessageBox::Ok,
                             &dialog);

@@ -5,6 +5,7 @@
 
 #include "BoardMetrics.h"
 #include "BoardState.h"
+#include "BrowserWords.h"
 #include "ChangeLog.h"
 
 namespace {
@@ -29,6 +30,11 @@ BoardService::BoardService(SocketManager& manager, const ServiceConfig& config_,
     board.maxConnections = static_cast<int>(config.maxConnections);
     board.readerWaitMs = 20;  // a desk's record waits at most this long for the reader to look
     web.maxConnections = 256;
+    board.webUpdates = config.webPort != 0 && config.webUpdates;
+    UpdateSettings updates;
+    updates.on = board.webUpdates;
+    updates.code = config.webUpdateCode;
+    web.SetUpdates(updates);
     board.boardChanged = [this] { ++changes; };
     board.workerFailed = [this](const std::string& text) { host.Log(LogError, text); };
     if (config.logChanges) {
@@ -178,6 +184,7 @@ void BoardService::LogQueuedChanges() {
 
 void BoardService::Tick() {
     const Clock::time_point now = Clock::now();
+    if (board.webUpdates) PassBrowserWords(board, WallMs());
     LogQueuedChanges();
     if (now - lastForget >= ForgetInterval) Forget();
     if (changes.load() != savedChanges && now - lastSave >= StateWriteInterval) SaveState();

@@ -6,6 +6,8 @@
 #include <map>
 #include <sstream>
 
+#include "Windows1252.h"
+
 namespace {
 
 const std::size_t MaxConfigBytes = 1 << 20;
@@ -65,11 +67,21 @@ std::string Take(const std::string& written, const std::string& value, ServiceCo
         config.stateFile = value;
         return std::string();
     }
-    if (key == "logchanges") {
-        spelled = "LogChanges";
+    for (auto flag : {std::make_pair("LogChanges", &ServiceConfig::logChanges),
+                      std::make_pair("WebUpdates", &ServiceConfig::webUpdates)}) {
+        if (key != Lower(flag.first)) continue;
+        spelled = flag.first;
         std::string v = Lower(value);
-        if (v != "yes" && v != "no") return "LogChanges must be yes or no, not \"" + value + "\"";
-        config.logChanges = v == "yes";
+        if (v != "yes" && v != "no") return std::string(flag.first) + " must be yes or no, not \"" + value + "\"";
+        config.*flag.second = v == "yes";
+        return std::string();
+    }
+    if (key == "webupdatecode") {
+        spelled = "WebUpdateCode";
+        std::string code = Utf8ToWindows1252(value);
+        if (Windows1252ToUtf8(code) != value) return "WebUpdateCode has a character outside Windows-1252";
+        if (code.size() > 31) return "WebUpdateCode must be at most 31 characters";
+        config.webUpdateCode = code;
         return std::string();
     }
     spelled.clear();
@@ -143,5 +155,8 @@ std::string DescribeConfig(const ServiceConfig& config) {
     for (const NumberSetting& n : Numbers) text += std::string(n.name) + " = " + std::to_string(config.*n.field) + "\n";
     text += "StateFile = " + config.stateFile + "\n";
     text += std::string("LogChanges = ") + (config.logChanges ? "yes" : "no") + "\n";
+    text += std::string("WebUpdates = ") + (config.webUpdates ? "yes" : "no") + "\n";
+    // The code itself is the administrator's to read in the file, not in every check's output.
+    text += std::string("WebUpdateCode = ") + (config.webUpdateCode.empty() ? "" : "(set)") + "\n";
     return text;
 }

@@ -16,6 +16,8 @@ struct ServiceConfig {
     std::uint32_t forgetDays = 30;  // 0: rows are kept for good
     std::string stateFile;          // the platform's default unless given
     bool logChanges = false;
+    bool webUpdates = false;    // people may update the board from a browser
+    std::string webUpdateCode;  // Windows-1252, up to 31 characters; empty: no code
 };
 
 struct ConfigProblem {

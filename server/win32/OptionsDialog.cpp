@@ -16,8 +16,9 @@ std::string Text(HWND dialog, int id) {
 }
 
 OptionsFields Fields(HWND dialog) {
-    return OptionsFields{IsDlgButtonChecked(dialog, IDC_SHARE) == BST_CHECKED, Text(dialog, IDC_WEB_PORT),
-                         IsDlgButtonChecked(dialog, IDC_GREY) == BST_CHECKED, Text(dialog, IDC_MINUTES)};
+    return OptionsFields{IsDlgButtonChecked(dialog, IDC_SHARE) == BST_CHECKED,   Text(dialog, IDC_WEB_PORT),
+                         IsDlgButtonChecked(dialog, IDC_GREY) == BST_CHECKED,    Text(dialog, IDC_MINUTES),
+                         IsDlgButtonChecked(dialog, IDC_UPDATES) == BST_CHECKED, Text(dialog, IDC_CODE)};
 }
 
 // The address follows the port as it is typed; fields follow their check boxes.
@@ -25,6 +26,9 @@ void Follow(HWND dialog, const Dialog& d) {
     OptionsFields fields = Fields(dialog);
     EnableWindow(GetDlgItem(dialog, IDC_WEB_PORT), fields.share);
     EnableWindow(GetDlgItem(dialog, IDC_MINUTES), fields.grey);
+    // Updates come through the web view: only while it is on.
+    EnableWindow(GetDlgItem(dialog, IDC_UPDATES), fields.share);
+    EnableWindow(GetDlgItem(dialog, IDC_CODE), fields.share && fields.updates);
     std::string address = fields.share ? "http://" + d.address + ":" + fields.portText + "/" : "";
     SetDlgItemTextA(dialog, IDC_WEB_ADDRESS, address.c_str());
 }
@@ -40,6 +44,9 @@ INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         SetDlgItemTextA(dialog, IDC_WEB_PORT, fields.portText.c_str());
         CheckDlgButton(dialog, IDC_GREY, fields.grey ? BST_CHECKED : BST_UNCHECKED);
         SetDlgItemTextA(dialog, IDC_MINUTES, fields.minutesText.c_str());
+        CheckDlgButton(dialog, IDC_UPDATES, fields.updates ? BST_CHECKED : BST_UNCHECKED);
+        SetDlgItemTextA(dialog, IDC_CODE, fields.codeText.c_str());
+        SendDlgItemMessageA(dialog, IDC_CODE, EM_LIMITTEXT, MaxUpdateCode, 0);
         SendDlgItemMessageA(dialog, IDC_WEB_PORT, EM_LIMITTEXT, 5, 0);
         SendDlgItemMessageA(dialog, IDC_MINUTES, EM_LIMITTEXT, 4, 0);
         Follow(dialog, *d);
@@ -48,7 +55,8 @@ INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDC_SHARE:
-        case IDC_GREY: Follow(dialog, *d); return TRUE;
+        case IDC_GREY:
+        case IDC_UPDATES: Follow(dialog, *d); return TRUE;
         case IDC_WEB_PORT:
             if (HIWORD(wParam) == EN_CHANGE) Follow(dialog, *d);
             return TRUE;

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "BoardWindow.h"
+#include "BrowserWords.h"
 #include "OptionsDialog.h"
 #include "WebServer.h"
 #include "ServerStartup.h"
@@ -52,6 +53,7 @@ void MainLoop(HWND window, HACCEL accelerators) {
                 DispatchMessageA(&msg);
             }
         }
+        if (server.webUpdates) PassBrowserWords(server, static_cast<std::int64_t>(std::time(nullptr)) * 1000);
         if (clock.IdleStep(static_cast<std::int64_t>(std::time(nullptr)))) InvalidateRect(window, nullptr, TRUE);
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 250, QS_ALLINPUT);
     }

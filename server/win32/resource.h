@@ -26,6 +26,8 @@
 #define IDC_GREY 1005
 #define IDC_MINUTES 1006
 #define IDC_WEB_ADDRESS 1007
+#define IDC_UPDATES 1008
+#define IDC_CODE 1009
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

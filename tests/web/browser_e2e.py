@@ -6,7 +6,9 @@ phone's width, and wall mode. Screenshots are kept.
 usage: browser_e2e.py linux PEGMAST ARTIFACTS | wine PEGMAST.EXE ARTIFACTS
 Run with /usr/bin/python3 (Debian's Selenium)."""
 import csv
+import http.server
 import io
+import json
 import os
 import signal
 import subprocess
@@ -23,26 +25,192 @@ from linux_e2e import write_client_key  # noqa: E402
 
 from selenium import webdriver  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
+from selenium.webdriver.common.keys import Keys  # noqa: E402
 
 HOSTILE_NAME = '<b>x</b>'
 HOSTILE_MESSAGE = '<img src=x onerror="document.title=\'owned\'">'
 
 
+CODE = 'fire drill'
+
+
 def start_board(kind, program, desk, port, web_port):
+    """The board with its web view, updates from a browser on and a code."""
     if kind == 'linux':
         home = tempfile.mkdtemp(prefix='pegora-browser-')
+        os.chmod(home, 0o700)
         path = os.path.join(home, 'SOFTWARE', 'ZORVEN', 'PEGORA')
         os.makedirs(path)
         with open(os.path.join(path, 'SERVER'), 'w') as f:
-            for name, value in (('Port', port), ('WebPort', web_port), ('SilentMinutes', 1)):
+            for name, value in (('Port', port), ('WebPort', web_port), ('SilentMinutes', 1), ('WebUpdates', 1)):
                 f.write('%s 4 %s\n' % (name, value.to_bytes(4, 'little').hex()))
+            f.write('WebUpdateCode 1 %s\n' % (CODE.encode() + b'\0').hex())
         desk.env.update(XDG_CONFIG_HOME=home, QT_QPA_PLATFORM='xcb', XDG_RUNTIME_DIR=home)
         return subprocess.Popen([program], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     key = 'SOFTWARE\\ZORVEN\\PEGORA\\SERVER'
     desk.reg_add(key, 'Port', 'REG_DWORD', port)
     desk.reg_add(key, 'WebPort', 'REG_DWORD', web_port)
     desk.reg_add(key, 'SilentMinutes', 'REG_DWORD', 1)
+    desk.reg_add(key, 'WebUpdates', 'REG_DWORD', 1)
+    desk.reg_add(key, 'WebUpdateCode', 'REG_SZ', CODE)
     return desk.run(program)
+
+
+def start_client(kind, program, desk, port, name):
+    """A desk's client aimed at the board: the Linux one beside the Linux board, pegling.exe beside pegmast.exe."""
+    folder = os.path.dirname(program)
+    if kind == 'linux':
+        write_client_key(desk.env['XDG_CONFIG_HOME'], port, name.encode('cp1252'))
+        binary = os.path.join(folder, '../../client/qt/pegling')
+        return lambda: subprocess.Popen([binary], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    key = 'SOFTWARE\\ZORVEN\\PEGORA\\CLIENT'
+    desk.reg_delete(key)
+    desk.reg_add(key, 'Port', 'REG_DWORD', port)
+    desk.reg_add(key, 'Name', 'REG_SZ', name)
+    desk.reg_add(key, 'ServerAddress', 'REG_SZ', '127.0.0.1')
+    binary = os.path.join(folder, '../../client/win32/pegling.exe')
+    return lambda: desk.run(binary)
+
+
+def board_row(web_port, name):
+    try:
+        with urllib.request.urlopen('http://127.0.0.1:%d/board.json' % web_port, timeout=5) as r:
+            rows = json.loads(r.read().decode())['rows']
+    except OSError:
+        return None
+    return next((row for row in rows if row['name'] == name), None)
+
+
+class OtherSite:
+    """A page from another port on loopback that tries to change the board."""
+
+    def __init__(self, web_port):
+        page = (b'<!DOCTYPE html><title>elsewhere</title><script>\n'
+                b'const to = "http://127.0.0.1:%d/status";\n'
+                b'const body = JSON.stringify({name: "Desk Person", status: 1, message: "forged", code: "%s"});\n'
+                b'window.results = [];\n'
+                b'fetch(to, {method: "POST", headers: {"Content-Type": "application/json", "X-Pegora-Update": "1"},'
+                b' body}).then(r => results.push("with header: " + r.status), e => results.push("with header: " + e));\n'
+                b'fetch(to, {method: "POST", mode: "no-cors", headers: {"Content-Type": "text/plain"}, body})'
+                b'.then(r => results.push("without: " + r.type), e => results.push("without: " + e));\n'
+                b'</script>' % (web_port, CODE.encode()))
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                self.send_response(200)
+                self.send_header('Content-Type', 'text/html')
+                self.end_headers()
+                self.wfile.write(page)
+
+            def log_message(self, *args):
+                pass
+        self.server = http.server.HTTPServer(('127.0.0.1', 0), Handler)
+        self.port = self.server.server_address[1]
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+
+
+def check_updates(c, kind, program, desk, port, web_port, artifacts, drivers):
+    """A word set in the form stays through the desk's re-sends and ends at the
+    person's own change in their status dialog; a page elsewhere changes nothing."""
+    client = start_client(kind, program, desk, port, 'Desk Person')()
+    try:
+        c.check(wait(lambda: board_row(web_port, 'Desk Person') is not None, 30), 'the desk client signs in')
+        url = 'http://127.0.0.1:%d/' % web_port
+        driver = browser(1280, 800)
+        drivers.append(driver)
+        driver.get(url)
+        wait(lambda: 'Desk Person' in names_shown(driver), 10)
+        buttons = driver.find_elements(By.CSS_SELECTOR, 'button[aria-label="Update the status of Desk Person"]')
+        c.check(len(buttons) == 1, 'each row has a way to open the form for that person')
+        if not buttons:
+            return
+        buttons[0].click()
+        c.check(wait(lambda: driver.execute_script('return document.getElementById("update").open'), 5) and
+                driver.switch_to.active_element.get_attribute('id') == 'update-message',
+                'the form opens with that name filled in and the message to type')
+        c.check(driver.find_element(By.ID, 'update-name').get_attribute('value') == 'Desk Person' and
+                driver.find_element(By.ID, 'update-code').is_displayed(), 'the code is asked for')
+        driver.find_element(By.CSS_SELECTOR, 'input[name="update-status"][value="2"]').click()
+        message = driver.find_element(By.ID, 'update-message')
+        message.clear()
+        message.send_keys('at a client')
+        driver.execute_script('document.getElementById("update-until").value = "23:59"')  # the picker's own keys vary
+        driver.find_element(By.ID, 'update-code').send_keys('wrong')
+        driver.save_screenshot(os.path.join(artifacts, 'update-%s-1280x800.png' % kind))
+        driver.find_element(By.ID, 'update-send').click()
+        c.check(wait(lambda: 'The code is wrong.' in driver.find_element(By.ID, 'update-error').text, 5),
+                'the board\'s refusal is shown in the form, in words')
+        code = driver.find_element(By.ID, 'update-code')
+        code.clear()
+        code.send_keys(CODE)
+        driver.find_element(By.ID, 'update-send').click()
+        row = None
+        c.check(wait(lambda: (board_row(web_port, 'Desk Person') or {}).get('source') == 'browser', 5),
+                'Send sets the row from the browser')
+        row = board_row(web_port, 'Desk Person') or {}
+        c.check(row.get('message') == 'at a client' and row.get('word') == 'out' and row.get('until') == '23:59',
+                'with its status, message and until (%r)' % row)
+        c.check(wait(lambda: any('set from a browser, until 23:59' in t for t in texts(driver, '#rows td.message')), 5),
+                'the row says it was set from a browser, until when')
+        driver.find_element(By.ID, 'update-open').send_keys(Keys.ENTER)
+        wait(lambda: driver.execute_script('return document.getElementById("update").open'), 5)
+        driver.switch_to.active_element.send_keys(Keys.ESCAPE)
+        c.check(wait(lambda: not driver.execute_script('return document.getElementById("update").open'), 3),
+                'the keyboard opens the form and Esc closes it')
+
+        # The desk re-sends (a hand-over's status dialog closed unchanged): the browser's word stays.
+        second = start_client(kind, program, desk, port, 'Desk Person')()
+        status = desk.wait_window('PEGORA Update', timeout=20)
+        if status:
+            desk.keys(status, 'Return')
+        time.sleep(2)
+        row = board_row(web_port, 'Desk Person') or {}
+        c.check(status is not None and row.get('message') == 'at a client', 'the desk\'s re-send leaves it (%r)' % row)
+        # The person changes their status at the desk: that is the newer word.
+        second = start_client(kind, program, desk, port, 'Desk Person')()
+        status = desk.wait_window('PEGORA Update', timeout=20)
+        if status:
+            desk.keys(status, 'Tab', 'Tab', 'Up', 'Up', 'Tab', 'ctrl+a')  # OK, Cancel, radio group: In; message
+            desk.type(status, 'back at my desk')
+            desk.keys(status, 'Return')
+        c.check(wait(lambda: (board_row(web_port, 'Desk Person') or {}).get('message') == 'back at my desk', 10),
+                'a change in the client\'s status dialog is shown instead')
+        c.check((board_row(web_port, 'Desk Person') or {}).get('source') == 'desk', 'as the desk\'s own word')
+
+        other = OtherSite(web_port)
+        driver.get('http://127.0.0.1:%d/' % other.port)
+        wait(lambda: len(driver.execute_script('return window.results || []')) == 2, 10)
+        tried = driver.execute_script('return window.results')
+        time.sleep(1)
+        c.check((board_row(web_port, 'Desk Person') or {}).get('message') == 'back at my desk',
+                'a page from another port changes nothing, with or without the header (%r)' % tried)
+
+        phone = browser(375, 812)
+        drivers.append(phone)
+        phone.set_window_size(375, 812)
+        phone.get(url)
+        wait(lambda: 'Desk Person' in names_shown(phone), 10)
+        phone.find_element(By.ID, 'update-open').click()
+        wait(lambda: phone.execute_script('return document.getElementById("update").open'), 5)
+        overflow = phone.execute_script('return document.documentElement.scrollWidth - window.innerWidth')
+        width = phone.execute_script('return document.getElementById("update").getBoundingClientRect().width')
+        c.check(overflow <= 0 and width <= 375, 'the form fits a phone (%d px over, %d wide)' % (overflow, width))
+        phone.save_screenshot(os.path.join(artifacts, 'update-%s-375x812.png' % kind))
+    finally:
+        client.kill()
+        if kind == 'wine':
+            desk.wine('taskkill', '/F', '/IM', 'pegling.exe')
+    # With its desk gone, the row can be taken off the board, with the code.
+    time.sleep(1)
+    request = urllib.request.Request('http://127.0.0.1:%d/remove' % web_port, method='POST',
+                                     data=json.dumps({'name': 'Desk Person', 'code': CODE}).encode(),
+                                     headers={'Content-Type': 'application/json', 'X-Pegora-Update': '1'})
+    try:
+        with urllib.request.urlopen(request, timeout=5) as r:
+            removed = r.status
+    except urllib.error.HTTPError as e:
+        removed = e.code
+    c.check(removed == 200 and board_row(web_port, 'Desk Person') is None, 'Remove takes the row off the board')
 
 
 def browser(width, height):
@@ -215,6 +383,7 @@ def main():
         c.check(not wall.find_element(By.ID, 'filter-box').is_displayed(), 'wall mode has no filter box')
         c.check(wall.find_element(By.ID, 'clock').text != '', 'wall mode shows a clock')
         wall.save_screenshot(os.path.join(artifacts, 'web-%s-wall-1920x1080.png' % kind))
+        check_updates(c, kind, program, desk, port, web_port, artifacts, drivers)
         roll = check_roll(c, desk, port, web_port, artifacts, drivers) if kind == 'linux' else None
 
         # The board goes away: the page says so and keeps the last rows.

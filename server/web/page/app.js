@@ -8,6 +8,7 @@ const refreshMs = 2000;
 const wallPageMs = 10000;
 let rows = [];
 let silentMinutes = 3;
+let updates = false;
 let wallPage = 0;
 let lastPaged = Date.now();
 
@@ -37,6 +38,7 @@ function matches(row, filter) {
 }
 
 function render() {
+  if (document.getElementById('update').open) return;  // the rows stay put under the form
   const filter = wall ? '' : document.getElementById('filter').value.trim().toLowerCase();
   const counts = { in: 0, out: 0, other: 0 };
   for (const row of rows) counts[row.word] += 1;
@@ -67,8 +69,23 @@ function render() {
     const status = cell('td', '');
     status.appendChild(cell('span', row.word, 'label ' + row.word));
     tr.appendChild(status);
-    tr.appendChild(cell('td', row.message, 'message'));
-    tr.appendChild(cell('td', silent ? noWordFor(row.age) : ago(row.age), 'age'));
+    const message = cell('td', row.message, 'message');
+    if (row.source === 'browser') {
+      // Said beside the message, so nobody takes it for the desk's own word.
+      let said = 'set from a browser';
+      if (row.until) said += ', until ' + row.until + (row.passed ? ' (passed)' : '');
+      message.appendChild(cell('span', said, 'source'));
+    }
+    tr.appendChild(message);
+    const age = cell('td', silent ? noWordFor(row.age) : ago(row.age), 'age');
+    if (updates && !wall) {
+      const change = cell('button', 'Update', 'row-update');
+      change.type = 'button';
+      change.setAttribute('aria-label', 'Update the status of ' + row.name);
+      change.addEventListener('click', () => window.openUpdateForm(row.name));
+      age.appendChild(change);
+    }
+    tr.appendChild(age);
     body.appendChild(tr);
   }
   document.getElementById('rows').replaceWith(body);
@@ -87,6 +104,9 @@ async function refresh() {
     const board = await response.json();
     rows = board.rows;
     silentMinutes = board.silentMinutes > 0 ? board.silentMinutes : 3;
+    updates = board.updates === true;
+    window.pegoraBoard = board;  // the update form's names and whether it needs a code
+    document.getElementById('update-open').hidden = !updates || wall;
     say(rows.length === 1 ? '1 person on the board' : rows.length + ' people on the board', false);
     render();
   } catch (error) {
@@ -111,6 +131,7 @@ document.addEventListener('DOMContentLoaded', () => {
   } else {
     document.getElementById('filter').addEventListener('input', render);
   }
+  window.refreshBoard = refresh;
   refresh();
   setInterval(refresh, refreshMs);
 });

@@ -1,0 +1,128 @@
+// The form that sets a status from a browser: the person's own, or a
+// colleague's when reception takes the call. The board checks everything
+// again and answers in words, which the form shows as they come.
+'use strict';
+
+(() => {
+  const nameKey = 'pegora-update-name';
+  const codeKey = 'pegora-update-code';
+
+  function remembered(key) {
+    try {
+      return localStorage.getItem(key) || '';
+    } catch (error) {
+      return '';
+    }
+  }
+
+  function remember(key, value) {
+    try {
+      localStorage.setItem(key, value);
+    } catch (error) {
+      // a browser that keeps nothing asks again next time
+    }
+  }
+
+  function element(id) {
+    return document.getElementById(id);
+  }
+
+  function board() {
+    return window.pegoraBoard || { rows: [], code: false };
+  }
+
+  function say(text) {
+    element('update-error').textContent = text;
+  }
+
+  function open(name) {
+    const b = board();
+    const names = element('update-names');
+    names.replaceChildren();
+    for (const row of b.rows) {
+      const option = document.createElement('option');
+      option.value = row.name;
+      names.appendChild(option);
+    }
+    const given = name || remembered(nameKey);
+    element('update-name').value = given;
+    const row = b.rows.find((r) => r.name.toLowerCase() === given.toLowerCase());
+    const status = row ? String(row.status) : '1';
+    for (const radio of document.querySelectorAll('input[name="update-status"]')) radio.checked = radio.value === status;
+    element('update-message').value = row ? row.message : '';
+    element('update-until').value = '';
+    element('update-code-box').hidden = !b.code;
+    element('update-remove').hidden = !b.code;
+    element('update-code').value = remembered(codeKey);
+    say('');
+    element('update').showModal();
+    element(name ? 'update-message' : 'update-name').focus();
+  }
+
+  async function post(path, body) {
+    let response;
+    try {
+      response = await fetch(path, {
+        method: 'POST',
+        headers: { 'Content-Type': 'application/json', 'X-Pegora-Update': '1' },
+        body: JSON.stringify(body),
+        cache: 'no-store',
+      });
+    } catch (error) {
+      say('The board cannot be reached right now; nothing was changed.');
+      return false;
+    }
+    let answer = {};
+    try {
+      answer = await response.json();
+    } catch (error) {
+      answer = {};
+    }
+    if (response.ok && answer.ok) return true;
+    say(answer.error || 'The board refused the change (' + response.status + ').');
+    return false;
+  }
+
+  function fields() {
+    const name = element('update-name').value.trim();
+    const code = element('update-code').value;
+    if (!name) {
+      say('Type the name as the board shows it.');
+      element('update-name').focus();
+      return null;
+    }
+    if (board().code) remember(codeKey, code);
+    remember(nameKey, name);
+    return { name, code };
+  }
+
+  async function send(event) {
+    event.preventDefault();
+    const f = fields();
+    if (!f) return;
+    const status = Number(document.querySelector('input[name="update-status"]:checked').value);
+    const body = { name: f.name, status, message: element('update-message').value, until: element('update-until').value };
+    if (board().code) body.code = f.code;
+    if (await post('/status', body)) done();
+  }
+
+  async function remove() {
+    const f = fields();
+    if (!f) return;
+    if (!window.confirm('Remove ' + f.name + ' from the board? A desk that is still running brings the row back.')) return;
+    if (await post('/remove', { name: f.name, code: f.code })) done();
+  }
+
+  function done() {
+    element('update').close();
+    if (window.refreshBoard) window.refreshBoard();
+  }
+
+  document.addEventListener('DOMContentLoaded', () => {
+    window.openUpdateForm = open;
+    element('update-open').addEventListener('click', () => open(''));
+    element('update-form').addEventListener('submit', send);
+    element('update-remove').addEventListener('click', remove);
+    element('update-cancel').addEventListener('click', () => element('update').close());
+  });
+})();
