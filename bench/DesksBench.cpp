@@ -222,7 +222,8 @@ int main(int argc, char** argv) {
             std::_Exit(0);
         }
     }
-    std::printf("| AcceptPacingMs | desks | records sent | stored | lost | connect to stored p50 | p99 | board CPU |\n");
+    std::printf(
+        "| AcceptPacingMs | desks | records sent | stored | lost | connect to stored p50 | p99 | board CPU |\n");
     std::printf("|---|---|---|---|---|---|---|---|\n");
     for (int i = 0; i < 2; ++i) {
         Result r;

@@ -55,10 +55,10 @@ bool WriteBoardOptions(const BoardOptions& options) {
     const std::string& code = options.webUpdateCode;
     std::vector<unsigned char> text(code.begin(), code.end());
     text.push_back(0);
-    return key && key->WriteValues({DwordValue("WebPort", options.webPort),
-                                    DwordValue("SilentMinutes", options.silentMinutes),
-                                    DwordValue("WebUpdates", options.webUpdates ? 1 : 0),
-                                    SettingValue{"WebUpdateCode", SettingString, text}});
+    return key &&
+           key->WriteValues({DwordValue("WebPort", options.webPort), DwordValue("SilentMinutes", options.silentMinutes),
+                             DwordValue("WebUpdates", options.webUpdates ? 1 : 0),
+                             SettingValue{"WebUpdateCode", SettingString, text}});
 }
 
 OptionsFields OpenOptionsDialog(const BoardOptions& options) {

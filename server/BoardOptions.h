@@ -6,8 +6,8 @@
 #include <string>
 
 struct BoardOptions {
-    std::uint32_t webPort = 0;          // 0: no web view
-    std::uint32_t silentMinutes = 0;    // 0: rows are never greyed
+    std::uint32_t webPort = 0;           // 0: no web view
+    std::uint32_t silentMinutes = 0;     // 0: rows are never greyed
     std::uint32_t acceptPacingMs = 250;  // the accept thread's pause; no dialog sets it
     bool webUpdates = false;             // people may update the board from a browser
     std::string webUpdateCode;           // Windows-1252, up to 31 characters; empty: no code

@@ -92,9 +92,9 @@ private:
             closed.insert(silent[i].second);
             Destroy(silent[i].second, server.counters.closedRoomMade);
         }
-        endpoints.erase(std::remove_if(endpoints.begin(), endpoints.end(),
-                                       [&closed](Socket* s) { return closed.count(s) != 0; }),
-                        endpoints.end());
+        endpoints.erase(
+            std::remove_if(endpoints.begin(), endpoints.end(), [&closed](Socket* s) { return closed.count(s) != 0; }),
+            endpoints.end());
     }
 
     void Handle(Socket* endpoint, bool readable) {

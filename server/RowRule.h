@@ -28,8 +28,7 @@ bool IsAutomaticRecord(const StatusRecord& record);
 // browser's word stays (a re-send, or an automatic record).
 bool OnDeskRecord(StatusRecord& shown, RowWord& word, const StatusRecord& record);
 // A word given in a browser, with or without an "until".
-void OnBrowserWord(StatusRecord& shown, RowWord& word, const StatusRecord& record, bool hasUntil,
-                   std::int64_t untilMs);
+void OnBrowserWord(StatusRecord& shown, RowWord& word, const StatusRecord& record, bool hasUntil, std::int64_t untilMs);
 // The clock. True when the word's time has come and the row shows the desk's
 // last record again; without one the word stays, shown as passed.
 bool OnUntilPassed(StatusRecord& shown, RowWord& word, std::int64_t nowMs);

@@ -122,7 +122,7 @@ void InstanceListener::OnConnection() {
                 guarded->flush();
                 doubleClick();  // runs the status dialog
             }
-            if (!guarded) return;                              // the second start went away meanwhile
+            if (!guarded) return;  // the second start went away meanwhile
             QLocalSocket* socket = guarded.data();
             socket->write(HandledReply);
             socket->flush();

@@ -74,9 +74,9 @@ bool RunOptionsDialog(QWidget* owner, BoardOptions& options, const std::string& 
     QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
     QObject::connect(ok, &QPushButton::clicked, &dialog, [&] {
         std::string refusal;
-        OptionsFields taken{share->isChecked(),           port->text().toStdString(),
-                            grey->isChecked(),            minutes->text().toStdString(),
-                            updates->isChecked(),         Utf8ToWindows1252(code->text().toStdString())};
+        OptionsFields taken{share->isChecked(),   port->text().toStdString(),
+                            grey->isChecked(),    minutes->text().toStdString(),
+                            updates->isChecked(), Utf8ToWindows1252(code->text().toStdString())};
         if (!TakeOptionsFields(taken, options, refusal)) {
             QMessageBox box(QMessageBox::NoIcon, "Board options", QString::fromStdString(refusal), QMessageBox::Ok,
                             &dialog);

@@ -16,8 +16,7 @@ const std::size_t MaxQueuedChanges = 10000;
 const std::chrono::seconds ForgetInterval{60};
 
 std::int64_t WallMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 
@@ -199,8 +198,8 @@ int BoardService::Stop() {
     bool ended = StopWorkers(board);
     LogQueuedChanges();
     SaveState();
-    std::string saved = lastStateError.empty() ? std::to_string(board.table.RowCount()) + " rows saved"
-                                               : "the rows could not be saved";
+    std::string saved =
+        lastStateError.empty() ? std::to_string(board.table.RowCount()) + " rows saved" : "the rows could not be saved";
     if (!ended) {
         // A thread that does not end may still use the listener and the manager:
         // end at once with everything still standing, as the window board does.

@@ -5,9 +5,7 @@
 namespace {
 
 // The painter's rule: anything but in and out is other.
-const char* Word(std::int32_t status) {
-    return status == StatusIn ? "in" : status == StatusOut ? "out" : "other";
-}
+const char* Word(std::int32_t status) { return status == StatusIn ? "in" : status == StatusOut ? "out" : "other"; }
 
 std::string Printable(const std::string& windows1252) {
     std::string text = Windows1252ToUtf8(windows1252);

@@ -61,8 +61,9 @@ std::string Take(const std::string& written, const std::string& value, ServiceCo
     }
     if (key == "statefile") {
         spelled = "StateFile";
-        bool absolute = !value.empty() && (value[0] == '/' || (value.size() > 2 && value[1] == ':' &&
-                                                               (value[2] == '\\' || value[2] == '/')));
+        bool absolute =
+            !value.empty() &&
+            (value[0] == '/' || (value.size() > 2 && value[1] == ':' && (value[2] == '\\' || value[2] == '/')));
         if (!absolute) return "StateFile must be an absolute path, not \"" + value + "\"";
         config.stateFile = value;
         return std::string();
@@ -116,8 +117,8 @@ bool ParseServiceConfig(const std::string& text, ServiceConfig& config, std::vec
         }
         auto first = seen.emplace(key, number);
         if (!first.second)
-            problems.push_back({number, spelled + " is given twice (first on line " +
-                                            std::to_string(first.first->second) + ")"});
+            problems.push_back(
+                {number, spelled + " is given twice (first on line " + std::to_string(first.first->second) + ")"});
     }
     return problems.size() == before;
 }

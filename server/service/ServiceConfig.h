@@ -9,7 +9,7 @@
 
 struct ServiceConfig {
     std::uint32_t port = 5001;
-    std::uint32_t webPort = 5080;  // 0: no web view
+    std::uint32_t webPort = 5080;     // 0: no web view
     std::uint32_t silentMinutes = 3;  // 0: rows are never greyed
     std::uint32_t acceptPacingMs = 250;
     std::uint32_t maxConnections = 1000;

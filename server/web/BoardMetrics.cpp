@@ -8,8 +8,8 @@ bool BoardHealthy(const BoardServer& board, std::int64_t nowMs, std::string& rea
     std::int64_t last = board.lastReaderPassMs.load();
     if (last == 0 || nowMs - last > ReaderStuckMs) {
         reason = last == 0 ? "the reader thread has not completed a pass yet"
-                           : "the reader thread has not completed a pass for " +
-                                 std::to_string((nowMs - last) / 1000) + " seconds";
+                           : "the reader thread has not completed a pass for " + std::to_string((nowMs - last) / 1000) +
+                                 " seconds";
         return false;
     }
     return true;

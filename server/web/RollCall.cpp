@@ -13,9 +13,7 @@ std::string Folded(const std::string& name) {
     return key;
 }
 
-const char* Word(std::int32_t status) {
-    return status == StatusIn ? "in" : status == StatusOut ? "out" : "other";
-}
+const char* Word(std::int32_t status) { return status == StatusIn ? "in" : status == StatusOut ? "out" : "other"; }
 
 std::string Field(const std::string& text) {
     std::string out = "\"";
@@ -43,15 +41,18 @@ std::string LocalTime(std::time_t when) {
 
 std::vector<RollGroup> RollCallGroups(const BoardSnapshot& snapshot) {
     std::vector<RollGroup> groups = {{"In", {}}, {"No word for a while", {}}, {"Other", {}}, {"Out", {}}};
-    const std::int64_t silentAfter = 60 * static_cast<std::int64_t>(snapshot.silentMinutes ? snapshot.silentMinutes : 3);
+    const std::int64_t silentAfter =
+        60 * static_cast<std::int64_t>(snapshot.silentMinutes ? snapshot.silentMinutes : 3);
     for (const SnapshotRow& row : snapshot.rows) {
-        std::size_t group = row.ageSeconds > silentAfter ? 1 : row.status == StatusIn ? 0 : row.status == StatusOut ? 3 : 2;
+        std::size_t group = row.ageSeconds > silentAfter ? 1
+                            : row.status == StatusIn     ? 0
+                            : row.status == StatusOut    ? 3
+                                                         : 2;
         groups[group].rows.push_back(row);
     }
     for (RollGroup& group : groups)
-        std::stable_sort(group.rows.begin(), group.rows.end(), [](const SnapshotRow& a, const SnapshotRow& b) {
-            return Folded(a.name) < Folded(b.name);
-        });
+        std::stable_sort(group.rows.begin(), group.rows.end(),
+                         [](const SnapshotRow& a, const SnapshotRow& b) { return Folded(a.name) < Folded(b.name); });
     return groups;
 }
 
@@ -60,9 +61,9 @@ std::string RollCsv(const BoardSnapshot& snapshot, std::time_t now) {
     for (const RollGroup& group : RollCallGroups(snapshot)) {
         for (const SnapshotRow& row : group.rows) {
             std::int64_t age = row.ageSeconds < 0 ? 0 : row.ageSeconds;
-            csv += Field(group.title) + "," + Field(Windows1252ToUtf8(row.name)) + "," + Field(Word(row.status)) +
-                   "," + Field(Windows1252ToUtf8(row.message)) + "," +
-                   Field(LocalTime(now - static_cast<std::time_t>(age))) + "\r\n";
+            csv += Field(group.title) + "," + Field(Windows1252ToUtf8(row.name)) + "," + Field(Word(row.status)) + "," +
+                   Field(Windows1252ToUtf8(row.message)) + "," + Field(LocalTime(now - static_cast<std::time_t>(age))) +
+                   "\r\n";
         }
     }
     return csv;

@@ -40,8 +40,7 @@ WebResponse Answer(int status, const std::string& error) {
 
 std::string PathOf(const WebRequest& request) { return request.target.substr(0, request.target.find('?')); }
 
-WebResponse Update(const WebRequest& request, const std::vector<std::string>& machineNames,
-                   const WebSources& sources) {
+WebResponse Update(const WebRequest& request, const std::vector<std::string>& machineNames, const WebSources& sources) {
     WebResponse refusal = UpdateRefusal(request, machineNames, sources);
     if (refusal.status != 0) return refusal;
     if (request.body.size() > MaxUpdateBody) return Answer(413, "The request is larger than 4 KiB.");
@@ -113,8 +112,7 @@ WebResponse Refusal(int status) {
     return response;
 }
 
-WebResponse Route(const WebRequest& request, const std::vector<std::string>& machineNames,
-                  const WebSources& sources) {
+WebResponse Route(const WebRequest& request, const std::vector<std::string>& machineNames, const WebSources& sources) {
     if (!request.hasHost || !HostAllowed(request.host, machineNames)) return Refusal(421);
     if (IsUpdateRoute(request)) return Update(request, machineNames, sources);
     if (request.method != "GET" && request.method != "HEAD") {

@@ -62,8 +62,7 @@ WebResponse UpdateRefusal(const WebRequest& request, const std::vector<std::stri
 // Whether the request is a POST to one of the update routes.
 bool IsUpdateRoute(const WebRequest& request);
 
-WebResponse Route(const WebRequest& request, const std::vector<std::string>& machineNames,
-                  const WebSources& sources);
+WebResponse Route(const WebRequest& request, const std::vector<std::string>& machineNames, const WebSources& sources);
 
 // A refusal made before any route is looked at (431, 400).
 WebResponse Refusal(int status);

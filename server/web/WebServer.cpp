@@ -62,9 +62,10 @@ WebRequest RequestOf(const http::request<Body>& message) {
     request.updateHeader = text("X-Pegora-Update");
     request.fetchSite = text("Sec-Fetch-Site");
     std::string length = text(http::field::content_length);
-    request.contentLength = length.empty() || length.size() > 18 || length.find_first_not_of("0123456789") != std::string::npos
-                                ? (length.empty() ? 0 : ~std::uint64_t(0))
-                                : std::stoull(length);
+    request.contentLength =
+        length.empty() || length.size() > 18 || length.find_first_not_of("0123456789") != std::string::npos
+            ? (length.empty() ? 0 : ~std::uint64_t(0))
+            : std::stoull(length);
     request.nowMs = WallMs();
     return request;
 }
@@ -145,8 +146,8 @@ struct WebServer::Impl {
     // Both outlive the io_context, whose handlers hold the sessions.
     std::atomic<int> open{0};
     std::list<std::weak_ptr<Session>> sessions;  // oldest first; used on the web thread only
-    std::map<int, std::uint64_t> answered;         // by status code; used on the web thread only
-    CodeGuard codeGuard;                           // used on the web thread only
+    std::map<int, std::uint64_t> answered;       // by status code; used on the web thread only
+    CodeGuard codeGuard;                         // used on the web thread only
     std::mutex updatesLock;
     UpdateSettings updateSettings;
     asio::io_context io;

@@ -120,7 +120,9 @@ bool ParseStatusBody(const std::string& text, BrowserWord& word, std::string& co
     if (!TakeText(body, "until", "until time", 5, false, until, error)) return false;
     word.hasUntil = !until.empty();
     if (word.hasUntil) {
-        auto digit = [&until](int i) { return until[static_cast<std::size_t>(i)] >= '0' && until[static_cast<std::size_t>(i)] <= '9'; };
+        auto digit = [&until](int i) {
+            return until[static_cast<std::size_t>(i)] >= '0' && until[static_cast<std::size_t>(i)] <= '9';
+        };
         bool shaped = until.size() == 5 && digit(0) && digit(1) && until[2] == ':' && digit(3) && digit(4);
         word.hour = shaped ? (until[0] - '0') * 10 + (until[1] - '0') : 99;
         word.minute = shaped ? (until[3] - '0') * 10 + (until[4] - '0') : 99;

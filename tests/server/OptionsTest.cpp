@@ -52,18 +52,19 @@ TEST(BoardOptions, ReadOnlyWhatIsADwordInRange) {
         std::vector<unsigned char> bytes;
         bool on;
         const char* code;
-    } updates[] = {{"on", "WebUpdates", SettingDword, {1, 0, 0, 0}, true, ""},
-                   {"2 is not on", "WebUpdates", SettingDword, {2, 0, 0, 0}, false, ""},
-                   {"on as a string", "WebUpdates", SettingString, {'1', 0}, false, ""},
-                   {"a code", "WebUpdateCode", SettingString, {'a', 'b', 0}, false, "ab"},
-                   {"a code as a DWORD", "WebUpdateCode", SettingDword, {'a', 'b', 'c', 0}, false, ""},
-                   {"a code without its end", "WebUpdateCode", SettingString, {'a', 'b'}, false, ""},
-                   {"a code of 32 characters", "WebUpdateCode", SettingString, std::vector<unsigned char>(33, 'x'),
-                    false, ""}};
+    } updates[] = {
+        {"on", "WebUpdates", SettingDword, {1, 0, 0, 0}, true, ""},
+        {"2 is not on", "WebUpdates", SettingDword, {2, 0, 0, 0}, false, ""},
+        {"on as a string", "WebUpdates", SettingString, {'1', 0}, false, ""},
+        {"a code", "WebUpdateCode", SettingString, {'a', 'b', 0}, false, "ab"},
+        {"a code as a DWORD", "WebUpdateCode", SettingDword, {'a', 'b', 'c', 0}, false, ""},
+        {"a code without its end", "WebUpdateCode", SettingString, {'a', 'b'}, false, ""},
+        {"a code of 32 characters", "WebUpdateCode", SettingString, std::vector<unsigned char>(33, 'x'), false, ""}};
     for (Update& u : updates) {
         ClearSettingsKey(ServerKeyPath);
         if (u.bytes.size() == 33) u.bytes.back() = 0;
-        SettingsKey::Open(ServerKeyPath)->Write(u.name, u.type, u.bytes.data(), static_cast<std::uint32_t>(u.bytes.size()));
+        SettingsKey::Open(ServerKeyPath)
+            ->Write(u.name, u.type, u.bytes.data(), static_cast<std::uint32_t>(u.bytes.size()));
         BoardOptions options = ReadBoardOptions();
         EXPECT_EQ(options.webUpdates, u.on) << u.what;
         EXPECT_EQ(options.webUpdateCode, u.code) << u.what;

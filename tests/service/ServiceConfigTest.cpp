@@ -60,7 +60,8 @@ TEST(ServiceConfig, EveryNameBoundsAndTheLinesAround) {
         EXPECT_EQ(taken, row.problem[0] == 0) << row.text;
         if (!problems.empty())
             EXPECT_EQ(std::to_string(problems[0].line) + ": " + problems[0].what, row.problem) << row.text;
-        if (taken) EXPECT_NE(DescribeConfig(config).find(std::string(row.setting) + "\n"), std::string::npos) << row.text;
+        if (taken)
+            EXPECT_NE(DescribeConfig(config).find(std::string(row.setting) + "\n"), std::string::npos) << row.text;
     }
 
     ServiceConfig config;

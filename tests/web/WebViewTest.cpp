@@ -110,8 +110,9 @@ TEST(BoardJson, SnapshotIsTakenUnderTheLockOrNotAtAll) {
 TEST(RollCall, FourGroupsByNameAndACsvNoSpreadsheetRuns) {
     BoardSnapshot snapshot;
     snapshot.silentMinutes = 0;  // the page's 3 minutes then
-    snapshot.rows = {{"zoe", 1, "", 10},        {"Adam", 1, "", 179},     {"Quiet", 1, "", 181},
-                     {"Cleo", 3, "at the dentist", 5}, {"Bert", 2, "home", 0}, {"=HYPERLINK(\"x\")", 3, "+1 \"a\"", 0},
+    snapshot.rows = {{"zoe", 1, "", 10},           {"Adam", 1, "", 179},
+                     {"Quiet", 1, "", 181},        {"Cleo", 3, "at the dentist", 5},
+                     {"Bert", 2, "home", 0},       {"=HYPERLINK(\"x\")", 3, "+1 \"a\"", 0},
                      {"Out Long", 2, "-", 100000}, {"stray", 9, "@home", 1}};
     std::vector<RollGroup> groups = RollCallGroups(snapshot);
     ASSERT_EQ(groups.size(), 4u);
@@ -139,7 +140,7 @@ TEST(RollCall, FourGroupsByNameAndACsvNoSpreadsheetRuns) {
                             "\"Other\",\"'=HYPERLINK(\"\"x\"\")\",\"other\",\"'+1 \"\"a\"\"\",\"197",
                             "\"Out\",\"Out\",\"out\",\"'@home\",\"197"};
     for (int i = 0; i < 3; ++i) EXPECT_EQ(lines[i + 1].rfind(starts[i], 0), 0u) << lines[i + 1];
-    EXPECT_EQ(lines[1].size() - lines[1].rfind(",\"") , 19u) << "last heard as \"YYYY-MM-DD HH:MM\"";
+    EXPECT_EQ(lines[1].size() - lines[1].rfind(",\""), 19u) << "last heard as \"YYYY-MM-DD HH:MM\"";
 }
 
 TEST(HostRule, WhoMayAsk) {
@@ -257,12 +258,11 @@ TEST_F(WebView, HealthSaysWhyAndMetricsNeverNameAnybody) {
     ++board.counters.closedRoomMade;
     std::string metrics = Ask("GET /metrics HTTP/1.1\r\nHost: localhost\r\n\r\n");
     EXPECT_EQ(StatusOf(metrics), 200);
-    for (const char* line : {"Content-Type: text/plain; version=0.0.4", "X-Content-Type-Options: nosniff",
-                             "\npegora_rows 1\n", "\npegora_records_stored_total 1\n",
-                             "pegora_connections_closed_unread_total{reason=\"room_made\"} 1\n",
-                             "pegora_web_requests_total{code=\"503\"} 3\n",
-                             "pegora_web_requests_total{code=\"421\"} 1\n",
-                             "# TYPE pegora_start_time_seconds gauge\n"})
+    for (const char* line :
+         {"Content-Type: text/plain; version=0.0.4", "X-Content-Type-Options: nosniff", "\npegora_rows 1\n",
+          "\npegora_records_stored_total 1\n", "pegora_connections_closed_unread_total{reason=\"room_made\"} 1\n",
+          "pegora_web_requests_total{code=\"503\"} 3\n", "pegora_web_requests_total{code=\"421\"} 1\n",
+          "# TYPE pegora_start_time_seconds gauge\n"})
         EXPECT_NE(metrics.find(line), std::string::npos) << line;
     EXPECT_EQ(metrics.find("Secret"), std::string::npos);
     EXPECT_EQ(metrics.find("secret"), std::string::npos);
@@ -270,11 +270,12 @@ TEST_F(WebView, HealthSaysWhyAndMetricsNeverNameAnybody) {
 
 TEST_F(WebView, UpdatesFromABrowserAreRefusedOneByOneAndTakenWhenRight) {
     auto post = [this](const std::string& path, const std::string& body, const std::string& headers) {
-        return Ask("POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + headers + "Content-Length: " +
-                   std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+        return Ask("POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + headers +
+                   "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
     };
     const std::string good = "Content-Type: application/json\r\nX-Pegora-Update: 1\r\n";
-    const std::string anna = "{\"name\":\"Anna\",\"status\":2,\"message\":\"at a client\",\"until\":\"23:59\",\"code\":\"s3cret\"}";
+    const std::string anna =
+        "{\"name\":\"Anna\",\"status\":2,\"message\":\"at a client\",\"until\":\"23:59\",\"code\":\"s3cret\"}";
     EXPECT_EQ(StatusOf(post("/status", anna, good)), 404) << "off: as any unknown route";
     EXPECT_EQ(StatusOf(post("/remove", anna, good)), 404);
 
@@ -300,12 +301,12 @@ TEST_F(WebView, UpdatesFromABrowserAreRefusedOneByOneAndTakenWhenRight) {
         {"/status", good, "{\"name\":\"\",\"status\":1,\"code\":\"s3cret\"}", 400, "name is missing"},
         {"/status", good, "{\"name\":\"Anna\",\"status\":4,\"code\":\"s3cret\"}", 400, "in, out or other"},
         {"/status", good, "{\"name\":\"Anna\",\"status\":\"1\",\"code\":\"s3cret\"}", 400, "in, out or other"},
-        {"/status", good, "{\"name\":\"Anna\",\"status\":1,\"until\":\"24:00\",\"code\":\"s3cret\"}", 400,
-         "HH:MM"},
+        {"/status", good, "{\"name\":\"Anna\",\"status\":1,\"until\":\"24:00\",\"code\":\"s3cret\"}", 400, "HH:MM"},
         {"/status", good, "{\"name\":\"\xce\xa9mega\",\"status\":1,\"code\":\"s3cret\"}", 400,
          "character the board cannot show"},
-        {"/status", good, "{\"name\":\"Anna\",\"status\":1,\"message\":\"" + std::string(488, 'm') + "\",\"code\":\"s3cret\"}",
-         400, "message is longer than 487"},
+        {"/status", good,
+         "{\"name\":\"Anna\",\"status\":1,\"message\":\"" + std::string(488, 'm') + "\",\"code\":\"s3cret\"}", 400,
+         "message is longer than 487"},
         {"/status", good + "Origin: http://127.0.0.1\r\nSec-Fetch-Site: same-origin\r\n", anna, 200, "\"ok\":true"},
         {"/remove", good, "{\"name\":\"nobody\",\"code\":\"s3cret\"}", 404, "Nobody of that name"},
     };
@@ -335,7 +336,6 @@ TEST_F(WebView, UpdatesFromABrowserAreRefusedOneByOneAndTakenWhenRight) {
     EXPECT_EQ(StatusOf(shut), 429);
     EXPECT_NE(shut.find("try again in a minute"), std::string::npos);
     EXPECT_EQ(board.table.RowCount(), 1) << "nothing changed while shut out";
-
 }
 
 TEST_F(WebView, IdleAndDribblingConnectionsAreClosed) {
