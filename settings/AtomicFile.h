@@ -8,3 +8,6 @@
 
 // False with `error` naming the step and the system's text when it fails.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, int mode, std::string& error);
+
+// Renames `from` to `to`, replacing a file already there; false when it cannot.
+bool MoveReplacing(const std::string& from, const std::string& to);

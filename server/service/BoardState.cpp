@@ -158,7 +158,7 @@ StateLoad LoadStateFile(const std::string& path, std::vector<StoredRow>& rows, s
     }
     rows.clear();
     std::string damaged = path + ".damaged";
-    if (std::rename(path.c_str(), damaged.c_str()) != 0)
+    if (!MoveReplacing(path, damaged))
         problem += "; it could not be renamed to " + damaged + ": " + std::strerror(errno);
     else
         problem += "; kept as " + damaged;

@@ -3,6 +3,7 @@
 // it is told to stop.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -11,12 +12,13 @@
 std::string DefaultConfigPath();
 std::string DefaultStatePath();
 
-// The host the service manager gives: log lines, readiness, the watchdog.
-std::unique_ptr<ServiceHost> MakeServiceHost();
-
 // Raises the soft limit of open files to the hard one; false when it cannot.
 bool RaiseOpenFileLimit(std::string& error);
 
-// Run by main once the configuration is read: starts `service`, runs it
-// until a stop is asked for, stops it. Returns the exit code.
-int RunService(BoardService& service, ServiceHost& host);
+// Reads the configuration and makes the service, logging through `host`:
+// 0 with `service` made, or the exit code (2: the configuration is wrong).
+typedef std::function<int(ServiceHost& host, std::unique_ptr<BoardService>& service)> PrepareService;
+
+// Runs the service as the platform runs services: prepares it, starts it,
+// serves until a stop is asked for, stops it. Returns the exit code.
+int RunService(const PrepareService& prepare);

@@ -42,8 +42,6 @@ std::string DefaultStatePath() {
     return "/var/lib/pegora/board.state";
 }
 
-std::unique_ptr<ServiceHost> MakeServiceHost() { return std::unique_ptr<ServiceHost>(new SystemdHost()); }
-
 bool RaiseOpenFileLimit(std::string& error) {
     rlimit limit;
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
@@ -59,7 +57,11 @@ bool RaiseOpenFileLimit(std::string& error) {
     return true;
 }
 
-int RunService(BoardService& service, ServiceHost& host) {
+int RunService(const PrepareService& prepare) {
+    SystemdHost host;
+    std::unique_ptr<BoardService> made;
+    if (int exitCode = prepare(host, made)) return exitCode;
+    BoardService& service = *made;
     // Blocked before any thread starts, so every thread inherits the mask and
     // only sigtimedwait below ever takes them.
     sigset_t stops;

@@ -41,31 +41,32 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::unique_ptr<ServiceHost> host = MakeServiceHost();
-    ServiceConfig config;
-    config.stateFile = DefaultStatePath();
-    std::vector<ConfigProblem> problems;
-    ConfigRead read = ReadServiceConfig(configPath, config, problems);
-    if (!problems.empty()) {
-        for (const ConfigProblem& problem : problems) {
-            if (check)
-                std::fprintf(stderr, "%s\n", ProblemText(configPath, problem).c_str());
-            else
-                host->Log(LogError, ProblemText(configPath, problem));
-        }
-        return 2;
-    }
-    std::string missing = "no configuration file at " + configPath + ": every setting has its default";
     if (check) {
-        if (read == ConfigRead::Missing) std::printf("# %s\n", missing.c_str());
+        ServiceConfig config;
+        config.stateFile = DefaultStatePath();
+        std::vector<ConfigProblem> problems;
+        ConfigRead read = ReadServiceConfig(configPath, config, problems);
+        for (const ConfigProblem& problem : problems) std::fprintf(stderr, "%s\n", ProblemText(configPath, problem).c_str());
+        if (!problems.empty()) return 2;
+        if (read == ConfigRead::Missing)
+            std::printf("# no configuration file at %s: every setting has its default\n", configPath.c_str());
         std::printf("%s", DescribeConfig(config).c_str());
         return 0;
     }
-    if (read == ConfigRead::Missing) host->Log(LogInfo, missing);
 
-    std::string error;
-    if (!RaiseOpenFileLimit(error)) host->Log(LogWarning, "cannot raise the limit of open files: " + error);
     static SocketManager manager;
-    BoardService service(manager, config, *host);
-    return RunService(service, *host);
+    return RunService([&configPath](ServiceHost& host, std::unique_ptr<BoardService>& service) {
+        ServiceConfig config;
+        config.stateFile = DefaultStatePath();
+        std::vector<ConfigProblem> problems;
+        ConfigRead read = ReadServiceConfig(configPath, config, problems);
+        for (const ConfigProblem& problem : problems) host.Log(LogError, ProblemText(configPath, problem));
+        if (!problems.empty()) return 2;
+        if (read == ConfigRead::Missing)
+            host.Log(LogInfo, "no configuration file at " + configPath + ": every setting has its default");
+        std::string error;
+        if (!RaiseOpenFileLimit(error)) host.Log(LogWarning, "cannot raise the limit of open files: " + error);
+        service.reset(new BoardService(manager, config, host));
+        return 0;
+    });
 }

@@ -1,0 +1,25 @@
+#include "ServiceControl.h"
+
+ServiceReport Report(ServiceState state) {
+    switch (state) {
+    case ServiceState::StartPending: return ServiceReport{state, StartWaitHintMs, false};
+    case ServiceState::Running: return ServiceReport{state, 0, true};
+    case ServiceState::StopPending: return ServiceReport{state, StopWaitHintMs, false};
+    case ServiceState::Stopped: break;
+    }
+    return ServiceReport{ServiceState::Stopped, 0, false};
+}
+
+ControlDecision DecideControl(ServiceState current, ServiceControlCode control) {
+    switch (control) {
+    case ServiceControlCode::Interrogate: return ControlDecision{true, false, Report(current)};
+    case ServiceControlCode::Stop:
+    case ServiceControlCode::Shutdown:
+        if (current == ServiceState::Stopped) return ControlDecision{false, false, Report(current)};
+        if (current == ServiceState::StopPending) return ControlDecision{true, false, Report(current)};
+        // Also while starting: the stop follows as soon as the start has ended.
+        return ControlDecision{true, true, Report(ServiceState::StopPending)};
+    case ServiceControlCode::Other: break;
+    }
+    return ControlDecision{false, false, Report(current)};
+}

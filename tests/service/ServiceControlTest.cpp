@@ -1,0 +1,36 @@
+#include <gtest/gtest.h>
+
+#include "ServiceControl.h"
+
+TEST(ServiceControl, WhichControlInWhichStateGivesWhichStatus) {
+    using S = ServiceState;
+    using C = ServiceControlCode;
+    struct Row {
+        S state;
+        C control;
+        bool handled, beginStop;
+        S reported;
+        unsigned hint;
+        bool acceptsStop;
+    } rows[] = {
+        {S::Running, C::Stop, true, true, S::StopPending, StopWaitHintMs, false},
+        {S::Running, C::Shutdown, true, true, S::StopPending, StopWaitHintMs, false},
+        {S::Running, C::Interrogate, true, false, S::Running, 0, true},
+        {S::Running, C::Other, false, false, S::Running, 0, true},
+        {S::StartPending, C::Stop, true, true, S::StopPending, StopWaitHintMs, false},
+        {S::StartPending, C::Interrogate, true, false, S::StartPending, StartWaitHintMs, false},
+        {S::StopPending, C::Stop, true, false, S::StopPending, StopWaitHintMs, false},
+        {S::StopPending, C::Shutdown, true, false, S::StopPending, StopWaitHintMs, false},
+        {S::Stopped, C::Stop, false, false, S::Stopped, 0, false},
+        {S::Stopped, C::Interrogate, true, false, S::Stopped, 0, false},
+    };
+    for (const Row& row : rows) {
+        ControlDecision d = DecideControl(row.state, row.control);
+        const int at = static_cast<int>(&row - rows);
+        EXPECT_EQ(d.handled, row.handled) << at;
+        EXPECT_EQ(d.beginStop, row.beginStop) << at;
+        EXPECT_EQ(d.report.state, row.reported) << at;
+        EXPECT_EQ(d.report.waitHintMs, row.hint) << at;
+        EXPECT_EQ(d.report.acceptsStop, row.acceptsStop) << at;
+    }
+}
