@@ -62,4 +62,6 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, int 
     return true;
 }
 
-bool MoveReplacing(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
+bool MoveReplacing(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}

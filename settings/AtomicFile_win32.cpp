@@ -20,7 +20,8 @@ bool Fail(std::string& error, const char* step) {
 
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, int, std::string& error) {
     std::string temporary = path + ".tmp" + std::to_string(GetCurrentProcessId());
-    HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return Fail(error, "cannot create the new file");
     const char* step = nullptr;
     std::size_t done = 0;

@@ -161,3 +161,33 @@ std::string DescribeConfig(const ServiceConfig& config) {
     text += std::string("WebUpdateCode = ") + (config.webUpdateCode.empty() ? "" : "(set)") + "\n";
     return text;
 }
+
+std::string SetConfigValues(const std::string& text, const std::vector<std::pair<std::string, std::string>>& values) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    auto nameOf = [](std::string line, bool commented) {
+        line = Trim(line);
+        if (commented) {
+            if (line.empty() || line[0] != '#') return std::string();
+            line = Trim(line.substr(1));
+        } else if (!line.empty() && line[0] == '#') {
+            return std::string();
+        }
+        std::size_t equals = line.find('=');
+        return equals == std::string::npos ? std::string() : Lower(Trim(line.substr(0, equals)));
+    };
+    for (const auto& value : values) {
+        const std::string key = Lower(value.first);
+        const std::string line = value.first + " = " + value.second;
+        bool done = false;
+        for (std::string& l : lines)
+            if (!done && nameOf(l, false) == key) l = line, done = true;
+        for (std::string& l : lines)
+            if (!done && nameOf(l, true) == key) l = line, done = true;
+        if (!done) lines.push_back(line);
+    }
+    std::string out;
+    for (const std::string& l : lines) out += l + "\n";
+    return out;
+}

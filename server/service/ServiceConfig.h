@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct ServiceConfig {
@@ -40,3 +41,8 @@ std::string ProblemText(const std::string& path, const ConfigProblem& problem);
 
 // The settings in effect, one `Name = value` line each, as the file spells them.
 std::string DescribeConfig(const ServiceConfig& config);
+
+// `text` with each named setting given the value: its line where it has one,
+// else its commented-out default line taken in, else a line at the end. Every
+// other line stays as it was, comments included.
+std::string SetConfigValues(const std::string& text, const std::vector<std::pair<std::string, std::string>>& values);

@@ -1,7 +1,12 @@
 // pegmastd: the board as a service, with no window; the web view is its face.
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
+
+#include "AtomicFile.h"
 
 #include "ServicePlatform.h"
 
@@ -12,20 +17,48 @@ const char* const Usage =
     "  --config PATH  the configuration file (default %s)\n"
     "  --check        read the configuration, print the settings in effect and exit:\n"
     "                 0 when it is good, 2 with each problem when it is not\n"
+    "  --set NAME=VALUE  set one setting in the configuration file, keeping every\n"
+    "                 other line, and exit (for installers; may be given more than once)\n"
     "  --version      print the version and exit\n"
     "  --help         print this and exit\n";
+
+// Writes the settings into the file (a new one when there is none) only when
+// the result reads as a whole, good configuration.
+int SetSettings(const std::string& path, const std::vector<std::pair<std::string, std::string>>& settings) {
+    std::string text;
+    std::ifstream in(path, std::ios::binary);
+    if (in) text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    in.close();
+    text = SetConfigValues(text, settings);
+    ServiceConfig config;
+    std::vector<ConfigProblem> problems;
+    if (!ParseServiceConfig(text, config, problems)) {
+        for (const ConfigProblem& problem : problems) std::fprintf(stderr, "%s\n", ProblemText(path, problem).c_str());
+        return 2;
+    }
+    std::string error;
+    if (!WriteFileAtomically(path, text, 0644, error)) {
+        std::fprintf(stderr, "pegmastd: %s: %s\n", path.c_str(), error.c_str());
+        return 1;
+    }
+    return 0;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string configPath = DefaultConfigPath();
     bool check = false;
+    std::vector<std::pair<std::string, std::string>> settings;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--config" && i + 1 < argc) {
             configPath = argv[++i];
         } else if (arg.compare(0, 9, "--config=") == 0) {
             configPath = arg.substr(9);
+        } else if (arg == "--set" && i + 1 < argc && std::strchr(argv[i + 1], '=')) {
+            std::string setting = argv[++i];
+            settings.push_back({setting.substr(0, setting.find('=')), setting.substr(setting.find('=') + 1)});
         } else if (arg == "--check") {
             check = true;
         } else if (arg == "--version") {
@@ -41,12 +74,14 @@ int main(int argc, char** argv) {
         }
     }
 
+    if (!settings.empty()) return SetSettings(configPath, settings);
     if (check) {
         ServiceConfig config;
         config.stateFile = DefaultStatePath();
         std::vector<ConfigProblem> problems;
         ConfigRead read = ReadServiceConfig(configPath, config, problems);
-        for (const ConfigProblem& problem : problems) std::fprintf(stderr, "%s\n", ProblemText(configPath, problem).c_str());
+        for (const ConfigProblem& problem : problems)
+            std::fprintf(stderr, "%s\n", ProblemText(configPath, problem).c_str());
         if (!problems.empty()) return 2;
         if (read == ConfigRead::Missing)
             std::printf("# no configuration file at %s: every setting has its default\n", configPath.c_str());

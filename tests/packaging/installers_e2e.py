@@ -1,8 +1,14 @@
 """The Windows installers under Wine, in a prefix of their own: a silent
 deployment of the client aimed at a test listener, an upgrade over a running
-client, the silent uninstaller, and the board's installer and uninstaller.
-Screenshots of the installers' pages are kept."""
+client, the silent uninstaller, the board's installer and uninstaller, and the
+board service through the service manager. Screenshots of the installers'
+pages are kept.
+
+usage: installers_e2e.py DIST ARTIFACTS [WIN32_BUILD NATIVE_BUILD]"""
+import json
 import os
+import socket
+import urllib.request
 import subprocess
 import sys
 import tempfile
@@ -25,12 +31,151 @@ def find(root, name):
     return hits
 
 
+SERVICE_KEY = 'HKLM\\System\\CurrentControlSet\\Services\\pegmastd'
+
+
+def board_json(port):
+    try:
+        with urllib.request.urlopen('http://127.0.0.1:%d/board.json' % port, timeout=5) as r:
+            return json.loads(r.read().decode())['rows']
+    except (OSError, ValueError):
+        return []
+
+
+def check_service(c, desk, drive, run_setup, board_setup, builds, artifacts):
+    """The board service installed silently, started by the service manager,
+    stopped and started with its rows, upgraded, refused a port, tried in a
+    console, and uninstalled with its data folder kept."""
+    def query():
+        return desk.wine('sc', 'query', 'pegmastd').stdout
+
+    def wait_state(state, timeout=40):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if state in query():
+                return True
+            time.sleep(0.5)
+        return False
+
+    port, web = free_port(), free_port()
+    code = run_setup(board_setup, '/S', '/SERVICE', '/WINDOW=0', '/PORT=%d' % port, '/WEBPORT=%d' % web)
+    c.check(code == 0, 'the silent service install ends with 0 (%r)' % code)
+    c.check(wait_state('RUNNING') and wait_listening(port) and wait_listening(web),
+            'sc query says RUNNING and both ports listen')
+    setup = desk.wine('reg', 'query', SERVICE_KEY).stdout
+    c.check('NT AUTHORITY\\LocalService' in setup and 'Program Files\\Pegora\\pegmastd.exe' in setup and
+            '0x2' in setup and 'Pegora board service' in setup,
+            'registered to start automatically as LocalService, from %ProgramFiles%\\Pegora')
+    c.check(not find(drive, 'pegmast.exe'), '/WINDOW=0 leaves the board window out')
+    data = os.path.join(drive, 'ProgramData', 'Pegora')
+    conf = open(os.path.join(data, 'pegmastd.conf')).read()
+    c.check('\nPort = %d\n' % port in conf and '\nWebPort = %d\n' % web in conf and '#SilentMinutes = 3' in conf,
+            'pegmastd.conf has the two ports and every other line commented, as packaged')
+
+    clients = []
+    win32, native = builds
+    key = 'SOFTWARE\\ZORVEN\\PEGORA\\CLIENT'
+    desk.reg_delete(key)
+    desk.reg_add(key, 'Port', 'REG_DWORD', port)
+    desk.reg_add(key, 'Name', 'REG_SZ', 'Windows desk')
+    desk.reg_add(key, 'ServerAddress', 'REG_SZ', '127.0.0.1')
+    clients.append(desk.run(os.path.join(win32, 'client/win32/pegling.exe')))
+    home = tempfile.mkdtemp(prefix='pegora-setup-home-')
+    os.makedirs(os.path.join(home, 'SOFTWARE', 'ZORVEN', 'PEGORA'))
+    with open(os.path.join(home, 'SOFTWARE', 'ZORVEN', 'PEGORA', 'CLIENT'), 'w') as f:
+        f.write('Port 4 %s\nName 1 %s\nServerAddress 1 %s\n' % (
+            port.to_bytes(4, 'little').hex(), b'Linux desk'.ljust(20, b'\0').hex(), b'127.0.0.1'.ljust(128, b'\0').hex()))
+    clients.append(subprocess.Popen([os.path.join(native, 'client/qt/pegling')],
+                                    env=dict(desk.env, XDG_CONFIG_HOME=home, XDG_RUNTIME_DIR=home,
+                                             QT_QPA_PLATFORM='xcb'),
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+    deadline = time.time() + 60
+    while time.time() < deadline and {'Windows desk', 'Linux desk'} - {r['name'] for r in board_json(web)}:
+        time.sleep(0.5)
+    names = {r['name'] for r in board_json(web)}
+    c.check({'Windows desk', 'Linux desk'} <= names, 'records from pegling.exe and the Linux client show (%r)' % names)
+    try:
+        with urllib.request.urlopen('http://127.0.0.1:%d/healthz' % web, timeout=5) as r:
+            health = r.status
+    except OSError:
+        health = 0
+    c.check(health == 200, '/healthz answers 200')
+    for p in clients:
+        p.kill()
+    desk.wine('taskkill', '/F', '/IM', 'pegling.exe')
+
+    before = {r['name']: r['age'] for r in board_json(web)}
+    desk.wine('sc', 'stop', 'pegmastd')
+    c.check(wait_state('STOPPED'), 'sc stop pegmastd: STOPPED')
+    c.check(os.path.exists(os.path.join(data, 'board.state')), 'the state file is written in ProgramData\\Pegora')
+    time.sleep(2)
+    desk.wine('sc', 'start', 'pegmastd')
+    c.check(wait_state('RUNNING') and wait_listening(web), 'sc start pegmastd: RUNNING again')
+    after = {r['name']: r['age'] for r in board_json(web)}
+    c.check(set(after) == set(before) and all(after[n] >= before[n] + 2 for n in after),
+            'the same rows, their ages continued (%r then %r)' % (before, after))
+
+    code = run_setup(board_setup, '/S', '/SERVICE', '/WINDOW=0')
+    c.check(code == 0 and wait_state('RUNNING') and wait_listening(web), 'the installer again (an upgrade) restarts it')
+    c.check(set(r['name'] for r in board_json(web)) == set(before), 'and the rows come back from the state file')
+
+    desk.wine('sc', 'stop', 'pegmastd')
+    wait_state('STOPPED')
+    holder = socket.socket()
+    holder.bind(('0.0.0.0', port))
+    holder.listen(1)
+    desk.wine('sc', 'start', 'pegmastd')
+    stopped = wait_state('STOPPED', 30)
+    status = query()
+    holder.close()
+    log = open(os.path.join(data, 'pegmastd.log'), errors='replace').read()
+    c.check(stopped and '1066' in status and re_exit(status) == 1 and
+            '<3>cannot listen on the board port %d: ' % port in log,
+            'a port already taken: STOPPED with service-specific exit code 1 and a log line')
+
+    # By hand from a console, for trying a configuration: Ctrl+C saves and stops.
+    installed = find(drive, 'pegmastd.exe')[0]
+    trial = os.path.join(tempfile.mkdtemp(prefix='pegora-trial-'), 'trial.conf')
+    trial_port, trial_web = free_port(), free_port()
+    with open(trial, 'w') as f:
+        f.write('Port = %d\nWebPort = %d\nStateFile = C:\\ProgramData\\Pegora\\trial.state\n' % (trial_port, trial_web))
+    console = subprocess.Popen(['wine', installed, '--config', 'Z:' + trial.replace('/', '\\')], env=desk.env,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, errors='replace')
+    c.check(wait_listening(trial_web, 60), 'started in a console it runs the board there')
+    console.send_signal(2)
+    code = wait_exit(console, 20)
+    said = console.stderr.read() if code is not None else ''
+    c.check(code == 0 and 'stopped, ' in said and os.path.exists(os.path.join(data, 'trial.state')),
+            'Ctrl+C stops it with exit code 0, the state saved (%r)' % code)
+
+    run_setup(os.path.join(os.path.dirname(installed), 'uninstall.exe'), '/S')
+    time.sleep(2)
+    gone = desk.wine('reg', 'query', SERVICE_KEY)
+    c.check(gone.returncode != 0 and 'RUNNING' not in query(), 'the silent uninstaller removes the service')
+    c.check(not find(drive, 'pegmastd.exe') and os.path.exists(os.path.join(data, 'board.state')),
+            'and its program, keeping the data folder')
+
+
+def re_exit(status):
+    for line in status.splitlines():
+        if 'SERVICE_EXIT_CODE' in line:
+            return int(line.split(':')[1].split()[0])
+    return None
+
+
 def main():
     dist, artifacts = sys.argv[1], sys.argv[2]
+    builds = sys.argv[3:5] if len(sys.argv) >= 5 else None
     prefix = tempfile.mkdtemp(prefix='pegora-setup-wine-')
     desk = Desktop()
     desk.env['WINEPREFIX'] = prefix
     subprocess.run(['wineboot', '-i'], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # Wine keeps services running only while its server lives: once the prefix is made
+    # and its first server has gone, one that stays.
+    subprocess.run(['wineserver', '-w'], env=desk.env)
+    keeper = subprocess.Popen(['wineserver', '-f', '-p'], env=desk.env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+    time.sleep(1)
     drive = os.path.join(prefix, 'drive_c')
     listener = Listener()
     c = Checks('installers')
@@ -133,6 +278,9 @@ def main():
             c.check(reg('HKLM', UNINSTALL + 'PegoraBoard', 'DisplayName') is None,
                     'and its installed-programs entry')
 
+        if builds:
+            check_service(c, desk, drive, run_setup, board_setup, builds, artifacts)
+
         # The installers' pages, as a person sees them.
         for setup, title, shot in ((client_setup, 'Pegora status 1.20 Setup', 'setup-client'),
                                    (board_setup, 'Pegora board 1.20 Setup', 'setup-board')):
@@ -143,7 +291,7 @@ def main():
             time.sleep(1)
             desk.screenshot(os.path.join(artifacts, shot + '-welcome.png'))
             if window:
-                desk.keys(window, 'Return')  # Next
+                desk.keys(window, 'Return')  # Next: the board's components, the client's folder
                 time.sleep(2)
                 desk.screenshot(os.path.join(artifacts, shot + '-next.png'))
             p.kill()
@@ -151,7 +299,9 @@ def main():
     finally:
         for exe in ('pegling.exe', 'pegmast.exe'):
             desk.wine('taskkill', '/F', '/IM', exe)
+        desk.wine('sc', 'stop', 'pegmastd')
         subprocess.run(['wineserver', '-k'], env=desk.env)
+        keeper.kill()
         listener.close()
         desk.close()
     return c.finish()
