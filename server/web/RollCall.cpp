@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "WebUpdates.h"
 #include "Windows1252.h"
 
 namespace {
@@ -26,12 +27,7 @@ std::string Field(const std::string& text) {
 }
 
 std::string LocalTime(std::time_t when) {
-    std::tm parts{};
-#if defined(_WIN32)
-    localtime_s(&parts, &when);
-#else
-    localtime_r(&when, &parts);
-#endif
+    std::tm parts = LocalParts(when);
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &parts);
     return text;

@@ -121,24 +121,17 @@ WebResponse Route(const WebRequest& request, const std::vector<std::string>& mac
         return response;
     }
     std::string path = request.target.substr(0, request.target.find('?'));  // "/?wall" is the page
-    if (path == "/board.json") {
+    if (path == "/board.json" || path == "/roll.csv") {
+        const bool board = path == "/board.json";
         WebResponse response;
-        if (!sources.boardJson(response.body)) {
+        if (!(board ? sources.boardJson : sources.rollCsv)(response.body)) {
+            // Held by the painter or a store: the reader of the web is told to come back.
             response = Refusal(503);
             response.headers.push_back({"Retry-After", "1"});
             return response;
         }
-        response.contentType = "application/json";
-        return response;
-    }
-    if (path == "/roll.csv") {
-        WebResponse response;
-        if (!sources.rollCsv(response.body)) {
-            response = Refusal(503);
-            response.headers.push_back({"Retry-After", "1"});
-            return response;
-        }
-        response.contentType = "text/csv; charset=utf-8";
+        response.contentType = board ? "application/json" : "text/csv; charset=utf-8";
+        if (board) return response;
         response.headers.push_back({"Content-Disposition", "attachment; filename=\"roll-call.csv\""});
         return response;
     }

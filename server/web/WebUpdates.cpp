@@ -61,7 +61,9 @@ bool Parse(const std::string& text, nlohmann::json& body, std::string& error) {
     return true;
 }
 
-std::tm Local(std::time_t when) {
+}  // namespace
+
+std::tm LocalParts(std::time_t when) {
     std::tm parts{};
 #if defined(_WIN32)
     localtime_s(&parts, &when);
@@ -70,8 +72,6 @@ std::tm Local(std::time_t when) {
 #endif
     return parts;
 }
-
-}  // namespace
 
 bool CodesEqual(const std::string& given, const std::string& expected) {
     unsigned difference = given.size() == expected.size() ? 0u : 1u;
@@ -141,14 +141,14 @@ bool ParseRemoveBody(const std::string& text, std::string& name, std::string& co
 
 std::int64_t UntilMs(int hour, int minute, std::int64_t nowMs) {
     const std::time_t now = static_cast<std::time_t>(nowMs / 1000);
-    std::tm at = Local(now);
+    std::tm at = LocalParts(now);
     at.tm_hour = hour;
     at.tm_min = minute;
     at.tm_sec = 0;
     at.tm_isdst = -1;
     std::time_t when = std::mktime(&at);
     if (when <= now) {
-        at = Local(now);
+        at = LocalParts(now);
         at.tm_mday += 1;  // tomorrow, the same time on the clock
         at.tm_hour = hour;
         at.tm_min = minute;
@@ -160,7 +160,7 @@ std::int64_t UntilMs(int hour, int minute, std::int64_t nowMs) {
 }
 
 std::string ClockText(std::int64_t ms) {
-    std::tm parts = Local(static_cast<std::time_t>(ms / 1000));
+    std::tm parts = LocalParts(static_cast<std::time_t>(ms / 1000));
     char text[8];
     std::strftime(text, sizeof text, "%H:%M", &parts);
     return text;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <deque>
 #include <map>
 #include <string>
@@ -48,5 +49,7 @@ bool ParseRemoveBody(const std::string& body, std::string& name, std::string& co
 
 // The next time the board's clock shows hour:minute, within the next 24 hours.
 std::int64_t UntilMs(int hour, int minute, std::int64_t nowMs);
+// A calendar time on the board's clock, in its parts.
+std::tm LocalParts(std::time_t when);
 // "HH:MM" of a calendar time on the board's clock.
 std::string ClockText(std::int64_t ms);
