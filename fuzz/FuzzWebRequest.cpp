@@ -11,16 +11,25 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::string> names = {"board", "board.office.example"};
     std::string bytes(reinterpret_cast<const char*>(data), size);
-    int status = AnswerRawRequest(bytes, names);
-    switch (status) {
-    case 0:
-    case 200:
-    case 400:
-    case 404:
-    case 405:
-    case 421:
-    case 431: break;
-    default: std::abort();
+    UpdateSettings updates;
+    updates.on = true;
+    updates.code = "drill";
+    // Without updates and with them: the update routes' refusals are statuses too.
+    for (const UpdateSettings& settings : {UpdateSettings(), updates}) {
+        switch (AnswerRawRequest(bytes, names, settings)) {
+        case 0:
+        case 200:
+        case 400:
+        case 403:
+        case 404:
+        case 405:
+        case 413:
+        case 415:
+        case 421:
+        case 429:
+        case 431: break;
+        default: std::abort();
+        }
     }
     HostAllowed(bytes, names);
     return 0;

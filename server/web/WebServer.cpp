@@ -343,11 +343,10 @@ int AnswerRawRequest(const std::string& bytes, const std::vector<std::string>& m
     http::request_parser<http::string_body> parser;
     parser.header_limit(HeaderLimit);
     parser.body_limit(MaxUpdateBody);
-    parser.eager(true);
+    parser.eager(false);  // the header first, as the server reads it
     beast::error_code ec;
-    parser.put(asio::buffer(bytes.data(), bytes.size()), ec);
+    std::size_t used = parser.put(asio::buffer(bytes.data(), bytes.size()), ec);
     if (ec == http::error::header_limit) return 431;
-    if (ec == http::error::body_limit) return 413;
     if (ec && ec != http::error::need_more) return 400;
     if (!parser.is_header_done()) return 0;  // the server would wait for more
     static CodeGuard guard;
@@ -374,6 +373,15 @@ int AnswerRawRequest(const std::string& bytes, const std::vector<std::string>& m
     if (IsUpdateRoute(request)) {
         WebResponse refusal = UpdateRefusal(request, machineNames, sources);
         if (refusal.status != 0) return refusal.status;
+        // Only then the body, as the server reads it.
+        parser.eager(true);
+        while (!ec && !parser.is_done() && used < bytes.size()) {
+            std::size_t n = parser.put(asio::buffer(bytes.data() + used, bytes.size() - used), ec);
+            if (n == 0 && !ec) break;
+            used += n;
+        }
+        if (ec == http::error::body_limit) return 413;
+        if (ec && ec != http::error::need_more) return 400;
         if (!parser.is_done()) return 0;  // the server would wait for the body
         request.body = parser.get().body();
     }
