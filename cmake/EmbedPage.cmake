@@ -3,14 +3,14 @@
 # roll call's roll.js and roll.css, and the update form's update.js and update.css.
 set(entries "")
 set(arrays "")
-foreach(spec "index.html|/|text/html; charset=utf-8" "app.js|/app.js|text/javascript; charset=utf-8"
+foreach(entry "index.html|/|text/html; charset=utf-8" "app.js|/app.js|text/javascript; charset=utf-8"
              "app.css|/app.css|text/css; charset=utf-8" "roll.js|/roll.js|text/javascript; charset=utf-8"
              "roll.css|/roll.css|text/css; charset=utf-8" "update.js|/update.js|text/javascript; charset=utf-8"
              "update.css|/update.css|text/css; charset=utf-8")
-  string(REPLACE "|" ";" parts "${spec}")
-  list(GET parts 0 file)
-  list(GET parts 1 path)
-  list(GET parts 2 type)
+  string(REPLACE "|" ";" fields "${entry}")
+  list(GET fields 0 file)
+  list(GET fields 1 path)
+  list(GET fields 2 type)
   string(MAKE_C_IDENTIFIER "${file}" id)
   file(READ "${PAGE_DIR}/${file}" hex HEX)
   string(LENGTH "${hex}" length)

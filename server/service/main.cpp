@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -44,6 +45,19 @@ int SetSettings(const std::string& path, const std::vector<std::pair<std::string
     return 0;
 }
 
+// The configuration in effect, with the platform's default state file; each
+// problem, or a file that is not there, told through `say`. False when a line is wrong.
+bool TakeConfig(const std::string& path, ServiceConfig& config,
+                const std::function<void(bool problem, const std::string& text)>& say) {
+    config.stateFile = DefaultStatePath();
+    std::vector<ConfigProblem> problems;
+    ConfigRead read = ReadServiceConfig(path, config, problems);
+    for (const ConfigProblem& problem : problems) say(true, ProblemText(path, problem));
+    if (!problems.empty()) return false;
+    if (read == ConfigRead::Missing) say(false, "no configuration file at " + path + ": every setting has its default");
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -77,14 +91,13 @@ int main(int argc, char** argv) {
     if (!settings.empty()) return SetSettings(configPath, settings);
     if (check) {
         ServiceConfig config;
-        config.stateFile = DefaultStatePath();
-        std::vector<ConfigProblem> problems;
-        ConfigRead read = ReadServiceConfig(configPath, config, problems);
-        for (const ConfigProblem& problem : problems)
-            std::fprintf(stderr, "%s\n", ProblemText(configPath, problem).c_str());
-        if (!problems.empty()) return 2;
-        if (read == ConfigRead::Missing)
-            std::printf("# no configuration file at %s: every setting has its default\n", configPath.c_str());
+        bool good = TakeConfig(configPath, config, [](bool problem, const std::string& text) {
+            if (problem)
+                std::fprintf(stderr, "%s\n", text.c_str());
+            else
+                std::printf("# %s\n", text.c_str());
+        });
+        if (!good) return 2;
         std::printf("%s", DescribeConfig(config).c_str());
         return 0;
     }
@@ -92,13 +105,10 @@ int main(int argc, char** argv) {
     static SocketManager manager;
     return RunService([&configPath](ServiceHost& host, std::unique_ptr<BoardService>& service) {
         ServiceConfig config;
-        config.stateFile = DefaultStatePath();
-        std::vector<ConfigProblem> problems;
-        ConfigRead read = ReadServiceConfig(configPath, config, problems);
-        for (const ConfigProblem& problem : problems) host.Log(LogError, ProblemText(configPath, problem));
-        if (!problems.empty()) return 2;
-        if (read == ConfigRead::Missing)
-            host.Log(LogInfo, "no configuration file at " + configPath + ": every setting has its default");
+        bool good = TakeConfig(configPath, config, [&host](bool problem, const std::string& text) {
+            host.Log(problem ? LogError : LogInfo, text);
+        });
+        if (!good) return 2;
         std::string error;
         if (!RaiseOpenFileLimit(error)) host.Log(LogWarning, "cannot raise the limit of open files: " + error);
         service.reset(new BoardService(manager, config, host));
