@@ -2,6 +2,13 @@
 # build folder, where its .rc script includes "version.rc".
 set(PEGORA_VERSION_DOTTED "1.20.0.0")
 set(PEGORA_VERSION_COMMAS "1,20,0,0")
+# The manifest names the machine the program is built for (the 64-bit build
+# exists for testing on machines that run 64-bit code only).
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(PEGORA_MANIFEST_ARCH "amd64")
+else()
+  set(PEGORA_MANIFEST_ARCH "x86")
+endif()
 
 function(pegora_windows_resources program description)
   set(PROGRAM ${program})

@@ -8,6 +8,9 @@ import subprocess
 import threading
 import time
 
+# Wine's loader: the 64-bit one where the machine runs 64-bit code only.
+WINE = os.environ.get('PEGORA_WINE') or 'wine'
+
 
 class Desktop:
     """A private Xvfb display for one test script."""
@@ -29,11 +32,11 @@ class Desktop:
         self.xvfb.wait()
 
     def run(self, *args):
-        return subprocess.Popen(['wine'] + list(args), env=self.env, stdout=subprocess.DEVNULL,
+        return subprocess.Popen([WINE] + list(args), env=self.env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
 
     def wine(self, *args):
-        return subprocess.run(['wine'] + list(args), env=self.env, capture_output=True, text=True,
+        return subprocess.run([WINE] + list(args), env=self.env, capture_output=True, text=True,
                               errors='replace')
 
     def windows(self, title, visible=False):

@@ -16,7 +16,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
-from desktop import Checks, Desktop, Listener, fields, free_port, record, send, wait_exit, wait_listening  # noqa: E402
+from desktop import WINE, Checks, Desktop, Listener, fields, free_port, record, send, wait_exit, wait_listening  # noqa: E402
 
 CLIENT_KEY = 'SOFTWARE\\ZORVEN\\PEGORA\\CLIENT'
 UNINSTALL = 'Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\'
@@ -139,7 +139,7 @@ def check_service(c, desk, drive, run_setup, board_setup, builds, artifacts):
     trial_port, trial_web = free_port(), free_port()
     with open(trial, 'w') as f:
         f.write('Port = %d\nWebPort = %d\nStateFile = C:\\ProgramData\\Pegora\\trial.state\n' % (trial_port, trial_web))
-    console = subprocess.Popen(['wine', installed, '--config', 'Z:' + trial.replace('/', '\\')], env=desk.env,
+    console = subprocess.Popen([WINE, installed, '--config', 'Z:' + trial.replace('/', '\\')], env=desk.env,
                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, errors='replace')
     c.check(wait_listening(trial_web, 60), 'started in a console it runs the board there')
     console.send_signal(2)
@@ -169,7 +169,7 @@ def main():
     prefix = tempfile.mkdtemp(prefix='pegora-setup-wine-')
     desk = Desktop()
     desk.env['WINEPREFIX'] = prefix
-    subprocess.run(['wineboot', '-i'], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run([WINE, 'wineboot', '-i'], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     # Wine keeps services running only while its server lives: once the prefix is made
     # and its first server has gone, one that stays.
     subprocess.run(['wineserver', '-w'], env=desk.env)
@@ -184,7 +184,7 @@ def main():
 
     def run_setup(*args):
         # The installer starts the client, which inherits its pipes: never capture them.
-        p = subprocess.Popen(['wine'] + list(args), env=desk.env, stdout=subprocess.DEVNULL,
+        p = subprocess.Popen([WINE] + list(args), env=desk.env, stdout=subprocess.DEVNULL,
                              stderr=subprocess.DEVNULL)
         return wait_exit(p, 120)
 
@@ -261,7 +261,7 @@ def main():
         c.check(reg('HKCU', 'SOFTWARE\\ZORVEN\\PEGORA\\SERVER', 'Port') == ('REG_DWORD', hex(port)),
                 'the board\'s Port is written')
         if boards:
-            board = subprocess.Popen(['wine', boards[0]], env=desk.env, stdout=subprocess.DEVNULL,
+            board = subprocess.Popen([WINE, boards[0]], env=desk.env, stdout=subprocess.DEVNULL,
                                      stderr=subprocess.DEVNULL)
             c.check(wait_listening(port), 'the installed board listens on that port')
             send(port, record('Installed', 1, 'stored by the installed board'))
@@ -284,7 +284,7 @@ def main():
         # The installers' pages, as a person sees them.
         for setup, title, shot in ((client_setup, 'Pegora status 1.20 Setup', 'setup-client'),
                                    (board_setup, 'Pegora board 1.20 Setup', 'setup-board')):
-            p = subprocess.Popen(['wine', setup], env=desk.env, stdout=subprocess.DEVNULL,
+            p = subprocess.Popen([WINE, setup], env=desk.env, stdout=subprocess.DEVNULL,
                                  stderr=subprocess.DEVNULL)
             window = desk.wait_window(title, timeout=30)
             c.check(window is not None, 'the interactive installer shows "%s"' % title)
