@@ -87,10 +87,20 @@ bool TakeOptionsFields(const OptionsFields& fields, BoardOptions& options, std::
         refusal = "The code must be at most 31 characters.";
         return false;
     }
+    if (!fields.codeText.empty() && fields.codeText.size() < MinNewUpdateCode &&
+        fields.codeText != options.webUpdateCode) {
+        refusal = "The code must be at least 8 characters, so that it cannot be guessed.";
+        return false;
+    }
     taken.webUpdates = fields.share && fields.updates;
     taken.webUpdateCode = fields.codeText;
     options = taken;
     return true;
+}
+
+std::string ShortCodeWarning(const std::string& code) {
+    if (code.empty() || code.size() >= MinNewUpdateCode) return std::string();
+    return "The update code is shorter than 8 characters and easily guessed; choose a longer one.";
 }
 
 std::string WebAddress(const std::string& address, std::uint32_t port) {

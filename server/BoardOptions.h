@@ -16,6 +16,8 @@ struct BoardOptions {
 const std::uint32_t DefaultAcceptPacingMs = 250;
 const std::uint32_t MaxAcceptPacingMs = 1000;
 const std::size_t MaxUpdateCode = 31;
+// A new code is at least this long; a shorter one already stored keeps working.
+const std::size_t MinNewUpdateCode = 8;
 
 const std::uint32_t DefaultWebPort = 8080;
 const std::uint32_t MaxSilentMinutes = 1440;
@@ -40,7 +42,11 @@ struct OptionsFields {
 
 OptionsFields OpenOptionsDialog(const BoardOptions& options);
 // True with `options` filled when the fields can be taken; otherwise false
-// and `refusal` says why, for a message box over the dialog.
+// and `refusal` says why, for a message box over the dialog. A code is
+// refused shorter than 8 characters unless it is the one already stored.
 bool TakeOptionsFields(const OptionsFields& fields, BoardOptions& options, std::string& refusal);
+// The warning for a code shorter than a new one may be (empty when it is not),
+// for the log, --check and the dialog.
+std::string ShortCodeWarning(const std::string& code);
 // What a browser opens: http://<address>:<port>/
 std::string WebAddress(const std::string& address, std::uint32_t port);

@@ -32,9 +32,10 @@ struct RowChange {
     StatusRecord after;
     std::uint32_t sender = 0;  // IPv4, network order; 0 when unknown
     bool fromBrowser = false;
-    bool removed = false;  // from a browser: the row left the board
-    bool kept = false;     // a desk's record that left a browser's word shown
-    std::string until;     // "HH:MM" of a browser's word, when it has one
+    bool removed = false;      // from a browser: the row left the board
+    bool kept = false;         // a desk's record that left a browser's word shown
+    std::string until;         // "HH:MM" of a browser's word, when it has one
+    bool untilPassed = false;  // a browser's word whose time came: the desk's record again
 };
 
 struct BoardServer {

@@ -76,9 +76,15 @@ bool BoardTable::Remove(const std::string& name) {
     return true;
 }
 
-std::size_t BoardTable::PassUntil(std::int64_t nowMs) {
+std::size_t BoardTable::PassUntil(std::int64_t nowMs,
+                                  const std::function<void(const StatusRecord& before, std::size_t index)>& passed) {
     std::size_t changed = 0;
-    for (std::size_t i = 0; i < rows.size(); ++i) changed += OnUntilPassed(rows[i], words[i], nowMs);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const StatusRecord before = rows[i];
+        if (!OnUntilPassed(rows[i], words[i], nowMs)) continue;
+        ++changed;
+        if (passed) passed(before, i);
+    }
     return changed;
 }
 

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -42,8 +43,10 @@ public:
     std::size_t Restore(const StatusRecord& record, std::chrono::steady_clock::time_point when, const RowWord& word);
     // The row leaves the board; false when there is none of that name.
     bool Remove(const std::string& name);
-    // Browser words whose time has come go back to their desk's record; how many did.
-    std::size_t PassUntil(std::int64_t nowMs);
+    // Browser words whose time has come go back to their desk's record; how
+    // many did. Each row that did is told to `passed` with what it showed before.
+    std::size_t PassUntil(std::int64_t nowMs,
+                          const std::function<void(const StatusRecord& before, std::size_t index)>& passed = nullptr);
     const RowWord& Word(std::size_t index) const { return words[index]; }
     // Drops every row last stored before `cutoff`, keeping the others' order.
     // The caller holds tableLock. Returns how many went.

@@ -49,7 +49,14 @@ bool RemoveBrowserRow(BoardServer& board, const std::string& name, std::uint32_t
 
 void PassBrowserWords(BoardServer& board, std::int64_t nowMs) {
     if (!board.tableLock.WaitFor(std::chrono::milliseconds(50))) return;  // the next tick tries again
-    std::size_t changed = board.table.PassUntil(nowMs);
+    std::size_t changed = board.table.PassUntil(nowMs, [&board](const StatusRecord& before, std::size_t index) {
+        if (!board.rowChanged) return;
+        RowChange change;
+        change.before = before;
+        change.after = board.table.Row(index);
+        change.untilPassed = true;
+        board.rowChanged(change);
+    });
     if (changed && board.boardChanged) board.boardChanged();
     board.tableLock.Release();
 }

@@ -6,7 +6,9 @@
 
 #include <string>
 
-// False with `error` naming the step and the system's text when it fails.
+// `mode` is a new file's; a file already there keeps its mode, and its owner
+// where the writer may give it (root). False with `error` naming the step and
+// the system's text when it fails.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, int mode, std::string& error);
 
 // Renames `from` to `to`, replacing a file already there; false when it cannot.

@@ -20,6 +20,24 @@ bool WriteWhole(int fd, const std::string& bytes) {
     return true;
 }
 
+// The file an administrator has narrowed (chmod 600, chown) stays so. The
+// failed step, or null.
+const char* KeepModeAndOwner(int fd, const std::string& path, int& code) {
+    struct stat old;
+    if (::stat(path.c_str(), &old) != 0) return nullptr;  // a new file
+    if (::fchmod(fd, old.st_mode & 07777) != 0) {
+        code = errno;
+        return "cannot keep the file's mode";
+    }
+    // Only root can give a file away; anybody else writes their own file.
+    if ((old.st_uid != ::geteuid() || old.st_gid != ::getegid()) && ::geteuid() == 0 &&
+        ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+        code = errno;
+        return "cannot keep the file's owner";
+    }
+    return nullptr;
+}
+
 bool Fail(std::string& error, const char* step, int code) {
     error = std::string(step) + ": " + std::strerror(code);
     return false;
@@ -32,11 +50,11 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, int 
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, static_cast<mode_t>(mode));
     if (fd < 0) return Fail(error, "cannot create the new file", errno);
     int code = 0;
-    const char* step = nullptr;
-    if (!WriteWhole(fd, bytes)) {
+    const char* step = KeepModeAndOwner(fd, path, code);
+    if (!step && !WriteWhole(fd, bytes)) {
         code = errno ? errno : EIO;
         step = "cannot write the new file";
-    } else if (::fsync(fd) != 0) {
+    } else if (!step && ::fsync(fd) != 0) {
         code = errno;
         step = "cannot flush the new file";
     }

@@ -103,10 +103,12 @@ Section /o "Board service" SecService
         SetOutPath "$APPDATA\Pegora"
         File "${CONF}"
     ${EndIf}
-    nsExec::ExecToLog 'icacls "$APPDATA\Pegora" /grant *S-1-5-19:(OI)(CI)M'
+    ; The log holds names and addresses: the folder's own rules, not the inherited
+    ; ones (SYSTEM and Administrators full control, LocalService modify, nobody else).
+    nsExec::ExecToLog 'icacls "$APPDATA\Pegora" /inheritance:r /grant:r *S-1-5-18:(OI)(CI)F *S-1-5-32-544:(OI)(CI)F *S-1-5-19:(OI)(CI)M'
     Pop $0
     ${If} $0 != 0
-        DetailPrint "LocalService could not be given write access to $APPDATA\Pegora (icacls said $0)."
+        DetailPrint "The rights of $APPDATA\Pegora could not be set (icacls said $0); set them by hand."
     ${EndIf}
     !insertmacro GetOption "/PORT="
     ${IfNot} ${Errors}
@@ -132,6 +134,14 @@ Section /o "Board service" SecService
     Pop $0
     nsExec::ExecToLog 'sc failure ${SERVICE_NAME} reset= 86400 actions= restart/5000'
     Pop $0
+    ; The restart also for a stop with an error (exit code 1: a port in use at boot),
+    ; not only for a crash; pegmastd tells a wrong configuration (2) as no error.
+    nsExec::ExecToLog 'sc failureflag ${SERVICE_NAME} 1'
+    Pop $0
+    ${If} $0 != 0
+        ; An sc without failureflag: the value the service manager keeps for it.
+        WriteRegDWORD HKLM "SYSTEM\CurrentControlSet\Services\${SERVICE_NAME}" "FailureActionsOnNonCrashFailures" 1
+    ${EndIf}
     nsExec::ExecToLog 'netsh advfirewall firewall add rule name="${SERVICE_RULE}" dir=in action=allow program="$INSTDIR\pegmastd.exe" protocol=TCP profile=private,domain'
     Pop $0
     ${If} $0 != 0

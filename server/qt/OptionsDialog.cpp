@@ -83,6 +83,12 @@ bool RunOptionsDialog(QWidget* owner, BoardOptions& options, const std::string& 
             box.exec();
             return;  // the dialog stays for a correction
         }
+        std::string warning = options.webUpdates ? ShortCodeWarning(options.webUpdateCode) : "";
+        if (!warning.empty()) {
+            QMessageBox box(QMessageBox::Warning, "Board options", QString::fromStdString(warning), QMessageBox::Ok,
+                            &dialog);
+            box.exec();
+        }
         dialog.accept();
     });
     return dialog.exec() == QDialog::Accepted;

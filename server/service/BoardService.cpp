@@ -29,6 +29,7 @@ BoardService::BoardService(SocketManager& manager, const ServiceConfig& config_,
     board.maxConnections = static_cast<int>(config.maxConnections);
     board.readerWaitMs = 20;  // a desk's record waits at most this long for the reader to look
     web.maxConnections = 256;
+    web.notice = [this](const std::string& line) { host.Log(LogWarning, line); };
     board.webUpdates = config.webPort != 0 && config.webUpdates;
     UpdateSettings updates;
     updates.on = board.webUpdates;
@@ -52,19 +53,23 @@ BoardService::~BoardService() {
     if (started) Stop();
 }
 
-void BoardService::Load() {
+bool BoardService::Load() {
     std::vector<StoredRow> rows;
     std::string problem;
     switch (LoadStateFile(config.stateFile, rows, problem)) {
     case StateLoad::Missing:
         host.Log(LogInfo, "no state file at " + config.stateFile + " yet: the board starts empty");
-        return;
+        return true;
     case StateLoad::Damaged:
         host.Log(LogError, "state file " + config.stateFile + " is damaged: " + problem + "; the board starts empty");
-        return;
+        return true;
     case StateLoad::Unreadable:
         host.Log(LogError, "state file " + config.stateFile + ": " + problem + "; the board starts empty");
-        return;
+        return true;
+    case StateLoad::Stuck:
+        host.Log(LogError, "state file " + config.stateFile + ": " + problem +
+                               "; not starting, so that its rows are not written over");
+        return false;
     case StateLoad::Loaded: break;
     }
     // Every age goes on from the stored time; a clock that went back gives 0.
@@ -76,10 +81,11 @@ void BoardService::Load() {
         board.table.Restore(row.record, now - std::chrono::milliseconds(ageMs), row.word);
     }
     savedChanges = changes.load();
+    return true;
 }
 
 int BoardService::Start() {
-    Load();
+    if (!Load()) return 1;
     Forget();
     SocketManager& manager = board.manager;
     manager.Startup();

@@ -39,7 +39,8 @@ public:
 
     // Loads the state, opens the board port and the web view and starts the
     // threads. 0 when the board runs; otherwise the exit code (1: a port
-    // could not be had, so the service manager tries again).
+    // could not be had, or a state file that was not read could not be set
+    // aside, so the service manager tries again).
     int Start();
     // Called a few times a second: logs changes, forgets, writes the state
     // when due, tells the host that the reader is alive.
@@ -51,7 +52,7 @@ public:
     WebServer& Web() { return web; }
 
 private:
-    void Load();
+    bool Load();  // false: the board must not start
     void Forget();
     void SaveState();
     void LogQueuedChanges();

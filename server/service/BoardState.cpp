@@ -49,6 +49,18 @@ std::uint64_t GetLe(const unsigned char* p, int bytes) {
     return v;
 }
 
+// A file that was not read is never written over: it goes aside (replacing
+// an older one) so that its rows can still be had by hand.
+StateLoad SetAside(const std::string& path, const char* suffix, StateLoad kind, std::string& problem) {
+    const std::string aside = path + suffix;
+    if (!MoveReplacing(path, aside)) {
+        problem += "; it could not be renamed to " + aside + ": " + std::strerror(errno);
+        return StateLoad::Stuck;
+    }
+    problem += "; kept as " + aside;
+    return kind;
+}
+
 }  // namespace
 
 std::uint32_t StateChecksum(const std::string& bytes) {
@@ -135,7 +147,7 @@ StateLoad LoadStateFile(const std::string& path, std::vector<StoredRow>& rows, s
     if (!file) {
         if (errno == ENOENT) return StateLoad::Missing;
         problem = std::string("it cannot be read: ") + std::strerror(errno);
-        return StateLoad::Unreadable;
+        return SetAside(path, ".unreadable", StateLoad::Unreadable, problem);
     }
     std::string bytes;
     char chunk[65536];
@@ -149,7 +161,8 @@ StateLoad LoadStateFile(const std::string& path, std::vector<StoredRow>& rows, s
     }
     if (file.bad() && !tooLarge) {
         problem = "it cannot be read";
-        return StateLoad::Unreadable;
+        file.close();
+        return SetAside(path, ".unreadable", StateLoad::Unreadable, problem);
     }
     if (tooLarge) {
         problem = "it is larger than 256 MiB";
@@ -157,12 +170,8 @@ StateLoad LoadStateFile(const std::string& path, std::vector<StoredRow>& rows, s
         return StateLoad::Loaded;
     }
     rows.clear();
-    std::string damaged = path + ".damaged";
-    if (!MoveReplacing(path, damaged))
-        problem += "; it could not be renamed to " + damaged + ": " + std::strerror(errno);
-    else
-        problem += "; kept as " + damaged;
-    return StateLoad::Damaged;
+    file.close();
+    return SetAside(path, ".damaged", StateLoad::Damaged, problem);
 }
 
 bool SaveStateFile(const std::string& path, const std::vector<StoredRow>& rows, std::string& error) {

@@ -35,10 +35,13 @@ std::string EncodeBoardState(const std::vector<StoredRow>& rows);
 // file of a version this reader knows.
 bool DecodeBoardState(const std::string& bytes, std::vector<StoredRow>& rows, std::string& problem);
 
-enum class StateLoad { Loaded, Missing, Damaged, Unreadable };
+// Stuck: the file is there, was not read and could not be set aside; the
+// board must not start, or its first write would replace rows never read.
+enum class StateLoad { Loaded, Missing, Damaged, Unreadable, Stuck };
 
-// Reads the file at `path`. A damaged one is renamed to <path>.damaged
-// (replacing an older one) and `problem` says why.
+// Reads the file at `path`. A damaged one is renamed to <path>.damaged, one
+// that cannot be read to <path>.unreadable (each replacing an older one), and
+// `problem` says why.
 StateLoad LoadStateFile(const std::string& path, std::vector<StoredRow>& rows, std::string& problem);
 // Writes the file as one step (see AtomicFile.h); false with the error.
 bool SaveStateFile(const std::string& path, const std::vector<StoredRow>& rows, std::string& error);

@@ -18,6 +18,7 @@ std::string Printable(const std::string& windows1252) {
 
 bool IsChange(const RowChange& change) {
     if (change.fromBrowser) return true;  // every browser change and removal
+    if (change.untilPassed) return true;  // the row shows its desk again, whatever it says
     if (change.kept) return false;        // the browser's word stays shown
     return change.added || change.before.Status() != change.after.Status() ||
            change.before.Message() != change.after.Message();
@@ -31,6 +32,10 @@ std::string ChangeLine(const RowChange& change) {
         line += std::string(change.added ? "new row" : Word(change.before.Status())) + " -> " +
                 Word(change.after.Status()) + ", set from a browser";
         if (!change.until.empty()) line += " until " + change.until;
+    } else if (change.untilPassed) {
+        line += std::string(Word(change.before.Status())) + " -> " + Word(change.after.Status()) +
+                ", the browser's word ran out: the desk's record again";
+        return line;
     } else if (change.added) {
         line += std::string("new row, ") + Word(change.after.Status());
     } else {

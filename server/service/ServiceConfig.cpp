@@ -48,6 +48,30 @@ const NumberSetting Numbers[] = {
     {"ForgetDays", &ServiceConfig::forgetDays, 0, 36500},
 };
 
+// A code as written (UTF-8) into Windows-1252; empty when taken, else what is wrong.
+std::string CodeFrom(const std::string& value, const std::string& where, std::string& code) {
+    std::string taken = Utf8ToWindows1252(value);
+    if (Windows1252ToUtf8(taken) != value) return where + " has a character outside Windows-1252";
+    if (taken.size() > 31) return where + " must be at most 31 characters";
+    code = taken;
+    return std::string();
+}
+
+// The first line of a small file, without its line end or surrounding spaces.
+bool FirstLine(const std::string& path, std::string& line, std::string& error) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = std::string("cannot be read: ") + std::strerror(errno);
+        return false;
+    }
+    char chunk[256];
+    file.read(chunk, sizeof chunk);
+    std::string text(chunk, static_cast<std::size_t>(file.gcount()));
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    line = Trim(text.substr(0, text.find('\n')));
+    return true;
+}
+
 // One setting; empty when taken, else what is wrong with its value.
 std::string Take(const std::string& written, const std::string& value, ServiceConfig& config, std::string& spelled) {
     const std::string key = Lower(written);
@@ -59,13 +83,15 @@ std::string Take(const std::string& written, const std::string& value, ServiceCo
                    std::to_string(n.high) + ", not \"" + value + "\"";
         return std::string();
     }
-    if (key == "statefile") {
-        spelled = "StateFile";
+    for (auto path : {std::make_pair("StateFile", &ServiceConfig::stateFile),
+                      std::make_pair("WebUpdateCodeFile", &ServiceConfig::webUpdateCodeFile)}) {
+        if (key != Lower(path.first)) continue;
+        spelled = path.first;
         bool absolute =
             !value.empty() &&
             (value[0] == '/' || (value.size() > 2 && value[1] == ':' && (value[2] == '\\' || value[2] == '/')));
-        if (!absolute) return "StateFile must be an absolute path, not \"" + value + "\"";
-        config.stateFile = value;
+        if (!absolute) return std::string(path.first) + " must be an absolute path, not \"" + value + "\"";
+        config.*path.second = value;
         return std::string();
     }
     for (auto flag : {std::make_pair("LogChanges", &ServiceConfig::logChanges),
@@ -79,11 +105,7 @@ std::string Take(const std::string& written, const std::string& value, ServiceCo
     }
     if (key == "webupdatecode") {
         spelled = "WebUpdateCode";
-        std::string code = Utf8ToWindows1252(value);
-        if (Windows1252ToUtf8(code) != value) return "WebUpdateCode has a character outside Windows-1252";
-        if (code.size() > 31) return "WebUpdateCode must be at most 31 characters";
-        config.webUpdateCode = code;
-        return std::string();
+        return CodeFrom(value, "WebUpdateCode", config.webUpdateCode);
     }
     spelled.clear();
     return "unknown name \"" + written + "\"";
@@ -123,6 +145,37 @@ bool ParseServiceConfig(const std::string& text, ServiceConfig& config, std::vec
     return problems.size() == before;
 }
 
+bool TakeUpdateCode(ServiceConfig& config, const char* credentialsDirectory, std::vector<ConfigProblem>& problems) {
+    std::string line, error;
+    if (credentialsDirectory && credentialsDirectory[0]) {
+        const std::string path = std::string(credentialsDirectory) + "/" + UpdateCodeCredential;
+        if (FirstLine(path, line, error) && !line.empty()) {
+            std::string wrong =
+                CodeFrom(line, std::string("the credential ") + UpdateCodeCredential, config.webUpdateCode);
+            if (!wrong.empty()) {
+                problems.push_back({0, wrong});
+                return false;
+            }
+            config.codeFrom = std::string("the credential ") + UpdateCodeCredential;
+            return true;
+        }
+    }
+    if (config.webUpdateCodeFile.empty()) return true;
+    const std::string& path = config.webUpdateCodeFile;
+    error.clear();
+    if (!FirstLine(path, line, error) || line.empty()) {
+        problems.push_back({0, "WebUpdateCodeFile " + path + " " + (error.empty() ? "is empty" : error)});
+        return false;
+    }
+    std::string wrong = CodeFrom(line, "WebUpdateCodeFile " + path, config.webUpdateCode);
+    if (!wrong.empty()) {
+        problems.push_back({0, wrong});
+        return false;
+    }
+    config.codeFrom = "WebUpdateCodeFile";
+    return true;
+}
+
 ConfigRead ReadServiceConfig(const std::string& path, ServiceConfig& config, std::vector<ConfigProblem>& problems) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
@@ -158,7 +211,12 @@ std::string DescribeConfig(const ServiceConfig& config) {
     text += std::string("LogChanges = ") + (config.logChanges ? "yes" : "no") + "\n";
     text += std::string("WebUpdates = ") + (config.webUpdates ? "yes" : "no") + "\n";
     // The code itself is the administrator's to read in the file, not in every check's output.
-    text += std::string("WebUpdateCode = ") + (config.webUpdateCode.empty() ? "" : "(set)") + "\n";
+    if (!config.webUpdateCodeFile.empty()) text += "WebUpdateCodeFile = " + config.webUpdateCodeFile + "\n";
+    text +=
+        std::string("WebUpdateCode = ") +
+        (config.webUpdateCode.empty() ? ""
+                                      : "(set" + (config.codeFrom.empty() ? "" : ", from " + config.codeFrom) + ")") +
+        "\n";
     return text;
 }
 

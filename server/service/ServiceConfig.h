@@ -19,7 +19,13 @@ struct ServiceConfig {
     bool logChanges = false;
     bool webUpdates = false;    // people may update the board from a browser
     std::string webUpdateCode;  // Windows-1252, up to 31 characters; empty: no code
+    // A file only root reads that holds the code, rather than this world-readable file.
+    std::string webUpdateCodeFile;
+    std::string codeFrom;  // where the code in effect came from, for --check
 };
+
+// The systemd credential that, when given, holds the code.
+const char* const UpdateCodeCredential = "pegora-update-code";
 
 struct ConfigProblem {
     int line;
@@ -29,6 +35,12 @@ struct ConfigProblem {
 // Takes every line of `text` into `config`; false when any is wrong, with
 // one problem per wrong line.
 bool ParseServiceConfig(const std::string& text, ServiceConfig& config, std::vector<ConfigProblem>& problems);
+
+// The code from its file or from the credential in `credentialsDirectory`
+// (systemd's $CREDENTIALS_DIRECTORY; null or empty: none), which wins over
+// WebUpdateCodeFile, which wins over WebUpdateCode. An empty credential counts
+// as none. False, with the problem, when a named file cannot be taken.
+bool TakeUpdateCode(ServiceConfig& config, const char* credentialsDirectory, std::vector<ConfigProblem>& problems);
 
 enum class ConfigRead { Read, Missing, Unreadable };
 

@@ -23,3 +23,20 @@ ControlDecision DecideControl(ServiceState current, ServiceControlCode control) 
     }
     return ControlDecision{false, false, Report(current)};
 }
+
+StoppedExit StoppedExitFor(int exitCode) {
+    const unsigned long code = static_cast<unsigned long>(exitCode);
+    if (exitCode == 0 || exitCode == 2) return StoppedExit{0, code};
+    return StoppedExit{1066, code};  // ERROR_SERVICE_SPECIFIC_ERROR
+}
+
+unsigned ConsoleStopWaitMs(ConsoleEvent event) {
+    switch (event) {
+    case ConsoleEvent::CtrlC:
+    case ConsoleEvent::CtrlBreak: return 0;
+    case ConsoleEvent::Close:
+    case ConsoleEvent::Logoff:
+    case ConsoleEvent::Shutdown: break;
+    }
+    return 4500;
+}

@@ -24,3 +24,20 @@ const unsigned StopWaitHintMs = 10000;
 
 ServiceReport Report(ServiceState state);
 ControlDecision DecideControl(ServiceState current, ServiceControlCode control);
+
+// How a stop with `exitCode` is told. The installer asks the manager to run its
+// failure actions (a restart) for a stop with an error too: so 1 (a port in
+// use) is an error, while 2 (a wrong configuration, which a restart cannot
+// mend) is told as no error, with the code beside it.
+struct StoppedExit {
+    unsigned long win32ExitCode;    // 0, or 1066: the service's own code follows
+    unsigned long serviceExitCode;  // pegmastd's exit code
+};
+StoppedExit StoppedExitFor(int exitCode);
+
+// Windows ends a console program soon after telling it that its console is
+// closing, or that the user logs off or the machine shuts down (about 5 s):
+// for those the handler waits this long for the stop. Ctrl+C and Ctrl+Break
+// leave the program running, so they need no wait.
+enum class ConsoleEvent { CtrlC, CtrlBreak, Close, Logoff, Shutdown };
+unsigned ConsoleStopWaitMs(ConsoleEvent event);

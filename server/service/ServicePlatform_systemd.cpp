@@ -8,23 +8,64 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <chrono>
+#include <cstddef>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <systemd/sd-daemon.h>
 #include <unistd.h>
 
 namespace {
 
+// sd_notify() waits while the manager's socket is full; the main loop must
+// never wait on a notification, so the datagram goes without waiting or not
+// at all (the next one says the same).
+void Notify(const char* state) {
+    const char* path = std::getenv("NOTIFY_SOCKET");
+    if (!path || (path[0] != '/' && path[0] != '@') || std::strlen(path) >= sizeof(sockaddr_un::sun_path)) return;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::size_t length = std::strlen(path);
+    std::memcpy(address.sun_path, path, length);
+    if (path[0] == '@') address.sun_path[0] = '\0';  // an abstract socket
+    int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) return;
+    ssize_t sent =
+        ::sendto(fd, state, std::strlen(state), MSG_DONTWAIT | MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&address),
+                 static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + length));
+    (void)sent;
+    ::close(fd);
+}
+
 class SystemdHost : public ServiceHost {
 public:
+    SystemdHost() {
+        // No watchdog in the unit: no pings. With one: at half its interval.
+        std::uint64_t usec = 0;
+        if (sd_watchdog_enabled(0, &usec) > 0 && usec > 0) pingEvery = std::chrono::microseconds(usec / 2);
+    }
     void Log(int priority, const std::string& line) override {
         // One write per line, so lines from two threads never interleave.
         std::string text = "<" + std::to_string(priority) + ">" + line + "\n";
         ssize_t ignored = ::write(STDERR_FILENO, text.data(), text.size());
         (void)ignored;
     }
-    void Ready() override { sd_notify(0, "READY=1"); }
-    void Stopping() override { sd_notify(0, "STOPPING=1"); }
-    void Alive() override { sd_notify(0, "WATCHDOG=1"); }
+    void Ready() override { Notify("READY=1"); }
+    void Stopping() override { Notify("STOPPING=1"); }
+    void Alive() override {
+        if (pingEvery.count() == 0) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (pinged && now - lastPing < pingEvery) return;
+        pinged = true;
+        lastPing = now;
+        Notify("WATCHDOG=1");
+    }
+
+private:
+    std::chrono::microseconds pingEvery{0};
+    std::chrono::steady_clock::time_point lastPing{};
+    bool pinged = false;
 };
 
 }  // namespace

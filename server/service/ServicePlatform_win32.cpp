@@ -69,9 +69,10 @@ public:
                            : state == ServiceState::StopPending ? SERVICE_STOP_PENDING
                                                                 : SERVICE_STOPPED;
         s.dwControlsAccepted = report.acceptsStop ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
-        if (exitCode != 0) {
-            s.dwWin32ExitCode = ERROR_SERVICE_SPECIFIC_ERROR;
-            s.dwServiceSpecificExitCode = exitCode;
+        if (state == ServiceState::Stopped) {
+            StoppedExit told = StoppedExitFor(static_cast<int>(exitCode));
+            s.dwWin32ExitCode = told.win32ExitCode;
+            s.dwServiceSpecificExitCode = told.serviceExitCode;
         }
         s.dwCheckPoint = report.waitHintMs ? ++checkPoint : 0;
         s.dwWaitHint = report.waitHintMs;
@@ -82,6 +83,7 @@ public:
     SERVICE_STATUS_HANDLE status = nullptr;
     ServiceState current = ServiceState::StartPending;
     HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE stopped = CreateEventA(nullptr, TRUE, FALSE, nullptr);  // the state is saved
 
 private:
     const std::string path;
@@ -124,9 +126,16 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
     serviceHost->Set(ServiceState::Stopped, static_cast<DWORD>(serviceExit));
 }
 
-BOOL WINAPI OnConsoleControl(DWORD) {
+BOOL WINAPI OnConsoleControl(DWORD type) {
     // Ctrl+C, Ctrl+Break, the console closed or the session ending: save and stop.
+    ConsoleEvent event = type == CTRL_C_EVENT          ? ConsoleEvent::CtrlC
+                         : type == CTRL_BREAK_EVENT    ? ConsoleEvent::CtrlBreak
+                         : type == CTRL_LOGOFF_EVENT   ? ConsoleEvent::Logoff
+                         : type == CTRL_SHUTDOWN_EVENT ? ConsoleEvent::Shutdown
+                                                       : ConsoleEvent::Close;
     SetEvent(serviceHost->stop);
+    // The process ends when this returns: first let the main thread save the rows.
+    if (unsigned waitMs = ConsoleStopWaitMs(event)) WaitForSingleObject(serviceHost->stopped, waitMs);
     return TRUE;
 }
 
@@ -149,5 +158,7 @@ int RunService(const PrepareService& prepare) {
     static WindowsHost inConsole(true);
     serviceHost = &inConsole;
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-    return Serve(inConsole);
+    int exitCode = Serve(inConsole);
+    SetEvent(inConsole.stopped);
+    return exitCode;
 }

@@ -1,5 +1,6 @@
 // pegmastd: the board as a service, with no window; the web view is its face.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "AtomicFile.h"
+#include "BoardOptions.h"
 
 #include "ServicePlatform.h"
 
@@ -45,16 +47,23 @@ int SetSettings(const std::string& path, const std::vector<std::pair<std::string
     return 0;
 }
 
-// The configuration in effect, with the platform's default state file; each
-// problem, or a file that is not there, told through `say`. False when a line is wrong.
+enum class Said { Info, Warning, Problem };
+
+// The configuration in effect, with the platform's default state file and the
+// code from its file or credential; each problem, a warning, or a file that is
+// not there, told through `say`. False when something is wrong.
 bool TakeConfig(const std::string& path, ServiceConfig& config,
-                const std::function<void(bool problem, const std::string& text)>& say) {
+                const std::function<void(Said kind, const std::string& text)>& say) {
     config.stateFile = DefaultStatePath();
     std::vector<ConfigProblem> problems;
     ConfigRead read = ReadServiceConfig(path, config, problems);
-    for (const ConfigProblem& problem : problems) say(true, ProblemText(path, problem));
+    if (problems.empty()) TakeUpdateCode(config, std::getenv("CREDENTIALS_DIRECTORY"), problems);
+    for (const ConfigProblem& problem : problems) say(Said::Problem, ProblemText(path, problem));
     if (!problems.empty()) return false;
-    if (read == ConfigRead::Missing) say(false, "no configuration file at " + path + ": every setting has its default");
+    if (read == ConfigRead::Missing)
+        say(Said::Info, "no configuration file at " + path + ": every setting has its default");
+    std::string warning = ShortCodeWarning(config.webUpdateCode);
+    if (config.webUpdates && !warning.empty()) say(Said::Warning, warning);
     return true;
 }
 
@@ -91,11 +100,11 @@ int main(int argc, char** argv) {
     if (!settings.empty()) return SetSettings(configPath, settings);
     if (check) {
         ServiceConfig config;
-        bool good = TakeConfig(configPath, config, [](bool problem, const std::string& text) {
-            if (problem)
+        bool good = TakeConfig(configPath, config, [](Said kind, const std::string& text) {
+            if (kind == Said::Problem)
                 std::fprintf(stderr, "%s\n", text.c_str());
             else
-                std::printf("# %s\n", text.c_str());
+                std::printf("# %s%s\n", kind == Said::Warning ? "warning: " : "", text.c_str());
         });
         if (!good) return 2;
         std::printf("%s", DescribeConfig(config).c_str());
@@ -105,8 +114,8 @@ int main(int argc, char** argv) {
     static SocketManager manager;
     return RunService([&configPath](ServiceHost& host, std::unique_ptr<BoardService>& service) {
         ServiceConfig config;
-        bool good = TakeConfig(configPath, config, [&host](bool problem, const std::string& text) {
-            host.Log(problem ? LogError : LogInfo, text);
+        bool good = TakeConfig(configPath, config, [&host](Said kind, const std::string& text) {
+            host.Log(kind == Said::Problem ? LogError : kind == Said::Warning ? LogWarning : LogInfo, text);
         });
         if (!good) return 2;
         std::string error;

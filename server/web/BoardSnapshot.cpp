@@ -27,6 +27,8 @@ bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot) {
             SnapshotRow taken{row.Name(), row.Status(), row.Message(), age.count()};
             const RowWord& word = server.table.Word(index);
             taken.fromBrowser = word.source == RowSource::Browser;
+            taken.hasDesk = taken.fromBrowser && word.hasDesk;
+            if (taken.hasDesk) taken.deskStatus = word.desk.Status();
             if (taken.fromBrowser && word.hasUntil) {
                 taken.until = ClockText(word.untilMs);
                 taken.passed = UntilPassed(word, wallNow) && !word.hasDesk;
@@ -41,12 +43,16 @@ bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot) {
     return true;
 }
 
+const char* StatusName(std::int32_t status) {
+    return status == StatusIn ? "in" : status == StatusOut ? "out" : "other";
+}
+
 std::string BoardJson(const BoardSnapshot& snapshot) {
     nlohmann::ordered_json rows = nlohmann::ordered_json::array();
     for (const SnapshotRow& row : snapshot.rows) {
         // The painter's rule: anything but in and out is other.
         std::int32_t status = row.status == StatusIn || row.status == StatusOut ? row.status : StatusOther;
-        const char* word = status == StatusIn ? "in" : status == StatusOut ? "out" : "other";
+        const char* word = StatusName(status);
         rows.push_back({{"name", Windows1252ToUtf8(row.name)},
                         {"status", status},
                         {"word", word},
@@ -55,6 +61,7 @@ std::string BoardJson(const BoardSnapshot& snapshot) {
                         {"source", row.fromBrowser ? "browser" : "desk"}});
         if (!row.until.empty()) rows.back()["until"] = row.until;
         if (row.passed) rows.back()["passed"] = true;
+        if (row.hasDesk) rows.back()["desk"] = StatusName(row.deskStatus);
     }
     nlohmann::ordered_json board = {{"counter", {{"pending", snapshot.pending}, {"open", snapshot.open}}},
                                     {"silentMinutes", snapshot.silentMinutes},

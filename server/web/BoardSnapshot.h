@@ -14,8 +14,10 @@ struct SnapshotRow {
     std::string message;
     std::int64_t ageSeconds;
     bool fromBrowser = false;
-    std::string until;    // "HH:MM" of a browser's word, when it has one
-    bool passed = false;  // that time has come with no desk record to go back to
+    std::string until;     // "HH:MM" of a browser's word, when it has one
+    bool passed = false;   // that time has come with no desk record to go back to
+    bool hasDesk = false;  // beside a browser's word: the desk's last record
+    std::int32_t deskStatus = 0;
 };
 
 struct BoardSnapshot {
@@ -33,6 +35,10 @@ bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot);
 
 // {"counter":{"pending":a,"open":b},"silentMinutes":m,"updates":u,"code":c,
 // "rows":[{"name":..,"status":1..3,"word":"in"|"out"|"other","message":..,
-// "age":seconds,"source":"desk"|"browser"[,"until":"HH:MM"[,"passed":true]]}]}
+// "age":seconds,"source":"desk"|"browser"[,"until":"HH:MM"[,"passed":true]]
+// [,"desk":"in"|"out"|"other" beside a browser's word]}]}
 // in board order, texts converted from Windows-1252 to UTF-8.
 std::string BoardJson(const BoardSnapshot& snapshot);
+
+// The painter's rule: anything but in and out is other.
+const char* StatusName(std::int32_t status);

@@ -14,7 +14,11 @@ std::string Folded(const std::string& name) {
     return key;
 }
 
-const char* Word(std::int32_t status) { return status == StatusIn ? "in" : status == StatusOut ? "out" : "other"; }
+bool SaidGoodbye(const SnapshotRow& row) {
+    return !row.fromBrowser && row.status == StatusOther && row.message == "Client shutdown";
+}
+
+bool DeskSaysIn(const SnapshotRow& row) { return row.fromBrowser && row.hasDesk && row.deskStatus == StatusIn; }
 
 std::string Field(const std::string& text) {
     std::string out = "\"";
@@ -40,10 +44,12 @@ std::vector<RollGroup> RollCallGroups(const BoardSnapshot& snapshot) {
     const std::int64_t silentAfter =
         60 * static_cast<std::int64_t>(snapshot.silentMinutes ? snapshot.silentMinutes : 3);
     for (const SnapshotRow& row : snapshot.rows) {
-        std::size_t group = row.ageSeconds > silentAfter ? 1
-                            : row.status == StatusIn     ? 0
-                            : row.status == StatusOut    ? 3
-                                                         : 2;
+        std::size_t group = SaidGoodbye(row)               ? 2
+                            : row.ageSeconds > silentAfter ? 1
+                            : DeskSaysIn(row)              ? 0
+                            : row.status == StatusIn       ? 0
+                            : row.status == StatusOut      ? 3
+                                                           : 2;
         groups[group].rows.push_back(row);
     }
     for (RollGroup& group : groups)
@@ -52,14 +58,22 @@ std::vector<RollGroup> RollCallGroups(const BoardSnapshot& snapshot) {
     return groups;
 }
 
+std::string RollMessage(const SnapshotRow& row, std::size_t group) {
+    if (group != 0 || !DeskSaysIn(row) || row.status == StatusIn) return row.message;
+    return std::string("set from a browser: ") + StatusName(row.status) + (row.message.empty() ? "" : ", ") +
+           row.message;
+}
+
 std::string RollCsv(const BoardSnapshot& snapshot, std::time_t now) {
     std::string csv = "\xEF\xBB\xBF\"Group\",\"Name\",\"Status\",\"Message\",\"Last heard\"\r\n";
-    for (const RollGroup& group : RollCallGroups(snapshot)) {
-        for (const SnapshotRow& row : group.rows) {
+    const std::vector<RollGroup> groups = RollCallGroups(snapshot);
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        for (const SnapshotRow& row : groups[g].rows) {
             std::int64_t age = row.ageSeconds < 0 ? 0 : row.ageSeconds;
-            csv += Field(group.title) + "," + Field(Windows1252ToUtf8(row.name)) + "," + Field(Word(row.status)) + "," +
-                   Field(Windows1252ToUtf8(row.message)) + "," + Field(LocalTime(now - static_cast<std::time_t>(age))) +
-                   "\r\n";
+            const std::int32_t status = g == 0 && DeskSaysIn(row) ? StatusIn : row.status;
+            csv += Field(groups[g].title) + "," + Field(Windows1252ToUtf8(row.name)) + "," + Field(StatusName(status)) +
+                   "," + Field(Windows1252ToUtf8(RollMessage(row, g))) + "," +
+                   Field(LocalTime(now - static_cast<std::time_t>(age))) + "\r\n";
         }
     }
     return csv;

@@ -44,8 +44,13 @@ WebResponse Update(const WebRequest& request, const std::vector<std::string>& ma
     WebResponse refusal = UpdateRefusal(request, machineNames, sources);
     if (refusal.status != 0) return refusal;
     if (request.body.size() > MaxUpdateBody) return Answer(413, "The request is larger than 4 KiB.");
-    if (sources.guard && sources.guard->ShutOut(request.peer, request.nowMs))
-        return Answer(429, "Too many wrong codes from this address; try again in a minute.");
+    if (std::int64_t waitMs = sources.guard ? sources.guard->ShutFor(request.peer, request.steadyMs) : 0) {
+        WebResponse response = Answer(429, sources.guard->BoardShut(request.steadyMs)
+                                               ? "Too many wrong codes on this board; try again in a minute."
+                                               : "Too many wrong codes from this address; try again in a minute.");
+        response.headers.push_back({"Retry-After", std::to_string((waitMs + 999) / 1000)});
+        return response;
+    }
     const UpdateSettings settings = sources.updates();
     const bool remove = PathOf(request) == "/remove";
     BrowserWord word;
@@ -54,7 +59,9 @@ WebResponse Update(const WebRequest& request, const std::vector<std::string>& ma
                          : ParseStatusBody(request.body, word, code, error);
     if (!parsed) return Answer(400, error);
     if (!settings.code.empty() && !CodesEqual(code, settings.code)) {
-        if (sources.guard) sources.guard->Wrong(request.peer, request.nowMs);
+        if (sources.guard && sources.guard->Wrong(request.peer, request.steadyMs) && sources.notice)
+            sources.notice("more than 20 wrong update codes within a minute, the last from " + request.peer +
+                           ": updates from a browser are refused until a minute passes without one");
         return Answer(403, "The code is wrong.");
     }
     if (remove) {
@@ -98,7 +105,10 @@ WebResponse UpdateRefusal(const WebRequest& request, const std::vector<std::stri
 const std::vector<std::pair<std::string, std::string>>& SafetyHeaders() {
     static const std::vector<std::pair<std::string, std::string>> headers = {
         {"Content-Security-Policy",
-         "default-src 'none'; script-src 'self'; style-src 'self'; connect-src 'self'; img-src 'self' data:"},
+         "default-src 'none'; script-src 'self'; style-src 'self'; connect-src 'self'; img-src 'self' data:; "
+         "frame-ancestors 'none'"},
+        // No other site may show the board in a frame and have it clicked.
+        {"X-Frame-Options", "DENY"},
         {"X-Content-Type-Options", "nosniff"},
         {"Cache-Control", "no-store"},
         {"Referrer-Policy", "no-referrer"}};

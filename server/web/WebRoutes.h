@@ -22,8 +22,8 @@ struct WebRequest {
     std::string fetchSite;  // Sec-Fetch-Site
     std::uint64_t contentLength = 0;
     std::string body;
-    std::string peer;  // the sender's address
-    std::int64_t nowMs = 0;
+    std::string peer;           // the sender's address
+    std::int64_t steadyMs = 0;  // the steady clock, for the guard of the code
 };
 
 struct WebResponse {
@@ -51,6 +51,8 @@ struct WebSources {
     // had in time; `found` tells whether a row of that name was there.
     std::function<UpdateSettings()> updates;
     CodeGuard* guard = nullptr;
+    // Told once when wrong codes shut the whole board out.
+    std::function<void(const std::string& line)> notice;
     std::function<bool(const BrowserWord& word, const std::string& sender)> setWord;
     std::function<bool(const std::string& name, const std::string& sender, bool& found)> removeRow;
 };

@@ -66,7 +66,7 @@ WebRequest RequestOf(const http::request<Body>& message) {
         length.empty() || length.size() > 18 || length.find_first_not_of("0123456789") != std::string::npos
             ? (length.empty() ? 0 : ~std::uint64_t(0))
             : std::stoull(length);
-    request.nowMs = WallMs();
+    request.steadyMs = SteadyMs();
     return request;
 }
 
@@ -115,6 +115,7 @@ struct WebServer::Impl {
             return updateSettings;
         };
         sources.guard = &codeGuard;
+        sources.notice = notice;
         sources.setWord = [this](const BrowserWord& word, const std::string& sender) {
             StatusRecord record;
             record.SetName(word.name);
@@ -148,6 +149,7 @@ struct WebServer::Impl {
     std::list<std::weak_ptr<Session>> sessions;  // oldest first; used on the web thread only
     std::map<int, std::uint64_t> answered;       // by status code; used on the web thread only
     CodeGuard codeGuard;                         // used on the web thread only
+    std::function<void(const std::string& line)> notice;
     std::mutex updatesLock;
     UpdateSettings updateSettings;
     asio::io_context io;
@@ -164,8 +166,10 @@ public:
     }
     ~Session() { Close(); }
 
-    // Still waiting for its first whole request: what a slow or idle connection looks like.
-    bool Unserved() const { return !served && !closed; }
+    // Waiting for a request, its first or its next: a new, slow or idle
+    // connection, which may be closed to make room. Since when it waits.
+    bool Waiting() const { return waiting && !closed; }
+    std::chrono::steady_clock::time_point WaitingSince() const { return waitingSince; }
 
     void Close() {
         if (closed) return;
@@ -177,6 +181,8 @@ public:
     }
 
     void Read() {
+        waiting = true;
+        waitingSince = std::chrono::steady_clock::now();
         parser.emplace();
         parser->header_limit(HeaderLimit);
         parser->body_limit(MaxUpdateBody);
@@ -192,11 +198,11 @@ private:
     }
 
     void OnRead(beast::error_code ec, std::size_t) {
+        waiting = false;
         if (Gone(ec)) return Close();
         if (ec == http::error::header_limit) return Write(Refusal(431), 11, false, false);
         if (ec == http::error::body_limit) return Write(Refusal(413), 11, false, false);
         if (ec) return Write(Refusal(400), 11, false, false);
-        served = true;
         const auto& message = parser->get();
         WebRequest request = RequestOf(message);
         beast::error_code peerError;
@@ -239,7 +245,8 @@ private:
     }
 
     beast::tcp_stream stream;
-    bool served = false;
+    bool waiting = false;
+    std::chrono::steady_clock::time_point waitingSince{};
     bool closed = false;
     beast::flat_buffer buffer;
     std::optional<http::request_parser<http::string_body>> parser;
@@ -268,15 +275,15 @@ bool WebServer::Impl::Listen(std::uint16_t port, std::string& error) {
 void WebServer::Impl::Admit(tcp::socket socket) {
     sessions.remove_if([](const std::weak_ptr<Session>& s) { return s.expired(); });
     if (open.load() >= maxConnections) {
-        // Full: the oldest connection that has not asked anything yet makes
-        // room, so connections that dribble or idle cannot lock readers out.
+        // Full: the connection that has waited longest for a request makes
+        // room, kept alive after an answer or never having asked, so that
+        // connections that dribble or idle cannot lock readers out.
+        std::shared_ptr<Session> longest;
         for (const std::weak_ptr<Session>& weak : sessions) {
             std::shared_ptr<Session> s = weak.lock();
-            if (s && s->Unserved()) {
-                s->Close();
-                break;
-            }
+            if (s && s->Waiting() && (!longest || s->WaitingSince() < longest->WaitingSince())) longest = s;
         }
+        if (longest) longest->Close();
     }
     if (open.load() >= maxConnections) {
         beast::error_code ignored;
@@ -303,6 +310,7 @@ WebServer::~WebServer() { Stop(); }
 bool WebServer::Start(std::uint16_t port, std::string& error) {
     Stop();
     std::unique_ptr<Impl> started(new Impl(board, idleLimit, maxConnections));
+    started->notice = notice;
     {
         std::lock_guard<std::mutex> guard(updatesLock);
         started->updateSettings = updates;
@@ -349,7 +357,7 @@ int AnswerRawRequest(const std::string& bytes, const std::vector<std::string>& m
     if (ec == http::error::header_limit) return 431;
     if (ec && ec != http::error::need_more) return 400;
     if (!parser.is_header_done()) return 0;  // the server would wait for more
-    static CodeGuard guard;
+    CodeGuard guard;                         // one request's own: nothing carries over to the next
     WebSources sources;
     sources.updates = [&updates] { return updates; };
     sources.guard = &guard;

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -31,6 +32,9 @@ public:
     // A connection idle or dribbling this long is closed; tests shorten it.
     std::chrono::milliseconds idleLimit{10000};
     int maxConnections = 64;
+    // Told, on the web thread, what an administrator should hear of (wrong codes
+    // shutting the board's updates out). Set before Start.
+    std::function<void(const std::string& line)> notice;
 
     struct Impl;
 

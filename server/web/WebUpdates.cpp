@@ -1,3 +1,4 @@
+#include <algorithm>
 #include "WebUpdates.h"
 
 #include <ctime>
@@ -9,6 +10,7 @@ namespace {
 
 const std::int64_t MinuteMs = 60 * 1000;
 const std::size_t WrongCodesAllowed = 5;
+const std::size_t BoardWrongCodesAllowed = 20;
 
 // Strictly: a character the board cannot show is refused, never made '?'.
 bool ToWindows1252(const std::string& utf8, std::string& out) {
@@ -83,15 +85,23 @@ bool CodesEqual(const std::string& given, const std::string& expected) {
     return difference == 0;
 }
 
-bool CodeGuard::ShutOut(const std::string& address, std::int64_t nowMs) {
+std::int64_t CodeGuard::ShutFor(const std::string& address, std::int64_t nowMs) {
+    std::int64_t left = 0;
+    if (BoardShut(nowMs)) left = lastWrong + MinuteMs - nowMs;
+    if (boardShut && left == 0) boardShut = false;
     auto until = shutUntil.find(address);
-    if (until == shutUntil.end()) return false;
-    if (nowMs < until->second) return true;
+    if (until == shutUntil.end()) return left;
+    if (nowMs < until->second) return std::max(left, until->second - nowMs);
     shutUntil.erase(until);
-    return false;
+    return left;
 }
 
-void CodeGuard::Wrong(const std::string& address, std::int64_t nowMs) {
+bool CodeGuard::Wrong(const std::string& address, std::int64_t nowMs) {
+    lastWrong = nowMs;
+    allWrong.push_back(nowMs);
+    while (!allWrong.empty() && nowMs - allWrong.front() >= MinuteMs) allWrong.pop_front();
+    const bool starts = !boardShut && allWrong.size() > BoardWrongCodesAllowed;
+    if (starts) boardShut = true;
     std::deque<std::int64_t>& times = wrong[address];
     times.push_back(nowMs);
     while (!times.empty() && nowMs - times.front() >= MinuteMs) times.pop_front();
@@ -103,6 +113,7 @@ void CodeGuard::Wrong(const std::string& address, std::int64_t nowMs) {
     if (wrong.size() > 1000)
         for (auto it = wrong.begin(); it != wrong.end();)
             it = it->second.empty() || nowMs - it->second.back() >= MinuteMs ? wrong.erase(it) : std::next(it);
+    return starts;
 }
 
 bool ParseStatusBody(const std::string& text, BrowserWord& word, std::string& code, std::string& error) {

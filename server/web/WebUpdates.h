@@ -21,15 +21,26 @@ const std::size_t MaxCodeLength = 31;
 // The same length of time whatever the two hold, so a guess learns nothing from it.
 bool CodesEqual(const std::string& given, const std::string& expected);
 
-// Five wrong codes from one address within a minute shut that address out for a minute.
+// Five wrong codes from one address within a minute shut that address out for
+// a minute. Guesses spread over many addresses are caught board-wide: more
+// than 20 wrong codes within a minute shut every address out until a minute
+// has passed without one. Times are on the steady clock, so a clock that is
+// set back shuts nobody out.
 class CodeGuard {
 public:
-    bool ShutOut(const std::string& address, std::int64_t nowMs);
-    void Wrong(const std::string& address, std::int64_t nowMs);
+    // How long, in milliseconds, until an update from `address` is taken; 0: now.
+    std::int64_t ShutFor(const std::string& address, std::int64_t steadyMs);
+    // True when the board is shut out, however the address fares.
+    bool BoardShut(std::int64_t steadyMs) const { return boardShut && steadyMs - lastWrong < 60 * 1000; }
+    // A wrong code; true when it is the one that shuts the whole board out.
+    bool Wrong(const std::string& address, std::int64_t steadyMs);
 
 private:
     std::map<std::string, std::deque<std::int64_t>> wrong;
     std::map<std::string, std::int64_t> shutUntil;
+    std::deque<std::int64_t> allWrong;
+    bool boardShut = false;
+    std::int64_t lastWrong = 0;
 };
 
 // A status for one row, as a browser gives it; texts in Windows-1252.

@@ -66,6 +66,8 @@ INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
                 MessageBoxA(dialog, refusal.c_str(), "Board options", MB_OK);
                 return TRUE;  // the dialog stays for a correction
             }
+            std::string warning = d->options.webUpdates ? ShortCodeWarning(d->options.webUpdateCode) : "";
+            if (!warning.empty()) MessageBoxA(dialog, warning.c_str(), "Board options", MB_OK | MB_ICONWARNING);
             EndDialog(dialog, IDOK);
             return TRUE;
         }

@@ -1,5 +1,6 @@
 #include <cerrno>
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include "../service/ServiceFixture.h"
 #include "Injection.h"
@@ -39,4 +40,17 @@ TEST_F(ServiceTest, AStateFileThatCannotBeWrittenLeavesBoardAndOldFileWhole) {
     ASSERT_TRUE(TickUntil([&] { return SavedRows().size() == 4; }));
     EXPECT_EQ(host.Count("is written again"), 1);
     EXPECT_EQ(s.Stop(), 0);
+}
+
+TEST_F(ServiceTest, AStateFileThatCanBeNeitherReadNorSetAsideStopsTheStart) {
+    ASSERT_EQ(::mkdir(config.stateFile.c_str(), 0700), 0);
+    failRenameWith = EACCES;
+    Start(1);
+    failRenameWith = 0;
+    EXPECT_EQ(host.ready, 0);
+    EXPECT_EQ(host.Count("<3>state file " + config.stateFile + ": it cannot be read; it could not be renamed to " +
+                         config.stateFile + ".unreadable: Permission denied; not starting"),
+              1);
+    struct stat st;
+    EXPECT_TRUE(::stat(config.stateFile.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) << "left as it was";
 }

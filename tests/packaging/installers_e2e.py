@@ -66,6 +66,8 @@ def check_service(c, desk, drive, run_setup, board_setup, builds, artifacts):
     c.check('NT AUTHORITY\\LocalService' in setup and 'Program Files\\Pegora\\pegmastd.exe' in setup and
             '0x2' in setup and 'Pegora board service' in setup,
             'registered to start automatically as LocalService, from %ProgramFiles%\\Pegora')
+    c.check('FailureActionsOnNonCrashFailures    REG_DWORD    0x1' in setup,
+            'the restart after 5 seconds holds for a stop with an error too (failureflag 1)')
     c.check(not find(drive, 'pegmast.exe'), '/WINDOW=0 leaves the board window out')
     data = os.path.join(drive, 'ProgramData', 'Pegora')
     conf = open(os.path.join(data, 'pegmastd.conf')).read()

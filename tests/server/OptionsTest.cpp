@@ -93,6 +93,8 @@ TEST(BoardOptions, DialogFieldsAreTakenOrRefused) {
                 {false, "8080", false, "3", true, 0, 0, true, "", false},  // updates only with the web view
                 {true, "8080", false, "3", true, 8080, 0, true, "0123456789012345678901234567890", true},
                 {true, "8080", false, "3", false, 0, 0, true, "01234567890123456789012345678901"},
+                {true, "8080", false, "3", false, 0, 0, true, "1234567"},  // a new code of 7: guessable
+                {true, "8080", false, "3", true, 8080, 0, true, "12345678", true},
                 {true, "8080", false, "3", true, 8080, 0},
                 {true, "65535", true, "1440", true, 65535, 1440},
                 {true, "65536", false, "3", false, 0, 0},
@@ -120,6 +122,15 @@ TEST(BoardOptions, DialogFieldsAreTakenOrRefused) {
         }
     }
     EXPECT_EQ(WebAddress("10.0.0.5", 8080), "http://10.0.0.5:8080/");
+
+    // A short code already stored keeps working, with a warning; changing it needs 8.
+    BoardOptions stored = TestOptions(77, 77, 5);
+    stored.webUpdateCode = "abc";
+    std::string refusal;
+    EXPECT_TRUE(TakeOptionsFields(OptionsFields{true, "8080", false, "3", true, "abc"}, stored, refusal));
+    EXPECT_FALSE(TakeOptionsFields(OptionsFields{true, "8080", false, "3", true, "abd"}, stored, refusal));
+    EXPECT_NE(ShortCodeWarning("abc").find("shorter than 8"), std::string::npos);
+    EXPECT_EQ(ShortCodeWarning("12345678") + ShortCodeWarning(""), "");
 }
 
 TEST(BoardView, SilentRowsAreGreyAndOnlyThey) {

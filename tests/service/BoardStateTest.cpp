@@ -1,6 +1,8 @@
+#include <sys/stat.h>
 #include <cstdio>
 #include <cstring>
 
+#include "BrowserWords.h"
 #include "ServiceFixture.h"
 
 namespace {
@@ -146,6 +148,21 @@ TEST_F(ServiceTest, ADamagedStateFileIsKeptAsideAndTheBoardStartsEmpty) {
     EXPECT_TRUE(SavedRows().empty());
 }
 
+TEST_F(ServiceTest, AStateFileThatCannotBeReadIsSetAsideNotWrittenOver) {
+    // Root reads any file; a folder in its place cannot be read by anybody.
+    ASSERT_EQ(::mkdir(config.stateFile.c_str(), 0700), 0);
+    Write(config.stateFile + "/rows", "kept");
+    BoardService& s = Start();
+    EXPECT_EQ(host.ready, 1);
+    EXPECT_EQ(host.Count("<3>state file " + config.stateFile + ": it cannot be read; kept as " + config.stateFile +
+                         ".unreadable; the board starts empty"),
+              1);
+    EXPECT_EQ(FileBytes(config.stateFile + ".unreadable/rows"), "kept");
+    Send("Anna", 1, "in");
+    ASSERT_TRUE(TickUntil([&] { return SavedRows().size() == 1; }, 4000)) << "a new file where the old one stood";
+    EXPECT_EQ(s.Stop(), 0);
+}
+
 TEST_F(ServiceTest, RowsSilentPastForgetDaysGoFromBoardAndState) {
     std::vector<StoredRow> rows = TwoRows();
     rows[0].storedMs = NowMs() - 31LL * 24 * 3600 * 1000;
@@ -191,6 +208,9 @@ TEST_F(ServiceTest, ChangesAreLoggedWithTheSenderAndTheWatchdogIsFed) {
     ASSERT_TRUE(TickUntil([&] { return host.Count("Anna: in -> out (new message), from 127.0.0.1") == 1; }));
     EXPECT_EQ(host.Count("Anna: new row, in, from 127.0.0.1"), 1);
     EXPECT_EQ(host.Count("Anna:"), 2) << "no line for a re-send";
+    s.Board().webUpdates = true;
+    ASSERT_TRUE(StoreBrowserWord(s.Board(), MakeRecord("Anna", 3, "dentist"), true, NowMs() + 200, "14:00", 0));
+    ASSERT_TRUE(TickUntil([&] { return host.Count("Anna: other -> out, the browser's word ran out") == 1; }));
     EXPECT_GT(host.alive, 0) << "the reader is making passes";
     EXPECT_EQ(s.Stop(), 0);
 }

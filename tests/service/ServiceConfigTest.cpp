@@ -46,6 +46,8 @@ TEST(ServiceConfig, EveryNameBoundsAndTheLinesAround) {
         {"WebUpdateCode =", "", "WebUpdateCode = "},
         {"WebUpdateCode = 01234567890123456789012345678901", "1: WebUpdateCode must be at most 31 characters", ""},
         {"WebUpdateCode = \xce\xa9", "1: WebUpdateCode has a character outside Windows-1252", ""},
+        {"WebUpdateCodeFile = /etc/pegora/update-code", "", "WebUpdateCodeFile = /etc/pegora/update-code"},
+        {"WebUpdateCodeFile = update-code", "1: WebUpdateCodeFile must be an absolute path, not \"update-code\"", ""},
         {"\nColour = red", "2: unknown name \"Colour\"", ""},
         {"Port = 1\n#\nport = 2", "3: Port is given twice (first on line 1)", ""},
         {"Port 7001", "1: expected \"Name = value\"", ""},
@@ -70,6 +72,48 @@ TEST(ServiceConfig, EveryNameBoundsAndTheLinesAround) {
     EXPECT_EQ(problems.size(), 3u) << "every wrong line is said, not just the first";
     EXPECT_EQ(ProblemText("/etc/pegora/pegmastd.conf", problems[0]),
               "pegmastd: /etc/pegora/pegmastd.conf:2: expected \"Name = value\"");
+}
+
+// The code from a file only root reads, or from systemd's credential, which wins.
+TEST(ServiceConfig, TheCodeFromItsFileOrTheCredential) {
+    char directory[] = "/tmp/pegora-code-XXXXXX";
+    ASSERT_NE(::mkdtemp(directory), nullptr);
+    const std::string folder = directory, file = folder + "/update-code";
+    const std::string credential = folder + "/" + UpdateCodeCredential;
+    struct Row {
+        const char* fileText;        // nullptr: no such file
+        const char* credentialText;  // likewise
+        bool taken;
+        const char* code;
+        const char* said;
+    } rows[] = {
+        {"fire drill 2026\r\n", nullptr, true, "fire drill 2026", "(set, from WebUpdateCodeFile)"},
+        {"\xEF\xBB\xBF  caf\xc3\xa9 au lait\nsecond line", nullptr, true, "caf\xe9 au lait", ""},
+        {"from the file", "from the credential\n", true, "from the credential", "from the credential pegora-update"},
+        {"from the file", "", true, "from the file", ""},  // an empty credential: the unit's fallback
+        {"", nullptr, false, "in the conf", "is empty"},
+        {nullptr, nullptr, false, "in the conf", "cannot be read: No such file"},
+        {"\xce\xa9mega", nullptr, false, "in the conf", "has a character outside Windows-1252"},
+        {"01234567890123456789012345678901", nullptr, false, "in the conf", "must be at most 31 characters"},
+    };
+    for (const Row& row : rows) {
+        std::remove(file.c_str());
+        std::remove(credential.c_str());
+        if (row.fileText) std::ofstream(file, std::ios::binary) << row.fileText;
+        if (row.credentialText) std::ofstream(credential, std::ios::binary) << row.credentialText;
+        ServiceConfig config;
+        std::vector<ConfigProblem> problems;
+        ASSERT_TRUE(ParseServiceConfig("WebUpdateCode = in the conf\nWebUpdateCodeFile = " + file, config, problems));
+        EXPECT_EQ(TakeUpdateCode(config, directory, problems), row.taken) << row.code;
+        EXPECT_EQ(config.webUpdateCode, row.code);
+        const std::string said = row.taken ? DescribeConfig(config) : (problems.empty() ? "" : problems[0].what);
+        EXPECT_NE(said.find(row.said), std::string::npos) << said << " (" << row.said << ")";
+    }
+    ServiceConfig plain;
+    std::vector<ConfigProblem> problems;
+    ASSERT_TRUE(ParseServiceConfig("WebUpdateCode = in the conf", plain, problems));
+    EXPECT_TRUE(TakeUpdateCode(plain, nullptr, problems));
+    EXPECT_EQ(plain.webUpdateCode, "in the conf") << "neither file nor credential: the line itself";
 }
 
 TEST(ServiceConfig, FileMissingReadOrUnreadable) {
@@ -102,6 +146,7 @@ TEST(ChangeLog, OneLinePerChangeNeverForReSends) {
         StatusRecord before, after;
         bool change;
         const char* line;
+        bool untilPassed = false;
     } rows[] = {
         {true, StatusRecord(), MakeRecord("Anna", 1, "x"), true, "Anna: new row, in, from 10.0.0.5"},
         {false, MakeRecord("Anna", 1, "x"), MakeRecord("anna", 1, "x"), false, ""},
@@ -111,13 +156,18 @@ TEST(ChangeLog, OneLinePerChangeNeverForReSends) {
         {false, MakeRecord("Anna", 7, "x"), MakeRecord("Anna", 3, "x"), true, "Anna: other -> other, from 10.0.0.5"},
         {true, StatusRecord(), MakeRecord("Ren\xe9\n<3>forged", 2, ""), true,
          "Ren\xc3\xa9?<3>forged: new row, out, from 10.0.0.5"},
+        {false, MakeRecord("Anna", 2, "dentist"), MakeRecord("Anna", 1, "x"), true,
+         "Anna: out -> in, the browser's word ran out: the desk's record again", true},
+        {false, MakeRecord("Anna", 1, "x"), MakeRecord("Anna", 1, "x"), true,
+         "Anna: in -> in, the browser's word ran out: the desk's record again", true},
     };
     for (const Row& row : rows) {
         RowChange change;
         change.added = row.added;
         change.before = row.before;
         change.after = row.after;
-        change.sender = 0x0500000A;  // 10.0.0.5 in network order
+        change.sender = row.untilPassed ? 0 : 0x0500000A;  // 10.0.0.5 in network order
+        change.untilPassed = row.untilPassed;
         EXPECT_EQ(IsChange(change), row.change) << row.line;
         if (row.change) EXPECT_EQ(ChangeLine(change), row.line);
     }

@@ -34,3 +34,27 @@ TEST(ServiceControl, WhichControlInWhichStateGivesWhichStatus) {
         EXPECT_EQ(d.report.acceptsStop, row.acceptsStop) << at;
     }
 }
+
+TEST(ServiceControl, StopsAndConsoleEventsAreToldAsTheManagerNeeds) {
+    struct Exit {
+        int code;
+        unsigned long win32, service;
+    } exits[] = {{0, 0, 0}, {1, 1066, 1}, {2, 0, 2}, {3, 1066, 3}};
+    for (const Exit& e : exits) {
+        EXPECT_EQ(StoppedExitFor(e.code).win32ExitCode, e.win32) << e.code;
+        EXPECT_EQ(StoppedExitFor(e.code).serviceExitCode, e.service) << e.code;
+    }
+    struct Event {
+        ConsoleEvent event;
+        bool waits;
+    } events[] = {{ConsoleEvent::CtrlC, false},
+                  {ConsoleEvent::CtrlBreak, false},
+                  {ConsoleEvent::Close, true},
+                  {ConsoleEvent::Logoff, true},
+                  {ConsoleEvent::Shutdown, true}};
+    for (const Event& e : events) {
+        const unsigned wait = ConsoleStopWaitMs(e.event);
+        EXPECT_EQ(wait > 0, e.waits) << static_cast<int>(e.event);
+        EXPECT_LT(wait, 5000u) << "within what Windows allows";
+    }
+}

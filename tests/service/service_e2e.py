@@ -31,10 +31,29 @@ class Notifications:
         self.socket.bind(self.path)
         os.chmod(self.path, 0o777)
         self.messages = []
+        self.reading = threading.Event()  # cleared: a manager that does not read, its socket filling
+        self.reading.set()
         threading.Thread(target=self._run, daemon=True).start()
+
+    def fill(self):
+        """Stops reading and fills the socket, as a busy manager's would be."""
+        self.reading.clear()
+        time.sleep(0.2)
+        s = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+        s.setblocking(False)
+        try:
+            while True:
+                s.sendto(b'X=1', self.path)
+        except OSError:
+            pass
+        s.close()
+
+    def count(self, line, since):
+        return sum(1 for t, m in list(self.messages) if m == line and t >= since)
 
     def _run(self):
         while True:
+            self.reading.wait()
             data = self.socket.recv(4096).decode()
             for line in data.split('\n'):
                 if line:
@@ -223,6 +242,28 @@ def main():
         p.terminate()
         wait_exit(p, 5)
 
+        # The watchdog at half the unit's interval; none without one; and a manager
+        # whose socket is full never holds up a stop.
+        service.env['WATCHDOG_USEC'] = '4000000'
+        p = service.start()
+        ready = notify.wait('READY=1', after=time.time() - 0.01)
+        time.sleep(5)
+        pings = notify.count('WATCHDOG=1', ready or time.time())
+        c.check(2 <= pings <= 4, 'WatchdogSec=4: WATCHDOG=1 every 2 seconds (%d in 5 s)' % pings)
+        p.terminate()
+        wait_exit(p, 5)
+        del service.env['WATCHDOG_USEC']
+        p = service.start()
+        ready = notify.wait('READY=1', after=time.time() - 0.01)
+        time.sleep(2)
+        c.check(ready is not None and notify.count('WATCHDOG=1', ready) == 0, 'no WATCHDOG=1 without a watchdog')
+        notify.fill()
+        p.terminate()
+        code = wait_exit(p, 3)
+        notify.reading.set()
+        c.check(code == 0, 'SIGTERM ends it within 3 seconds while the notify socket is full (%r)' % code)
+        service.env['WATCHDOG_USEC'] = '30000000'
+
         # A board port in use: exit 1, for the service manager to try again.
         holder = socket.socket()
         holder.bind(('0.0.0.0', board))
@@ -240,8 +281,33 @@ def main():
         c.check(code == 2 and ('<3>pegmastd: %s:2: WebPort must be a number' % service.config) in journal and
                 ('pegmastd: %s:3: unknown name "Colour"' % service.config) in journal,
                 'a wrong configuration stops the start with exit code 2 and each problem')
+        unit = open(UNIT).read().split()
+        c.check('Restart=on-failure' in unit and 'RestartPreventExitStatus=2' in unit,
+                'the unit starts it again after exit code 1, never after 2')
         check = subprocess.run([binary, '--check', '--config', service.config], capture_output=True, text=True)
         c.check(check.returncode == 2 and check.stderr.count('pegmastd: ') == 2, '--check says both problems')
+
+        # The code kept from the world: --set keeps an administrator's mode and
+        # owner; the code may come from a root-only file instead.
+        code_file = os.path.join(folder, 'update-code')
+        with open(code_file, 'w') as f:
+            f.write('kitchen kettle 7\n')
+        os.chmod(code_file, 0o600)
+        service.configure('Port = %d\nWebUpdates = yes\nWebUpdateCodeFile = %s\n' % (board, code_file))
+        os.chmod(service.config, 0o600)
+        os.chown(service.config, user.pw_uid, 0)
+        setting = subprocess.run([binary, '--config', service.config, '--set', 'SilentMinutes=5'])
+        st = os.stat(service.config)
+        c.check(setting.returncode == 0 and oct(st.st_mode & 0o777) == '0o600' and st.st_uid == user.pw_uid and
+                st.st_gid == 0 and 'SilentMinutes = 5' in open(service.config).read(),
+                '--set keeps the file\'s mode 0600 and its owner (%s, uid %d)' % (oct(st.st_mode), st.st_uid))
+        check = subprocess.run([binary, '--check', '--config', service.config], capture_output=True, text=True)
+        c.check(check.returncode == 0 and 'WebUpdateCode = (set, from WebUpdateCodeFile)' in check.stdout and
+                'kitchen' not in check.stdout, '--check takes the code from WebUpdateCodeFile and does not show it')
+        service.configure('Port = %d\nWebUpdates = yes\nWebUpdateCode = abc\n' % board)
+        check = subprocess.run([binary, '--check', '--config', service.config], capture_output=True, text=True)
+        c.check(check.returncode == 0 and '# warning: The update code is shorter than 8' in check.stdout,
+                'a short code already in the file works, with a warning from --check')
         with open(os.path.join(artifacts, 'service-journal.log'), 'w') as f:
             f.write(journal)
         c.check('Anna: new row, in, from 127.0.0.1' in journal and journal.count('Anna:') == 1,

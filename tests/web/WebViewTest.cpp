@@ -115,6 +115,7 @@ TEST(RollCall, FourGroupsByNameAndACsvNoSpreadsheetRuns) {
                      {"Bert", 2, "home", 0},       {"=HYPERLINK(\"x\")", 3, "+1 \"a\"", 0},
                      {"Out Long", 2, "-", 100000}, {"stray", 9, "@home", 1}};
     std::vector<RollGroup> groups = RollCallGroups(snapshot);
+    std::string csv;
     ASSERT_EQ(groups.size(), 4u);
     std::vector<std::string> seen[4];
     for (int i = 0; i < 4; ++i)
@@ -127,9 +128,36 @@ TEST(RollCall, FourGroupsByNameAndACsvNoSpreadsheetRuns) {
     snapshot.silentMinutes = 1;
     EXPECT_EQ(RollCallGroups(snapshot)[1].rows.size(), 3u) << "the board's own minutes when it greys";
 
+    // For the warden's sake: goodbyes are not silence, and a desk saying "in" is never folded away.
     snapshot.silentMinutes = 0;
+    auto browser = [](const char* name, std::int32_t status, const char* message, std::int64_t age, std::int32_t desk) {
+        SnapshotRow row{name, status, message, age};
+        row.fromBrowser = true;
+        row.hasDesk = true;
+        row.deskStatus = desk;
+        return row;
+    };
+    snapshot.rows = {{"Gone Home", 3, "Client shutdown", 30000},
+                     browser("Dora", 2, "at the dentist", 20, 1),
+                     browser("Eli", 2, "", 5000, 1),
+                     browser("Fay", 2, "", 20, 2),
+                     browser("Gus", 3, "Client shutdown", 20, 1)};
+    groups = RollCallGroups(snapshot);
+    const std::size_t expected[] = {2, 0, 1, 3, 0};
+    for (std::size_t i = 0; i < snapshot.rows.size(); ++i) {
+        const SnapshotRow& row = snapshot.rows[i];
+        bool found = false;
+        for (const SnapshotRow& r : groups[expected[i]].rows) found = found || r.name == row.name;
+        EXPECT_TRUE(found) << row.name << " under " << groups[expected[i]].title;
+    }
+    EXPECT_EQ(RollMessage(snapshot.rows[1], 0), "set from a browser: out, at the dentist");
+    EXPECT_EQ(RollMessage(snapshot.rows[3], 3), "");
+    csv = RollCsv(snapshot, 86400 * 365);
+    EXPECT_NE(csv.find("\"In\",\"Dora\",\"in\",\"set from a browser: out, at the dentist\""), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\"Other\",\"Gone Home\",\"other\",\"Client shutdown\""), std::string::npos) << csv;
+
     snapshot.rows = {{"Ren\xe9", 1, "caf\xe9", 0}, {"=HYPERLINK(\"x\")", 3, "+1 \"a\"", 60}, {"Out", 2, "@home", 0}};
-    std::string csv = RollCsv(snapshot, 86400 * 365);
+    csv = RollCsv(snapshot, 86400 * 365);
     ASSERT_EQ(csv.compare(0, 3, "\xEF\xBB\xBF"), 0) << "a byte-order mark for the spreadsheet";
     std::vector<std::string> lines;
     for (std::size_t at = 3, end; (end = csv.find("\r\n", at)) != std::string::npos; at = end + 2)
@@ -221,8 +249,8 @@ TEST_F(WebView, RoutesHeadersAndRefusals) {
     EXPECT_EQ(StatusOf(page), 200);
     EXPECT_NE(page.find("<title>Pegora board</title>"), std::string::npos);
     for (const char* header : {"Content-Security-Policy: default-src 'none'; script-src 'self'; style-src 'self'; "
-                               "connect-src 'self'; img-src 'self' data:",
-                               "X-Content-Type-Options: nosniff", "Cache-Control: no-store",
+                               "connect-src 'self'; img-src 'self' data:; frame-ancestors 'none'",
+                               "X-Frame-Options: DENY", "X-Content-Type-Options: nosniff", "Cache-Control: no-store",
                                "Referrer-Policy: no-referrer", "Content-Type: text/html"})
         EXPECT_NE(page.find(header), std::string::npos) << header;
 
@@ -352,6 +380,7 @@ TEST_F(WebView, UpdatesFromABrowserAreRefusedOneByOneAndTakenWhenRight) {
     std::string shut = post("/remove", "{\"name\":\"Anna\",\"code\":\"s3cret\"}", good);
     EXPECT_EQ(StatusOf(shut), 429);
     EXPECT_NE(shut.find("try again in a minute"), std::string::npos);
+    EXPECT_NE(shut.find("Retry-After: 6"), std::string::npos) << "about a minute: " << shut;
     EXPECT_EQ(board.table.RowCount(), 1) << "nothing changed while shut out";
 }
 
@@ -400,9 +429,9 @@ std::string AskOn(Socket& c, const std::string& request) {
 }
 }  // namespace
 
-// At most maxConnections at once. When full, the oldest connection that has
-// not asked anything makes room; when every place serves a reader, the
-// newcomer is closed at once.
+// At most maxConnections at once. When full, the connection that has waited
+// longest for a request makes room, whether it never asked or was answered
+// and kept alive.
 TEST(WebViewLimits, PlacesAreBoundedAndSilentOnesMakeRoom) {
     BoardServer board(TestManager());
     WebServer web(board);
@@ -423,14 +452,18 @@ TEST(WebViewLimits, PlacesAreBoundedAndSilentOnesMakeRoom) {
     EXPECT_TRUE(ClosedSoon(*silent[0])) << "the oldest silent one made room";
     EXPECT_EQ(AskOn(*reader, request).substr(0, 12), "HTTP/1.1 200") << "the newcomer is served";
 
-    // Now fill every place with readers that keep their connection.
+    // Every place a reader that was answered and keeps its connection: the one
+    // idle longest makes room, so kept-alive connections cannot lock readers out.
     Endpoint second = connect();  // evicts silent[1]
     Endpoint third = connect();   // evicts silent[2]
     EXPECT_EQ(AskOn(*second, request).substr(0, 12), "HTTP/1.1 200");
     EXPECT_EQ(AskOn(*third, request).substr(0, 12), "HTTP/1.1 200");
+    SleepMs(100);
+    EXPECT_EQ(AskOn(*second, request).substr(0, 12), "HTTP/1.1 200") << "second asks again: reader is idle longest";
     Endpoint surplus = connect();
-    EXPECT_TRUE(ClosedSoon(*surplus)) << "no silent one left: the newcomer goes at once";
-    EXPECT_EQ(AskOn(*reader, request).substr(0, 12), "HTTP/1.1 200") << "the readers keep their places";
+    EXPECT_TRUE(ClosedSoon(*reader)) << "the reader idle longest made room";
+    EXPECT_EQ(AskOn(*surplus, request).substr(0, 12), "HTTP/1.1 200") << "the newcomer is served";
+    EXPECT_EQ(AskOn(*third, request).substr(0, 12), "HTTP/1.1 200") << "the others keep their places";
 }
 
 TEST(WebViewOptions, TakenAtOnceAndABusyPortIsSaid) {
@@ -454,4 +487,30 @@ TEST(WebViewOptions, TakenAtOnceAndABusyPortIsSaid) {
     EXPECT_EQ(board.silentMinutes.load(), 0u);
     ASSERT_TRUE(ApplyBoardOptions(board, web, TestOptions(0, 0), error));
     EXPECT_FALSE(web.Running());
+}
+
+TEST(CodeGuard, AddressesAndTheWholeBoardAreShutOut) {
+    // 8 addresses, 4 wrong codes each: none alone reaches 5, together they pass 20.
+    CodeGuard guard;
+    std::int64_t t = 1000;
+    int starts = 0;
+    for (int round = 0; round < 4; ++round)
+        for (int a = 0; a < 8; ++a) {
+            const std::string address = "127.0.0." + std::to_string(a + 1);
+            EXPECT_EQ(guard.ShutFor(address, t) > 0, round * 8 + a > 20) << round << " " << a;
+            starts += guard.Wrong(address, t);
+            t += 100;
+        }
+    EXPECT_EQ(starts, 1) << "the log is told once";
+    EXPECT_TRUE(guard.BoardShut(t));
+    EXPECT_NEAR(static_cast<double>(guard.ShutFor("127.0.0.99", t)), 60000 - 100, 1) << "a new address too";
+    EXPECT_EQ(guard.ShutFor("127.0.0.99", t - 100 + 60000), 0) << "open after a minute without a wrong code";
+    EXPECT_FALSE(guard.BoardShut(t - 100 + 60000));
+
+    // One address alone: shut out at its fifth wrong code, for a minute; the others not.
+    CodeGuard one;
+    for (int i = 0; i < 5; ++i) EXPECT_FALSE(one.Wrong("10.0.0.1", 5000 + i));
+    EXPECT_GT(one.ShutFor("10.0.0.1", 6000), 0);
+    EXPECT_EQ(one.ShutFor("10.0.0.2", 6000), 0);
+    EXPECT_EQ(one.ShutFor("10.0.0.1", 5004 + 60000), 0);
 }

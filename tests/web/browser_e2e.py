@@ -109,6 +109,18 @@ class OtherSite:
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
 
 
+def update(web_port, route, body):
+    """POST to an update route as the board's page does; the status code."""
+    request = urllib.request.Request('http://127.0.0.1:%d%s' % (web_port, route), method='POST',
+                                     data=json.dumps(body).encode(),
+                                     headers={'Content-Type': 'application/json', 'X-Pegora-Update': '1'})
+    try:
+        with urllib.request.urlopen(request, timeout=5) as r:
+            return r.status
+    except urllib.error.HTTPError as e:
+        return e.code
+
+
 def check_updates(c, kind, program, desk, port, web_port, artifacts, drivers):
     """A word set in the form stays through the desk's re-sends and ends at the
     person's own change in their status dialog; a page elsewhere changes nothing."""
@@ -150,6 +162,9 @@ def check_updates(c, kind, program, desk, port, web_port, artifacts, drivers):
         row = board_row(web_port, 'Desk Person') or {}
         c.check(row.get('message') == 'at a client' and row.get('word') == 'out' and row.get('until') == '23:59',
                 'with its status, message and until (%r)' % row)
+        kept = driver.execute_script('return [localStorage.getItem("pegora-update-code"), '
+                                     'sessionStorage.getItem("pegora-update-code")]')
+        c.check(kept == [None, CODE], 'the code is kept for this browser session only, unless ticked (%r)' % kept)
         c.check(wait(lambda: any('set from a browser, until 23:59' in t for t in texts(driver, '#rows td.message')), 5),
                 'the row says it was set from a browser, until when')
         driver.find_element(By.ID, 'update-open').send_keys(Keys.ENTER)
@@ -202,14 +217,7 @@ def check_updates(c, kind, program, desk, port, web_port, artifacts, drivers):
             desk.wine('taskkill', '/F', '/IM', 'pegling.exe')
     # With its desk gone, the row can be taken off the board, with the code.
     time.sleep(1)
-    request = urllib.request.Request('http://127.0.0.1:%d/remove' % web_port, method='POST',
-                                     data=json.dumps({'name': 'Desk Person', 'code': CODE}).encode(),
-                                     headers={'Content-Type': 'application/json', 'X-Pegora-Update': '1'})
-    try:
-        with urllib.request.urlopen(request, timeout=5) as r:
-            removed = r.status
-    except urllib.error.HTTPError as e:
-        removed = e.code
+    removed = update(web_port, '/remove', {'name': 'Desk Person', 'code': CODE})
     c.check(removed == 200 and board_row(web_port, 'Desk Person') is None, 'Remove takes the row off the board')
 
 
@@ -259,6 +267,7 @@ def check_roll(c, desk, port, web_port, artifacts, drivers):
             for name, status, message in ROLL_DESKS:
                 send(port, record(name, status, message))
     desks.sent = False
+    send(port, record('Went home', 3, 'Client shutdown'))  # goodbye, then never a word again
     resender = threading.Thread(target=desks, daemon=True)
     resender.start()
     try:
@@ -269,26 +278,29 @@ def check_roll(c, desk, port, web_port, artifacts, drivers):
         driver = browser(1280, 800)
         drivers.append(driver)
         driver.get(url + '?roll')
-        c.check(wait(lambda: len(texts(driver, '.tick .name')) == 7, 10), 'the roll call lists every row')
+        c.check(wait(lambda: len(texts(driver, '.tick .name')) == 8, 10), 'the roll call lists every row')
         groups = [texts(driver, '.group-%d .name' % i) for i in range(4)]
-        c.check(groups == [['<b>x</b>', 'Anna', 'Cleo'], ['Stopped desk'], ['=HYPERLINK("x")', 'Ren\xe9'], ['Bert']],
-                'in, no word for a while, other and out, each by name (%r)' % groups)
+        c.check(groups == [['<b>x</b>', 'Anna', 'Cleo'], ['Stopped desk'], ['=HYPERLINK("x")', 'Ren\xe9', 'Went home'],
+                           ['Bert']],
+                'in, no word for a while, other (a goodbye too) and out, each by name (%r)' % groups)
         counts = texts(driver, 'summary .count')
-        c.check(counts == ['3', '1', '2', '1'], 'each group with its count (%r)' % counts)
+        c.check(counts == ['3', '1', '3', '1'], 'each group with its count (%r)' % counts)
+        c.check('Client shutdown, at ' in driver.find_element(By.CSS_SELECTOR, '.group-2').text,
+                'a goodbye says when it was said')
         c.check('Ren\xe9' in driver.find_element(By.CSS_SELECTOR, '.group-2').text and
                 'caf\xe9' in driver.find_element(By.CSS_SELECTOR, '.group-2').text, 'other rows say where they are')
         c.check(driver.execute_script('return !document.querySelector(".group-3 details").open && '
                                       '!document.querySelector(".group-3 .tick").checkVisibility()'),
                 'out is folded away')
-        c.check('On the board: 3 in, 1 out, 3 other' in driver.find_element(By.ID, 'roll-board').text,
+        c.check('On the board: 3 in, 1 out, 4 other' in driver.find_element(By.ID, 'roll-board').text,
                 'the board\'s counts')
         boxes = driver.find_elements(By.CSS_SELECTOR, '.group-0 .tick')
         boxes[1].click()
         boxes[2].click()
         progress = driver.find_element(By.ID, 'roll-progress').text
-        c.check(progress == '2 accounted for, 5 not yet accounted for', 'ticking counts at once (%r)' % progress)
+        c.check(progress == '2 accounted for, 6 not yet accounted for', 'ticking counts at once (%r)' % progress)
         driver.refresh()
-        wait(lambda: len(texts(driver, '.tick .name')) == 7, 10)
+        wait(lambda: len(texts(driver, '.tick .name')) == 8, 10)
         ticked = driver.execute_script(
             'return Array.from(document.querySelectorAll(".tick input:checked")).map(b => b.nextSibling.nextSibling'
             '.querySelector(".name").textContent)')
@@ -308,7 +320,7 @@ def check_roll(c, desk, port, web_port, artifacts, drivers):
         drivers.append(phone)
         phone.set_window_size(375, 812)
         phone.get(url + '?roll')
-        wait(lambda: len(texts(phone, '.tick .name')) == 7, 10)
+        wait(lambda: len(texts(phone, '.tick .name')) == 8, 10)
         overflow = phone.execute_script('return document.documentElement.scrollWidth - window.innerWidth')
         c.check(overflow <= 0, 'the roll fits a phone\'s width (%d px over)' % overflow)
         phone.save_screenshot(os.path.join(artifacts, 'roll-linux-375x812.png'))
@@ -323,6 +335,30 @@ def check_roll(c, desk, port, web_port, artifacts, drivers):
                 'a name or message a spreadsheet would run comes back prefixed with \'')
         c.check(named.get('Ren\xe9', [''])[0] == 'Other' and named.get('Stopped desk', [''])[0] == 'No word for a while',
                 'the CSV has the same groups, accents and all')
+
+        # Names an object's own keys would take for ticks, and Anna, whose desk keeps
+        # saying "in", set "out" from a browser: still under In, with the browser's word.
+        for name in ('constructor', '__proto__'):
+            send(port, record(name, 1, ''))
+        said = update(web_port, '/status', {'name': 'Anna', 'status': 2, 'message': 'at the dentist', 'code': CODE})
+        fresh = browser(1280, 800)
+        drivers.append(fresh)
+        fresh.get(url + '?roll')
+        wait(lambda: '__proto__' in texts(fresh, '.group-0 .name'), 10)
+        c.check(fresh.execute_script('return document.querySelectorAll(".tick input:checked").length') == 0,
+                'nobody is accounted for before a tick, "constructor" and "__proto__" neither')
+        for name in ('constructor', '__proto__'):
+            box = [t for t in fresh.find_elements(By.CSS_SELECTOR, '.group-0 .tick') if name in t.text]
+            if box:
+                box[0].click()
+                box[0].click()
+        c.check(fresh.find_element(By.ID, 'roll-progress').text.startswith('0 accounted for'),
+                'and each can be ticked and unticked')
+        anna = [t.text for t in fresh.find_elements(By.CSS_SELECTOR, '.group-0 .tick') if 'Anna' in t.text]
+        c.check(said == 200 and anna and 'set from a browser: out, at the dentist' in anna[0],
+                'a desk saying "in" under a browser\'s "out" is listed under In with that word (%r)' % anna)
+        for name in ('constructor', '__proto__'):
+            update(web_port, '/remove', {'name': name, 'code': CODE})
         return driver, client
     finally:
         stop.set()
@@ -397,7 +433,7 @@ def main():
         if roll:
             roll[0].find_element(By.ID, 'roll-refresh').click()
             c.check(wait(lambda: 'cannot be reached' in roll[0].find_element(By.ID, 'roll-state').text, 8) and
-                    len(texts(roll[0], '.tick .name')) == 7, 'the roll call keeps its list and says the board is gone')
+                    len(texts(roll[0], '.tick .name')) == 8, 'the roll call keeps its list and says the board is gone')
             roll[1].send_signal(signal.SIGCONT)
             roll[1].kill()
     finally:

@@ -7,7 +7,9 @@
   const rollKey = 'pegora-roll-call';
   const groupTitles = ['In', 'No word for a while', 'Other', 'Out'];
   let unreachable = false;
-  let roll = null;  // { started, taken, board: {in, out, other}, groups: [[row]], ticks: {key: true} }
+  // { started, taken, board: {in, out, other}, groups: [[row]], ticks: Map key -> true }; kept with
+  // the ticks as a list, since no name (not even "constructor") may collide with an object's own keys.
+  let roll = null;
 
   function nameKey(name) {
     return name.toLowerCase();
@@ -18,6 +20,10 @@
       weekday: 'long', day: 'numeric', month: 'long', year: 'numeric', hour: '2-digit', minute: '2-digit',
       hourCycle: 'h23',
     });
+  }
+
+  function clock(ms) {
+    return new Date(ms).toLocaleTimeString([], { hour: '2-digit', minute: '2-digit', hourCycle: 'h23' });
   }
 
   function minutesAgo(ms) {
@@ -33,13 +39,19 @@
     return hours < 48 ? 'no word for ' + hours + ' h' : 'no word for ' + Math.floor(hours / 24) + ' days';
   }
 
-  // The same groups as the board's /roll.csv: silent first, whatever the status.
+  // The same groups as the board's /roll.csv: silent first, whatever the status; but a desk that
+  // said goodbye is not silent (Other), and a browser's word over a desk that says "in" is In.
   function groupRows(board) {
     const silentAfter = 60 * (board.silentMinutes > 0 ? board.silentMinutes : 3);
     const groups = [[], [], [], []];
     for (const row of board.rows) {
-      const group = row.age > silentAfter ? 1 : row.word === 'in' ? 0 : row.word === 'out' ? 3 : 2;
-      groups[group].push({ name: row.name, word: row.word, message: row.message, age: row.age });
+      const goodbye = row.source === 'desk' && row.word === 'other' && row.message === 'Client shutdown';
+      const deskIn = row.source === 'browser' && row.desk === 'in';
+      const group = goodbye ? 2 : row.age > silentAfter ? 1 : deskIn || row.word === 'in' ? 0 : row.word === 'out' ? 3 : 2;
+      const kept = { name: row.name, word: row.word, message: row.message, age: row.age };
+      if (goodbye) kept.said = Date.now() - row.age * 1000;
+      if (deskIn && row.word !== 'in') kept.browser = 'set from a browser: ' + row.word + (row.message ? ', ' + row.message : '');
+      groups[group].push(kept);
     }
     for (const group of groups) group.sort((a, b) => a.name.localeCompare(b.name, undefined, { sensitivity: 'base' }));
     return groups;
@@ -47,7 +59,7 @@
 
   function save() {
     try {
-      localStorage.setItem(rollKey, JSON.stringify(roll));
+      localStorage.setItem(rollKey, JSON.stringify({ ...roll, ticks: [...roll.ticks.keys()] }));
     } catch (error) {
       say('This browser cannot keep the ticks; do not reload the page.', true);
     }
@@ -56,7 +68,12 @@
   function load() {
     try {
       const kept = JSON.parse(localStorage.getItem(rollKey));
-      if (kept && Array.isArray(kept.groups) && kept.groups.length === 4 && kept.ticks) return kept;
+      if (kept && Array.isArray(kept.groups) && kept.groups.length === 4 && kept.ticks) {
+        // A list, or an object as an older page kept them.
+        const keys = Array.isArray(kept.ticks) ? kept.ticks : Object.keys(kept.ticks);
+        kept.ticks = new Map(keys.filter((k) => typeof k === 'string').map((k) => [k, true]));
+        return kept;
+      }
     } catch (error) {
       // a damaged entry is a roll call not begun
     }
@@ -82,11 +99,11 @@
 
   function progress() {
     const names = listed();
-    const accounted = names.filter((row) => roll.ticks[nameKey(row.name)]).length;
+    const accounted = names.filter((row) => roll.ticks.has(nameKey(row.name))).length;
     document.getElementById('roll-progress').textContent =
       accounted + ' accounted for, ' + (names.length - accounted) + ' not yet accounted for';
     roll.groups.forEach((group, i) => {
-      const ticked = group.filter((row) => roll.ticks[nameKey(row.name)]).length;
+      const ticked = group.filter((row) => roll.ticks.has(nameKey(row.name))).length;
       const count = document.getElementById('roll-count-' + i);
       if (count) count.textContent = group.length + (ticked ? ', ' + ticked + ' accounted for' : '');
     });
@@ -118,10 +135,10 @@
         const label = element('label', '', 'tick');
         const box = element('input');
         box.type = 'checkbox';
-        box.checked = !!roll.ticks[nameKey(row.name)];
+        box.checked = roll.ticks.has(nameKey(row.name));
         box.addEventListener('change', () => {
-          if (box.checked) roll.ticks[nameKey(row.name)] = true;
-          else delete roll.ticks[nameKey(row.name)];
+          if (box.checked) roll.ticks.set(nameKey(row.name), true);
+          else roll.ticks.delete(nameKey(row.name));
           save();
           progress();
         });
@@ -131,7 +148,9 @@
         text.appendChild(element('span', row.name, 'name'));
         text.appendChild(element('span', ' accounted for', 'visually-hidden'));
         let detail = '';
-        if (i === 1) detail = row.word + ', ' + quietFor(row.age) + (row.message ? ': ' + row.message : '');
+        if (i === 0 && row.browser) detail = row.browser;
+        else if (i === 1) detail = row.word + ', ' + quietFor(row.age) + (row.message ? ': ' + row.message : '');
+        else if (i === 2 && row.said) detail = row.message + ', at ' + clock(row.said);
         else if (i === 2) detail = row.message;
         if (detail) text.appendChild(element('span', detail, 'detail'));
         label.appendChild(text);
@@ -157,11 +176,11 @@
       const board = await response.json();
       const counts = { in: 0, out: 0, other: 0 };
       for (const row of board.rows) counts[row.word] += 1;
-      const ticks = {};
+      const ticks = new Map();
       const groups = groupRows(board);
       if (roll && !fresh) {
         // Ticks stay for the names still listed.
-        for (const row of groups.flat()) if (roll.ticks[nameKey(row.name)]) ticks[nameKey(row.name)] = true;
+        for (const row of groups.flat()) if (roll.ticks.has(nameKey(row.name))) ticks.set(nameKey(row.name), true);
       }
       roll = { started: roll && !fresh ? roll.started : Date.now(), taken: Date.now(), board: counts, groups, ticks };
       unreachable = false;

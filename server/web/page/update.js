@@ -7,20 +7,36 @@
   const nameKey = 'pegora-update-name';
   const codeKey = 'pegora-update-code';
 
-  function remembered(key) {
+  // The name is kept on this device; the code only for this browser session
+  // unless the person ticks "Remember the code on this device".
+  function remembered(key, store = localStorage) {
     try {
-      return localStorage.getItem(key) || '';
+      return store.getItem(key) || '';
     } catch (error) {
       return '';
     }
   }
 
-  function remember(key, value) {
+  function remember(key, value, store = localStorage) {
     try {
-      localStorage.setItem(key, value);
+      store.setItem(key, value);
     } catch (error) {
       // a browser that keeps nothing asks again next time
     }
+  }
+
+  function forget(key, store) {
+    try {
+      store.removeItem(key);
+    } catch (error) {
+      // nothing was kept
+    }
+  }
+
+  function rememberCode(code, onDevice) {
+    remember(codeKey, code, sessionStorage);
+    if (onDevice) remember(codeKey, code);
+    else forget(codeKey, localStorage);
   }
 
   function element(id) {
@@ -53,7 +69,9 @@
     element('update-until').value = '';
     element('update-code-box').hidden = !b.code;
     element('update-remove').hidden = !b.code;
-    element('update-code').value = remembered(codeKey);
+    const kept = remembered(codeKey);
+    element('update-code').value = kept || remembered(codeKey, sessionStorage);
+    element('update-remember').checked = kept !== '';
     say('');
     element('update').showModal();
     element(name ? 'update-message' : 'update-name').focus();
@@ -91,7 +109,7 @@
       element('update-name').focus();
       return null;
     }
-    if (board().code) remember(codeKey, code);
+    if (board().code) rememberCode(code, element('update-remember').checked);
     remember(nameKey, name);
     return { name, code };
   }
