@@ -90,7 +90,7 @@ TEST(ServiceConfig, TheCodeFromItsFileOrTheCredential) {
         {"fire drill 2026\r\n", nullptr, true, "fire drill 2026", "(set, from WebUpdateCodeFile)"},
         {"\xEF\xBB\xBF  caf\xc3\xa9 au lait\nsecond line", nullptr, true, "caf\xe9 au lait", ""},
         {"from the file", "from the credential\n", true, "from the credential", "from the credential pegora-update"},
-        {"from the file", "", true, "from the file", ""},  // an empty credential: the unit's fallback
+        {"from the file", "\n", true, "from the file", ""},  // a blank credential: the unit's fallback
         {"", nullptr, false, "in the conf", "is empty"},
         {nullptr, nullptr, false, "in the conf", "cannot be read: No such file"},
         {"\xce\xa9mega", nullptr, false, "in the conf", "has a character outside Windows-1252"},
