@@ -1,5 +1,7 @@
 #include "BoardTable.h"
 
+#include "BoardClock.h"
+
 bool TableLock::WaitFor(std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> guard(mutex);
     if (!freed.wait_for(guard, timeout, [this] { return !taken; })) return false;
@@ -32,26 +34,24 @@ std::size_t BoardTable::RowFor(const StatusRecord& record, std::chrono::steady_c
 
 std::size_t BoardTable::Store(const StatusRecord& record, std::chrono::steady_clock::time_point when) {
     std::size_t i = RowFor(record, when);
-    rows[i] = record;
+    OnRecord(rows[i], words[i], record, WallMs());
     lastStored[i] = when;
-    words[i] = RowWord();
-    words[i].hasDesk = true;
-    words[i].desk = record;
     return i;
 }
 
-std::size_t BoardTable::StoreFromDesk(const StatusRecord& record, bool& shown) {
+std::size_t BoardTable::StoreFromDesk(const StatusRecord& record, bool& shown, std::int64_t nowMs) {
     const auto now = std::chrono::steady_clock::now();
     std::size_t i = RowFor(record, now);
-    shown = OnDeskRecord(rows[i], words[i], record);
+    shown = OnDeskRecord(rows[i], words[i], record, nowMs);
     lastStored[i] = now;
     return i;
 }
 
-std::size_t BoardTable::StoreFromBrowser(const StatusRecord& record, bool hasUntil, std::int64_t untilMs) {
+std::size_t BoardTable::StoreFromBrowser(const StatusRecord& record, bool hasUntil, std::int64_t untilMs,
+                                         std::int64_t nowMs) {
     const auto now = std::chrono::steady_clock::now();
     std::size_t i = RowFor(record, now);
-    OnBrowserWord(rows[i], words[i], record, hasUntil, untilMs);
+    OnBrowserWord(rows[i], words[i], record, hasUntil, untilMs, nowMs);
     lastStored[i] = now;
     return i;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "BoardClock.h"
 #include "RowRule.h"
 #include "StatusRecord.h"
 
@@ -37,8 +38,10 @@ public:
     // The rule of whose word is shown (RowRule.h), for when the board takes
     // words from browsers. The caller holds tableLock. A record from a desk:
     // `shown` tells whether the row now shows it.
-    std::size_t StoreFromDesk(const StatusRecord& record, bool& shown);
-    std::size_t StoreFromBrowser(const StatusRecord& record, bool hasUntil, std::int64_t untilMs);
+    // `nowMs`, the calendar time, dates the row's since.
+    std::size_t StoreFromDesk(const StatusRecord& record, bool& shown, std::int64_t nowMs = WallMs());
+    std::size_t StoreFromBrowser(const StatusRecord& record, bool hasUntil, std::int64_t untilMs,
+                                 std::int64_t nowMs = WallMs());
     // A row read back from disk with its word, as it was.
     std::size_t Restore(const StatusRecord& record, std::chrono::steady_clock::time_point when, const RowWord& word);
     // The row leaves the board; false when there is none of that name.

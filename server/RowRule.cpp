@@ -16,6 +16,12 @@ bool IsAwayMessage(const std::string& m) {
     return digit(n) && digit(n + 1) && m[n + 2] == ':' && digit(n + 3) && digit(n + 4);
 }
 
+// The row shows `next` from now on; its since moves only when what it says changes.
+void Show(StatusRecord& shown, RowWord& word, const StatusRecord& next, std::int64_t nowMs) {
+    if (word.sinceMs == 0 || shown.Status() != next.Status() || shown.Message() != next.Message()) word.sinceMs = nowMs;
+    shown = next;
+}
+
 }  // namespace
 
 bool IsAutomaticRecord(const StatusRecord& record) {
@@ -24,7 +30,7 @@ bool IsAutomaticRecord(const StatusRecord& record) {
     return message == "started but not signed in." || message == "Client shutdown" || IsAwayMessage(message);
 }
 
-bool OnDeskRecord(StatusRecord& shown, RowWord& word, const StatusRecord& record) {
+bool OnDeskRecord(StatusRecord& shown, RowWord& word, const StatusRecord& record, std::int64_t nowMs) {
     if (word.source == RowSource::Browser) {
         const bool reSend = word.hasDesk && SameWords(word.desk, record);
         if (reSend || IsAutomaticRecord(record)) {
@@ -35,16 +41,22 @@ bool OnDeskRecord(StatusRecord& shown, RowWord& word, const StatusRecord& record
         }
     }
     // The person speaking at their desk, or a row that shows a desk's record anyway.
-    shown = record;
-    word = RowWord();
-    word.hasDesk = true;
-    word.desk = record;
+    OnRecord(shown, word, record, nowMs);
     return true;
 }
 
-void OnBrowserWord(StatusRecord& shown, RowWord& word, const StatusRecord& record, bool hasUntil,
-                   std::int64_t untilMs) {
-    shown = record;
+void OnRecord(StatusRecord& shown, RowWord& word, const StatusRecord& record, std::int64_t nowMs) {
+    Show(shown, word, record, nowMs);
+    const std::int64_t since = word.sinceMs;
+    word = RowWord();
+    word.hasDesk = true;
+    word.desk = record;
+    word.sinceMs = since;
+}
+
+void OnBrowserWord(StatusRecord& shown, RowWord& word, const StatusRecord& record, bool hasUntil, std::int64_t untilMs,
+                   std::int64_t nowMs) {
+    Show(shown, word, record, nowMs);
     word.source = RowSource::Browser;
     word.hasUntil = hasUntil;
     word.untilMs = hasUntil ? untilMs : 0;
@@ -52,7 +64,7 @@ void OnBrowserWord(StatusRecord& shown, RowWord& word, const StatusRecord& recor
 
 bool OnUntilPassed(StatusRecord& shown, RowWord& word, std::int64_t nowMs) {
     if (!UntilPassed(word, nowMs) || !word.hasDesk) return false;
-    shown = word.desk;
+    Show(shown, word, word.desk, nowMs);
     word.source = RowSource::Desk;
     word.hasUntil = false;
     word.untilMs = 0;

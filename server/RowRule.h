@@ -18,6 +18,9 @@ struct RowWord {
     StatusRecord desk;  // the desk's last record
     bool hasUntil = false;
     std::int64_t untilMs = 0;  // calendar time, milliseconds since 1970 UTC
+    // Since when the shown status and message have stood (calendar time); 0
+    // for a row not yet shown. Re-sends and equal records leave it.
+    std::int64_t sinceMs = 0;
 };
 
 // The client's own automatic records: status 3 with "started but not signed
@@ -26,9 +29,13 @@ bool IsAutomaticRecord(const StatusRecord& record);
 
 // A record from a desk. True when the row now shows it; false when the
 // browser's word stays (a re-send, or an automatic record).
-bool OnDeskRecord(StatusRecord& shown, RowWord& word, const StatusRecord& record);
+// `nowMs` is the calendar time, for the row's since.
+bool OnDeskRecord(StatusRecord& shown, RowWord& word, const StatusRecord& record, std::int64_t nowMs);
+// A record stored as it came, on a board that takes no words from browsers.
+void OnRecord(StatusRecord& shown, RowWord& word, const StatusRecord& record, std::int64_t nowMs);
 // A word given in a browser, with or without an "until".
-void OnBrowserWord(StatusRecord& shown, RowWord& word, const StatusRecord& record, bool hasUntil, std::int64_t untilMs);
+void OnBrowserWord(StatusRecord& shown, RowWord& word, const StatusRecord& record, bool hasUntil, std::int64_t untilMs,
+                   std::int64_t nowMs);
 // The clock. True when the word's time has come and the row shows the desk's
 // last record again; without one the word stays, shown as passed.
 bool OnUntilPassed(StatusRecord& shown, RowWord& word, std::int64_t nowMs);

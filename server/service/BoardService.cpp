@@ -15,11 +15,6 @@ typedef std::chrono::steady_clock Clock;
 const std::size_t MaxQueuedChanges = 10000;
 const std::chrono::seconds ForgetInterval{60};
 
-std::int64_t WallMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
 }  // namespace
 
 BoardService::BoardService(SocketManager& manager, const ServiceConfig& config_, ServiceHost& host_)

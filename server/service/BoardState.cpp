@@ -13,7 +13,8 @@ namespace {
 const char Magic[8] = {'P', 'E', 'G', 'S', 'T', 'A', 'T', 'E'};
 const std::size_t HeaderSize = 20;
 const std::size_t FirstRowSize = StatusRecord::Size + 8;
-const std::size_t KnownRowSize = FirstRowSize + 4 + 8 + StatusRecord::Size;
+const std::size_t WordRowSize = FirstRowSize + 4 + 8 + StatusRecord::Size;
+const std::size_t KnownRowSize = WordRowSize + 8;
 const std::size_t MaxRowSize = 64 * 1024;
 const std::size_t MaxStateBytes = 256u << 20;
 
@@ -82,6 +83,7 @@ std::string EncodeBoardState(const std::vector<StoredRow>& rows) {
         out += '\0';
         PutI64(out, row.word.untilMs);
         out.append(reinterpret_cast<const char*>(row.word.desk.Bytes()), StatusRecord::Size);
+        PutI64(out, row.word.sinceMs);
     }
     PutU32(out, Crc32(reinterpret_cast<const unsigned char*>(out.data()), out.size()));
     return out;
@@ -124,7 +126,7 @@ bool DecodeBoardState(const std::string& bytes, std::vector<StoredRow>& rows, st
         StoredRow r;
         r.record = StatusRecord(row, StatusRecord::Size);
         r.storedMs = static_cast<std::int64_t>(GetLe(row + StatusRecord::Size, 8));
-        if (rowSize >= KnownRowSize) {
+        if (rowSize >= WordRowSize) {
             const unsigned char* word = row + FirstRowSize;
             r.word.source = word[0] == 1 ? RowSource::Browser : RowSource::Desk;
             r.word.hasDesk = word[1] != 0;
@@ -135,6 +137,8 @@ bool DecodeBoardState(const std::string& bytes, std::vector<StoredRow>& rows, st
             r.word.hasDesk = true;
             r.word.desk = r.record;
         }
+        // An older file's rows have stood, as far as anybody knows, since they were last heard.
+        r.word.sinceMs = rowSize >= KnownRowSize ? static_cast<std::int64_t>(GetLe(row + WordRowSize, 8)) : r.storedMs;
         taken.push_back(r);
     }
     rows.swap(taken);

@@ -6,7 +6,8 @@
 // `row size` bytes: the record, the time in milliseconds since 1970 (i64),
 // then whose word it shows: source (u8: 0 desk, 1 browser), has-desk (u8),
 // has-until (u8), a reserved byte, the until time (i64, ms since 1970) and the
-// desk's last record (512), and whatever a later version adds after them. A
+// desk's last record (512), since when the row's words have stood (i64, ms
+// since 1970), and whatever a later version adds after them. A
 // reader takes the fields it knows and skips the rest, so a newer file's rows
 // are never lost to an older reader and an older file's rows (520 bytes, a
 // desk's record each) load in a newer one.

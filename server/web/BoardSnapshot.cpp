@@ -14,9 +14,7 @@ bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot) {
     snapshot.rows.clear();
     if (!server.tableLock.WaitFor(std::chrono::milliseconds(1500))) return false;
     const auto now = std::chrono::steady_clock::now();
-    const std::int64_t wallNow =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count();
+    const std::int64_t wallNow = WallMs();
     const std::int32_t n = server.table.RowCount();
     try {
         snapshot.rows.reserve(static_cast<std::size_t>(n));
@@ -27,6 +25,8 @@ bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot) {
             SnapshotRow taken{row.Name(), row.Status(), row.Message(), age.count()};
             const RowWord& word = server.table.Word(index);
             taken.fromBrowser = word.source == RowSource::Browser;
+            taken.sinceMs = word.sinceMs;
+            taken.sinceSeconds = word.sinceMs > 0 && wallNow > word.sinceMs ? (wallNow - word.sinceMs) / 1000 : 0;
             taken.hasDesk = taken.fromBrowser && word.hasDesk;
             if (taken.hasDesk) taken.deskStatus = word.desk.Status();
             if (taken.fromBrowser && word.hasUntil) {
@@ -58,6 +58,8 @@ std::string BoardJson(const BoardSnapshot& snapshot) {
                         {"word", word},
                         {"message", Windows1252ToUtf8(row.message)},
                         {"age", row.ageSeconds < 0 ? 0 : row.ageSeconds},
+                        {"since", row.sinceMs},
+                        {"sinceAge", row.sinceSeconds},
                         {"source", row.fromBrowser ? "browser" : "desk"}});
         if (!row.until.empty()) rows.back()["until"] = row.until;
         if (row.passed) rows.back()["passed"] = true;

@@ -18,6 +18,8 @@ struct SnapshotRow {
     bool passed = false;   // that time has come with no desk record to go back to
     bool hasDesk = false;  // beside a browser's word: the desk's last record
     std::int32_t deskStatus = 0;
+    std::int64_t sinceMs = 0;  // since when the row's words have stood, board clock
+    std::int64_t sinceSeconds = 0;
 };
 
 struct BoardSnapshot {
@@ -35,7 +37,8 @@ bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot);
 
 // {"counter":{"pending":a,"open":b},"silentMinutes":m,"updates":u,"code":c,
 // "rows":[{"name":..,"status":1..3,"word":"in"|"out"|"other","message":..,
-// "age":seconds,"source":"desk"|"browser"[,"until":"HH:MM"[,"passed":true]]
+// "age":seconds,"since":ms since 1970,"sinceAge":seconds,
+// "source":"desk"|"browser"[,"until":"HH:MM"[,"passed":true]]
 // [,"desk":"in"|"out"|"other" beside a browser's word]}]}
 // in board order, texts converted from Windows-1252 to UTF-8.
 std::string BoardJson(const BoardSnapshot& snapshot);

@@ -29,11 +29,6 @@ namespace {
 
 const std::size_t HeaderLimit = 8 * 1024;
 
-std::int64_t WallMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
 // The sender as the board's change log names it (IPv4, network order).
 std::uint32_t AddressOf(const std::string& dotted) {
     beast::error_code ec;

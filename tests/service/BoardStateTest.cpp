@@ -12,6 +12,7 @@ std::vector<StoredRow> TwoRows() {
     a.record = MakeRecord("Anna", 1, "at my desk");
     std::memcpy(const_cast<unsigned char*>(a.record.Bytes()) + 300, "behind the message", 18);
     a.storedMs = 1700000000123;
+    a.word.sinceMs = 1699999990000;
     b.record = MakeRecord("Jos\xe9", 3, "lunch");
     b.storedMs = -5;
     b.word.source = RowSource::Browser;  // set from a browser until a time, over the desk's own record
@@ -19,6 +20,7 @@ std::vector<StoredRow> TwoRows() {
     b.word.desk = MakeRecord("jos\xe9", 1, "at my desk");
     b.word.hasUntil = true;
     b.word.untilMs = 1700000900000;
+    b.word.sinceMs = 1700000500000;
     return {a, b};
 }
 
@@ -30,7 +32,7 @@ TEST(BoardState, RoundTripKeepsEveryByteAndLaterFieldsAreSkipped) {
     std::vector<StoredRow> rows = TwoRows(), back;
     std::string problem;
     std::string bytes = EncodeBoardState(rows);
-    EXPECT_EQ(bytes.size(), 20u + 2 * 1044 + 4);
+    EXPECT_EQ(bytes.size(), 20u + 2 * 1052 + 4);
     ASSERT_TRUE(DecodeBoardState(bytes, back, problem)) << problem;
     ASSERT_EQ(back.size(), 2u);
     for (std::size_t i = 0; i < 2; ++i) {
@@ -39,12 +41,13 @@ TEST(BoardState, RoundTripKeepsEveryByteAndLaterFieldsAreSkipped) {
         EXPECT_EQ(back[i].word.source, rows[i].word.source) << i;
         EXPECT_EQ(back[i].word.hasUntil, rows[i].word.hasUntil) << i;
         EXPECT_EQ(back[i].word.untilMs, rows[i].word.untilMs) << i;
+        EXPECT_EQ(back[i].word.sinceMs, rows[i].word.sinceMs) << i;
         EXPECT_EQ(std::memcmp(back[i].word.desk.Bytes(), rows[i].word.desk.Bytes(), StatusRecord::Size), 0) << i;
     }
 
     // A file from before browsers had a word: 520-byte rows, each its desk's own record.
     std::string older = bytes.substr(0, 16) + std::string("\x08\x02\x00\x00", 4);
-    for (int i = 0; i < 2; ++i) older += bytes.substr(20 + i * 1044, 520);
+    for (int i = 0; i < 2; ++i) older += bytes.substr(20 + i * 1052, 520);
     std::uint32_t olderSum = StateChecksum(older);
     for (int i = 0; i < 4; ++i) older += static_cast<char>((olderSum >> (8 * i)) & 0xFF);
     ASSERT_TRUE(DecodeBoardState(older, back, problem)) << problem;
@@ -52,12 +55,22 @@ TEST(BoardState, RoundTripKeepsEveryByteAndLaterFieldsAreSkipped) {
     EXPECT_EQ(back[1].word.source, RowSource::Desk);
     EXPECT_TRUE(back[1].word.hasDesk);
     EXPECT_EQ(back[1].word.desk.Message(), "lunch");
+    EXPECT_EQ(back[0].word.sinceMs, rows[0].storedMs) << "an older row has stood since it was last heard";
+
+    // A file from before rows kept their since: 1044-byte rows.
+    std::string unsinced = bytes.substr(0, 16) + std::string("\x14\x04\x00\x00", 4);
+    for (int i = 0; i < 2; ++i) unsinced += bytes.substr(20 + i * 1052, 1044);
+    std::uint32_t unsincedSum = StateChecksum(unsinced);
+    for (int i = 0; i < 4; ++i) unsinced += static_cast<char>((unsincedSum >> (8 * i)) & 0xFF);
+    ASSERT_TRUE(DecodeBoardState(unsinced, back, problem)) << problem;
+    EXPECT_EQ(back[1].word.untilMs, rows[1].word.untilMs);
+    EXPECT_EQ(back[1].word.sinceMs, rows[1].storedMs);
     ASSERT_TRUE(DecodeBoardState(EncodeBoardState({}), back, problem));
     EXPECT_TRUE(back.empty());
 
     // A later version's rows are longer: this reader takes what it knows of each.
-    std::string longer = bytes.substr(0, 16) + std::string("\x64\x04\x00\x00", 4);  // 1124 bytes a row
-    for (int i = 0; i < 2; ++i) longer += bytes.substr(20 + i * 1044, 1044) + std::string(80, '\x7f');
+    std::string longer = bytes.substr(0, 16) + std::string("\x6c\x04\x00\x00", 4);  // 1132 bytes a row
+    for (int i = 0; i < 2; ++i) longer += bytes.substr(20 + i * 1052, 1052) + std::string(80, '\x7f');
     std::uint32_t sum = StateChecksum(longer);
     for (int i = 0; i < 4; ++i) longer += static_cast<char>((sum >> (8 * i)) & 0xFF);
     ASSERT_TRUE(DecodeBoardState(longer, back, problem)) << problem;
@@ -65,6 +78,7 @@ TEST(BoardState, RoundTripKeepsEveryByteAndLaterFieldsAreSkipped) {
     EXPECT_EQ(back[1].record.Name(), "Jos\xe9");
     EXPECT_EQ(back[1].storedMs, -5);
     EXPECT_EQ(back[1].word.desk.Message(), "at my desk");
+    EXPECT_EQ(back[1].word.sinceMs, rows[1].word.sinceMs);
 }
 
 TEST(BoardState, EveryKindOfDamageIsRefusedInWords) {

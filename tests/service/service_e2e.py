@@ -110,6 +110,22 @@ def get(port, path):
         return 0, ''
 
 
+def post(port, path, body):
+    request = urllib.request.Request('http://127.0.0.1:%d%s' % (port, path), method='POST',
+                                     data=json.dumps(body).encode(),
+                                     headers={'Content-Type': 'application/json', 'X-Pegora-Update': '1'})
+    try:
+        with urllib.request.urlopen(request, timeout=5) as r:
+            return r.status, r.read().decode()
+    except urllib.error.HTTPError as e:
+        return e.code, e.read().decode()
+
+
+def since_of(port, name):
+    found = [x for x in rows(port) if x['name'] == name]
+    return found[0].get('since') if found else None
+
+
 def rows(port):
     status, body = get(port, '/board.json')
     return json.loads(body)['rows'] if status == 200 else []
@@ -144,7 +160,7 @@ def main():
     service = Service(binary, folder, notify, user)
     board, web = free_port(), free_port()
     service.configure('# as an office would\nPort = %d\nWebPort = %d\nAcceptPacingMs = 0\nLogChanges = yes\n'
-                      % (board, web))
+                      'WebUpdates = yes\n' % (board, web))
     desk = Desktop()
     home = tempfile.mkdtemp(prefix='pegora-service-home-')
     env = dict(desk.env, XDG_CONFIG_HOME=home, XDG_RUNTIME_DIR=home, QT_QPA_PLATFORM='xcb')
@@ -158,6 +174,18 @@ def main():
         c.check(ready is not None and not [m for t, m in notify.messages if m == 'READY=1' and t < started],
                 'READY=1 only after this start')
         c.check(notify.wait('WATCHDOG=1', timeout=5) is not None, 'the watchdog is fed while the reader makes passes')
+        # A desk that re-sends the same record all through this test, across the restart.
+        steady = threading.Event()
+
+        def resend():
+            while not steady.wait(0 if not resend.sent else 5):
+                resend.sent = True
+                try:
+                    send(board, record('Steady', 1, 'at my desk'))
+                except OSError:
+                    pass
+        resend.sent = False
+        threading.Thread(target=resend, daemon=True).start()
 
         # Both builds' clients, as desks would run them.
         write_client_key(home, board, b'Linux desk')
@@ -187,6 +215,30 @@ def main():
         with open(os.path.join(artifacts, 'service-metrics.txt'), 'w') as f:
             f.write(metrics)
 
+        # Since when each row's words have stood: re-sends keep it; a new message and a browser's word move it.
+        wait_rows(web, lambda r: 'Steady' in {x['name'] for x in r})
+        steady_since = since_of(web, 'Steady')
+        send(board, record('Bea', 1, 'at my desk'))
+        wait_rows(web, lambda r: 'Bea' in {x['name'] for x in r})
+        first = since_of(web, 'Bea')
+        time.sleep(1.2)
+        send(board, record('Bea', 1, 'at my desk'))
+        time.sleep(1.2)
+        c.check(first and since_of(web, 'Bea') == first and steady_since and since_of(web, 'Steady') == steady_since,
+                'a desk\'s re-sends keep the row\'s since')
+        send(board, record('Bea', 1, 'in a meeting'))
+        wait_rows(web, lambda r: [x for x in r if x['message'] == 'in a meeting'])
+        moved = since_of(web, 'Bea')
+        c.check(moved and moved > first, 'a changed message moves it (%r then %r)' % (first, moved))
+        time.sleep(0.2)
+        status, _ = post(web, '/status', {'name': 'Bea', 'status': 2, 'message': 'at lunch'})
+        c.check(status == 200 and since_of(web, 'Bea') > moved, 'a browser\'s word moves it')
+        status, body = get(web, '/board.json')
+        bea = [x for x in json.loads(body)['rows'] if x['name'] == 'Bea'][0] if status == 200 else {}
+        c.check(0 <= bea.get('sinceAge', -1) <= 2 and abs(bea.get('since', 0) / 1000 - time.time()) < 5,
+                '/board.json says since (ms since 1970) and sinceAge (%r)' % bea)
+
+        steady.set()
         for client in clients:  # gone before the stop, so their last words are in the state
             client.kill()
         desk.wine('taskkill', '/F', '/IM', 'pegling.exe')
@@ -209,6 +261,8 @@ def main():
         c.check([x['name'] for x in after] == order, 'the same rows in the same order after the restart')
         c.check(all(x['age'] >= before[x['name']] + 3 for x in after),
                 'every age goes on from before the stop (%r then %r)' % (before, after))
+        c.check(since_of(web, 'Steady') == steady_since and time.time() - steady_since / 1000 > 5,
+                'a restart keeps since (%r)' % since_of(web, 'Steady'))
 
         # kill -9 in the middle of a burst: the state file is old or new, never damaged.
         def burst():

@@ -77,17 +77,21 @@ TEST(BoardJson, TextsOrderAgesAndStatuses) {
                      {"Bert", 2, std::string("tab\there\x81", 9), 0},
                      {"<b>x</b>", 9, "<img src=x onerror=\"x()\">", 7261},
                      {"zero", 0, "", -3, true, "15:00", true}};
+    snapshot.rows[0].sinceMs = 1765289100000;  // 14:05 UTC on 9 Dec 2025
+    snapshot.rows[0].sinceSeconds = 3600;
+    snapshot.rows[3].hasDesk = true;
+    snapshot.rows[3].deskStatus = 1;
     EXPECT_EQ(
         BoardJson(snapshot),
         "{\"counter\":{\"pending\":2,\"open\":3},\"silentMinutes\":5,\"updates\":true,\"code\":true,\"rows\":["
         "{\"name\":\"Ren\xc3\xa9\",\"status\":1,\"word\":\"in\",\"message\":\"says \\\"hi\\\" \\\\ \xe2\x82\xac 5\","
-        "\"age\":42,\"source\":\"desk\"},"
+        "\"age\":42,\"since\":1765289100000,\"sinceAge\":3600,\"source\":\"desk\"},"
         "{\"name\":\"Bert\",\"status\":2,\"word\":\"out\",\"message\":\"tab\\there\xef\xbf\xbd\",\"age\":0,"
-        "\"source\":\"desk\"},"
+        "\"since\":0,\"sinceAge\":0,\"source\":\"desk\"},"
         "{\"name\":\"<b>x</b>\",\"status\":3,\"word\":\"other\",\"message\":\"<img src=x onerror=\\\"x()\\\">\","
-        "\"age\":7261,\"source\":\"desk\"},"
-        "{\"name\":\"zero\",\"status\":3,\"word\":\"other\",\"message\":\"\",\"age\":0,\"source\":\"browser\","
-        "\"until\":\"15:00\",\"passed\":true}]}");
+        "\"age\":7261,\"since\":0,\"sinceAge\":0,\"source\":\"desk\"},"
+        "{\"name\":\"zero\",\"status\":3,\"word\":\"other\",\"message\":\"\",\"age\":0,\"since\":0,"
+        "\"sinceAge\":0,\"source\":\"browser\",\"until\":\"15:00\",\"passed\":true,\"desk\":\"in\"}]}");
 }
 
 TEST(BoardJson, SnapshotIsTakenUnderTheLockOrNotAtAll) {
@@ -362,9 +366,8 @@ TEST_F(WebView, UpdatesFromABrowserAreRefusedOneByOneAndTakenWhenRight) {
     }
     std::string json = Ask("GET /board.json HTTP/1.1\r\nHost: localhost\r\n\r\n");
     EXPECT_NE(json.find("\"updates\":true,\"code\":true"), std::string::npos);
-    EXPECT_NE(json.find("\"message\":\"at a client\",\"age\":0,\"source\":\"browser\",\"until\":\"23:59\""),
-              std::string::npos)
-        << json;
+    EXPECT_NE(json.find("\"message\":\"at a client\",\"age\":0,\"since\":"), std::string::npos) << json;
+    EXPECT_NE(json.find(",\"source\":\"browser\",\"until\":\"23:59\""), std::string::npos) << json;
 
     on.code.clear();
     web.SetUpdates(on);

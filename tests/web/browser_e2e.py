@@ -10,6 +10,7 @@ import http.server
 import io
 import json
 import os
+import re
 import signal
 import subprocess
 import sys
@@ -285,6 +286,8 @@ def check_roll(c, desk, port, web_port, artifacts, drivers):
                 'in, no word for a while, other (a goodbye too) and out, each by name (%r)' % groups)
         counts = texts(driver, 'summary .count')
         c.check(counts == ['3', '1', '3', '1'], 'each group with its count (%r)' % counts)
+        c.check(any(t.startswith('in since ') for t in texts(driver, '.group-0 .since')),
+                'the roll call says since when beside each status')
         c.check('Client shutdown, at ' in driver.find_element(By.CSS_SELECTOR, '.group-2').text,
                 'a goodbye says when it was said')
         c.check('Ren\xe9' in driver.find_element(By.CSS_SELECTOR, '.group-2').text and
@@ -393,6 +396,13 @@ def main():
         c.check(driver.title == 'Pegora board', 'and nothing of it ran (the title is unchanged)')
         labels = texts(driver, '#rows .label')
         c.check(labels == ['in', 'out', 'other', 'in'], 'each status is told by its word (%r)' % labels)
+        sinces = texts(driver, '#rows .since')
+        c.check(len(sinces) == 4 and all(re.fullmatch(r'since \d\d:\d\d', t) for t in sinces),
+                'and since when it has stood, today\'s by the clock (%r)' % sinces)
+        older = driver.execute_script('return [sinceText(3 * 86400), sinceText(40 * 86400)]')
+        c.check(re.fullmatch(r'since (Mon|Tue|Wed|Thu|Fri|Sat|Sun) \d\d:\d\d', older[0]) is not None and
+                re.fullmatch(r'since \d{1,2} [A-Z][a-z]{2}', older[1]) is not None,
+                'within the week by its day, before that by its date (%r)' % older)
 
         started = time.time()
         send(port, record('Cleo', 1, 'just came in'))
@@ -418,6 +428,7 @@ def main():
         wait(lambda: len(names_shown(wall)) == 5, 10)
         c.check(not wall.find_element(By.ID, 'filter-box').is_displayed(), 'wall mode has no filter box')
         c.check(wall.find_element(By.ID, 'clock').text != '', 'wall mode shows a clock')
+        c.check(len(texts(wall, '#rows .since')) == 5, 'and since when, in its large type')
         wall.save_screenshot(os.path.join(artifacts, 'web-%s-wall-1920x1080.png' % kind))
         check_updates(c, kind, program, desk, port, web_port, artifacts, drivers)
         roll = check_roll(c, desk, port, web_port, artifacts, drivers) if kind == 'linux' else None

@@ -21,6 +21,19 @@ function ago(seconds) {
   return Math.floor(hours / 24) + ' days ago';
 }
 
+// Since when a row's words have stood, on this clock: "since 14:05" today, "since Mon
+// 14:05" within the week, "since 3 Dec" before. From the age, so a browser whose clock
+// is off still says the board's moment.
+function sinceText(seconds) {
+  const at = new Date(Date.now() - seconds * 1000);
+  const now = new Date();
+  const time = at.toLocaleTimeString('en-GB', { hour: '2-digit', minute: '2-digit', hourCycle: 'h23' });
+  if (at.toDateString() === now.toDateString()) return 'since ' + time;
+  const midnight = new Date(now.getFullYear(), now.getMonth(), now.getDate());
+  if (midnight - at < 6 * 86400000) return 'since ' + at.toLocaleDateString('en-GB', { weekday: 'short' }) + ' ' + time;
+  return 'since ' + at.toLocaleDateString('en-GB', { day: 'numeric', month: 'short' });
+}
+
 function noWordFor(seconds) {
   return 'no word for ' + ago(seconds).replace(' ago', '');
 }
@@ -68,6 +81,7 @@ function render() {
     tr.appendChild(cell('th', row.name)).setAttribute('scope', 'row');
     const status = cell('td', '');
     status.appendChild(cell('span', row.word, 'label ' + row.word));
+    if (row.since > 0) status.appendChild(cell('span', sinceText(row.sinceAge), 'since'));
     tr.appendChild(status);
     const message = cell('td', row.message, 'message');
     if (row.source === 'browser') {

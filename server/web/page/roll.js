@@ -49,6 +49,7 @@
       const deskIn = row.source === 'browser' && row.desk === 'in';
       const group = goodbye ? 2 : row.age > silentAfter ? 1 : deskIn || row.word === 'in' ? 0 : row.word === 'out' ? 3 : 2;
       const kept = { name: row.name, word: row.word, message: row.message, age: row.age };
+      if (row.since > 0) kept.sinceAt = Date.now() - row.sinceAge * 1000;
       if (goodbye) kept.said = Date.now() - row.age * 1000;
       if (deskIn && row.word !== 'in') kept.browser = 'set from a browser: ' + row.word + (row.message ? ', ' + row.message : '');
       groups[group].push(kept);
@@ -147,6 +148,10 @@
         const text = element('span', '', 'who');
         text.appendChild(element('span', row.name, 'name'));
         text.appendChild(element('span', ' accounted for', 'visually-hidden'));
+        if (row.sinceAt) {
+          const since = sinceText((Date.now() - row.sinceAt) / 1000);
+          text.appendChild(element('span', row.word + ' ' + since, 'since'));
+        }
         let detail = '';
         if (i === 0 && row.browser) detail = row.browser;
         else if (i === 1) detail = row.word + ', ' + quietFor(row.age) + (row.message ? ': ' + row.message : '');
