@@ -1,0 +1,111 @@
+#include "StaffCsv.h"
+
+namespace {
+
+std::string Trim(const std::string& text) {
+    const char* space = " \t";
+    std::size_t first = text.find_first_not_of(space);
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(space) - first + 1);
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// One record from `at`: its fields, the line it began on, and whether its
+// quotes were whole. Line breaks inside quotes belong to the field.
+struct Record {
+    std::vector<std::string> fields;
+    int line = 0;
+    bool whole = true;
+};
+
+bool NextRecord(const std::string& text, std::size_t& at, int& line, Record& record) {
+    if (at >= text.size()) return false;
+    record = Record();
+    record.line = line;
+    std::string field;
+    bool quoted = false, wasQuoted = false;
+    while (at < text.size()) {
+        const char c = text[at++];
+        if (quoted) {
+            if (c == '"' && at < text.size() && text[at] == '"') {
+                field += '"';
+                ++at;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                if (c == '\n') ++line;
+                field += c;
+            }
+            continue;
+        }
+        if (c == '"' && Trim(field).empty() && !wasQuoted) {
+            quoted = wasQuoted = true;
+            field.clear();
+        } else if (c == ',') {
+            record.fields.push_back(wasQuoted ? field : Trim(field));
+            field.clear();
+            wasQuoted = false;
+        } else if (c == '\n') {
+            ++line;
+            break;
+        } else if (c != '\r') {
+            field += c;
+        }
+    }
+    if (quoted) record.whole = false;
+    record.fields.push_back(wasQuoted ? field : Trim(field));
+    return true;
+}
+
+bool Blank(const Record& record) { return record.fields.size() == 1 && record.fields[0].empty(); }
+
+}  // namespace
+
+bool ReadStaffCsv(const std::string& input, const std::string& file, std::vector<StaffEntry>& entries,
+                  std::vector<std::string>& problems, std::string& error) {
+    std::string text = input;
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    std::size_t at = 0;
+    int line = 1;
+    Record header;
+    while (NextRecord(text, at, line, header) && Blank(header)) {
+    }
+    if (header.fields.empty() || Blank(header)) {
+        error = file + ": the file is empty; it needs a header line naming the columns";
+        return false;
+    }
+    int name = -1, display = -1, group = -1, phone = -1;
+    for (std::size_t i = 0; i < header.fields.size(); ++i) {
+        const std::string column = Lower(Trim(header.fields[i]));
+        int* slot = column == "name"           ? &name
+                    : column == "display name" ? &display
+                    : column == "group"        ? &group
+                    : column == "phone"        ? &phone
+                                               : nullptr;
+        if (slot && *slot < 0) *slot = static_cast<int>(i);
+    }
+    if (name < 0) {
+        error = file + ":" + std::to_string(header.line) + ": no \"name\" column in the header line";
+        return false;
+    }
+    auto take = [](const Record& r, int column) {
+        return column >= 0 && static_cast<std::size_t>(column) < r.fields.size() ? r.fields[column] : std::string();
+    };
+    Record record;
+    while (NextRecord(text, at, line, record)) {
+        const std::string where = file + ":" + std::to_string(record.line);
+        if (!record.whole) {
+            problems.push_back(where + ": a quoted field is not closed");
+            continue;
+        }
+        if (Blank(record)) continue;
+        entries.push_back(StaffEntry{Trim(take(record, name)), Trim(take(record, display)), Trim(take(record, group)),
+                                     Trim(take(record, phone)), where});
+    }
+    return true;
+}

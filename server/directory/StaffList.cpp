@@ -1,0 +1,64 @@
+#include "StaffList.h"
+
+#include "Windows1252.h"
+
+namespace {
+
+const std::size_t MaxExamples = 5;
+const std::size_t KeyBytes = 19;
+
+// The board's key rule: ASCII letters without regard to case, every other byte as it is.
+std::string Folded(const std::string& name) {
+    std::string folded = name;
+    for (char& c : folded)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return folded;
+}
+
+void Example(StaffList& list, const std::string& text) {
+    if (list.examples.size() < MaxExamples) list.examples.push_back(text);
+}
+
+}  // namespace
+
+bool StaffKey(const std::string& utf8Name, std::string& key) {
+    const std::string converted = Utf8ToWindows1252(utf8Name);
+    // '?' stands for anything Windows-1252 lacks: strict means it comes back unchanged.
+    if (converted.empty() || Windows1252ToUtf8(converted) != utf8Name) return false;
+    key = converted.substr(0, KeyBytes);
+    return true;
+}
+
+StaffList MakeStaffList(const std::vector<StaffEntry>& entries) {
+    StaffList list;
+    for (const StaffEntry& entry : entries) {
+        std::string key;
+        if (!StaffKey(entry.name, key)) {
+            ++list.skipped;
+            Example(list, entry.where + ": " +
+                              (entry.name.empty() ? std::string("no name")
+                                                  : "\"" + entry.name + "\" has a character a desk cannot send"));
+            continue;
+        }
+        if (!list.byKey.emplace(Folded(key), list.people.size()).second) {
+            ++list.duplicates;
+            Example(list, entry.where + ": \"" + entry.name + "\" is already listed");
+            continue;
+        }
+        list.people.push_back(StaffPerson{key, entry.displayName, entry.group, entry.phone});
+    }
+    return list;
+}
+
+const StaffPerson* FindStaff(const StaffList& list, const std::string& name) {
+    auto found = list.byKey.find(Folded(name));
+    return found == list.byKey.end() ? nullptr : &list.people[found->second];
+}
+
+std::string StaffSummary(const StaffList& list, const std::string& source) {
+    std::string line = "directory " + source + ": " + std::to_string(list.people.size()) + " people";
+    if (list.skipped) line += ", " + std::to_string(list.skipped) + " entries skipped (no name a desk can send)";
+    if (list.duplicates) line += ", " + std::to_string(list.duplicates) + " entries with a name already listed";
+    for (std::size_t i = 0; i < list.examples.size(); ++i) line += (i == 0 ? "; " : "; ") + list.examples[i];
+    return line;
+}
