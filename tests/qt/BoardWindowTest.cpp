@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
+#include <QMessageBox>
 #include <QTimer>
 #include <QtTest>
 
@@ -239,6 +240,36 @@ private slots:
         BoardOptions kept{8081, 15};
         QVERIFY(!RunOptionsDialog(nullptr, kept, "198.51.100.7"));
         QCOMPARE(kept.webPort, 8081u);
+    }
+
+    void aShortCodeKeptIsWarnedOfAndANewOneRefused() {
+        BoardOptions options{8081, 0};
+        options.webUpdates = true;
+        options.webUpdateCode = "abc";
+        QStringList seen;
+        QTimer::singleShot(100, [&] {
+            QWidget* d = QApplication::activeModalWidget();
+            auto code = d->findChild<QLineEdit*>("code");
+            QVERIFY(code);
+            auto say = [&seen] {
+                QTimer::singleShot(100, [&seen] {
+                    auto box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                    seen << (box ? box->text() : "no box");
+                    if (box) box->close();
+                });
+            };
+            code->setText("abcd");  // a new code of 4: refused
+            say();
+            QTest::mouseClick(d->findChildren<QPushButton*>()[0], Qt::LeftButton);
+            code->setText("abc");  // the one stored: taken, with a warning
+            say();
+            QTest::mouseClick(d->findChildren<QPushButton*>()[0], Qt::LeftButton);
+        });
+        QVERIFY(RunOptionsDialog(nullptr, options, "198.51.100.7"));
+        QCOMPARE(seen.size(), 2);
+        QVERIFY2(seen[0].contains("at least 8 characters"), qPrintable(seen[0]));
+        QVERIFY2(seen[1].contains("shorter than 8 characters"), qPrintable(seen[1]));
+        QCOMPARE(options.webUpdateCode, std::string("abc"));
     }
 };
 
