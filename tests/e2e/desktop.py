@@ -1,5 +1,6 @@
 """Helpers for whole-program tests: a private X server, Wine programs in the
 test run's prefix, registry presets, loopback listeners and screenshots."""
+import json
 import os
 import shutil
 import socket
@@ -7,6 +8,8 @@ import struct
 import subprocess
 import threading
 import time
+import urllib.error
+import urllib.request
 
 # Wine's loader: the 64-bit one where the machine runs 64-bit code only.
 WINE = os.environ.get('PEGORA_WINE') or 'wine'
@@ -102,6 +105,18 @@ class Desktop:
             if parts and parts[0] == name:
                 return parts[1], (parts[2] if len(parts) > 2 else '')
         return None
+
+
+def post_update(port, path, body):
+    """POSTs to a board's update route as its page does: the status and the answer."""
+    request = urllib.request.Request('http://127.0.0.1:%d%s' % (port, path), method='POST',
+                                     data=json.dumps(body).encode(),
+                                     headers={'Content-Type': 'application/json', 'X-Pegora-Update': '1'})
+    try:
+        with urllib.request.urlopen(request, timeout=5) as r:
+            return r.status, r.read().decode()
+    except urllib.error.HTTPError as e:
+        return e.code, e.read().decode()
 
 
 def wait_exit(process, timeout=20):

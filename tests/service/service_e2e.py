@@ -16,7 +16,7 @@ import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
-from desktop import Checks, Desktop, free_port, record, send, wait_exit, wait_listening  # noqa: E402
+from desktop import Checks, Desktop, free_port, post_update, record, send, wait_exit, wait_listening  # noqa: E402
 from linux_e2e import write_client_key  # noqa: E402
 
 UNIT = os.path.join(HERE, '..', '..', 'packaging', 'linux', 'service', 'pegmastd.service')
@@ -108,17 +108,6 @@ def get(port, path):
         return e.code, e.read().decode()
     except OSError:
         return 0, ''
-
-
-def post(port, path, body):
-    request = urllib.request.Request('http://127.0.0.1:%d%s' % (port, path), method='POST',
-                                     data=json.dumps(body).encode(),
-                                     headers={'Content-Type': 'application/json', 'X-Pegora-Update': '1'})
-    try:
-        with urllib.request.urlopen(request, timeout=5) as r:
-            return r.status, r.read().decode()
-    except urllib.error.HTTPError as e:
-        return e.code, e.read().decode()
 
 
 def since_of(port, name):
@@ -231,7 +220,7 @@ def main():
         moved = since_of(web, 'Bea')
         c.check(moved and moved > first, 'a changed message moves it (%r then %r)' % (first, moved))
         time.sleep(0.2)
-        status, _ = post(web, '/status', {'name': 'Bea', 'status': 2, 'message': 'at lunch'})
+        status, _ = post_update(web, '/status', {'name': 'Bea', 'status': 2, 'message': 'at lunch'})
         c.check(status == 200 and since_of(web, 'Bea') > moved, 'a browser\'s word moves it')
         status, body = get(web, '/board.json')
         bea = [x for x in json.loads(body)['rows'] if x['name'] == 'Bea'][0] if status == 200 else {}

@@ -21,7 +21,7 @@ import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
-from desktop import Checks, Desktop, free_port, record, send, wait_listening  # noqa: E402
+from desktop import Checks, Desktop, free_port, post_update, record, send, wait_listening  # noqa: E402
 from linux_e2e import write_client_key  # noqa: E402
 
 from selenium import webdriver  # noqa: E402
@@ -111,15 +111,7 @@ class OtherSite:
 
 
 def update(web_port, route, body):
-    """POST to an update route as the board's page does; the status code."""
-    request = urllib.request.Request('http://127.0.0.1:%d%s' % (web_port, route), method='POST',
-                                     data=json.dumps(body).encode(),
-                                     headers={'Content-Type': 'application/json', 'X-Pegora-Update': '1'})
-    try:
-        with urllib.request.urlopen(request, timeout=5) as r:
-            return r.status
-    except urllib.error.HTTPError as e:
-        return e.code
+    return post_update(web_port, route, body)[0]
 
 
 def check_updates(c, kind, program, desk, port, web_port, artifacts, drivers):
