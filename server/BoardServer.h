@@ -7,7 +7,10 @@
 #include <functional>
 #include <string>
 
+#include <memory>
+
 #include "BoardTable.h"
+#include "StaffDirectory.h"
 #include "Socket.h"
 #include "WorkerThread.h"
 
@@ -69,6 +72,8 @@ struct BoardServer {
     // Words from browsers are taken (the web view's updates): desk records then
     // follow the rule of RowRule.h. Off, every record is stored as it comes.
     std::atomic<bool> webUpdates{false};
+    // Who works here, when the board has a staff directory (the service); set once at the start.
+    std::shared_ptr<StaffDirectory> directory;
     // Called by the reader, under tableLock, for every stored record when set. Must not block.
     std::function<void(const RowChange& change)> rowChanged;
 

@@ -1,5 +1,7 @@
 #include "StaffCsv.h"
 
+#include "Windows1252.h"
+
 namespace {
 
 std::string Trim(const std::string& text) {
@@ -64,12 +66,26 @@ bool NextRecord(const std::string& text, std::size_t& at, int& line, Record& rec
 
 bool Blank(const Record& record) { return record.fields.size() == 1 && record.fields[0].empty(); }
 
+bool ValidUtf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        if (n == 0 || i + n > text.size()) return false;
+        for (std::size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 0x2) return false;
+        i += n;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ReadStaffCsv(const std::string& input, const std::string& file, std::vector<StaffEntry>& entries,
                   std::vector<std::string>& problems, std::string& error) {
     std::string text = input;
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    // A spreadsheet that saved "CSV" in the Windows code page rather than UTF-8.
+    if (!ValidUtf8(text)) text = Windows1252ToUtf8(text);
     std::size_t at = 0;
     int line = 1;
     Record header;
@@ -108,4 +124,17 @@ bool ReadStaffCsv(const std::string& input, const std::string& file, std::vector
                                      Trim(take(record, phone)), where});
     }
     return true;
+}
+
+std::string StaffCsv(const StaffList& list) {
+    auto field = [](const std::string& text) {
+        std::string out = "\"";
+        for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+        return out + "\"";
+    };
+    std::string csv = "name,display name,group,phone\r\n";
+    for (const StaffPerson& p : list.people)
+        csv += field(Windows1252ToUtf8(p.key)) + "," + field(p.displayName) + "," + field(p.group) + "," +
+               field(p.phone) + "\r\n";
+    return csv;
 }

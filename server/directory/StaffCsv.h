@@ -1,5 +1,6 @@
 // The staff directory as a spreadsheet writes it: CSV with RFC 4180 quotes,
-// UTF-8 with or without a byte-order mark, and a header line naming the
+// UTF-8 with or without a byte-order mark (a file that is not UTF-8 is read as
+// the Windows code page a spreadsheet saves "CSV" in), and a header line naming the
 // columns `name` (required), `display name`, `group` and `phone` in any order
 // and case; other columns are ignored.
 #pragma once
@@ -15,3 +16,6 @@
 // header, no `name` column).
 bool ReadStaffCsv(const std::string& text, const std::string& file, std::vector<StaffEntry>& entries,
                   std::vector<std::string>& problems, std::string& error);
+
+// The list as such a file, every field quoted: how the board keeps its last good list.
+std::string StaffCsv(const StaffList& list);

@@ -30,6 +30,15 @@ BoardService::BoardService(SocketManager& manager, const ServiceConfig& config_,
     updates.on = board.webUpdates;
     updates.code = config.webUpdateCode;
     web.SetUpdates(updates);
+    if (config.directory == "file") {
+        board.directory = std::make_shared<StaffDirectory>("file");
+        // The last good list beside the rows, for a restart while the source is away.
+        const std::string keep =
+            config.stateFile.substr(0, config.stateFile.find_last_of("/\\") + 1) + "staff.kept.csv";
+        staff.reset(new StaffRefresher(
+            *board.directory, config.directoryFile, keep, std::chrono::minutes(config.directoryRefreshMinutes),
+            [this](bool trouble, const std::string& line) { host.Log(trouble ? LogWarning : LogInfo, line); }));
+    }
     board.boardChanged = [this] { ++changes; };
     board.workerFailed = [this](const std::string& text) { host.Log(LogError, text); };
     if (config.logChanges) {
@@ -106,6 +115,7 @@ int BoardService::Start() {
             return 1;
         }
     }
+    if (staff) staff->Start();  // the first read now, so the board starts knowing who works here
     StartWorkers(board);
     started = true;
     lastSave = Clock::now();
@@ -195,6 +205,7 @@ void BoardService::Tick() {
 int BoardService::Stop() {
     if (!started) return 0;
     started = false;
+    if (staff) staff->Stop();
     web.Stop();
     bool ended = StopWorkers(board);
     LogQueuedChanges();

@@ -12,6 +12,7 @@
 
 #include "BoardServer.h"
 #include "ServiceConfig.h"
+#include "StaffRefresher.h"
 #include "WebServer.h"
 
 // Syslog priorities, as the journal reads them from a line's prefix.
@@ -47,6 +48,10 @@ public:
     void Tick();
     // Stops the threads and the web view and writes the state. Exit code 0.
     int Stop();
+    // The staff directory read again at once (the administrator's reload).
+    void ReloadDirectory() {
+        if (staff) staff->Request();
+    }
 
     BoardServer& Board() { return board; }
     WebServer& Web() { return web; }
@@ -61,6 +66,7 @@ private:
     ServiceHost& host;
     BoardServer board;
     WebServer web;
+    std::unique_ptr<StaffRefresher> staff;  // with a staff directory
     std::atomic<std::uint64_t> changes{0};
     std::uint64_t savedChanges = 0;
     std::chrono::steady_clock::time_point lastSave{};

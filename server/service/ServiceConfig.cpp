@@ -46,6 +46,7 @@ const NumberSetting Numbers[] = {
     {"AcceptPacingMs", &ServiceConfig::acceptPacingMs, 0, 1000},
     {"MaxConnections", &ServiceConfig::maxConnections, 1, 100000},
     {"ForgetDays", &ServiceConfig::forgetDays, 0, 36500},
+    {"DirectoryRefreshMinutes", &ServiceConfig::directoryRefreshMinutes, 1, 1440},
 };
 
 // A code as written (UTF-8) into Windows-1252; empty when taken, else what is wrong.
@@ -84,7 +85,8 @@ std::string Take(const std::string& written, const std::string& value, ServiceCo
         return std::string();
     }
     for (auto path : {std::make_pair("StateFile", &ServiceConfig::stateFile),
-                      std::make_pair("WebUpdateCodeFile", &ServiceConfig::webUpdateCodeFile)}) {
+                      std::make_pair("WebUpdateCodeFile", &ServiceConfig::webUpdateCodeFile),
+                      std::make_pair("DirectoryFile", &ServiceConfig::directoryFile)}) {
         if (key != Lower(path.first)) continue;
         spelled = path.first;
         bool absolute =
@@ -101,6 +103,13 @@ std::string Take(const std::string& written, const std::string& value, ServiceCo
         std::string v = Lower(value);
         if (v != "yes" && v != "no") return std::string(flag.first) + " must be yes or no, not \"" + value + "\"";
         config.*flag.second = v == "yes";
+        return std::string();
+    }
+    if (key == "directory") {
+        spelled = "Directory";
+        std::string v = Lower(value);
+        if (v != "none" && v != "file") return "Directory must be none or file, not \"" + value + "\"";
+        config.directory = v;
         return std::string();
     }
     if (key == "webupdatecode") {
@@ -212,6 +221,8 @@ std::string DescribeConfig(const ServiceConfig& config) {
     text += std::string("WebUpdates = ") + (config.webUpdates ? "yes" : "no") + "\n";
     // The code itself is the administrator's to read in the file, not in every check's output.
     if (!config.webUpdateCodeFile.empty()) text += "WebUpdateCodeFile = " + config.webUpdateCodeFile + "\n";
+    text += "Directory = " + config.directory + "\n";
+    if (config.directory == "file") text += "DirectoryFile = " + config.directoryFile + "\n";
     text +=
         std::string("WebUpdateCode = ") +
         (config.webUpdateCode.empty() ? ""

@@ -22,6 +22,10 @@ struct ServiceConfig {
     // A file only root reads that holds the code, rather than this world-readable file.
     std::string webUpdateCodeFile;
     std::string codeFrom;  // where the code in effect came from, for --check
+    // Who works here: "none", or "file" (a CSV file of the staff).
+    std::string directory = "none";
+    std::string directoryFile;  // the platform's default unless given
+    std::uint32_t directoryRefreshMinutes = 15;
 };
 
 // The systemd credential that, when given, holds the code.

@@ -19,6 +19,9 @@ ControlDecision DecideControl(ServiceState current, ServiceControlCode control) 
         if (current == ServiceState::StopPending) return ControlDecision{true, false, Report(current)};
         // Also while starting: the stop follows as soon as the start has ended.
         return ControlDecision{true, true, Report(ServiceState::StopPending)};
+    case ServiceControlCode::ParamChange:
+        if (current != ServiceState::Running) return ControlDecision{false, false, Report(current)};
+        return ControlDecision{true, false, Report(current), true};
     case ServiceControlCode::Other: break;
     }
     return ControlDecision{false, false, Report(current)};

@@ -3,7 +3,7 @@
 #pragma once
 
 enum class ServiceState { StartPending, Running, StopPending, Stopped };
-enum class ServiceControlCode { Stop, Shutdown, Interrogate, Other };
+enum class ServiceControlCode { Stop, Shutdown, Interrogate, ParamChange, Other };
 
 struct ServiceReport {
     ServiceState state;
@@ -15,6 +15,7 @@ struct ControlDecision {
     bool handled;    // false: the control is not one this service takes
     bool beginStop;  // the stop starts now
     ServiceReport report;
+    bool reload = false;  // the staff directory is read again (sc control pegmastd paramchange)
 };
 
 // Loading the state and opening both ports; the hint covers a large state file.

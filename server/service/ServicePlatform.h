@@ -11,6 +11,7 @@
 
 std::string DefaultConfigPath();
 std::string DefaultStatePath();
+std::string DefaultStaffPath();  // the staff directory's CSV file
 
 // Raises the soft limit of open files to the hard one; false when it cannot.
 bool RaiseOpenFileLimit(std::string& error);

@@ -1,6 +1,6 @@
 // pegmastd under systemd: log lines on standard error with their syslog
 // priority prefix, sd_notify for readiness, stopping and the watchdog, and
-// SIGTERM and SIGINT taken synchronously by the main thread.
+// SIGTERM and SIGINT taken synchronously by the main thread, SIGHUP as a reload.
 #include "ServicePlatform.h"
 
 #include <cerrno>
@@ -72,6 +72,8 @@ private:
 
 std::string DefaultConfigPath() { return "/etc/pegora/pegmastd.conf"; }
 
+std::string DefaultStaffPath() { return "/etc/pegora/staff.csv"; }
+
 std::string DefaultStatePath() {
     // systemd's StateDirectory=, the first of them when there are several.
     const char* directory = std::getenv("STATE_DIRECTORY");
@@ -109,15 +111,20 @@ int RunService(const PrepareService& prepare) {
     sigemptyset(&stops);
     sigaddset(&stops, SIGTERM);
     sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGHUP);  // systemctl reload: the staff directory read again
     pthread_sigmask(SIG_BLOCK, &stops, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
-    std::signal(SIGHUP, SIG_IGN);
 
     int exitCode = service.Start();
     if (exitCode != 0) return exitCode;
     const timespec tick = {0, 200 * 1000 * 1000};
     for (;;) {
         int taken = sigtimedwait(&stops, nullptr, &tick);
+        if (taken == SIGHUP) {
+            host.Log(LogInfo, "reloading on SIGHUP: the staff directory is read again");
+            service.ReloadDirectory();
+            continue;
+        }
         if (taken == SIGTERM || taken == SIGINT) {
             host.Stopping();
             host.Log(LogInfo, std::string("stopping on ") + (taken == SIGTERM ? "SIGTERM" : "SIGINT"));

@@ -68,7 +68,8 @@ public:
                            : state == ServiceState::Running     ? SERVICE_RUNNING
                            : state == ServiceState::StopPending ? SERVICE_STOP_PENDING
                                                                 : SERVICE_STOPPED;
-        s.dwControlsAccepted = report.acceptsStop ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
+        s.dwControlsAccepted =
+            report.acceptsStop ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN | SERVICE_ACCEPT_PARAMCHANGE : 0;
         if (state == ServiceState::Stopped) {
             StoppedExit told = StoppedExitFor(static_cast<int>(exitCode));
             s.dwWin32ExitCode = told.win32ExitCode;
@@ -84,6 +85,7 @@ public:
     ServiceState current = ServiceState::StartPending;
     HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE stopped = CreateEventA(nullptr, TRUE, FALSE, nullptr);  // the state is saved
+    HANDLE reload = CreateEventA(nullptr, FALSE, FALSE, nullptr);  // read the staff directory again
 
 private:
     const std::string path;
@@ -100,7 +102,13 @@ int Serve(WindowsHost& host) {
     std::unique_ptr<BoardService> service;
     if (int exitCode = (*preparing)(host, service)) return exitCode;
     if (int exitCode = service->Start()) return exitCode;
-    while (WaitForSingleObject(host.stop, 200) == WAIT_TIMEOUT) service->Tick();
+    while (WaitForSingleObject(host.stop, 200) == WAIT_TIMEOUT) {
+        if (WaitForSingleObject(host.reload, 0) == WAIT_OBJECT_0) {
+            host.Log(LogInfo, "reloading on the service manager's request: the staff directory is read again");
+            service->ReloadDirectory();
+        }
+        service->Tick();
+    }
     host.Stopping();
     host.Log(LogInfo, host.console ? "stopping on Ctrl+C" : "stopping on the service manager's request");
     return service->Stop();
@@ -110,11 +118,13 @@ DWORD WINAPI OnControl(DWORD control, DWORD, LPVOID, LPVOID) {
     ServiceControlCode code = control == SERVICE_CONTROL_STOP          ? ServiceControlCode::Stop
                               : control == SERVICE_CONTROL_SHUTDOWN    ? ServiceControlCode::Shutdown
                               : control == SERVICE_CONTROL_INTERROGATE ? ServiceControlCode::Interrogate
+                              : control == SERVICE_CONTROL_PARAMCHANGE ? ServiceControlCode::ParamChange
                                                                        : ServiceControlCode::Other;
     ControlDecision decision = DecideControl(serviceHost->current, code);
     if (!decision.handled) return ERROR_CALL_NOT_IMPLEMENTED;
     serviceHost->Set(decision.report.state);
     if (decision.beginStop) SetEvent(serviceHost->stop);
+    if (decision.reload) SetEvent(serviceHost->reload);
     return NO_ERROR;
 }
 
@@ -144,6 +154,8 @@ BOOL WINAPI OnConsoleControl(DWORD type) {
 std::string DefaultConfigPath() { return DataFolder() + "\\pegmastd.conf"; }
 
 std::string DefaultStatePath() { return DataFolder() + "\\board.state"; }
+
+std::string DefaultStaffPath() { return DataFolder() + "\\staff.csv"; }
 
 bool RaiseOpenFileLimit(std::string&) { return true; }  // Windows sets no such limit on sockets
 

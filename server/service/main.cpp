@@ -12,14 +12,17 @@
 #include "BoardOptions.h"
 
 #include "ServicePlatform.h"
+#include "Windows1252.h"
 
 namespace {
 
 const char* const Usage =
-    "usage: pegmastd [--config PATH] [--check] [--version] [--help]\n"
+    "usage: pegmastd [--config PATH] [--check [--directory]] [--version] [--help]\n"
     "  --config PATH  the configuration file (default %s)\n"
     "  --check        read the configuration, print the settings in effect and exit:\n"
     "                 0 when it is good, 2 with each problem when it is not\n"
+    "  --check --directory  also read the staff directory once and print how many\n"
+    "                 people it has and the first five, or why it cannot be read (exit 1)\n"
     "  --set NAME=VALUE  set one setting in the configuration file, keeping every\n"
     "                 other line, and exit (for installers; may be given more than once)\n"
     "  --version      print the version and exit\n"
@@ -55,6 +58,7 @@ enum class Said { Info, Warning, Problem };
 bool TakeConfig(const std::string& path, ServiceConfig& config,
                 const std::function<void(Said kind, const std::string& text)>& say) {
     config.stateFile = DefaultStatePath();
+    config.directoryFile = DefaultStaffPath();
     std::vector<ConfigProblem> problems;
     ConfigRead read = ReadServiceConfig(path, config, problems);
     if (problems.empty()) TakeUpdateCode(config, std::getenv("CREDENTIALS_DIRECTORY"), problems);
@@ -67,11 +71,33 @@ bool TakeConfig(const std::string& path, ServiceConfig& config,
     return true;
 }
 
+// The staff directory read once, as the service would: for trying a file before a restart.
+int CheckDirectory(const ServiceConfig& config) {
+    if (config.directory == "none") {
+        std::printf("# no staff directory is configured (Directory = none)\n");
+        return 0;
+    }
+    StaffList list;
+    std::vector<std::string> problems;
+    std::string error;
+    if (!ReadStaffFile(config.directoryFile, list, problems, error)) {
+        std::fprintf(stderr, "pegmastd: directory: %s\n", error.c_str());
+        return 1;
+    }
+    for (const std::string& problem : problems) std::fprintf(stderr, "pegmastd: %s\n", problem.c_str());
+    std::printf("# %s\n", StaffSummary(list, config.directoryFile).c_str());
+    for (std::size_t i = 0; i < list.people.size() && i < 5; ++i) {
+        const StaffPerson& p = list.people[i];
+        std::printf("#   %s, %s, %s\n", Windows1252ToUtf8(p.key).c_str(), p.displayName.c_str(), p.group.c_str());
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string configPath = DefaultConfigPath();
-    bool check = false;
+    bool check = false, directory = false;
     std::vector<std::pair<std::string, std::string>> settings;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -84,6 +110,8 @@ int main(int argc, char** argv) {
             settings.push_back({setting.substr(0, setting.find('=')), setting.substr(setting.find('=') + 1)});
         } else if (arg == "--check") {
             check = true;
+        } else if (arg == "--directory") {
+            directory = true;
         } else if (arg == "--version") {
             std::printf("pegmastd %s\n", ServiceVersion);
             return 0;
@@ -108,7 +136,7 @@ int main(int argc, char** argv) {
         });
         if (!good) return 2;
         std::printf("%s", DescribeConfig(config).c_str());
-        return 0;
+        return directory ? CheckDirectory(config) : 0;
     }
 
     static SocketManager manager;

@@ -31,6 +31,13 @@ MetricsValues ReadMetrics(const BoardServer& board, const std::map<int, std::uin
     v.stateWriteFailures = c.stateWriteFailures.load();
     v.webRequests = webRequests;
     v.startTime = board.startTime;
+    if (board.directory) {
+        const DirectoryState d = board.directory->State();
+        v.directory = true;
+        v.directoryEntries = static_cast<std::int64_t>(d.list->people.size());
+        v.directoryLastSuccess = d.updatedMs / 1000;
+        v.directoryFailures = d.failures;
+    }
     return v;
 }
 
@@ -74,5 +81,15 @@ std::string MetricsText(const MetricsValues& v) {
     Sample(t, "pegora_state_write_failures_total", "", v.stateWriteFailures);
     Family(t, "pegora_start_time_seconds", "gauge", "When the board started, in seconds since 1970 (UTC).");
     Sample(t, "pegora_start_time_seconds", "", v.startTime);
+    if (!v.directory) return t;
+    Family(t, "pegora_directory_entries", "gauge", "People in the staff directory's list in use.");
+    Sample(t, "pegora_directory_entries", "", v.directoryEntries);
+    Family(t, "pegora_directory_unheard", "gauge", "People in the staff directory with no row on the board.");
+    Sample(t, "pegora_directory_unheard", "", v.directoryUnheard);
+    Family(t, "pegora_directory_last_success_timestamp_seconds", "gauge",
+           "When the staff directory was last read whole, in seconds since 1970 (UTC); 0: never.");
+    Sample(t, "pegora_directory_last_success_timestamp_seconds", "", v.directoryLastSuccess);
+    Family(t, "pegora_directory_refresh_failures_total", "counter", "Staff directory reads that failed.");
+    Sample(t, "pegora_directory_refresh_failures_total", "", v.directoryFailures);
     return t;
 }

@@ -24,6 +24,10 @@ struct MetricsValues {
     std::uint64_t stateWrites = 0, stateWriteFailures = 0;
     std::map<int, std::uint64_t> webRequests;  // by status code
     std::int64_t startTime = 0;
+    // With a staff directory.
+    bool directory = false;
+    std::int64_t directoryEntries = 0, directoryUnheard = 0, directoryLastSuccess = 0;
+    std::uint64_t directoryFailures = 0;
 };
 
 MetricsValues ReadMetrics(const BoardServer& board, const std::map<int, std::uint64_t>& webRequests);

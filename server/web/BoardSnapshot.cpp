@@ -6,7 +6,44 @@
 #include "Windows1252.h"
 #include "WebUpdates.h"
 
+namespace {
+
+// Everybody in the directory has a display name, their log-in name where it gives none,
+// so that an empty one means a row the directory does not know.
+std::string DisplayName(const StaffPerson& person) {
+    return person.displayName.empty() ? Windows1252ToUtf8(person.key) : person.displayName;
+}
+
+void AddStaff(const StaffDirectory& directory, BoardSnapshot& snapshot) {
+    snapshot.hasDirectory = true;
+    snapshot.directory = directory.State();
+    const StaffList& staff = *snapshot.directory.list;
+    std::vector<bool> heard(staff.people.size(), false);
+    for (SnapshotRow& row : snapshot.rows) {
+        const StaffPerson* person = FindStaff(staff, row.name);
+        if (!person) continue;
+        heard[static_cast<std::size_t>(person - staff.people.data())] = true;
+        row.displayName = DisplayName(*person);
+        row.group = person->group;
+        row.phone = person->phone;
+    }
+    for (std::size_t i = 0; i < staff.people.size(); ++i) {
+        if (heard[i]) continue;
+        const StaffPerson& person = staff.people[i];
+        SnapshotRow row{person.key, 0, "", 0};
+        row.displayName = DisplayName(person);
+        row.group = person.group;
+        row.phone = person.phone;
+        row.unheard = true;
+        snapshot.unheard.push_back(row);
+    }
+}
+
+}  // namespace
+
 bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot) {
+    snapshot.unheard.clear();
+    snapshot.hasDirectory = false;
     snapshot.pending = server.pendingCount.load();
     snapshot.open = server.manager.SocketCount() - 1;  // as the board's counter: less the listener
     if (snapshot.open < 0) snapshot.open = 0;
@@ -40,6 +77,7 @@ bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot) {
         throw;
     }
     server.tableLock.Release();
+    if (server.directory) AddStaff(*server.directory, snapshot);
     return true;
 }
 
@@ -64,11 +102,32 @@ std::string BoardJson(const BoardSnapshot& snapshot) {
         if (!row.until.empty()) rows.back()["until"] = row.until;
         if (row.passed) rows.back()["passed"] = true;
         if (row.hasDesk) rows.back()["desk"] = StatusName(row.deskStatus);
+        if (snapshot.hasDirectory) {
+            rows.back()["displayName"] = row.displayName;
+            rows.back()["group"] = row.group;
+            rows.back()["phone"] = row.phone;
+        }
     }
     nlohmann::ordered_json board = {{"counter", {{"pending", snapshot.pending}, {"open", snapshot.open}}},
                                     {"silentMinutes", snapshot.silentMinutes},
                                     {"updates", snapshot.updates},
                                     {"code", snapshot.codeNeeded},
                                     {"rows", rows}};
-    return board.dump();
+    if (snapshot.hasDirectory) {
+        nlohmann::ordered_json unheard = nlohmann::ordered_json::array();
+        for (const SnapshotRow& person : snapshot.unheard)
+            unheard.push_back({{"name", Windows1252ToUtf8(person.name)},
+                               {"displayName", person.displayName},
+                               {"group", person.group},
+                               {"phone", person.phone}});
+        board["unheard"] = unheard;
+        const DirectoryState& d = snapshot.directory;
+        board["directory"] = {
+            {"source", d.source},
+            {"entries", d.list ? d.list->people.size() : 0},
+            {"updated", d.updatedMs},
+            {"error", d.error.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(d.error)}};
+    }
+    // Directory texts come from outside: a byte that is not UTF-8 is replaced, never thrown on.
+    return board.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }

@@ -20,6 +20,10 @@ struct SnapshotRow {
     std::int32_t deskStatus = 0;
     std::int64_t sinceMs = 0;  // since when the row's words have stood, board clock
     std::int64_t sinceSeconds = 0;
+    // From the staff directory, UTF-8 (the display name empty only for a row the
+    // directory does not know); an unheard person is a directory entry with no row.
+    std::string displayName, group, phone;
+    bool unheard = false;
 };
 
 struct BoardSnapshot {
@@ -29,17 +33,24 @@ struct BoardSnapshot {
     bool updates = false;     // words from browsers are taken
     bool codeNeeded = false;  // and need the board's code
     std::vector<SnapshotRow> rows;
+    bool hasDirectory = false;
+    DirectoryState directory;
+    std::vector<SnapshotRow> unheard;  // directory people with no row, in its order
 };
 
 // Copies the rows under tableLock, waiting at most 1500 ms; false when the
-// lock could not be had in that time.
+// lock could not be had in that time. With a staff directory, each row gets
+// its person's names and the unheard are listed, after the lock is left.
 bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot);
 
 // {"counter":{"pending":a,"open":b},"silentMinutes":m,"updates":u,"code":c,
 // "rows":[{"name":..,"status":1..3,"word":"in"|"out"|"other","message":..,
 // "age":seconds,"since":ms since 1970,"sinceAge":seconds,
 // "source":"desk"|"browser"[,"until":"HH:MM"[,"passed":true]]
-// [,"desk":"in"|"out"|"other" beside a browser's word]}]}
+// [,"desk":"in"|"out"|"other" beside a browser's word]
+// [,"displayName":..,"group":..,"phone":.. with a staff directory]}]
+// [,"unheard":[{"name","displayName","group","phone"}],
+//  "directory":{"source","entries","updated":ms,"error":text|null} with a staff directory]}
 // in board order, texts converted from Windows-1252 to UTF-8.
 std::string BoardJson(const BoardSnapshot& snapshot);
 

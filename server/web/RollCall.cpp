@@ -52,6 +52,8 @@ std::vector<RollGroup> RollCallGroups(const BoardSnapshot& snapshot) {
                                                            : 2;
         groups[group].rows.push_back(row);
     }
+    // Everybody in the staff directory is on it: the unheard have had no word at all.
+    for (const SnapshotRow& person : snapshot.unheard) groups[1].rows.push_back(person);
     for (RollGroup& group : groups)
         std::stable_sort(group.rows.begin(), group.rows.end(),
                          [](const SnapshotRow& a, const SnapshotRow& b) { return Folded(a.name) < Folded(b.name); });
@@ -59,21 +61,26 @@ std::vector<RollGroup> RollCallGroups(const BoardSnapshot& snapshot) {
 }
 
 std::string RollMessage(const SnapshotRow& row, std::size_t group) {
+    if (row.unheard) return "no word yet";
     if (group != 0 || !DeskSaysIn(row) || row.status == StatusIn) return row.message;
     return std::string("set from a browser: ") + StatusName(row.status) + (row.message.empty() ? "" : ", ") +
            row.message;
 }
 
 std::string RollCsv(const BoardSnapshot& snapshot, std::time_t now) {
-    std::string csv = "\xEF\xBB\xBF\"Group\",\"Name\",\"Status\",\"Message\",\"Last heard\"\r\n";
+    std::string csv = "\xEF\xBB\xBF\"Group\",\"Name\",\"Status\",\"Message\",\"Last heard\"";
+    // The directory's columns after the existing ones, whose positions stay.
+    csv += snapshot.hasDirectory ? ",\"Display name\",\"Directory group\"\r\n" : "\r\n";
     const std::vector<RollGroup> groups = RollCallGroups(snapshot);
     for (std::size_t g = 0; g < groups.size(); ++g) {
         for (const SnapshotRow& row : groups[g].rows) {
             std::int64_t age = row.ageSeconds < 0 ? 0 : row.ageSeconds;
             const std::int32_t status = g == 0 && DeskSaysIn(row) ? StatusIn : row.status;
-            csv += Field(groups[g].title) + "," + Field(Windows1252ToUtf8(row.name)) + "," + Field(StatusName(status)) +
-                   "," + Field(Windows1252ToUtf8(RollMessage(row, g))) + "," +
-                   Field(LocalTime(now - static_cast<std::time_t>(age))) + "\r\n";
+            csv += Field(groups[g].title) + "," + Field(Windows1252ToUtf8(row.name)) + "," +
+                   Field(row.unheard ? "" : StatusName(status)) + "," + Field(Windows1252ToUtf8(RollMessage(row, g))) +
+                   "," + Field(row.unheard ? "" : LocalTime(now - static_cast<std::time_t>(age)));
+            if (snapshot.hasDirectory) csv += "," + Field(row.displayName) + "," + Field(row.group);
+            csv += "\r\n";
         }
     }
     return csv;

@@ -125,7 +125,13 @@ struct WebServer::Impl {
         };
         sources.boardJson = [this](std::string& json) { return BoardJsonText(json); };
         sources.healthy = [this](std::string& reason) { return BoardHealthy(board, SteadyMs(), reason); };
-        sources.metrics = [this] { return MetricsText(ReadMetrics(board, answered)); };
+        sources.metrics = [this] {
+            MetricsValues values = ReadMetrics(board, answered);
+            BoardSnapshot snapshot;
+            if (values.directory && TakeSnapshot(board, snapshot))
+                values.directoryUnheard = static_cast<std::int64_t>(snapshot.unheard.size());
+            return MetricsText(values);
+        };
         sources.rollCsv = [this](std::string& csv) {
             BoardSnapshot snapshot;
             if (!TakeSnapshot(board, snapshot)) return false;

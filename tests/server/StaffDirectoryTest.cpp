@@ -37,6 +37,8 @@ TEST(StaffDirectory, CsvFilesAsSpreadsheetsWriteThem) {
          "abcdefghijklmnopqrs//", ""},
         {"a name outside Windows-1252 is skipped, an accented one kept", "name\n\xce\xa9mega\nRen\xc3\xa9\n,\n", true,
          "Ren\xe9//", "2 entries skipped (no name a desk can send); staff.csv:2: \"\xce\xa9mega\" has a character"},
+        {"a file saved in the Windows code page", "name,display name\nrene,Ren\xe9 Roux\n", true,
+         "rene/Ren\xc3\xa9 Roux/", ""},
         {"a quoted field never closed", "name\nanna\n\"bert,x\n", true, "anna//",
          "staff.csv:3: a quoted field is not closed"},
     };

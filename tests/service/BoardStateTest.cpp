@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "BoardMetrics.h"
+#include "BoardSnapshot.h"
 #include "BrowserWords.h"
 #include "ServiceFixture.h"
 
@@ -227,4 +229,62 @@ TEST_F(ServiceTest, ChangesAreLoggedWithTheSenderAndTheWatchdogIsFed) {
     ASSERT_TRUE(TickUntil([&] { return host.Count("Anna: other -> out, the browser's word ran out") == 1; }));
     EXPECT_GT(host.alive, 0) << "the reader is making passes";
     EXPECT_EQ(s.Stop(), 0);
+}
+
+// The staff directory from a CSV file: people on the rows and the unheard listed,
+// a changed file taken at a reload, a missing or emptied one leaving the last list.
+TEST_F(ServiceTest, TheStaffDirectoryNamesRowsAndListsTheUnheard) {
+    const std::string csv = config.stateFile.substr(0, config.stateFile.rfind('/')) + "/staff.csv";
+    Write(csv, "name,display name,group,phone\njsmith,Jo Smith,Sales,+44 20 7946 0000\nbert,Bert Berg,HR,\n");
+    config.directory = "file";
+    config.directoryFile = csv;
+    BoardService& s = Start();
+    EXPECT_EQ(host.Count("<6>directory " + csv + ": 2 people"), 1);
+    Send("JSmith", 1, "in");
+    Send("stranger", 2, "out");
+    auto json = [&] {
+        BoardSnapshot snapshot;
+        EXPECT_TRUE(TakeSnapshot(s.Board(), snapshot));
+        return BoardJson(snapshot);
+    };
+    ASSERT_TRUE(TickUntil([&] { return s.Board().table.RowCount() == 2; }));
+    std::string board = json();
+    EXPECT_NE(board.find("\"name\":\"JSmith\",\"status\":1"), std::string::npos) << board;
+    EXPECT_NE(board.find("\"displayName\":\"Jo Smith\",\"group\":\"Sales\",\"phone\":\"+44 20 7946 0000\""),
+              std::string::npos)
+        << board;
+    EXPECT_NE(board.find("\"displayName\":\"\",\"group\":\"\",\"phone\":\"\""), std::string::npos) << "not in it";
+    EXPECT_NE(board.find("\"unheard\":[{\"name\":\"bert\",\"displayName\":\"Bert Berg\",\"group\":\"HR\""),
+              std::string::npos)
+        << board;
+    EXPECT_NE(board.find("\"directory\":{\"source\":\"file\",\"entries\":2,\"updated\":"), std::string::npos);
+    EXPECT_NE(board.find("\"error\":null}"), std::string::npos);
+
+    const std::string metrics = MetricsText(ReadMetrics(s.Board(), {}));
+    EXPECT_NE(metrics.find("\npegora_directory_entries 2\n"), std::string::npos) << metrics;
+    EXPECT_NE(metrics.find("\npegora_directory_refresh_failures_total 0\n"), std::string::npos);
+
+    Write(csv, "name\njsmith\nbert\ncleo\n");
+    s.ReloadDirectory();
+    ASSERT_TRUE(TickUntil([&] { return s.Board().directory->State().list->people.size() == 3; }));
+    std::remove(csv.c_str());
+    s.ReloadDirectory();
+    ASSERT_TRUE(TickUntil([&] { return host.Count("cannot be read: No such file") == 1; }));
+    EXPECT_EQ(s.Board().directory->State().list->people.size(), 3u) << "the last good list is kept";
+    EXPECT_NE(json().find("No such file or directory"), std::string::npos) << "and the error is told";
+    Write(csv, "name\n");
+    s.ReloadDirectory();
+    ASSERT_TRUE(
+        TickUntil([&] { return host.Count("the directory gave nobody; the last list of 3 people is kept") == 1; }));
+    EXPECT_EQ(s.Stop(), 0);
+    // Started again while the source is away: the last good list serves, as it was.
+    std::remove(csv.c_str());
+    BoardService& again = Start();
+    EXPECT_EQ(host.Count("the last good list of 3 people"), 1);
+    const DirectoryState kept = again.Board().directory->State();
+    ASSERT_EQ(kept.list->people.size(), 3u);
+    EXPECT_EQ(kept.list->people[2].key, "cleo");
+    EXPECT_GT(kept.updatedMs, 0);
+    EXPECT_NE(kept.error.find("No such file"), std::string::npos);
+    EXPECT_EQ(again.Stop(), 0);
 }

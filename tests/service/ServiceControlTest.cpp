@@ -23,6 +23,8 @@ TEST(ServiceControl, WhichControlInWhichStateGivesWhichStatus) {
         {S::StopPending, C::Shutdown, true, false, S::StopPending, StopWaitHintMs, false},
         {S::Stopped, C::Stop, false, false, S::Stopped, 0, false},
         {S::Stopped, C::Interrogate, true, false, S::Stopped, 0, false},
+        {S::Running, C::ParamChange, true, false, S::Running, 0, true},
+        {S::StartPending, C::ParamChange, false, false, S::StartPending, StartWaitHintMs, false},
     };
     for (const Row& row : rows) {
         ControlDecision d = DecideControl(row.state, row.control);
@@ -32,6 +34,7 @@ TEST(ServiceControl, WhichControlInWhichStateGivesWhichStatus) {
         EXPECT_EQ(d.report.state, row.reported) << at;
         EXPECT_EQ(d.report.waitHintMs, row.hint) << at;
         EXPECT_EQ(d.report.acceptsStop, row.acceptsStop) << at;
+        EXPECT_EQ(d.reload, row.control == C::ParamChange && row.handled) << at;
     }
 }
 

@@ -160,6 +160,23 @@ TEST(RollCall, FourGroupsByNameAndACsvNoSpreadsheetRuns) {
     EXPECT_NE(csv.find("\"In\",\"Dora\",\"in\",\"set from a browser: out, at the dentist\""), std::string::npos) << csv;
     EXPECT_NE(csv.find("\"Other\",\"Gone Home\",\"other\",\"Client shutdown\""), std::string::npos) << csv;
 
+    // With a staff directory the unheard are on it too, and the directory's columns follow.
+    SnapshotRow unheard{"nobody", 0, "", 0};
+    unheard.unheard = true;
+    unheard.displayName = "No Body";
+    unheard.group = "=Sales";
+    snapshot.unheard = {unheard};
+    snapshot.hasDirectory = true;
+    groups = RollCallGroups(snapshot);
+    EXPECT_EQ(groups[1].rows.back().name, "nobody");
+    csv = RollCsv(snapshot, 86400 * 365);
+    EXPECT_NE(csv.find("\"Last heard\",\"Display name\",\"Directory group\"\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\"No word for a while\",\"nobody\",\"\",\"no word yet\",\"\",\"No Body\",\"'=Sales\""),
+              std::string::npos)
+        << csv;
+
+    snapshot.unheard.clear();
+    snapshot.hasDirectory = false;  // and without one, the columns as they were
     snapshot.rows = {{"Ren\xe9", 1, "caf\xe9", 0}, {"=HYPERLINK(\"x\")", 3, "+1 \"a\"", 60}, {"Out", 2, "@home", 0}};
     csv = RollCsv(snapshot, 86400 * 365);
     ASSERT_EQ(csv.compare(0, 3, "\xEF\xBB\xBF"), 0) << "a byte-order mark for the spreadsheet";

@@ -359,6 +359,60 @@ def check_roll(c, desk, port, web_port, artifacts, drivers):
         stop.set()
 
 
+def check_directory(c, program, artifacts, drivers):
+    """The board service with a staff directory from a CSV file: sections by group,
+    the unheard, rows the directory does not know, the group menu, the roll call."""
+    folder = tempfile.mkdtemp(prefix='pegora-directory-')
+    staff = os.path.join(folder, 'staff.csv')
+    with open(staff, 'w', encoding='utf-8') as f:
+        f.write('name,display name,group,phone\njsmith,Jo Smith,Sales,+44 20 7946 0000\n'
+                'anna,Anna Adams,Sales,\nbert,Bert Berg,HR,\ncleo,Cleo Cole,,\n')
+    port, web_port = free_port(), free_port()
+    conf = os.path.join(folder, 'pegmastd.conf')
+    with open(conf, 'w') as f:
+        f.write('Port = %d\nWebPort = %d\nAcceptPacingMs = 0\nDirectory = file\nDirectoryFile = %s\n'
+                'StateFile = %s\n' % (port, web_port, staff, os.path.join(folder, 'board.state')))
+    service = subprocess.Popen([os.path.join(os.path.dirname(program), '../service/pegmastd'), '--config', conf],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        c.check(wait_listening(web_port), 'the board service with a staff directory listens')
+        send(port, record('JSmith', 1, 'at my desk'))
+        send(port, record('bert', 2, 'lunch'))
+        send(port, record('stray', 3, 'wrong name'))
+        url = 'http://127.0.0.1:%d/' % web_port
+        for width, height in ((1280, 800), (375, 812)):
+            driver = browser(width, height)
+            drivers.append(driver)
+            driver.get(url)
+            wait(lambda: len(texts(driver, '#rows th[scope="row"]')) == 6, 10)
+            driver.save_screenshot(os.path.join(artifacts, 'directory-%dx%d.png' % (width, height)))
+        headings = texts(driver, '#rows tr.section th')
+        c.check(headings == ['HR: 0 in, 1 out, 0 other, 0 no word', 'Sales: 1 in, 0 out, 0 other, 1 no word',
+                             'No group: 0 in, 0 out, 0 other, 1 no word',
+                             'Not in the directory: 0 in, 0 out, 1 other, 0 no word'],
+                'one section per group with its counts, then no group, then rows it does not know (%r)' % headings)
+        people = texts(driver, '#rows th[scope="row"]')
+        c.check(people[1:3] == ['Anna Adamsanna', 'Jo SmithJSmith+44 20 7946 0000'],
+                'by display name, the log-in name and a phone beside it (%r)' % people)
+        c.check(driver.find_element(By.CSS_SELECTOR, 'a.phone').get_attribute('href') == 'tel:+442079460000',
+                'a phone number is a tel: link')
+        c.check(texts(driver, '#rows .unheard') == ['no word yet', 'no word yet'], 'the unheard say "no word yet"')
+        driver.get(url + '?group=Sales')
+        wait(lambda: len(texts(driver, '#rows th[scope="row"]')) == 2, 10)
+        narrowed = texts(driver, '#rows th[scope="row"]')
+        chosen = driver.find_element(By.ID, 'group-filter').get_attribute('value')
+        c.check(narrowed[:1] == ['Anna Adamsanna'] and len(narrowed) == 2 and chosen == 'Sales',
+                'the group menu narrows to one group, kept in the address (%r, %r)' % (narrowed, chosen))
+        driver.get(url + '?roll')
+        wait(lambda: len(texts(driver, '.tick .name')) == 6, 10)
+        quiet = texts(driver, '.group-1 .tick')
+        c.check(sum('no word yet' in t for t in quiet) == 2 and any('Sales' in t for t in quiet),
+                'the roll call lists the unheard under no word, with their group (%r)' % quiet)
+    finally:
+        service.terminate()
+        service.wait(10)
+
+
 def main():
     kind, program, artifacts = sys.argv[1], sys.argv[2], sys.argv[3]
     os.makedirs(artifacts, exist_ok=True)
@@ -424,6 +478,8 @@ def main():
         wall.save_screenshot(os.path.join(artifacts, 'web-%s-wall-1920x1080.png' % kind))
         check_updates(c, kind, program, desk, port, web_port, artifacts, drivers)
         roll = check_roll(c, desk, port, web_port, artifacts, drivers) if kind == 'linux' else None
+        if kind == 'linux':
+            check_directory(c, program, artifacts, drivers)
 
         # The board goes away: the page says so and keeps the last rows.
         board.terminate()

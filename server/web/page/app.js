@@ -10,6 +10,11 @@ let rows = [];
 let silentMinutes = 3;
 let updates = false;
 let wallPage = 0;
+let directory = null;  // the staff directory's state, when the board has one
+let unheard = [];
+const chosenGroup = new URLSearchParams(location.search).get('group') || '';
+const noGroup = 'No group';
+const notListed = 'Not in the directory';
 let lastPaged = Date.now();
 
 function ago(seconds) {
@@ -47,7 +52,59 @@ function cell(tag, text, className) {
 
 function matches(row, filter) {
   if (!filter) return true;
-  return row.name.toLowerCase().includes(filter) || row.message.toLowerCase().includes(filter);
+  return [row.name, row.message, row.displayName || '', row.group || ''].some((t) => t.toLowerCase().includes(filter));
+}
+
+// With a staff directory: one section per group, alphabetically, then people without
+// a group, then rows the directory does not know (usually a desk set up with the wrong name).
+function sectionOf(row) {
+  if (!row.displayName) return notListed;
+  return row.group || noGroup;
+}
+
+function sections(list) {
+  if (!directory) return [{ title: '', rows: list }];
+  const by = new Map();
+  for (const row of list) {
+    const title = sectionOf(row);
+    if (!by.has(title)) by.set(title, []);
+    by.get(title).push(row);
+  }
+  const titles = [...by.keys()].filter((t) => t !== noGroup && t !== notListed).sort((a, b) => a.localeCompare(b));
+  for (const last of [noGroup, notListed]) if (by.has(last)) titles.push(last);
+  return titles.map((title) => {
+    const rows = by.get(title).sort((a, b) => (a.displayName || a.name).localeCompare(b.displayName || b.name));
+    return { title, rows };
+  });
+}
+
+function sectionHeading(section) {
+  const count = { in: 0, out: 0, other: 0, quiet: 0 };
+  for (const row of section.rows) {
+    if (row.unheard || row.age > silentMinutes * 60) count.quiet += 1;
+    else count[row.word] += 1;
+  }
+  return section.title + ': ' + count.in + ' in, ' + count.out + ' out, ' + count.other + ' other, ' +
+    count.quiet + ' no word';
+}
+
+function groupMenu() {
+  const box = document.getElementById('group-box');
+  box.hidden = !directory || wall;
+  if (!directory) return;
+  const menu = document.getElementById('group-filter');
+  const groups = [...new Set([...rows, ...unheard].map(sectionOf))].sort((a, b) => a.localeCompare(b));
+  const wanted = ['', ...groups];
+  const have = [...menu.options].map((o) => o.value);
+  if (wanted.join('\n') === have.join('\n')) return;
+  menu.replaceChildren(cell('option', 'All groups'));
+  menu.options[0].value = '';
+  for (const group of groups) {
+    const option = cell('option', group);
+    option.value = group;
+    menu.appendChild(option);
+  }
+  menu.value = chosenGroup;
 }
 
 function render() {
@@ -57,7 +114,10 @@ function render() {
   for (const row of rows) counts[row.word] += 1;
   for (const word of Object.keys(counts)) document.getElementById('count-' + word).textContent = counts[word];
 
-  let shown = rows.filter((row) => matches(row, filter));
+  const group = directory ? document.getElementById('group-filter').value || chosenGroup : '';
+  const everybody = directory ? rows.concat(unheard.map((u) => ({ ...u, unheard: true, word: '', message: '', age: 0 }))) : rows;
+  let shown = everybody.filter((row) => matches(row, filter) && (!group || sectionOf(row) === group));
+  shown = sections(shown).flatMap((s) => (s.title ? [{ heading: sectionHeading(s) }] : []).concat(s.rows));
   const page = document.getElementById('page');
   if (wall) {
     const perPage = Math.max(1, Math.floor((window.innerHeight - 260) / 64));
@@ -74,12 +134,50 @@ function render() {
 
   const body = document.createElement('tbody');
   body.id = 'rows';
-  for (const row of shown) {
-    const silent = row.age > silentMinutes * 60;
+  let heading = null;
+  shown.forEach((row, i) => {
+    if (row.heading) {
+      heading = row.heading;
+      return;
+    }
+    if (heading || (wall && i === 0 && directory)) {
+      // Wall mode pages through the rows: each page says whose section it shows.
+      const tr = document.createElement('tr');
+      tr.className = 'section';
+      const th = cell('th', heading || sectionOf(row), '');
+      th.setAttribute('scope', 'rowgroup');
+      th.colSpan = 4;
+      tr.appendChild(th);
+      body.appendChild(tr);
+      heading = null;
+    }
+    body.appendChild(rowOf(row));
+  });
+  document.getElementById('rows').replaceWith(body);
+}
+
+function rowOf(row) {
+  {
+    const silent = row.unheard || row.age > silentMinutes * 60;
     const tr = document.createElement('tr');
     if (silent) tr.className = 'silent';
-    tr.appendChild(cell('th', row.name)).setAttribute('scope', 'row');
+    const who = cell('th', row.displayName || row.name);
+    who.setAttribute('scope', 'row');
+    if (row.displayName && row.displayName !== row.name) who.appendChild(cell('span', row.name, 'login'));
+    if (row.phone) {
+      const phone = cell('a', row.phone, 'phone');
+      phone.href = 'tel:' + row.phone.replace(/[^0-9+]/g, '');
+      who.appendChild(phone);
+    }
+    tr.appendChild(who);
     const status = cell('td', '');
+    if (row.unheard) {
+      status.appendChild(cell('span', 'no word yet', 'unheard'));
+      tr.appendChild(status);
+      tr.appendChild(cell('td', '', 'message'));
+      tr.appendChild(cell('td', '', 'age'));
+      return tr;
+    }
     status.appendChild(cell('span', row.word, 'label ' + row.word));
     if (row.since > 0) status.appendChild(cell('span', sinceText(row.sinceAge), 'since'));
     tr.appendChild(status);
@@ -100,9 +198,8 @@ function render() {
       age.appendChild(change);
     }
     tr.appendChild(age);
-    body.appendChild(tr);
+    return tr;
   }
-  document.getElementById('rows').replaceWith(body);
 }
 
 function say(text, trouble) {
@@ -119,6 +216,9 @@ async function refresh() {
     rows = board.rows;
     silentMinutes = board.silentMinutes > 0 ? board.silentMinutes : 3;
     updates = board.updates === true;
+    directory = board.directory || null;
+    unheard = board.unheard || [];
+    groupMenu();
     window.pegoraBoard = board;  // the update form's names and whether it needs a code
     document.getElementById('update-open').hidden = !updates || wall;
     say(rows.length === 1 ? '1 person on the board' : rows.length + ' people on the board', false);
@@ -144,6 +244,14 @@ document.addEventListener('DOMContentLoaded', () => {
     setInterval(tick, 1000);
   } else {
     document.getElementById('filter').addEventListener('input', render);
+    document.getElementById('group-filter').addEventListener('change', () => {
+      const address = new URL(location.href);
+      const group = document.getElementById('group-filter').value;
+      if (group) address.searchParams.set('group', group);
+      else address.searchParams.delete('group');
+      history.replaceState(null, '', address);
+      render();
+    });
   }
   window.refreshBoard = refresh;
   refresh();

@@ -44,7 +44,11 @@
   function groupRows(board) {
     const silentAfter = 60 * (board.silentMinutes > 0 ? board.silentMinutes : 3);
     const groups = [[], [], [], []];
-    for (const row of board.rows) {
+    // ?group= narrows the roll call to one section of the staff directory, as on the page.
+    const only = new URLSearchParams(location.search).get('group') || '';
+    const section = (row) => (!row.displayName ? 'Not in the directory' : row.group || 'No group');
+    const wanted = (row) => !only || !board.directory || section(row) === only;
+    for (const row of board.rows.filter(wanted)) {
       const goodbye = row.source === 'desk' && row.word === 'other' && row.message === 'Client shutdown';
       const deskIn = row.source === 'browser' && row.desk === 'in';
       const group = goodbye ? 2 : row.age > silentAfter ? 1 : deskIn || row.word === 'in' ? 0 : row.word === 'out' ? 3 : 2;
@@ -52,7 +56,12 @@
       if (row.since > 0) kept.sinceAt = Date.now() - row.sinceAge * 1000;
       if (goodbye) kept.said = Date.now() - row.age * 1000;
       if (deskIn && row.word !== 'in') kept.browser = 'set from a browser: ' + row.word + (row.message ? ', ' + row.message : '');
+      if (row.group) kept.group = row.group;
       groups[group].push(kept);
+    }
+    // With a staff directory everybody is on it: the unheard have had no word at all.
+    for (const person of (board.unheard || []).filter(wanted)) {
+      groups[1].push({ name: person.name, word: '', message: '', age: 0, unheard: true, group: person.group });
     }
     for (const group of groups) group.sort((a, b) => a.name.localeCompare(b.name, undefined, { sensitivity: 'base' }));
     return groups;
@@ -153,10 +162,12 @@
           text.appendChild(element('span', row.word + ' ' + since, 'since'));
         }
         let detail = '';
-        if (i === 0 && row.browser) detail = row.browser;
+        if (row.unheard) detail = 'no word yet';
+        else if (i === 0 && row.browser) detail = row.browser;
         else if (i === 1) detail = row.word + ', ' + quietFor(row.age) + (row.message ? ': ' + row.message : '');
         else if (i === 2 && row.said) detail = row.message + ', at ' + clock(row.said);
         else if (i === 2) detail = row.message;
+        if (row.group) detail = detail ? row.group + ' · ' + detail : row.group;
         if (detail) text.appendChild(element('span', detail, 'detail'));
         label.appendChild(text);
         item.appendChild(label);

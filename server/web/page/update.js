@@ -58,6 +58,7 @@
     for (const row of b.rows) {
       const option = document.createElement('option');
       option.value = row.name;
+      if (row.displayName && row.displayName !== row.name) option.label = row.displayName;
       names.appendChild(option);
     }
     const given = name || remembered(nameKey);
