@@ -309,6 +309,8 @@ def main():
 
         # A board port in use: exit 1, for the service manager to try again.
         holder = socket.socket()
+        # Past the desks' closed connections still in TIME_WAIT; a listener is never shared.
+        holder.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         holder.bind(('0.0.0.0', board))
         holder.listen(1)
         p = service.start()
