@@ -150,6 +150,8 @@ WebResponse Route(const WebRequest& request, const std::vector<std::string>& mac
         std::string reason;
         if (sources.healthy(reason)) {
             response.body = "ok\n";
+            const std::string note = sources.healthNote ? sources.healthNote() : std::string();
+            if (!note.empty()) response.body += note + "\n";
         } else {
             response.status = 503;
             response.body = reason + "\n";

@@ -42,6 +42,8 @@ struct WebSources {
     std::function<bool(std::string& json)> boardJson;
     // True when the board is healthy; otherwise false with the reason.
     std::function<bool(std::string& reason)> healthy;
+    // A line after "ok" for the health check (how old the staff list is); empty for none.
+    std::function<std::string()> healthNote;
     // The metrics in the Prometheus text format.
     std::function<std::string()> metrics;
     // The roll call as CSV; false when the board could not be read in time.

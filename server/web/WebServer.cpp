@@ -125,6 +125,14 @@ struct WebServer::Impl {
         };
         sources.boardJson = [this](std::string& json) { return BoardJsonText(json); };
         sources.healthy = [this](std::string& reason) { return BoardHealthy(board, SteadyMs(), reason); };
+        sources.healthNote = [this] {
+            if (!board.directory) return std::string();
+            const DirectoryState d = board.directory->State();
+            if (d.updatedMs == 0) return "staff directory: never read" + (d.error.empty() ? "" : ": " + d.error);
+            const std::int64_t minutes = (WallMs() - d.updatedMs) / 60000;
+            return "staff directory: " + std::to_string(d.list->people.size()) + " people, read " +
+                   std::to_string(minutes < 0 ? 0 : minutes) + " min ago" + (d.error.empty() ? "" : "; " + d.error);
+        };
         sources.metrics = [this] {
             MetricsValues values = ReadMetrics(board, answered);
             BoardSnapshot snapshot;

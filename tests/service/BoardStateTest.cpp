@@ -1,4 +1,8 @@
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstring>
 
@@ -24,6 +28,26 @@ std::vector<StoredRow> TwoRows() {
     b.word.untilMs = 1700000900000;
     b.word.sinceMs = 1700000500000;
     return {a, b};
+}
+
+// One GET over loopback, the whole answer (the service's tests run on Linux only).
+std::string HttpGet(std::uint16_t port, const std::string& path) {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string answer;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        const std::string ask = "GET " + path + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
+        if (::send(fd, ask.data(), ask.size(), 0) == static_cast<ssize_t>(ask.size())) {
+            char chunk[4096];
+            for (ssize_t n; (n = ::recv(fd, chunk, sizeof chunk, 0)) > 0;)
+                answer.append(chunk, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(fd);
+    return answer;
 }
 
 void Write(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
@@ -260,6 +284,10 @@ TEST_F(ServiceTest, TheStaffDirectoryNamesRowsAndListsTheUnheard) {
     EXPECT_NE(board.find("\"directory\":{\"source\":\"file\",\"entries\":2,\"updated\":"), std::string::npos);
     EXPECT_NE(board.find("\"error\":null}"), std::string::npos);
 
+    std::string error;
+    ASSERT_TRUE(s.Web().Start(0, error)) << error;
+    EXPECT_NE(HttpGet(s.Web().Port(), "/healthz").find("ok\nstaff directory: 2 people, read 0 min ago\n"),
+              std::string::npos);
     const std::string metrics = MetricsText(ReadMetrics(s.Board(), {}));
     EXPECT_NE(metrics.find("\npegora_directory_entries 2\n"), std::string::npos) << metrics;
     EXPECT_NE(metrics.find("\npegora_directory_refresh_failures_total 0\n"), std::string::npos);
