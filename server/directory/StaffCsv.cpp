@@ -1,21 +1,9 @@
 #include "StaffCsv.h"
 
+#include "AsciiText.h"
 #include "Windows1252.h"
 
 namespace {
-
-std::string Trim(const std::string& text) {
-    const char* space = " \t";
-    std::size_t first = text.find_first_not_of(space);
-    if (first == std::string::npos) return std::string();
-    return text.substr(first, text.find_last_not_of(space) - first + 1);
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 
 // One record from `at`: its fields, the line it began on, and whether its
 // quotes were whole. Line breaks inside quotes belong to the field.
@@ -45,11 +33,11 @@ bool NextRecord(const std::string& text, std::size_t& at, int& line, Record& rec
             }
             continue;
         }
-        if (c == '"' && Trim(field).empty() && !wasQuoted) {
+        if (c == '"' && TrimSpace(field).empty() && !wasQuoted) {
             quoted = wasQuoted = true;
             field.clear();
         } else if (c == ',') {
-            record.fields.push_back(wasQuoted ? field : Trim(field));
+            record.fields.push_back(wasQuoted ? field : TrimSpace(field));
             field.clear();
             wasQuoted = false;
         } else if (c == '\n') {
@@ -60,7 +48,7 @@ bool NextRecord(const std::string& text, std::size_t& at, int& line, Record& rec
         }
     }
     if (quoted) record.whole = false;
-    record.fields.push_back(wasQuoted ? field : Trim(field));
+    record.fields.push_back(wasQuoted ? field : TrimSpace(field));
     return true;
 }
 
@@ -97,7 +85,7 @@ bool ReadStaffCsv(const std::string& input, const std::string& file, std::vector
     }
     int name = -1, display = -1, group = -1, phone = -1;
     for (std::size_t i = 0; i < header.fields.size(); ++i) {
-        const std::string column = Lower(Trim(header.fields[i]));
+        const std::string column = AsciiLower(TrimSpace(header.fields[i]));
         int* slot = column == "name"           ? &name
                     : column == "display name" ? &display
                     : column == "group"        ? &group
@@ -120,8 +108,8 @@ bool ReadStaffCsv(const std::string& input, const std::string& file, std::vector
             continue;
         }
         if (Blank(record)) continue;
-        entries.push_back(StaffEntry{Trim(take(record, name)), Trim(take(record, display)), Trim(take(record, group)),
-                                     Trim(take(record, phone)), where});
+        entries.push_back(StaffEntry{TrimSpace(take(record, name)), TrimSpace(take(record, display)),
+                                     TrimSpace(take(record, group)), TrimSpace(take(record, phone)), where});
     }
     return true;
 }

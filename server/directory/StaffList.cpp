@@ -1,19 +1,12 @@
 #include "StaffList.h"
 
+#include "AsciiText.h"
 #include "Windows1252.h"
 
 namespace {
 
 const std::size_t MaxExamples = 5;
 const std::size_t KeyBytes = 19;
-
-// The board's key rule: ASCII letters without regard to case, every other byte as it is.
-std::string Folded(const std::string& name) {
-    std::string folded = name;
-    for (char& c : folded)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return folded;
-}
 
 void Example(StaffList& list, const std::string& text) {
     if (list.examples.size() < MaxExamples) list.examples.push_back(text);
@@ -40,7 +33,7 @@ StaffList MakeStaffList(const std::vector<StaffEntry>& entries) {
                                                   : "\"" + entry.name + "\" has a character a desk cannot send"));
             continue;
         }
-        if (!list.byKey.emplace(Folded(key), list.people.size()).second) {
+        if (!list.byKey.emplace(AsciiLower(key), list.people.size()).second) {
             ++list.duplicates;
             Example(list, entry.where + ": \"" + entry.name + "\" is already listed");
             continue;
@@ -51,7 +44,7 @@ StaffList MakeStaffList(const std::vector<StaffEntry>& entries) {
 }
 
 const StaffPerson* FindStaff(const StaffList& list, const std::string& name) {
-    auto found = list.byKey.find(Folded(name));
+    auto found = list.byKey.find(AsciiLower(name));
     return found == list.byKey.end() ? nullptr : &list.people[found->second];
 }
 

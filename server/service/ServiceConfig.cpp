@@ -6,24 +6,12 @@
 #include <map>
 #include <sstream>
 
+#include "AsciiText.h"
 #include "Windows1252.h"
 
 namespace {
 
 const std::size_t MaxConfigBytes = 1 << 20;
-
-std::string Trim(const std::string& text) {
-    const char* space = " \t\r\n";
-    std::size_t first = text.find_first_not_of(space);
-    if (first == std::string::npos) return std::string();
-    return text.substr(first, text.find_last_not_of(space) - first + 1);
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 
 bool Number(const std::string& text, std::uint32_t low, std::uint32_t high, std::uint32_t& value) {
     if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) return false;
@@ -69,15 +57,15 @@ bool FirstLine(const std::string& path, std::string& line, std::string& error) {
     file.read(chunk, sizeof chunk);
     std::string text(chunk, static_cast<std::size_t>(file.gcount()));
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
-    line = Trim(text.substr(0, text.find('\n')));
+    line = TrimSpace(text.substr(0, text.find('\n')));
     return true;
 }
 
 // One setting; empty when taken, else what is wrong with its value.
 std::string Take(const std::string& written, const std::string& value, ServiceConfig& config, std::string& spelled) {
-    const std::string key = Lower(written);
+    const std::string key = AsciiLower(written);
     for (const NumberSetting& n : Numbers) {
-        if (key != Lower(n.name)) continue;
+        if (key != AsciiLower(n.name)) continue;
         spelled = n.name;
         if (!Number(value, n.low, n.high, config.*n.field))
             return std::string(n.name) + " must be a number from " + std::to_string(n.low) + " to " +
@@ -87,7 +75,7 @@ std::string Take(const std::string& written, const std::string& value, ServiceCo
     for (auto path : {std::make_pair("StateFile", &ServiceConfig::stateFile),
                       std::make_pair("WebUpdateCodeFile", &ServiceConfig::webUpdateCodeFile),
                       std::make_pair("DirectoryFile", &ServiceConfig::directoryFile)}) {
-        if (key != Lower(path.first)) continue;
+        if (key != AsciiLower(path.first)) continue;
         spelled = path.first;
         bool absolute =
             !value.empty() &&
@@ -98,16 +86,16 @@ std::string Take(const std::string& written, const std::string& value, ServiceCo
     }
     for (auto flag : {std::make_pair("LogChanges", &ServiceConfig::logChanges),
                       std::make_pair("WebUpdates", &ServiceConfig::webUpdates)}) {
-        if (key != Lower(flag.first)) continue;
+        if (key != AsciiLower(flag.first)) continue;
         spelled = flag.first;
-        std::string v = Lower(value);
+        std::string v = AsciiLower(value);
         if (v != "yes" && v != "no") return std::string(flag.first) + " must be yes or no, not \"" + value + "\"";
         config.*flag.second = v == "yes";
         return std::string();
     }
     if (key == "directory") {
         spelled = "Directory";
-        std::string v = Lower(value);
+        std::string v = AsciiLower(value);
         if (v != "none" && v != "file") return "Directory must be none or file, not \"" + value + "\"";
         config.directory = v;
         return std::string();
@@ -131,17 +119,17 @@ bool ParseServiceConfig(const std::string& text, ServiceConfig& config, std::vec
     while (std::getline(in, line)) {
         ++number;
         if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);  // Notepad's mark
-        std::string bare = Trim(line);
+        std::string bare = TrimSpace(line);
         if (bare.empty() || bare[0] == '#') continue;
         std::size_t equals = bare.find('=');
-        std::string written = equals == std::string::npos ? std::string() : Trim(bare.substr(0, equals));
-        std::string key = Lower(written);
+        std::string written = equals == std::string::npos ? std::string() : TrimSpace(bare.substr(0, equals));
+        std::string key = AsciiLower(written);
         if (key.empty() || key.find_first_of(" \t") != std::string::npos) {
             problems.push_back({number, "expected \"Name = value\""});
             continue;
         }
         std::string spelled;
-        std::string wrong = Take(written, Trim(bare.substr(equals + 1)), config, spelled);
+        std::string wrong = Take(written, TrimSpace(bare.substr(equals + 1)), config, spelled);
         if (!wrong.empty()) {
             problems.push_back({number, wrong});
             continue;
@@ -236,18 +224,18 @@ std::string SetConfigValues(const std::string& text, const std::vector<std::pair
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     auto nameOf = [](std::string line, bool commented) {
-        line = Trim(line);
+        line = TrimSpace(line);
         if (commented) {
             if (line.empty() || line[0] != '#') return std::string();
-            line = Trim(line.substr(1));
+            line = TrimSpace(line.substr(1));
         } else if (!line.empty() && line[0] == '#') {
             return std::string();
         }
         std::size_t equals = line.find('=');
-        return equals == std::string::npos ? std::string() : Lower(Trim(line.substr(0, equals)));
+        return equals == std::string::npos ? std::string() : AsciiLower(TrimSpace(line.substr(0, equals)));
     };
     for (const auto& value : values) {
-        const std::string key = Lower(value.first);
+        const std::string key = AsciiLower(value.first);
         const std::string line = value.first + " = " + value.second;
         bool done = false;
         for (std::string& l : lines)

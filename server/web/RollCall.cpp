@@ -2,17 +2,11 @@
 
 #include <algorithm>
 
+#include "AsciiText.h"
 #include "WebUpdates.h"
 #include "Windows1252.h"
 
 namespace {
-
-std::string Folded(const std::string& name) {
-    std::string key = name;
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return key;
-}
 
 bool SaidGoodbye(const SnapshotRow& row) {
     return !row.fromBrowser && row.status == StatusOther && row.message == "Client shutdown";
@@ -55,8 +49,9 @@ std::vector<RollGroup> RollCallGroups(const BoardSnapshot& snapshot) {
     // Everybody in the staff directory is on it: the unheard have had no word at all.
     for (const SnapshotRow& person : snapshot.unheard) groups[1].rows.push_back(person);
     for (RollGroup& group : groups)
-        std::stable_sort(group.rows.begin(), group.rows.end(),
-                         [](const SnapshotRow& a, const SnapshotRow& b) { return Folded(a.name) < Folded(b.name); });
+        std::stable_sort(group.rows.begin(), group.rows.end(), [](const SnapshotRow& a, const SnapshotRow& b) {
+            return AsciiLower(a.name) < AsciiLower(b.name);
+        });
     return groups;
 }
 

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "AsciiText.h"
 #include "EmbeddedPage.h"
 #include "HostRule.h"
 
@@ -21,12 +22,6 @@ const char* Reason(int status) {
     case 503: return "Service Unavailable";
     default: return "";
     }
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
 }
 
 WebResponse Answer(int status, const std::string& error) {
@@ -90,12 +85,12 @@ WebResponse UpdateRefusal(const WebRequest& request, const std::vector<std::stri
     if (!sources.updates || !sources.updates().on) return Refusal(404);
     // A page elsewhere cannot send this header without a preflight, and this board grants none.
     if (request.updateHeader != "1") return Answer(403, "The request did not come from the board's page.");
-    std::string type = Lower(request.contentType.substr(0, request.contentType.find(';')));
+    std::string type = AsciiLower(request.contentType.substr(0, request.contentType.find(';')));
     while (!type.empty() && type.back() == ' ') type.pop_back();
     if (type != "application/json") return Answer(415, "The request must be JSON.");
-    if (!request.origin.empty() && Lower(request.origin) != "http://" + Lower(request.host))
+    if (!request.origin.empty() && AsciiLower(request.origin) != "http://" + AsciiLower(request.host))
         return Answer(403, "The request came from another site.");
-    std::string site = Lower(request.fetchSite);
+    std::string site = AsciiLower(request.fetchSite);
     if (!site.empty() && site != "same-origin" && site != "none")
         return Answer(403, "The request came from another site.");
     if (request.contentLength > MaxUpdateBody) return Answer(413, "The request is larger than 4 KiB.");

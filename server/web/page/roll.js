@@ -46,8 +46,7 @@
     const groups = [[], [], [], []];
     // ?group= narrows the roll call to one section of the staff directory, as on the page.
     const only = new URLSearchParams(location.search).get('group') || '';
-    const section = (row) => (!row.displayName ? 'Not in the directory' : row.group || 'No group');
-    const wanted = (row) => !only || !board.directory || section(row) === only;
+    const wanted = (row) => !only || !board.directory || sectionOf(row) === only;  // app.js's rule
     for (const row of board.rows.filter(wanted)) {
       const goodbye = row.source === 'desk' && row.word === 'other' && row.message === 'Client shutdown';
       const deskIn = row.source === 'browser' && row.desk === 'in';
