@@ -1,8 +1,5 @@
 #include "StaffRefresher.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <sys/stat.h>
 
 #include "AtomicFile.h"
@@ -11,70 +8,47 @@
 
 namespace {
 
-const std::size_t MaxStaffFileBytes = 64u << 20;
 const std::size_t ProblemsSaid = 5;
+const std::chrono::seconds StopWait{2};
 
 }  // namespace
 
-bool ReadStaffFile(const std::string& path, StaffList& list, std::vector<std::string>& problems, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = path + ": cannot be read: " + std::strerror(errno);
-        return false;
-    }
-    std::string text;
-    char chunk[65536];
-    while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
-        text.append(chunk, static_cast<std::size_t>(file.gcount()));
-        if (text.size() > MaxStaffFileBytes) {
-            error = path + ": larger than 64 MiB: not a staff list";
-            return false;
-        }
-    }
-    if (file.bad()) {
-        error = path + ": cannot be read";
-        return false;
-    }
-    std::vector<StaffEntry> entries;
-    if (!ReadStaffCsv(text, path, entries, problems, error)) return false;
-    list = MakeStaffList(entries);
-    return true;
-}
-
-StaffRefresher::StaffRefresher(StaffDirectory& directory_, const std::string& path_, const std::string& keep_,
+StaffRefresher::StaffRefresher(StaffDirectory& directory_, StaffSource source_, const std::string& keep_,
                                std::chrono::minutes interval_, Say say_)
-    : directory(directory_), path(path_), keep(keep_), interval(interval_), say(std::move(say_)) {}
+    : directory(directory_),
+      source(std::make_shared<const StaffSource>(std::move(source_))),
+      keep(keep_),
+      interval(interval_),
+      say(std::move(say_)),
+      shared(std::make_shared<Shared>()) {}
 
 StaffRefresher::~StaffRefresher() { Stop(); }
 
-std::string StaffRefresher::Signature() const {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return std::string();
-    return std::to_string(static_cast<long long>(st.st_size)) + "/" +
-           std::to_string(static_cast<long long>(st.st_mtime));
+StaffRefresher::Outcome StaffRefresher::ReadFrom(const StaffSource& source) {
+    Outcome outcome;
+    if (source.signature) outcome.signature = source.signature();
+    outcome.read = source.read(outcome.list, outcome.problems, outcome.error);
+    return outcome;
 }
 
-void StaffRefresher::Refresh() {
-    StaffList list;
-    std::vector<std::string> problems;
-    std::string error;
-    const std::string signature = Signature();
-    bool read = ReadStaffFile(path, list, problems, error);
-    if (read) {
-        const std::string summary = StaffSummary(list, path);
-        const std::string kept = StaffCsv(list);
-        read = directory.Took(std::move(list), WallMs(), error);
-        std::string keepError;
-        if (read && !keep.empty() && !WriteFileAtomically(keep, kept, 0640, keepError))
-            say(true, "directory: cannot keep the list in " + keep + ": " + keepError);
-        if (read) {
+bool StaffRefresher::Take(Outcome outcome) {
+    std::string error = outcome.error;
+    if (outcome.read) {
+        const std::string summary = StaffSummary(outcome.list, source->name);
+        const std::string kept = StaffCsv(outcome.list);
+        if (directory.Took(std::move(outcome.list), WallMs(), error)) {
+            std::string keepError;
+            if (!keep.empty() && !WriteFileAtomically(keep, kept, 0640, keepError))
+                say(true, "directory: cannot keep the list in " + keep + ": " + keepError);
             say(false, summary);
-            for (std::size_t i = 0; i < problems.size() && i < ProblemsSaid; ++i) say(true, problems[i]);
-            if (problems.size() > ProblemsSaid)
-                say(true, std::to_string(problems.size() - ProblemsSaid) + " more lines of " + path + " skipped");
-            lastSignature = signature;
+            for (std::size_t i = 0; i < outcome.problems.size() && i < ProblemsSaid; ++i)
+                say(true, outcome.problems[i]);
+            if (outcome.problems.size() > ProblemsSaid)
+                say(true, std::to_string(outcome.problems.size() - ProblemsSaid) + " more lines of " + source->name +
+                              " skipped");
+            lastSignature = outcome.signature;
             lastError.clear();
-            return;
+            return true;
         }
     } else {
         directory.Failed(error);
@@ -82,54 +56,75 @@ void StaffRefresher::Refresh() {
     // Once per distinct error; the last good list stays.
     if (error != lastError) say(true, "directory: " + error + "; the last list is kept and tried again in a minute");
     lastError = error;
+    return false;
+}
+
+void StaffRefresher::Restore() {
+    struct stat st;
+    if (directory.State().updatedMs != 0 || keep.empty() || ::stat(keep.c_str(), &st) != 0) return;
+    StaffList list;
+    std::vector<std::string> problems;
+    std::string error;
+    if (!ReadStaffFile(keep, list, problems, error)) return;
+    say(false, "directory: the last good list of " + std::to_string(list.people.size()) + " people, from " + keep +
+                   ", serves until the source has been read");
+    directory.Restore(std::move(list), static_cast<std::int64_t>(st.st_mtime) * 1000);
 }
 
 void StaffRefresher::Start() {
-    Refresh();
-    struct stat st;
-    if (directory.State().updatedMs == 0 && !keep.empty() && ::stat(keep.c_str(), &st) == 0) {
-        // The source cannot be had at the start: the list from before serves until it can.
-        StaffList list;
-        std::vector<std::string> problems;
-        std::string error;
-        if (ReadStaffFile(keep, list, problems, error)) {
-            say(false, "directory: the last good list of " + std::to_string(list.people.size()) + " people, from " +
-                           keep + ", serves until the source can be read");
-            directory.Restore(std::move(list), static_cast<std::int64_t>(st.st_mtime) * 1000);
-        }
-    }
-    thread = std::thread([this] {
-        auto due = std::chrono::steady_clock::now() + interval;
-        std::unique_lock<std::mutex> guard(lock);
-        while (!stopping) {
-            wake.wait_for(guard, std::chrono::minutes(1), [this] { return stopping || requested; });
-            if (stopping) break;
-            const bool asked = requested;
-            requested = false;
+    bool failing = false;
+    if (!source->remote) failing = !Take(ReadFrom(*source));
+    Restore();
+    const std::shared_ptr<Shared> s = shared;
+    const std::shared_ptr<const StaffSource> from = source;
+    const std::chrono::minutes every = interval;
+    bool now = source->remote;
+    thread = std::thread([this, s, from, every, now, failing]() mutable {
+        // Members are touched only under the lock and while not stopping: a
+        // refresher left behind by Stop reads its source and then goes.
+        auto due = std::chrono::steady_clock::now() + every;
+        std::unique_lock<std::mutex> guard(s->lock);
+        while (!s->stopping) {
+            if (!now) s->wake.wait_for(guard, std::chrono::minutes(1), [&] { return s->stopping || s->requested; });
+            if (s->stopping) break;
+            const bool asked = now || s->requested;
+            now = s->requested = false;
+            const std::string seen = lastSignature;
             guard.unlock();
-            const auto now = std::chrono::steady_clock::now();
-            if (asked || now >= due || !lastError.empty() || Signature() != lastSignature) {
-                Refresh();
-                due = now + interval;
+            const auto at = std::chrono::steady_clock::now();
+            const bool changed = from->signature && from->signature() != seen;
+            if (asked || at >= due || failing || changed) {
+                Outcome outcome = ReadFrom(*from);
+                guard.lock();
+                if (s->stopping) break;
+                failing = !Take(std::move(outcome));
+                due = at + every;
+            } else {
+                guard.lock();
             }
-            guard.lock();
         }
+        s->finished = true;
+        s->wake.notify_all();
     });
 }
 
 void StaffRefresher::Stop() {
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        stopping = true;
-    }
-    wake.notify_all();
-    if (thread.joinable()) thread.join();
+    std::unique_lock<std::mutex> guard(shared->lock);
+    shared->stopping = true;
+    shared->wake.notify_all();
+    if (!thread.joinable()) return;
+    const bool ended = shared->wake.wait_for(guard, StopWait, [this] { return shared->finished; });
+    guard.unlock();
+    if (ended)
+        thread.join();
+    else
+        thread.detach();
 }
 
 void StaffRefresher::Request() {
     {
-        std::lock_guard<std::mutex> guard(lock);
-        requested = true;
+        std::lock_guard<std::mutex> guard(shared->lock);
+        shared->requested = true;
     }
-    wake.notify_all();
+    shared->wake.notify_all();
 }

@@ -7,6 +7,7 @@
 #include "BoardState.h"
 #include "BrowserWords.h"
 #include "ChangeLog.h"
+#include "LdapSearch.h"
 
 namespace {
 
@@ -16,6 +17,10 @@ const std::size_t MaxQueuedChanges = 10000;
 const std::chrono::seconds ForgetInterval{60};
 
 }  // namespace
+
+StaffSource StaffSourceOf(const ServiceConfig& config) {
+    return config.directory == "ldap" ? StaffLdapSource(config.ldap) : StaffFileSource(config.directoryFile);
+}
 
 BoardService::BoardService(SocketManager& manager, const ServiceConfig& config_, ServiceHost& host_)
     : config(config_), host(host_), board(manager), web(board) {
@@ -30,13 +35,13 @@ BoardService::BoardService(SocketManager& manager, const ServiceConfig& config_,
     updates.on = board.webUpdates;
     updates.code = config.webUpdateCode;
     web.SetUpdates(updates);
-    if (config.directory == "file") {
-        board.directory = std::make_shared<StaffDirectory>("file");
+    if (config.directory != "none") {
+        board.directory = std::make_shared<StaffDirectory>(config.directory);
         // The last good list beside the rows, for a restart while the source is away.
         const std::string keep =
             config.stateFile.substr(0, config.stateFile.find_last_of("/\\") + 1) + "staff.kept.csv";
         staff.reset(new StaffRefresher(
-            *board.directory, config.directoryFile, keep, std::chrono::minutes(config.directoryRefreshMinutes),
+            *board.directory, StaffSourceOf(config), keep, std::chrono::minutes(config.directoryRefreshMinutes),
             [this](bool trouble, const std::string& line) { host.Log(trouble ? LogWarning : LogInfo, line); }));
     }
     board.boardChanged = [this] { ++changes; };

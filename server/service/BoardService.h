@@ -33,6 +33,9 @@ const char* const ServiceVersion = "1.20";
 // How often a changed board reaches the state file, at most.
 const std::chrono::milliseconds StateWriteInterval{2000};
 
+// Where the configuration says the staff list comes from (a directory is configured).
+StaffSource StaffSourceOf(const ServiceConfig& config);
+
 class BoardService {
 public:
     BoardService(SocketManager& manager, const ServiceConfig& config, ServiceHost& host);

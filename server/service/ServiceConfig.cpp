@@ -37,6 +37,72 @@ const NumberSetting Numbers[] = {
     {"DirectoryRefreshMinutes", &ServiceConfig::directoryRefreshMinutes, 1, 1440},
 };
 
+enum class TextKind { Path, Urls, Words, Filter, Attribute };
+
+struct TextSetting {
+    const char* name;
+    std::string& (*field)(ServiceConfig&);
+    TextKind kind;
+};
+
+const TextSetting Texts[] = {
+    {"StateFile", [](ServiceConfig& c) -> std::string& { return c.stateFile; }, TextKind::Path},
+    {"WebUpdateCodeFile", [](ServiceConfig& c) -> std::string& { return c.webUpdateCodeFile; }, TextKind::Path},
+    {"DirectoryFile", [](ServiceConfig& c) -> std::string& { return c.directoryFile; }, TextKind::Path},
+    {"LdapUrl", [](ServiceConfig& c) -> std::string& { return c.ldap.urls; }, TextKind::Urls},
+    {"LdapCaFile", [](ServiceConfig& c) -> std::string& { return c.ldap.caFile; }, TextKind::Path},
+    {"LdapBindDn", [](ServiceConfig& c) -> std::string& { return c.ldap.bindDn; }, TextKind::Words},
+    {"LdapBindPasswordFile", [](ServiceConfig& c) -> std::string& { return c.ldapBindPasswordFile; }, TextKind::Path},
+    {"LdapBase", [](ServiceConfig& c) -> std::string& { return c.ldap.base; }, TextKind::Words},
+    {"LdapFilter", [](ServiceConfig& c) -> std::string& { return c.ldap.filter; }, TextKind::Filter},
+    {"LdapNameAttribute", [](ServiceConfig& c) -> std::string& { return c.ldap.nameAttribute; }, TextKind::Attribute},
+    {"LdapDisplayNameAttribute", [](ServiceConfig& c) -> std::string& { return c.ldap.displayNameAttribute; },
+     TextKind::Attribute},
+    {"LdapGroupAttribute", [](ServiceConfig& c) -> std::string& { return c.ldap.groupAttribute; }, TextKind::Attribute},
+    {"LdapPhoneAttribute", [](ServiceConfig& c) -> std::string& { return c.ldap.phoneAttribute; }, TextKind::Attribute},
+};
+
+struct FlagSetting {
+    const char* name;
+    bool& (*field)(ServiceConfig&);
+};
+
+const FlagSetting Flags[] = {
+    {"LogChanges", [](ServiceConfig& c) -> bool& { return c.logChanges; }},
+    {"WebUpdates", [](ServiceConfig& c) -> bool& { return c.webUpdates; }},
+    {"LdapStartTls", [](ServiceConfig& c) -> bool& { return c.ldap.startTls; }},
+};
+
+// What a value of this kind must be, or empty when it is that.
+std::string Wrong(TextKind kind, const std::string& value) {
+    switch (kind) {
+    case TextKind::Path: {
+        bool absolute =
+            !value.empty() &&
+            (value[0] == '/' || (value.size() > 2 && value[1] == ':' && (value[2] == '\\' || value[2] == '/')));
+        return absolute ? "" : "an absolute path";
+    }
+    case TextKind::Urls: {
+        std::vector<LdapServer> servers;
+        std::string error;
+        return ParseLdapUrls(value, servers, error) ? ""
+                                                    : "ldap://host[:port] or ldaps://host[:port], "
+                                                      "several separated by spaces";
+    }
+    case TextKind::Words: return value.find_first_of("\r\n\t") == std::string::npos ? "" : "one line";
+    case TextKind::Filter: {
+        int depth = 0;
+        for (char ch : value)
+            if ((depth += ch == '(' ? 1 : ch == ')' ? -1 : 0) < 0) break;
+        return value.size() > 2 && value.front() == '(' && value.back() == ')' && depth == 0
+                   ? ""
+                   : "an LDAP filter in parentheses";
+    }
+    case TextKind::Attribute: return LdapAttributeName(value) ? "" : "an attribute's name";
+    }
+    return "";
+}
+
 // A code as written (UTF-8) into Windows-1252; empty when taken, else what is wrong.
 std::string CodeFrom(const std::string& value, const std::string& where, std::string& code) {
     std::string taken = Utf8ToWindows1252(value);
@@ -46,8 +112,9 @@ std::string CodeFrom(const std::string& value, const std::string& where, std::st
     return std::string();
 }
 
-// The first line of a small file, without its line end or surrounding spaces.
-bool FirstLine(const std::string& path, std::string& line, std::string& error) {
+// The first line of a small file, without its line end, and without
+// surrounding spaces unless they may belong to it (a password).
+bool FirstLine(const std::string& path, std::string& line, std::string& error, bool trim = true) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         error = std::string("cannot be read: ") + std::strerror(errno);
@@ -57,7 +124,9 @@ bool FirstLine(const std::string& path, std::string& line, std::string& error) {
     file.read(chunk, sizeof chunk);
     std::string text(chunk, static_cast<std::size_t>(file.gcount()));
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
-    line = TrimSpace(text.substr(0, text.find('\n')));
+    line = text.substr(0, text.find('\n'));
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (trim) line = TrimSpace(line);
     return true;
 }
 
@@ -72,31 +141,27 @@ std::string Take(const std::string& written, const std::string& value, ServiceCo
                    std::to_string(n.high) + ", not \"" + value + "\"";
         return std::string();
     }
-    for (auto path : {std::make_pair("StateFile", &ServiceConfig::stateFile),
-                      std::make_pair("WebUpdateCodeFile", &ServiceConfig::webUpdateCodeFile),
-                      std::make_pair("DirectoryFile", &ServiceConfig::directoryFile)}) {
-        if (key != AsciiLower(path.first)) continue;
-        spelled = path.first;
-        bool absolute =
-            !value.empty() &&
-            (value[0] == '/' || (value.size() > 2 && value[1] == ':' && (value[2] == '\\' || value[2] == '/')));
-        if (!absolute) return std::string(path.first) + " must be an absolute path, not \"" + value + "\"";
-        config.*path.second = value;
+    for (const TextSetting& t : Texts) {
+        if (key != AsciiLower(t.name)) continue;
+        spelled = t.name;
+        std::string wrong = Wrong(t.kind, value);
+        if (!wrong.empty()) return std::string(t.name) + " must be " + wrong + ", not \"" + value + "\"";
+        t.field(config) = value;
         return std::string();
     }
-    for (auto flag : {std::make_pair("LogChanges", &ServiceConfig::logChanges),
-                      std::make_pair("WebUpdates", &ServiceConfig::webUpdates)}) {
-        if (key != AsciiLower(flag.first)) continue;
-        spelled = flag.first;
+    for (const FlagSetting& f : Flags) {
+        if (key != AsciiLower(f.name)) continue;
+        spelled = f.name;
         std::string v = AsciiLower(value);
-        if (v != "yes" && v != "no") return std::string(flag.first) + " must be yes or no, not \"" + value + "\"";
-        config.*flag.second = v == "yes";
+        if (v != "yes" && v != "no") return std::string(f.name) + " must be yes or no, not \"" + value + "\"";
+        f.field(config) = v == "yes";
         return std::string();
     }
     if (key == "directory") {
         spelled = "Directory";
         std::string v = AsciiLower(value);
-        if (v != "none" && v != "file") return "Directory must be none or file, not \"" + value + "\"";
+        if (v != "none" && v != "file" && v != "ldap")
+            return "Directory must be none, file or ldap, not \"" + value + "\"";
         config.directory = v;
         return std::string();
     }
@@ -173,6 +238,33 @@ bool TakeUpdateCode(ServiceConfig& config, const char* credentialsDirectory, std
     return true;
 }
 
+bool TakeLdapSettings(ServiceConfig& config, const char* credentialsDirectory, std::vector<ConfigProblem>& problems) {
+    if (config.directory != "ldap") return true;
+    const std::size_t before = problems.size();
+    std::string line, error;
+    const std::string credential = std::string("the credential ") + LdapPasswordCredential;
+    if (credentialsDirectory && credentialsDirectory[0] &&
+        FirstLine(std::string(credentialsDirectory) + "/" + LdapPasswordCredential, line, error, false) &&
+        !line.empty()) {
+        config.ldap.password = line;
+        config.ldapPasswordFrom = credential;
+    } else if (!config.ldapBindPasswordFile.empty()) {
+        error.clear();
+        if (!FirstLine(config.ldapBindPasswordFile, line, error, false) || line.empty())
+            problems.push_back({0, "LdapBindPasswordFile " + config.ldapBindPasswordFile + " " +
+                                       (error.empty() ? "is empty" : error)});
+        config.ldap.password = line;
+        config.ldapPasswordFrom = "LdapBindPasswordFile";
+    }
+    if (config.ldap.urls.empty()) problems.push_back({0, "Directory = ldap needs LdapUrl, the directory's server"});
+    if (config.ldap.base.empty())
+        problems.push_back(
+            {0, "Directory = ldap needs LdapBase, where the people are (for example DC=example,DC=com)"});
+    if (!config.ldap.bindDn.empty() && config.ldap.password.empty())
+        problems.push_back({0, "LdapBindDn is given without a password: give LdapBindPasswordFile or " + credential});
+    return problems.size() == before;
+}
+
 ConfigRead ReadServiceConfig(const std::string& path, ServiceConfig& config, std::vector<ConfigProblem>& problems) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
@@ -211,6 +303,19 @@ std::string DescribeConfig(const ServiceConfig& config) {
     if (!config.webUpdateCodeFile.empty()) text += "WebUpdateCodeFile = " + config.webUpdateCodeFile + "\n";
     text += "Directory = " + config.directory + "\n";
     if (config.directory == "file") text += "DirectoryFile = " + config.directoryFile + "\n";
+    if (config.directory == "ldap") {
+        const LdapSettings& l = config.ldap;
+        text += "LdapUrl = " + l.urls + "\n";
+        text += std::string("LdapStartTls = ") + (l.startTls ? "yes" : "no") + "\n";
+        if (!l.caFile.empty()) text += "LdapCaFile = " + l.caFile + "\n";
+        text += "LdapBindDn = " + l.bindDn + "\n";
+        // Never the password itself: only that there is one, and from where.
+        text += "LdapBindPassword = " +
+                (l.password.empty() ? std::string() : "(set, from " + config.ldapPasswordFrom + ")") + "\n";
+        text += "LdapBase = " + l.base + "\nLdapFilter = " + l.filter + "\n";
+        text += "LdapNameAttribute = " + l.nameAttribute + "\nLdapDisplayNameAttribute = " + l.displayNameAttribute +
+                "\nLdapGroupAttribute = " + l.groupAttribute + "\nLdapPhoneAttribute = " + l.phoneAttribute + "\n";
+    }
     text +=
         std::string("WebUpdateCode = ") +
         (config.webUpdateCode.empty() ? ""

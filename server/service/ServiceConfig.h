@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "LdapSettings.h"
+
 struct ServiceConfig {
     std::uint32_t port = 5001;
     std::uint32_t webPort = 5080;     // 0: no web view
@@ -22,14 +24,18 @@ struct ServiceConfig {
     // A file only root reads that holds the code, rather than this world-readable file.
     std::string webUpdateCodeFile;
     std::string codeFrom;  // where the code in effect came from, for --check
-    // Who works here: "none", or "file" (a CSV file of the staff).
+    // Who works here: "none", "file" (a CSV file of the staff) or "ldap".
     std::string directory = "none";
     std::string directoryFile;  // the platform's default unless given
     std::uint32_t directoryRefreshMinutes = 15;
+    LdapSettings ldap;                 // its password from the file or the credential, never from here
+    std::string ldapBindPasswordFile;  // a file only root reads
+    std::string ldapPasswordFrom;      // for --check
 };
 
-// The systemd credential that, when given, holds the code.
+// The systemd credentials that, when given, hold the code and the LDAP password.
 const char* const UpdateCodeCredential = "pegora-update-code";
+const char* const LdapPasswordCredential = "pegora-ldap-password";
 
 struct ConfigProblem {
     int line;
@@ -45,6 +51,10 @@ bool ParseServiceConfig(const std::string& text, ServiceConfig& config, std::vec
 // WebUpdateCodeFile, which wins over WebUpdateCode. An empty credential counts
 // as none. False, with the problem, when a named file cannot be taken.
 bool TakeUpdateCode(ServiceConfig& config, const char* credentialsDirectory, std::vector<ConfigProblem>& problems);
+
+// The LDAP bind password from the credential, which wins, or from
+// LdapBindPasswordFile, and what Directory = ldap needs; false with the problem.
+bool TakeLdapSettings(ServiceConfig& config, const char* credentialsDirectory, std::vector<ConfigProblem>& problems);
 
 enum class ConfigRead { Read, Missing, Unreadable };
 

@@ -61,7 +61,8 @@ bool TakeConfig(const std::string& path, ServiceConfig& config,
     config.directoryFile = DefaultStaffPath();
     std::vector<ConfigProblem> problems;
     ConfigRead read = ReadServiceConfig(path, config, problems);
-    if (problems.empty()) TakeUpdateCode(config, std::getenv("CREDENTIALS_DIRECTORY"), problems);
+    if (problems.empty() && TakeUpdateCode(config, std::getenv("CREDENTIALS_DIRECTORY"), problems))
+        TakeLdapSettings(config, std::getenv("CREDENTIALS_DIRECTORY"), problems);
     for (const ConfigProblem& problem : problems) say(Said::Problem, ProblemText(path, problem));
     if (!problems.empty()) return false;
     if (read == ConfigRead::Missing)
@@ -80,12 +81,13 @@ int CheckDirectory(const ServiceConfig& config) {
     StaffList list;
     std::vector<std::string> problems;
     std::string error;
-    if (!ReadStaffFile(config.directoryFile, list, problems, error)) {
+    const StaffSource source = StaffSourceOf(config);
+    if (!source.read(list, problems, error)) {
         std::fprintf(stderr, "pegmastd: directory: %s\n", error.c_str());
         return 1;
     }
     for (const std::string& problem : problems) std::fprintf(stderr, "pegmastd: %s\n", problem.c_str());
-    std::printf("# %s\n", StaffSummary(list, config.directoryFile).c_str());
+    std::printf("# %s\n", StaffSummary(list, source.name).c_str());
     for (std::size_t i = 0; i < list.people.size() && i < 5; ++i) {
         const StaffPerson& p = list.people[i];
         std::printf("#   %s, %s, %s\n", Windows1252ToUtf8(p.key).c_str(), p.displayName.c_str(), p.group.c_str());

@@ -49,7 +49,27 @@ TEST(ServiceConfig, EveryNameBoundsAndTheLinesAround) {
         {"WebUpdateCodeFile = /etc/pegora/update-code", "", "WebUpdateCodeFile = /etc/pegora/update-code"},
         {"WebUpdateCodeFile = update-code", "1: WebUpdateCodeFile must be an absolute path, not \"update-code\"", ""},
         {"Directory = File\nDirectoryFile = /srv/staff.csv", "", "DirectoryFile = /srv/staff.csv"},
-        {"Directory = ldap", "1: Directory must be none or file, not \"ldap\"", ""},
+        {"Directory = ldap\nLdapUrl = ldaps://dc1.example.com ldap://[::1]:3389/", "",
+         "LdapUrl = ldaps://dc1.example.com ldap://[::1]:3389/"},
+        {"Directory = directory", "1: Directory must be none, file or ldap, not \"directory\"", ""},
+        {"LdapUrl = dc1.example.com",
+         "1: LdapUrl must be ldap://host[:port] or ldaps://host[:port], several separated "
+         "by spaces, not \"dc1.example.com\"",
+         ""},
+        {"LdapUrl = ldap://dc1:0",
+         "1: LdapUrl must be ldap://host[:port] or ldaps://host[:port], several separated by "
+         "spaces, not \"ldap://dc1:0\"",
+         ""},
+        {"Directory = ldap\nLdapStartTls = yes\nLdapCaFile = /etc/ssl/office-ca.pem", "",
+         "LdapCaFile = /etc/ssl/office-ca.pem"},
+        {"LdapFilter = (&(uid=*)", "1: LdapFilter must be an LDAP filter in parentheses, not \"(&(uid=*)\"", ""},
+        {"Directory = ldap\nLdapFilter = (objectClass=inetOrgPerson)", "", "LdapFilter = (objectClass=inetOrgPerson)"},
+        {"LdapGroupAttribute = department number",
+         "1: LdapGroupAttribute must be an attribute's name, not "
+         "\"department number\"",
+         ""},
+        {"Directory = ldap\nLdapNameAttribute = uid", "",
+         "LdapNameAttribute = uid\nLdapDisplayNameAttribute = displayName"},
         {"DirectoryRefreshMinutes = 0", "1: DirectoryRefreshMinutes must be a number from 1 to 1440, not \"0\"", ""},
         {"DirectoryRefreshMinutes = 1440", "", "DirectoryRefreshMinutes = 1440"},
         {"\nColour = red", "2: unknown name \"Colour\"", ""},
@@ -118,6 +138,47 @@ TEST(ServiceConfig, TheCodeFromItsFileOrTheCredential) {
     ASSERT_TRUE(ParseServiceConfig("WebUpdateCode = in the conf", plain, problems));
     EXPECT_TRUE(TakeUpdateCode(plain, nullptr, problems));
     EXPECT_EQ(plain.webUpdateCode, "in the conf") << "neither file nor credential: the line itself";
+}
+
+// The LDAP password likewise, kept as written (spaces may belong to it), and
+// never in what --check prints; what Directory = ldap cannot do without.
+TEST(ServiceConfig, TheLdapPasswordAndWhatTheDirectoryNeeds) {
+    char directory[] = "/tmp/pegora-ldap-XXXXXX";
+    ASSERT_NE(::mkdtemp(directory), nullptr);
+    const std::string folder = directory, file = folder + "/ldap-password";
+    const std::string credential = folder + "/" + LdapPasswordCredential;
+    const std::string full = "Directory = ldap\nLdapUrl = ldap://127.0.0.1\nLdapBase = dc=example\n";
+    struct Row {
+        std::string conf;
+        const char* fileText;        // nullptr: no such file
+        const char* credentialText;  // likewise
+        const char* password;
+        const char* said;  // in --check's output, or the first problem
+    } rows[] = {
+        {full + "LdapBindDn = svc@example\nLdapBindPasswordFile = " + file, " s3cret \r\n", nullptr, " s3cret ",
+         "LdapBindPassword = (set, from LdapBindPasswordFile)"},
+        {full + "LdapBindDn = svc@example\nLdapBindPasswordFile = " + file, "from file", "from credential\n",
+         "from credential", "(set, from the credential pegora-ldap-password)"},
+        {full + "LdapBindDn = svc@example\nLdapBindPasswordFile = " + file, "", nullptr, "", "is empty"},
+        {full + "LdapBindDn = svc@example", nullptr, nullptr, "", "LdapBindDn is given without a password"},
+        {full, nullptr, nullptr, "", "LdapBindPassword = \n"},  // anonymous
+        {"Directory = ldap\nLdapBase = dc=example", nullptr, nullptr, "", "needs LdapUrl"},
+        {"Directory = ldap\nLdapUrl = ldap://127.0.0.1", nullptr, nullptr, "", "needs LdapBase"},
+    };
+    for (const Row& row : rows) {
+        std::remove(file.c_str());
+        std::remove(credential.c_str());
+        if (row.fileText) std::ofstream(file, std::ios::binary) << row.fileText;
+        if (row.credentialText) std::ofstream(credential, std::ios::binary) << row.credentialText;
+        ServiceConfig config;
+        std::vector<ConfigProblem> problems;
+        ASSERT_TRUE(ParseServiceConfig(row.conf, config, problems)) << row.conf;
+        const bool taken = TakeLdapSettings(config, directory, problems);
+        EXPECT_EQ(config.ldap.password, row.password) << row.conf;
+        const std::string said = taken ? DescribeConfig(config) : problems.at(0).what;
+        EXPECT_NE(said.find(row.said), std::string::npos) << said << " (" << row.said << ")";
+        if (row.password[0]) EXPECT_EQ(said.find(row.password), std::string::npos) << "the password is never shown";
+    }
 }
 
 TEST(ServiceConfig, FileMissingReadOrUnreadable) {

@@ -1,0 +1,117 @@
+#include "LdapSearch.h"
+
+#include <ldap.h>
+
+namespace {
+
+struct Connection {
+    LDAP* ld = nullptr;
+    ~Connection() {
+        if (ld) ldap_unbind_ext_s(ld, nullptr, nullptr);
+    }
+};
+
+std::string Why(LDAP* ld, int rc) {
+    std::string text = ldap_err2string(rc);
+    char* detail = nullptr;
+    if (ld && ldap_get_option(ld, LDAP_OPT_DIAGNOSTIC_MESSAGE, &detail) == LDAP_OPT_SUCCESS && detail) {
+        if (detail[0]) text += " (" + std::string(detail) + ")";
+        ldap_memfree(detail);
+    }
+    return text;
+}
+
+std::string FirstValue(LDAP* ld, LDAPMessage* entry, const std::string& attribute) {
+    berval** values = ldap_get_values_len(ld, entry, attribute.c_str());
+    if (!values) return std::string();
+    std::string value = values[0] ? std::string(values[0]->bv_val, values[0]->bv_len) : std::string();
+    ldap_value_free_len(values);
+    return value;
+}
+
+bool Connect(const LdapServer& server, const LdapSettings& settings, Connection& c, std::string& error) {
+    int rc = ldap_initialize(&c.ld, server.url.c_str());
+    if (rc != LDAP_SUCCESS) {
+        error = Why(nullptr, rc);
+        return false;
+    }
+    const int version = LDAP_VERSION3;
+    timeval timeout = {LdapTimeoutSeconds, 0};
+    ldap_set_option(c.ld, LDAP_OPT_PROTOCOL_VERSION, &version);
+    ldap_set_option(c.ld, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
+    ldap_set_option(c.ld, LDAP_OPT_NETWORK_TIMEOUT, &timeout);
+    ldap_set_option(c.ld, LDAP_OPT_TIMEOUT, &timeout);
+    if (server.secure || settings.startTls) {
+        const int demand = LDAP_OPT_X_TLS_DEMAND, fresh = 0;
+        ldap_set_option(c.ld, LDAP_OPT_X_TLS_REQUIRE_CERT, &demand);
+        if (!settings.caFile.empty()) ldap_set_option(c.ld, LDAP_OPT_X_TLS_CACERTFILE, settings.caFile.c_str());
+        ldap_set_option(c.ld, LDAP_OPT_X_TLS_NEWCTX, &fresh);  // this connection's own TLS settings
+    }
+    if (settings.startTls && !server.secure && (rc = ldap_start_tls_s(c.ld, nullptr, nullptr)) != LDAP_SUCCESS) {
+        error = "StartTLS: " + Why(c.ld, rc);
+        return false;
+    }
+    berval password;
+    password.bv_val = const_cast<char*>(settings.password.c_str());
+    password.bv_len = settings.password.size();
+    rc = ldap_sasl_bind_s(c.ld, settings.bindDn.empty() ? nullptr : settings.bindDn.c_str(), LDAP_SASL_SIMPLE,
+                          &password, nullptr, nullptr, nullptr);
+    if (rc != LDAP_SUCCESS) {
+        error = (settings.bindDn.empty() ? "anonymous bind: " : "bind as " + settings.bindDn + ": ") + Why(c.ld, rc);
+        return false;
+    }
+    return true;
+}
+
+bool Search(const LdapSettings& settings, Connection& c, std::vector<StaffEntry>& entries, std::string& error) {
+    std::vector<std::string> names = {settings.nameAttribute, settings.displayNameAttribute, settings.groupAttribute,
+                                      settings.phoneAttribute};
+    char* attributes[] = {&names[0][0], &names[1][0], &names[2][0], &names[3][0], nullptr};
+    berval cookie = {0, nullptr};
+    do {
+        LDAPControl* page = nullptr;
+        int rc = ldap_create_page_control(c.ld, LdapPageSize, cookie.bv_val ? &cookie : nullptr, 0, &page);
+        ldap_memfree(cookie.bv_val);
+        cookie = {0, nullptr};
+        if (rc != LDAP_SUCCESS) {
+            error = "paging: " + Why(c.ld, rc);
+            return false;
+        }
+        LDAPControl* controls[] = {page, nullptr};
+        LDAPMessage* result = nullptr;
+        timeval timeout = {LdapTimeoutSeconds, 0};
+        rc = ldap_search_ext_s(c.ld, settings.base.c_str(), LDAP_SCOPE_SUBTREE, settings.filter.c_str(), attributes, 0,
+                               controls, nullptr, &timeout, LDAP_NO_LIMIT, &result);
+        ldap_control_free(page);
+        if (rc != LDAP_SUCCESS) {
+            if (result) ldap_msgfree(result);
+            error = SearchError(settings, Why(c.ld, rc), rc == LDAP_SIZELIMIT_EXCEEDED, entries.size());
+            return false;
+        }
+        for (LDAPMessage* e = ldap_first_entry(c.ld, result); e; e = ldap_next_entry(c.ld, e)) {
+            StaffEntry entry = LdapEntry(settings, [&](const std::string& a) { return FirstValue(c.ld, e, a); });
+            char* dn = ldap_get_dn(c.ld, e);
+            entry.where = dn ? dn : "?";
+            ldap_memfree(dn);
+            entries.push_back(entry);
+        }
+        LDAPControl** answered = nullptr;
+        int code = LDAP_SUCCESS;
+        ldap_parse_result(c.ld, result, &code, nullptr, nullptr, nullptr, &answered, 1);
+        LDAPControl* more = answered ? ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, answered, nullptr) : nullptr;
+        ber_int_t estimate = 0;
+        if (more && ldap_parse_pageresponse_control(c.ld, more, &estimate, &cookie) != LDAP_SUCCESS)
+            cookie = {0, nullptr};
+        ldap_controls_free(answered);
+    } while (cookie.bv_val && cookie.bv_len);
+    ldap_memfree(cookie.bv_val);
+    return true;
+}
+
+}  // namespace
+
+bool SearchLdapServer(const LdapServer& server, const LdapSettings& settings, std::vector<StaffEntry>& entries,
+                      std::string& error) {
+    Connection c;
+    return Connect(server, settings, c, error) && Search(settings, c, entries, error);
+}
