@@ -15,7 +15,7 @@ std::string Why(LDAP* ld, int rc) {
     std::string text = ldap_err2string(rc);
     char* detail = nullptr;
     if (ld && ldap_get_option(ld, LDAP_OPT_DIAGNOSTIC_MESSAGE, &detail) == LDAP_OPT_SUCCESS && detail) {
-        if (detail[0]) text += " (" + std::string(detail) + ")";
+        if (detail[0] && std::string(detail) != "(unknown error code)") text += " (" + std::string(detail) + ")";
         ldap_memfree(detail);
     }
     return text;
@@ -49,6 +49,9 @@ bool Connect(const LdapServer& server, const LdapSettings& settings, Connection&
     }
     if (settings.startTls && !server.secure && (rc = ldap_start_tls_s(c.ld, nullptr, nullptr)) != LDAP_SUCCESS) {
         error = "StartTLS: " + Why(c.ld, rc);
+        if (rc == LDAP_CONNECT_ERROR)
+            error += " (is its certificate signed by a CA in " +
+                     (settings.caFile.empty() ? std::string("the system's store") : settings.caFile) + "?)";
         return false;
     }
     berval password;
@@ -58,6 +61,10 @@ bool Connect(const LdapServer& server, const LdapSettings& settings, Connection&
                           &password, nullptr, nullptr, nullptr);
     if (rc != LDAP_SUCCESS) {
         error = (settings.bindDn.empty() ? "anonymous bind: " : "bind as " + settings.bindDn + ": ") + Why(c.ld, rc);
+        // libldap says no more than this when the TLS handshake fails.
+        if ((server.secure || settings.startTls) && (rc == LDAP_SERVER_DOWN || rc == LDAP_CONNECT_ERROR))
+            error += " (or its certificate is not signed by a CA in " +
+                     (settings.caFile.empty() ? std::string("the system's store") : settings.caFile) + ")";
         return false;
     }
     return true;

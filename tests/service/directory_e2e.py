@@ -1,0 +1,177 @@
+"""The staff from a real LDAP server (Debian's slapd on loopback): people,
+groups and display names, a disabled account kept out, a change seen after a
+reload, 1,200 people past a size limit of 1,000, LDAPS and StartTLS with a CA
+file and a certificate from another CA refused, the list kept while slapd is
+down and across a restart, a wrong bind password; pegmastd.exe under Wine too."""
+import json
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
+from desktop import WINE, Checks, free_port, record, send, wait_exit, wait_listening  # noqa: E402
+from service_e2e import get  # noqa: E402
+from slapd import SERVICE_DN, SERVICE_PASSWORD, SETTINGS, Slapd, certificates, person  # noqa: E402
+
+BULK = 1200
+
+
+def board(web_port):
+    status, body = get(web_port, '/board.json')
+    return json.loads(body) if status == 200 else {}
+
+
+def wait_board(web_port, predicate, timeout=20):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        found = board(web_port)
+        if found and predicate(found):
+            return found
+        time.sleep(0.3)
+    return board(web_port)
+
+
+class Service:
+    """pegmastd (or pegmastd.exe under Wine) with a configuration of its own."""
+
+    def __init__(self, folder, command, path=lambda p: p):
+        self.folder, self.command, self.path = folder, command, path
+        self.port, self.web_port = free_port(), free_port()
+        self.conf = os.path.join(folder, 'pegmastd.conf')
+        self.password = os.path.join(folder, 'ldap-password')
+        self.log = os.path.join(folder, 'service.log')
+        self.process = None
+
+    def configure(self, urls, extra=''):
+        with open(self.password, 'w') as f:
+            f.write(SERVICE_PASSWORD + '\n')
+        with open(self.conf, 'w') as f:
+            f.write('Port = %d\nWebPort = %d\nAcceptPacingMs = 0\nStateFile = %s\nDirectory = ldap\nLdapUrl = %s\n'
+                    'LdapBindDn = %s\nLdapBindPasswordFile = %s\n%s%s' %
+                    (self.port, self.web_port, self.path(os.path.join(self.folder, 'board.state')), urls, SERVICE_DN,
+                     self.path(self.password), SETTINGS, extra))
+
+    def start(self):
+        self.process = subprocess.Popen(self.command + ['--config', self.path(self.conf)],
+                                        stdout=subprocess.DEVNULL, stderr=open(self.log, 'a'))
+        return wait_listening(self.web_port)
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+            if wait_exit(self.process) is None:
+                self.process.kill()
+        self.process = None
+
+    def check_directory(self, extra):
+        out = subprocess.run(self.command + ['--config', self.path(self.conf), '--check', '--directory'],
+                             capture_output=True, text=True, timeout=60)
+        return out.stdout + out.stderr
+
+    def journal(self):
+        return open(self.log, errors='replace').read()
+
+
+def linux(c, native, slapd, tls, other_ca):
+    s = Service(tempfile.mkdtemp(prefix='pegora-ldap-'), [os.path.join(native, 'server/service/pegmastd')])
+    s.configure(slapd.url)
+    try:
+        c.check(s.start(), 'pegmastd with Directory = ldap listens')
+        send(s.port, record('JSmith', 1, 'at my desk'))
+        b = wait_board(s.web_port, lambda b: b['directory']['entries'] and b['rows'])
+        row = b['rows'][0] if b.get('rows') else {}
+        c.check((row.get('displayName'), row.get('group'), row.get('phone')) == ('Jo Smith', 'Sales', '+44 20 7946 0000'),
+                'a row gains the display name, group and phone from LDAP (%r)' % row)
+        unheard = {p['name']: p for p in b.get('unheard', [])}
+        c.check(unheard.get('aberg', {}).get('displayName') == 'Anna Berg' and 'gone' not in unheard,
+                'the unheard come from the directory; a disabled account is kept out by the filter')
+        c.check(b['directory']['entries'] == BULK + 3 and len(unheard) == BULK + 2 and b['directory']['error'] is None,
+                '%d people read whole through a size limit of 1,000 (%r)' % (BULK + 3, b['directory']))
+        slapd.modify('dn: uid=aberg,ou=people,dc=example,dc=com\nchangetype: modify\nreplace: departmentNumber\n'
+                     'departmentNumber: Finance\n')
+        s.process.send_signal(signal.SIGHUP)
+        b = wait_board(s.web_port, lambda b: any(p['group'] == 'Finance' for p in b['unheard']))
+        c.check(any(p['group'] == 'Finance' for p in b['unheard']), 'a change made with ldapmodify shows after a reload')
+
+        with open(s.password, 'w') as f:
+            f.write('not the password\n')
+        s.stop()
+        s.start()
+        s.process.send_signal(signal.SIGHUP)
+        b = wait_board(s.web_port, lambda b: b['directory']['error'])
+        c.check('Invalid credentials' in (b['directory']['error'] or '') and b['directory']['entries'] == BULK + 3,
+                'a wrong bind password: the error said, the list kept across the restart (%r)' % b['directory'])
+        time.sleep(1)
+        said = [line for line in s.journal().splitlines() if 'Invalid credentials' in line]
+        c.check(len(said) == 1 and SERVICE_PASSWORD not in s.journal() and 'not the password' not in s.journal(),
+                'one clear log line for it, never the password (%r)' % said)
+
+        s.configure(slapd.url)
+        s.stop()
+        slapd.stop()
+        s.start()
+        b = wait_board(s.web_port, lambda b: b['directory']['error'])
+        status, health = get(s.web_port, '/healthz')
+        _, metrics = get(s.web_port, '/metrics')
+        c.check('contact' in (b['directory']['error'] or '') and b['directory']['entries'] == BULK + 3 and
+                status == 200 and 'directory' in health and 'pegora_directory_refresh_failures_total 1' in metrics,
+                'slapd down: the list stays across a restart, health and metrics say so (%r, %r)' %
+                (b['directory'], health))
+        slapd.start()
+
+        for urls, extra, good, what in (
+                ('ldap://127.0.0.1:%d %s' % (free_port(), slapd.url), '', True, 'the second server when the first is down'),
+                (slapd.ldaps, 'LdapCaFile = %s\n' % tls, True, 'ldaps:// with LdapCaFile'),
+                (slapd.url, 'LdapStartTls = yes\nLdapCaFile = %s\n' % tls, True, 'StartTLS with LdapCaFile'),
+                (slapd.ldaps, 'LdapCaFile = %s\n' % other_ca, False, 'a certificate from another CA is refused'),
+                (slapd.url, 'LdapStartTls = yes\nLdapCaFile = %s\n' % other_ca, False, 'and by StartTLS')):
+            s.configure(urls, extra)
+            out = s.check_directory(extra)
+            c.check(('%d people' % (BULK + 3) in out and 'Jo Smith' in out) == good and
+                    (good or 'certificate' in out), '--check --directory: %s (%s)' % (what, out.strip()[-160:]))
+    finally:
+        s.stop()
+
+
+def windows(c, win, slapd):
+    def path(p):
+        return 'Z:' + p.replace('/', '\\')
+    s = Service(tempfile.mkdtemp(prefix='pegora-ldap-wine-'), [WINE, os.path.join(win, 'server/service/pegmastd.exe')],
+                path)
+    s.configure(slapd.url)
+    try:
+        c.check(s.start(), 'pegmastd.exe under Wine with Directory = ldap listens')
+        send(s.port, record('aberg', 2, 'lunch'))
+        b = wait_board(s.web_port, lambda b: b['directory']['entries'] and b['rows'], 60)
+        row = b['rows'][0] if b.get('rows') else {}
+        c.check((row.get('displayName'), row.get('group')) == ('Anna Berg', 'Finance') and
+                b['directory']['entries'] == BULK + 3,
+                'pegmastd.exe reads the people and groups through wldap32 (%r, %r)' % (row, b.get('directory')))
+    finally:
+        s.stop()
+
+
+def main():
+    native, win = sys.argv[1], sys.argv[2]
+    c = Checks('staff directory from LDAP')
+    folder = tempfile.mkdtemp(prefix='pegora-slapd-')
+    ca, cert, key = certificates(folder, 'office')
+    other_ca = certificates(folder, 'other')[0]
+    people = [person('jsmith', 'Jo Smith', 'Sales', '+44 20 7946 0000'), person('aberg', 'Anna Berg', 'HR'),
+              person('kim', 'Kim Lee', ''), person('gone', 'Gone Away', 'Sales', disabled=True)]
+    people += [person('p%04d' % i, 'Person %04d' % i, 'Group %02d' % (i % 12)) for i in range(BULK)]
+    slapd = Slapd(folder, '\n'.join(people), tls=(ca, cert, key))
+    try:
+        linux(c, native, slapd, ca, other_ca)
+        windows(c, win, slapd)
+    finally:
+        slapd.close()
+    c.finish()
+
+
+if __name__ == '__main__':
+    main()
