@@ -44,7 +44,8 @@ def check_service(c, dist, root):
             'rm -rf /var/lib/pegora' in scripts['postrm'], 'maintainer scripts enable, restart, stop and purge')
     conf = open(os.path.join(root, 'etc/pegora/pegmastd.conf')).read()
     names = ['Port', 'WebPort', 'SilentMinutes', 'AcceptPacingMs', 'MaxConnections', 'ForgetDays', 'StateFile',
-             'LogChanges', 'WebUpdates', 'WebUpdateCode']
+             'LogChanges', 'WebUpdates', 'WebUpdateCode', 'Directory', 'DirectoryFile', 'LdapUrl', 'LdapBindDn',
+             'LdapBindPasswordFile', 'LdapBase', 'LdapFilter', 'LdapNameAttribute']
     c.check(all('\n#%s =' % n in conf for n in names), 'the configuration lists every name, commented out')
     check = subprocess.run([os.path.join(root, 'usr/sbin/pegmastd'), '--check', '--config',
                             os.path.join(root, 'etc/pegora/pegmastd.conf')], capture_output=True, text=True)

@@ -394,6 +394,14 @@ def check_directory(c, program, artifacts, drivers):
         people = texts(driver, '#rows th[scope="row"]')
         c.check(people[1:3] == ['Anna Adamsanna', 'Jo SmithJSmith+44 20 7946 0000'],
                 'by display name, the log-in name and a phone beside it (%r)' % people)
+        mark = "for (const th of document.querySelectorAll('#rows th[scope=\"row\"]')) th.parentNode.dataset.kept = 1;"
+        driver.execute_script(mark)
+        send(port, record('bert', 1, 'back'))
+        driver.execute_script('return window.refreshBoard()')
+        kept = driver.execute_script("return [...document.querySelectorAll('#rows tr[data-kept]')]"
+                                     ".map((tr) => tr.querySelector('th').firstChild.textContent)")
+        c.check(sorted(kept) == ['Anna Adams', 'Cleo Cole', 'Jo Smith', 'stray'],
+                'a refresh rebuilds only the row that changed (kept: %r)' % kept)
         c.check(driver.find_element(By.CSS_SELECTOR, 'a.phone').get_attribute('href') == 'tel:+442079460000',
                 'a phone number is a tel: link')
         c.check(texts(driver, '#rows .unheard') == ['no word yet', 'no word yet'], 'the unheard say "no word yet"')

@@ -16,6 +16,9 @@ const chosenGroup = new URLSearchParams(location.search).get('group') || '';
 const noGroup = 'No group';
 const notListed = 'Not in the directory';
 let lastPaged = Date.now();
+// Each shown row's look -> its <tr>: a refresh builds only the rows whose look changed.
+let built = new Map();
+let fresh = new Map();
 
 function ago(seconds) {
   if (seconds < 60) return 'just now';
@@ -132,6 +135,7 @@ function render() {
     page.textContent = 'Page ' + (wallPage + 1) + ' of ' + pages;
   }
 
+  fresh = new Map();
   const body = document.createElement('tbody');
   body.id = 'rows';
   let heading = null;
@@ -154,52 +158,66 @@ function render() {
     body.appendChild(rowOf(row));
   });
   document.getElementById('rows').replaceWith(body);
+  built = fresh;
 }
 
 function rowOf(row) {
-  {
-    const silent = row.unheard || row.age > silentMinutes * 60;
-    const tr = document.createElement('tr');
-    if (silent) tr.className = 'silent';
-    const who = cell('th', row.displayName || row.name);
-    who.setAttribute('scope', 'row');
-    if (row.displayName && row.displayName !== row.name) who.appendChild(cell('span', row.name, 'login'));
-    if (row.phone) {
-      const phone = cell('a', row.phone, 'phone');
-      phone.href = 'tel:' + row.phone.replace(/[^0-9+]/g, '');
-      who.appendChild(phone);
-    }
-    tr.appendChild(who);
-    const status = cell('td', '');
-    if (row.unheard) {
-      status.appendChild(cell('span', 'no word yet', 'unheard'));
-      tr.appendChild(status);
-      tr.appendChild(cell('td', '', 'message'));
-      tr.appendChild(cell('td', '', 'age'));
-      return tr;
-    }
-    status.appendChild(cell('span', row.word, 'label ' + row.word));
-    if (row.since > 0) status.appendChild(cell('span', sinceText(row.sinceAge), 'since'));
+  const silent = row.unheard || row.age > silentMinutes * 60;
+  const ageText = row.unheard ? '' : silent ? noWordFor(row.age) : ago(row.age);
+  const since = !row.unheard && row.since > 0 ? sinceText(row.sinceAge) : '';
+  const look = JSON.stringify([row.name, row.displayName, row.phone, row.unheard, row.word, row.message, row.source,
+    row.until, row.passed, silent, ageText, since, updates && !wall]);
+  const known = fresh.has(look) ? null : built.get(look);
+  if (known) {
+    fresh.set(look, known);
+    return known;
+  }
+  const tr = buildRow(row, silent, ageText, since);
+  fresh.set(look, tr);
+  return tr;
+}
+
+function buildRow(row, silent, ageText, since) {
+  const tr = document.createElement('tr');
+  if (silent) tr.className = 'silent';
+  const who = cell('th', row.displayName || row.name);
+  who.setAttribute('scope', 'row');
+  if (row.displayName && row.displayName !== row.name) who.appendChild(cell('span', row.name, 'login'));
+  if (row.phone) {
+    const phone = cell('a', row.phone, 'phone');
+    phone.href = 'tel:' + row.phone.replace(/[^0-9+]/g, '');
+    who.appendChild(phone);
+  }
+  tr.appendChild(who);
+  const status = cell('td', '');
+  if (row.unheard) {
+    status.appendChild(cell('span', 'no word yet', 'unheard'));
     tr.appendChild(status);
-    const message = cell('td', row.message, 'message');
-    if (row.source === 'browser') {
-      // Said beside the message, so nobody takes it for the desk's own word.
-      let said = 'set from a browser';
-      if (row.until) said += ', until ' + row.until + (row.passed ? ' (passed)' : '');
-      message.appendChild(cell('span', said, 'source'));
-    }
-    tr.appendChild(message);
-    const age = cell('td', silent ? noWordFor(row.age) : ago(row.age), 'age');
-    if (updates && !wall) {
-      const change = cell('button', 'Update', 'row-update');
-      change.type = 'button';
-      change.setAttribute('aria-label', 'Update the status of ' + row.name);
-      change.addEventListener('click', () => window.openUpdateForm(row.name));
-      age.appendChild(change);
-    }
-    tr.appendChild(age);
+    tr.appendChild(cell('td', '', 'message'));
+    tr.appendChild(cell('td', '', 'age'));
     return tr;
   }
+  status.appendChild(cell('span', row.word, 'label ' + row.word));
+  if (since) status.appendChild(cell('span', since, 'since'));
+  tr.appendChild(status);
+  const message = cell('td', row.message, 'message');
+  if (row.source === 'browser') {
+    // Said beside the message, so nobody takes it for the desk's own word.
+    let said = 'set from a browser';
+    if (row.until) said += ', until ' + row.until + (row.passed ? ' (passed)' : '');
+    message.appendChild(cell('span', said, 'source'));
+  }
+  tr.appendChild(message);
+  const age = cell('td', ageText, 'age');
+  if (updates && !wall) {
+    const change = cell('button', 'Update', 'row-update');
+    change.type = 'button';
+    change.setAttribute('aria-label', 'Update the status of ' + row.name);
+    change.addEventListener('click', () => window.openUpdateForm(row.name));
+    age.appendChild(change);
+  }
+  tr.appendChild(age);
+  return tr;
 }
 
 function say(text, trouble) {
