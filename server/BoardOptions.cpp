@@ -103,6 +103,16 @@ std::string ShortCodeWarning(const std::string& code) {
     return "The update code is shorter than 8 characters and easily guessed; choose a longer one.";
 }
 
-std::string WebAddress(const std::string& address, std::uint32_t port) {
-    return "http://" + address + ":" + std::to_string(port) + "/";
+std::string WebAddress(const std::string& address, const std::string& port) {
+    return "http://" + address + ":" + port + "/";
+}
+
+OptionsLook LookOfOptions(const OptionsFields& fields, const std::string& machineAddress) {
+    OptionsLook look;
+    look.port = fields.share;
+    look.minutes = fields.grey;
+    look.updates = fields.share;
+    look.code = fields.share && fields.updates;
+    if (fields.share) look.address = WebAddress(machineAddress, fields.portText);
+    return look;
 }

@@ -48,5 +48,13 @@ bool TakeOptionsFields(const OptionsFields& fields, BoardOptions& options, std::
 // The warning for a code shorter than a new one may be (empty when it is not),
 // for the log, --check and the dialog.
 std::string ShortCodeWarning(const std::string& code);
-// What a browser opens: http://<address>:<port>/
-std::string WebAddress(const std::string& address, std::uint32_t port);
+// What a browser opens: http://<address>:<port>/ (the port as typed).
+std::string WebAddress(const std::string& address, const std::string& port);
+
+// The dialog as its boxes stand: which fields are open, and the address shown
+// (empty while the board is not shared). Updates come through the web view.
+struct OptionsLook {
+    bool port = false, minutes = false, updates = false, code = false;
+    std::string address;
+};
+OptionsLook LookOfOptions(const OptionsFields& fields, const std::string& machineAddress);

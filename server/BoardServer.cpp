@@ -146,28 +146,24 @@ private:
 
     void TryStore(Socket* endpoint, Connection& c) {
         // On a time-out the record stays with its connection for a later pass.
-        if (!server.tableLock.WaitFor(std::chrono::milliseconds(1000))) return;
+        TableHold hold(server.tableLock, std::chrono::milliseconds(1000));
+        if (!hold) return;
         const StatusRecord record = c.record.Record();
         RowChange change;
-        try {
-            if (server.rowChanged) {
-                std::int32_t before = server.table.Find(record.Name());
-                change.added = before < 0;
-                if (!change.added) change.before = server.table.Row(static_cast<std::size_t>(before));
-                change.after = record;
-                change.sender = endpoint->PeerAddress();
-            }
-            if (server.webUpdates) {
-                bool shown = true;
-                server.table.StoreFromDesk(record, shown);
-                change.kept = !shown;
-            } else {
-                server.table.Store(record);
-            }
-        } catch (const std::bad_alloc&) {
-            // No room for a new row just now: keep the record for a later pass.
-            server.tableLock.Release();
-            throw;
+        if (server.rowChanged) {
+            std::int32_t before = server.table.Find(record.Name());
+            change.added = before < 0;
+            if (!change.added) change.before = server.table.Row(static_cast<std::size_t>(before));
+            change.after = record;
+            change.sender = endpoint->PeerAddress();
+        }
+        // No room for a new row just now (bad_alloc): the record stays with its connection for a later pass.
+        if (server.webUpdates) {
+            bool shown = true;
+            server.table.StoreFromDesk(record, shown);
+            change.kept = !shown;
+        } else {
+            server.table.Store(record);
         }
         connections.erase(endpoint);
         delete endpoint;
@@ -175,7 +171,6 @@ private:
         ++server.counters.recordsStored;
         if (server.rowChanged) server.rowChanged(change);
         if (server.boardChanged) server.boardChanged();
-        server.tableLock.Release();
     }
 
     void Destroy(Socket* endpoint, std::atomic<std::uint64_t>& why) {

@@ -26,6 +26,23 @@ private:
     bool taken = false;
 };
 
+// The table held for a scope: taken with a time-out, released however the
+// scope ends, an exception included. False when the time ran out.
+class TableHold {
+public:
+    TableHold(TableLock& lock_, std::chrono::milliseconds timeout) : lock(lock_), held(lock_.WaitFor(timeout)) {}
+    ~TableHold() {
+        if (held) lock.Release();
+    }
+    TableHold(const TableHold&) = delete;
+    TableHold& operator=(const TableHold&) = delete;
+    explicit operator bool() const { return held; }
+
+private:
+    TableLock& lock;
+    const bool held;
+};
+
 class BoardTable {
 public:
     // Replaces the first row whose name matches by the key rule, or appends.

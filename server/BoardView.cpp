@@ -111,9 +111,12 @@ std::vector<PaintItem> PaintBoard(const BoardView& view, BoardTable& table, Tabl
                                   std::int32_t socketCount, std::chrono::seconds silentAfter) {
     std::vector<PaintItem> items;
     items.push_back(view.Counter(pending, socketCount));
-    if (!tableLock.WaitFor(std::chrono::milliseconds(1500))) return items;
-    std::vector<PaintItem> rows = view.Rows(table, silentAfter);
-    tableLock.Release();
+    std::vector<PaintItem> rows;
+    {
+        TableHold hold(tableLock, std::chrono::milliseconds(1500));
+        if (!hold) return items;
+        rows = view.Rows(table, silentAfter);
+    }
     items.insert(items.end(), rows.begin(), rows.end());
     return items;
 }

@@ -8,29 +8,25 @@ const std::chrono::milliseconds StoreWait{1000};
 
 bool StoreBrowserWord(BoardServer& board, const StatusRecord& record, bool hasUntil, std::int64_t untilMs,
                       const std::string& untilText, std::uint32_t sender) {
-    if (!board.tableLock.WaitFor(StoreWait)) return false;
+    TableHold hold(board.tableLock, StoreWait);
+    if (!hold) return false;
     RowChange change;
-    try {
-        std::int32_t before = board.table.Find(record.Name());
-        change.added = before < 0;
-        if (!change.added) change.before = board.table.Row(static_cast<std::size_t>(before));
-        board.table.StoreFromBrowser(record, hasUntil, untilMs);
-    } catch (...) {
-        board.tableLock.Release();
-        throw;
-    }
+    std::int32_t before = board.table.Find(record.Name());
+    change.added = before < 0;
+    if (!change.added) change.before = board.table.Row(static_cast<std::size_t>(before));
+    board.table.StoreFromBrowser(record, hasUntil, untilMs);
     change.after = record;
     change.sender = sender;
     change.fromBrowser = true;
     change.until = hasUntil ? untilText : std::string();
     if (board.rowChanged) board.rowChanged(change);
     if (board.boardChanged) board.boardChanged();
-    board.tableLock.Release();
     return true;
 }
 
 bool RemoveBrowserRow(BoardServer& board, const std::string& name, std::uint32_t sender, bool& found) {
-    if (!board.tableLock.WaitFor(StoreWait)) return false;
+    TableHold hold(board.tableLock, StoreWait);
+    if (!hold) return false;
     RowChange change;
     std::int32_t at = board.table.Find(name);
     found = at >= 0;
@@ -43,12 +39,12 @@ bool RemoveBrowserRow(BoardServer& board, const std::string& name, std::uint32_t
         if (board.rowChanged) board.rowChanged(change);
         if (board.boardChanged) board.boardChanged();
     }
-    board.tableLock.Release();
     return true;
 }
 
 void PassBrowserWords(BoardServer& board, std::int64_t nowMs) {
-    if (!board.tableLock.WaitFor(std::chrono::milliseconds(50))) return;  // the next tick tries again
+    TableHold hold(board.tableLock, std::chrono::milliseconds(50));
+    if (!hold) return;  // the next tick tries again
     std::size_t changed = board.table.PassUntil(nowMs, [&board](const StatusRecord& before, std::size_t index) {
         if (!board.rowChanged) return;
         RowChange change;
@@ -58,5 +54,4 @@ void PassBrowserWords(BoardServer& board, std::int64_t nowMs) {
         board.rowChanged(change);
     });
     if (changed && board.boardChanged) board.boardChanged();
-    board.tableLock.Release();
 }

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "BoardClock.h"
+#include "BrowserWords.h"
 #include "SettingsKey.h"
 
 std::int32_t ReadServerPort(const ShowMessageFn& showMessage) {
@@ -81,4 +83,10 @@ bool RepaintClock::IdleStep(std::int64_t now) {
         return true;
     }
     return false;
+}
+
+bool BoardIdleTick(BoardServer& server, RepaintClock& clock) {
+    const std::int64_t nowMs = WallMs();
+    if (server.webUpdates) PassBrowserWords(server, nowMs);
+    return clock.IdleStep(nowMs / 1000);
 }

@@ -46,3 +46,7 @@ private:
     bool started = false;
     std::int64_t last = 0;
 };
+
+// A window board's idle tick, a few times a second: a browser's word whose
+// time ran out gives way to the desk's, and true when it is time to repaint.
+bool BoardIdleTick(BoardServer& server, RepaintClock& clock);

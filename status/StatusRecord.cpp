@@ -59,3 +59,7 @@ bool NamesEqual(const std::string& a, const std::string& b) {
 }
 
 bool NamesEqual(const StatusRecord& a, const StatusRecord& b) { return NamesEqual(a.Name(), b.Name()); }
+
+const char* StatusName(std::int32_t status) {
+    return status == StatusIn ? "in" : status == StatusOut ? "out" : "other";
+}

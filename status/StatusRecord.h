@@ -10,6 +10,9 @@ const std::int32_t StatusIn = 1;
 const std::int32_t StatusOut = 2;
 const std::int32_t StatusOther = 3;
 
+// The status in words, by the painter's rule: anything but in and out is other.
+const char* StatusName(std::int32_t status);
+
 class StatusRecord {
 public:
     static const std::size_t Size = 512;

@@ -1,3 +1,4 @@
+#include "ClientEffects.h"
 #include "TrayClient.h"
 
 #include <QApplication>
@@ -192,8 +193,4 @@ void TrayClient::Exit() {
     qApp->quit();
 }
 
-void TrayClient::Carry(const Effects& effects) {
-    if (effects.writeSettings) WriteClientSettings(state, settings);
-    if (effects.writeAwayOnLock) WriteAwayOnLock(state, settings);
-    if (effects.send) sender.StartStatusSend(false);
-}
+void TrayClient::Carry(const Effects& effects) { CarryEffects(effects, state, settings, sender); }

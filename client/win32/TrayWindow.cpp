@@ -1,3 +1,4 @@
+#include "ClientEffects.h"
 #include "TrayWindow.h"
 
 #include <cstring>
@@ -191,8 +192,4 @@ void TrayWindow::Setup() {
     Carry(CloseSetupDialog(state, fields, ok));
 }
 
-void TrayWindow::Carry(const Effects& effects) {
-    if (effects.writeSettings) WriteClientSettings(state, settings);
-    if (effects.writeAwayOnLock) WriteAwayOnLock(state, settings);
-    if (effects.send) sender.StartStatusSend(false);
-}
+void TrayWindow::Carry(const Effects& effects) { CarryEffects(effects, state, settings, sender); }

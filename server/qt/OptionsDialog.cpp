@@ -58,13 +58,17 @@ bool RunOptionsDialog(QWidget* owner, BoardOptions& options, const std::string& 
     grid->addWidget(cancel, 7, 3);
 
     auto follow = [=] {
-        port->setEnabled(share->isChecked());
-        minutes->setEnabled(grey->isChecked());
-        // Updates come through the web view: only while it is on.
-        updates->setEnabled(share->isChecked());
-        code->setEnabled(share->isChecked() && updates->isChecked());
-        QString text = QString::fromStdString("http://" + address + ":") + port->text() + "/";
-        link->setText(share->isChecked() ? text : QString());
+        OptionsFields fields;
+        fields.share = share->isChecked();
+        fields.portText = port->text().toStdString();
+        fields.grey = grey->isChecked();
+        fields.updates = updates->isChecked();
+        const OptionsLook look = LookOfOptions(fields, address);
+        port->setEnabled(look.port);
+        minutes->setEnabled(look.minutes);
+        updates->setEnabled(look.updates);
+        code->setEnabled(look.code);
+        link->setText(QString::fromStdString(look.address));
     };
     follow();
     QObject::connect(share, &QCheckBox::toggled, &dialog, follow);

@@ -3,10 +3,8 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <csignal>
-#include <ctime>
 
 #include "BoardWindow.h"
-#include "BrowserWords.h"
 #include "OptionsDialog.h"
 #include "QuitSignals.h"
 #include "ServerDialogs.h"
@@ -69,8 +67,7 @@ int main(int argc, char** argv) {
     RepaintClock clock;
     QTimer idle;
     QObject::connect(&idle, &QTimer::timeout, [&] {
-        if (server.webUpdates) PassBrowserWords(server, static_cast<std::int64_t>(std::time(nullptr)) * 1000);
-        if (clock.IdleStep(static_cast<std::int64_t>(std::time(nullptr)))) shell.window->Canvas()->update();
+        if (BoardIdleTick(server, clock)) shell.window->Canvas()->update();
     });
     idle.start(250);
     app.setQuitOnLastWindowClosed(true);

@@ -137,9 +137,12 @@ void BoardService::Forget() {
     lastForget = Clock::now();
     if (config.forgetDays == 0) return;
     const Clock::time_point cutoff = lastForget - std::chrono::hours(24) * static_cast<int>(config.forgetDays);
-    if (!board.tableLock.WaitFor(std::chrono::milliseconds(1500))) return;  // next time
-    std::size_t gone = board.table.Forget(cutoff);
-    board.tableLock.Release();
+    std::size_t gone = 0;
+    {
+        TableHold hold(board.tableLock, std::chrono::milliseconds(1500));
+        if (!hold) return;  // next time
+        gone = board.table.Forget(cutoff);
+    }
     if (gone == 0) return;
     ++changes;
     host.Log(LogInfo, std::to_string(gone) + " rows silent for more than " + std::to_string(config.forgetDays) +
@@ -148,11 +151,14 @@ void BoardService::Forget() {
 
 void BoardService::SaveState() {
     std::vector<StoredRow> rows;
-    if (!board.tableLock.WaitFor(std::chrono::milliseconds(1500))) return;  // the next tick tries again
-    const std::uint64_t seen = changes.load();
-    const Clock::time_point now = Clock::now();
-    const std::int64_t wallNow = WallMs();
-    try {
+    std::uint64_t seen = 0;
+    Clock::time_point now;
+    {
+        TableHold hold(board.tableLock, std::chrono::milliseconds(1500));
+        if (!hold) return;  // the next tick tries again
+        seen = changes.load();
+        now = Clock::now();
+        const std::int64_t wallNow = WallMs();
         const std::int32_t n = board.table.RowCount();
         rows.resize(static_cast<std::size_t>(n));
         for (std::int32_t i = 0; i < n; ++i) {
@@ -162,11 +168,7 @@ void BoardService::SaveState() {
             auto age = std::chrono::duration_cast<std::chrono::milliseconds>(now - board.table.LastStored(index));
             rows[index].storedMs = wallNow - age.count();
         }
-    } catch (...) {
-        board.tableLock.Release();
-        throw;
     }
-    board.tableLock.Release();
     lastSave = now;
     std::string error;
     if (!SaveStateFile(config.stateFile, rows, error)) {

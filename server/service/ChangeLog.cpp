@@ -4,9 +4,6 @@
 
 namespace {
 
-// The painter's rule: anything but in and out is other.
-const char* Word(std::int32_t status) { return status == StatusIn ? "in" : status == StatusOut ? "out" : "other"; }
-
 std::string Printable(const std::string& windows1252) {
     std::string text = Windows1252ToUtf8(windows1252);
     for (char& c : text)
@@ -29,17 +26,17 @@ std::string ChangeLine(const RowChange& change) {
     if (change.removed) {
         line += "removed from a browser";
     } else if (change.fromBrowser) {
-        line += std::string(change.added ? "new row" : Word(change.before.Status())) + " -> " +
-                Word(change.after.Status()) + ", set from a browser";
+        line += std::string(change.added ? "new row" : StatusName(change.before.Status())) + " -> " +
+                StatusName(change.after.Status()) + ", set from a browser";
         if (!change.until.empty()) line += " until " + change.until;
     } else if (change.untilPassed) {
-        line += std::string(Word(change.before.Status())) + " -> " + Word(change.after.Status()) +
+        line += std::string(StatusName(change.before.Status())) + " -> " + StatusName(change.after.Status()) +
                 ", the browser's word ran out: the desk's record again";
         return line;
     } else if (change.added) {
-        line += std::string("new row, ") + Word(change.after.Status());
+        line += std::string("new row, ") + StatusName(change.after.Status());
     } else {
-        line += std::string(Word(change.before.Status())) + " -> " + Word(change.after.Status());
+        line += std::string(StatusName(change.before.Status())) + " -> " + StatusName(change.after.Status());
         if (change.before.Message() != change.after.Message()) line += " (new message)";
     }
     return line + ", from " + (change.sender ? DottedAddress(change.sender) : std::string("an unknown address"));

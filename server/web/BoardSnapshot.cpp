@@ -1,8 +1,8 @@
 #include "BoardSnapshot.h"
 
 #include <chrono>
-#include <nlohmann/json.hpp>
 
+#include "JsonText.h"
 #include "Windows1252.h"
 #include "WebUpdates.h"
 
@@ -49,11 +49,12 @@ bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot) {
     if (snapshot.open < 0) snapshot.open = 0;
     snapshot.silentMinutes = server.silentMinutes.load();
     snapshot.rows.clear();
-    if (!server.tableLock.WaitFor(std::chrono::milliseconds(1500))) return false;
-    const auto now = std::chrono::steady_clock::now();
-    const std::int64_t wallNow = WallMs();
-    const std::int32_t n = server.table.RowCount();
-    try {
+    {
+        TableHold hold(server.tableLock, std::chrono::milliseconds(1500));
+        if (!hold) return false;
+        const auto now = std::chrono::steady_clock::now();
+        const std::int64_t wallNow = WallMs();
+        const std::int32_t n = server.table.RowCount();
         snapshot.rows.reserve(static_cast<std::size_t>(n));
         for (std::int32_t i = 0; i < n; ++i) {
             const std::size_t index = static_cast<std::size_t>(i);
@@ -72,62 +73,52 @@ bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot) {
             }
             snapshot.rows.push_back(taken);
         }
-    } catch (...) {
-        server.tableLock.Release();
-        throw;
     }
-    server.tableLock.Release();
     if (server.directory) AddStaff(*server.directory, snapshot);
     return true;
 }
 
-const char* StatusName(std::int32_t status) {
-    return status == StatusIn ? "in" : status == StatusOut ? "out" : "other";
-}
-
 std::string BoardJson(const BoardSnapshot& snapshot) {
-    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    JsonText j;
+    j.Begin('{').Key("counter").Begin('{');
+    j.Key("pending").Number(snapshot.pending).Key("open").Number(snapshot.open).End('}');
+    j.Key("silentMinutes").Number(snapshot.silentMinutes).Key("updates").Bool(snapshot.updates);
+    j.Key("code").Bool(snapshot.codeNeeded).Key("rows").Begin('[');
     for (const SnapshotRow& row : snapshot.rows) {
         // The painter's rule: anything but in and out is other.
         std::int32_t status = row.status == StatusIn || row.status == StatusOut ? row.status : StatusOther;
-        const char* word = StatusName(status);
-        rows.push_back({{"name", Windows1252ToUtf8(row.name)},
-                        {"status", status},
-                        {"word", word},
-                        {"message", Windows1252ToUtf8(row.message)},
-                        {"age", row.ageSeconds < 0 ? 0 : row.ageSeconds},
-                        {"since", row.sinceMs},
-                        {"sinceAge", row.sinceSeconds},
-                        {"source", row.fromBrowser ? "browser" : "desk"}});
-        if (!row.until.empty()) rows.back()["until"] = row.until;
-        if (row.passed) rows.back()["passed"] = true;
-        if (row.hasDesk) rows.back()["desk"] = StatusName(row.deskStatus);
+        j.Begin('{').Key("name").String(Windows1252ToUtf8(row.name)).Key("status").Number(status);
+        j.Key("word").String(StatusName(status)).Key("message").String(Windows1252ToUtf8(row.message));
+        j.Key("age").Number(row.ageSeconds < 0 ? 0 : row.ageSeconds).Key("since").Number(row.sinceMs);
+        j.Key("sinceAge").Number(row.sinceSeconds).Key("source").String(row.fromBrowser ? "browser" : "desk");
+        if (!row.until.empty()) j.Key("until").String(row.until);
+        if (row.passed) j.Key("passed").Bool(true);
+        if (row.hasDesk) j.Key("desk").String(StatusName(row.deskStatus));
         if (snapshot.hasDirectory) {
-            rows.back()["displayName"] = row.displayName;
-            rows.back()["group"] = row.group;
-            rows.back()["phone"] = row.phone;
+            j.Key("displayName").String(row.displayName).Key("group").String(row.group);
+            j.Key("phone").String(row.phone);
         }
+        j.End('}');
     }
-    nlohmann::ordered_json board = {{"counter", {{"pending", snapshot.pending}, {"open", snapshot.open}}},
-                                    {"silentMinutes", snapshot.silentMinutes},
-                                    {"updates", snapshot.updates},
-                                    {"code", snapshot.codeNeeded},
-                                    {"rows", rows}};
+    j.End(']');
     if (snapshot.hasDirectory) {
-        nlohmann::ordered_json unheard = nlohmann::ordered_json::array();
-        for (const SnapshotRow& person : snapshot.unheard)
-            unheard.push_back({{"name", Windows1252ToUtf8(person.name)},
-                               {"displayName", person.displayName},
-                               {"group", person.group},
-                               {"phone", person.phone}});
-        board["unheard"] = unheard;
+        j.Key("unheard").Begin('[');
+        for (const SnapshotRow& person : snapshot.unheard) {
+            j.Begin('{').Key("name").String(Windows1252ToUtf8(person.name));
+            j.Key("displayName").String(person.displayName).Key("group").String(person.group);
+            j.Key("phone").String(person.phone).End('}');
+        }
+        j.End(']');
         const DirectoryState& d = snapshot.directory;
-        board["directory"] = {
-            {"source", d.source},
-            {"entries", d.list ? d.list->people.size() : 0},
-            {"updated", d.updatedMs},
-            {"error", d.error.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(d.error)}};
+        j.Key("directory").Begin('{').Key("source").String(d.source);
+        j.Key("entries").Number(d.list ? static_cast<std::int64_t>(d.list->people.size()) : 0);
+        j.Key("updated").Number(d.updatedMs).Key("error");
+        if (d.error.empty())
+            j.Null();
+        else
+            j.String(d.error);
+        j.End('}');
     }
-    // Directory texts come from outside: a byte that is not UTF-8 is replaced, never thrown on.
-    return board.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    j.End('}');
+    return j.Text();
 }

@@ -53,6 +53,3 @@ bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot);
 //  "directory":{"source","entries","updated":ms,"error":text|null} with a staff directory]}
 // in board order, texts converted from Windows-1252 to UTF-8.
 std::string BoardJson(const BoardSnapshot& snapshot);
-
-// The painter's rule: anything but in and out is other.
-const char* StatusName(std::int32_t status);

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
+#include "StatusRecord.h"
 #include "Windows1252.h"
 
 namespace {
@@ -46,7 +47,7 @@ bool TakeCode(const nlohmann::json& body, std::string& code, std::string& error)
 }
 
 bool TakeName(const nlohmann::json& body, std::string& name, std::string& error) {
-    if (!TakeText(body, "name", "name", 19, true, name, error)) return false;
+    if (!TakeText(body, "name", "name", StatusRecord::NameSize - 1, true, name, error)) return false;
     if (name.empty()) {
         error = "The name is missing.";
         return false;
@@ -126,7 +127,7 @@ bool ParseStatusBody(const std::string& text, BrowserWord& word, std::string& co
         return false;
     }
     word.status = static_cast<std::int32_t>(status->get<std::int64_t>());
-    if (!TakeText(body, "message", "message", 487, false, word.message, error)) return false;
+    if (!TakeText(body, "message", "message", StatusRecord::MessageSize - 1, false, word.message, error)) return false;
     std::string until;
     if (!TakeText(body, "until", "until time", 5, false, until, error)) return false;
     word.hasUntil = !until.empty();

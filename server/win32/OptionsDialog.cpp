@@ -23,14 +23,12 @@ OptionsFields Fields(HWND dialog) {
 
 // The address follows the port as it is typed; fields follow their check boxes.
 void Follow(HWND dialog, const Dialog& d) {
-    OptionsFields fields = Fields(dialog);
-    EnableWindow(GetDlgItem(dialog, IDC_WEB_PORT), fields.share);
-    EnableWindow(GetDlgItem(dialog, IDC_MINUTES), fields.grey);
-    // Updates come through the web view: only while it is on.
-    EnableWindow(GetDlgItem(dialog, IDC_UPDATES), fields.share);
-    EnableWindow(GetDlgItem(dialog, IDC_CODE), fields.share && fields.updates);
-    std::string address = fields.share ? "http://" + d.address + ":" + fields.portText + "/" : "";
-    SetDlgItemTextA(dialog, IDC_WEB_ADDRESS, address.c_str());
+    const OptionsLook look = LookOfOptions(Fields(dialog), d.address);
+    EnableWindow(GetDlgItem(dialog, IDC_WEB_PORT), look.port);
+    EnableWindow(GetDlgItem(dialog, IDC_MINUTES), look.minutes);
+    EnableWindow(GetDlgItem(dialog, IDC_UPDATES), look.updates);
+    EnableWindow(GetDlgItem(dialog, IDC_CODE), look.code);
+    SetDlgItemTextA(dialog, IDC_WEB_ADDRESS, look.address.c_str());
 }
 
 INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

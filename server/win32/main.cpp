@@ -1,10 +1,7 @@
 // pegmast: the board server's entry, window shell and main loop.
 #include <windows.h>
 
-#include <ctime>
-
 #include "BoardWindow.h"
-#include "BrowserWords.h"
 #include "OptionsDialog.h"
 #include "WebServer.h"
 #include "ServerStartup.h"
@@ -53,8 +50,7 @@ void MainLoop(HWND window, HACCEL accelerators) {
                 DispatchMessageA(&msg);
             }
         }
-        if (server.webUpdates) PassBrowserWords(server, static_cast<std::int64_t>(std::time(nullptr)) * 1000);
-        if (clock.IdleStep(static_cast<std::int64_t>(std::time(nullptr)))) InvalidateRect(window, nullptr, TRUE);
+        if (BoardIdleTick(server, clock)) InvalidateRect(window, nullptr, TRUE);
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 250, QS_ALLINPUT);
     }
 }

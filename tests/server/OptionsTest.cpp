@@ -121,7 +121,24 @@ TEST(BoardOptions, DialogFieldsAreTakenOrRefused) {
             EXPECT_EQ(options.webPort, 77u) << "a refusal changes nothing";
         }
     }
-    EXPECT_EQ(WebAddress("10.0.0.5", 8080), "http://10.0.0.5:8080/");
+    // What the dialog opens and shows as its boxes stand.
+    struct Look {
+        OptionsFields fields;
+        const char* open;  // port, minutes, updates, code
+        const char* address;
+    } looks[] = {
+        {{false, "8080", false, "", true, ""}, "----", ""},
+        {{true, "8080", false, "", false, ""}, "P-U-", "http://10.0.0.5:8080/"},
+        {{true, "80x", true, "3", true, ""}, "PMUC", "http://10.0.0.5:80x/"},  // as typed, wrong or not
+        {{false, "8080", true, "3", true, ""}, "-M--", ""},
+    };
+    for (const Look& l : looks) {
+        const OptionsLook look = LookOfOptions(l.fields, "10.0.0.5");
+        std::string open = {look.port ? 'P' : '-', look.minutes ? 'M' : '-', look.updates ? 'U' : '-',
+                            look.code ? 'C' : '-'};
+        EXPECT_EQ(open, l.open) << l.address;
+        EXPECT_EQ(look.address, l.address);
+    }
 
     // A short code already stored keeps working, with a warning; changing it needs 8.
     BoardOptions stored = TestOptions(77, 77, 5);

@@ -5,9 +5,7 @@ phone's width, and wall mode. Screenshots are kept.
 
 usage: browser_e2e.py linux PEGMAST ARTIFACTS | wine PEGMAST.EXE ARTIFACTS
 Run with /usr/bin/python3 (Debian's Selenium)."""
-import csv
 import http.server
-import io
 import json
 import os
 import re
@@ -21,18 +19,15 @@ import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
-from desktop import Checks, Desktop, free_port, post_update, record, send, wait_listening  # noqa: E402
+from desktop import Checks, Desktop, free_port, record, send, wait_listening  # noqa: E402
 from linux_e2e import write_client_key  # noqa: E402
+from browser_directory import check_directory  # noqa: E402
+from browser_roll import check_roll  # noqa: E402
+from pages import CODE, HOSTILE_MESSAGE, HOSTILE_NAME, browser, names_shown, texts, update, wait  # noqa: E402
 
-from selenium import webdriver  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
 from selenium.webdriver.common.keys import Keys  # noqa: E402
 
-HOSTILE_NAME = '<b>x</b>'
-HOSTILE_MESSAGE = '<img src=x onerror="document.title=\'owned\'">'
-
-
-CODE = 'fire drill'
 
 
 def start_board(kind, program, desk, port, web_port):
@@ -108,10 +103,6 @@ class OtherSite:
         self.server = http.server.HTTPServer(('127.0.0.1', 0), Handler)
         self.port = self.server.server_address[1]
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
-
-
-def update(web_port, route, body):
-    return post_update(web_port, route, body)[0]
 
 
 def check_updates(c, kind, program, desk, port, web_port, artifacts, drivers):
@@ -212,213 +203,6 @@ def check_updates(c, kind, program, desk, port, web_port, artifacts, drivers):
     time.sleep(1)
     removed = update(web_port, '/remove', {'name': 'Desk Person', 'code': CODE})
     c.check(removed == 200 and board_row(web_port, 'Desk Person') is None, 'Remove takes the row off the board')
-
-
-def browser(width, height):
-    options = webdriver.ChromeOptions()
-    for argument in ('--headless=new', '--no-sandbox', '--disable-gpu', '--window-size=%d,%d' % (width, height),
-                     '--disable-dev-shm-usage'):
-        options.add_argument(argument)
-    return webdriver.Chrome(options=options)
-
-
-def texts(driver, selector):
-    """The texts of the elements at once: the page replaces its rows every 2 seconds."""
-    return driver.execute_script(
-        'return Array.from(document.querySelectorAll(arguments[0])).map(e => e.textContent)', selector)
-
-
-def names_shown(driver):
-    return texts(driver, '#rows th')
-
-
-def wait(predicate, timeout):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if predicate():
-            return True
-        time.sleep(0.2)
-    return False
-
-
-ROLL_DESKS = (('Anna', 1, 'at my desk'), ('Bert', 2, 'lunch until 2'), ('Ren\xe9', 3, 'caf\xe9 \u20ac5'),
-              (HOSTILE_NAME, 1, HOSTILE_MESSAGE), ('Cleo', 1, 'just came in'), ('=HYPERLINK("x")', 3, '@home'))
-
-
-def check_roll(c, desk, port, web_port, artifacts, drivers):
-    """The roll call on a board with in, out, other and silent rows: a client
-    stopped with SIGSTOP goes silent after the board's one minute, while the
-    other desks keep re-sending."""
-    write_client_key(desk.env['XDG_CONFIG_HOME'], port, b'Stopped desk')
-    client = subprocess.Popen([os.path.join(os.path.dirname(sys.argv[2]), '../../client/qt/pegling')], env=desk.env,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    stop = threading.Event()
-
-    def desks():
-        while not stop.wait(0 if not desks.sent else 15):
-            desks.sent = True
-            for name, status, message in ROLL_DESKS:
-                send(port, record(name, status, message))
-    desks.sent = False
-    send(port, record('Went home', 3, 'Client shutdown'))  # goodbye, then never a word again
-    resender = threading.Thread(target=desks, daemon=True)
-    resender.start()
-    try:
-        url = 'http://127.0.0.1:%d/' % web_port
-        time.sleep(3)
-        client.send_signal(signal.SIGSTOP)  # heard from once, then never again
-        time.sleep(66)
-        driver = browser(1280, 800)
-        drivers.append(driver)
-        driver.get(url + '?roll')
-        c.check(wait(lambda: len(texts(driver, '.tick .name')) == 8, 10), 'the roll call lists every row')
-        groups = [texts(driver, '.group-%d .name' % i) for i in range(4)]
-        c.check(groups == [['<b>x</b>', 'Anna', 'Cleo'], ['Stopped desk'], ['=HYPERLINK("x")', 'Ren\xe9', 'Went home'],
-                           ['Bert']],
-                'in, no word for a while, other (a goodbye too) and out, each by name (%r)' % groups)
-        counts = texts(driver, 'summary .count')
-        c.check(counts == ['3', '1', '3', '1'], 'each group with its count (%r)' % counts)
-        c.check(any(t.startswith('in since ') for t in texts(driver, '.group-0 .since')),
-                'the roll call says since when beside each status')
-        c.check('Client shutdown, at ' in driver.find_element(By.CSS_SELECTOR, '.group-2').text,
-                'a goodbye says when it was said')
-        c.check('Ren\xe9' in driver.find_element(By.CSS_SELECTOR, '.group-2').text and
-                'caf\xe9' in driver.find_element(By.CSS_SELECTOR, '.group-2').text, 'other rows say where they are')
-        c.check(driver.execute_script('return !document.querySelector(".group-3 details").open && '
-                                      '!document.querySelector(".group-3 .tick").checkVisibility()'),
-                'out is folded away')
-        c.check('On the board: 3 in, 1 out, 4 other' in driver.find_element(By.ID, 'roll-board').text,
-                'the board\'s counts')
-        boxes = driver.find_elements(By.CSS_SELECTOR, '.group-0 .tick')
-        boxes[1].click()
-        boxes[2].click()
-        progress = driver.find_element(By.ID, 'roll-progress').text
-        c.check(progress == '2 accounted for, 6 not yet accounted for', 'ticking counts at once (%r)' % progress)
-        driver.refresh()
-        wait(lambda: len(texts(driver, '.tick .name')) == 8, 10)
-        ticked = driver.execute_script(
-            'return Array.from(document.querySelectorAll(".tick input:checked")).map(b => b.nextSibling.nextSibling'
-            '.querySelector(".name").textContent)')
-        c.check(ticked == ['Anna', 'Cleo'], 'the ticks survive a reload (%r)' % ticked)
-        size = driver.execute_script('return Math.min(...Array.from(document.querySelectorAll(".tick, button"))'
-                                     '.filter(e => e.offsetParent).map(e => e.getBoundingClientRect().height))')
-        c.check(size >= 44, 'every target is at least 44 px high (%r)' % size)
-        driver.save_screenshot(os.path.join(artifacts, 'roll-linux-1280x800.png'))
-        driver.execute_cdp_cmd('Emulation.setEmulatedMedia', {'media': 'print'})
-        c.check(not driver.find_element(By.ID, 'roll-print').is_displayed(), 'printed, the roll has no buttons')
-        c.check(driver.execute_script('return document.querySelector(".group-3 .tick").checkVisibility()'),
-                'and the folded group is on paper too')
-        driver.save_screenshot(os.path.join(artifacts, 'roll-linux-print.png'))
-        driver.execute_cdp_cmd('Emulation.setEmulatedMedia', {'media': ''})
-
-        phone = browser(375, 812)
-        drivers.append(phone)
-        phone.set_window_size(375, 812)
-        phone.get(url + '?roll')
-        wait(lambda: len(texts(phone, '.tick .name')) == 8, 10)
-        overflow = phone.execute_script('return document.documentElement.scrollWidth - window.innerWidth')
-        c.check(overflow <= 0, 'the roll fits a phone\'s width (%d px over)' % overflow)
-        phone.save_screenshot(os.path.join(artifacts, 'roll-linux-375x812.png'))
-
-        with urllib.request.urlopen(url + 'roll.csv', timeout=5) as response:
-            raw = response.read()
-        table = list(csv.reader(io.StringIO(raw.decode('utf-8-sig'))))
-        c.check(raw.startswith(b'\xef\xbb\xbf') and table[0] == ['Group', 'Name', 'Status', 'Message', 'Last heard'],
-                '/roll.csv is UTF-8 with a byte-order mark and a header')
-        named = {row[1]: row for row in table[1:]}
-        c.check(named.get('\'=HYPERLINK("x")', [''])[0] == 'Other' and named['\'=HYPERLINK("x")'][3] == "'@home",
-                'a name or message a spreadsheet would run comes back prefixed with \'')
-        c.check(named.get('Ren\xe9', [''])[0] == 'Other' and named.get('Stopped desk', [''])[0] == 'No word for a while',
-                'the CSV has the same groups, accents and all')
-
-        # Names an object's own keys would take for ticks, and Anna, whose desk keeps
-        # saying "in", set "out" from a browser: still under In, with the browser's word.
-        for name in ('constructor', '__proto__'):
-            send(port, record(name, 1, ''))
-        said = update(web_port, '/status', {'name': 'Anna', 'status': 2, 'message': 'at the dentist', 'code': CODE})
-        fresh = browser(1280, 800)
-        drivers.append(fresh)
-        fresh.get(url + '?roll')
-        wait(lambda: '__proto__' in texts(fresh, '.group-0 .name'), 10)
-        c.check(fresh.execute_script('return document.querySelectorAll(".tick input:checked").length') == 0,
-                'nobody is accounted for before a tick, "constructor" and "__proto__" neither')
-        for name in ('constructor', '__proto__'):
-            box = [t for t in fresh.find_elements(By.CSS_SELECTOR, '.group-0 .tick') if name in t.text]
-            if box:
-                box[0].click()
-                box[0].click()
-        c.check(fresh.find_element(By.ID, 'roll-progress').text.startswith('0 accounted for'),
-                'and each can be ticked and unticked')
-        anna = [t.text for t in fresh.find_elements(By.CSS_SELECTOR, '.group-0 .tick') if 'Anna' in t.text]
-        c.check(said == 200 and anna and 'set from a browser: out, at the dentist' in anna[0],
-                'a desk saying "in" under a browser\'s "out" is listed under In with that word (%r)' % anna)
-        for name in ('constructor', '__proto__'):
-            update(web_port, '/remove', {'name': name, 'code': CODE})
-        return driver, client
-    finally:
-        stop.set()
-
-
-def check_directory(c, program, artifacts, drivers):
-    """The board service with a staff directory from a CSV file: sections by group,
-    the unheard, rows the directory does not know, the group menu, the roll call."""
-    folder = tempfile.mkdtemp(prefix='pegora-directory-')
-    staff = os.path.join(folder, 'staff.csv')
-    with open(staff, 'w', encoding='utf-8') as f:
-        f.write('name,display name,group,phone\njsmith,Jo Smith,Sales,+44 20 7946 0000\n'
-                'anna,Anna Adams,Sales,\nbert,Bert Berg,HR,\ncleo,Cleo Cole,,\n')
-    port, web_port = free_port(), free_port()
-    conf = os.path.join(folder, 'pegmastd.conf')
-    with open(conf, 'w') as f:
-        f.write('Port = %d\nWebPort = %d\nAcceptPacingMs = 0\nDirectory = file\nDirectoryFile = %s\n'
-                'StateFile = %s\n' % (port, web_port, staff, os.path.join(folder, 'board.state')))
-    service = subprocess.Popen([os.path.join(os.path.dirname(program), '../service/pegmastd'), '--config', conf],
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    try:
-        c.check(wait_listening(web_port), 'the board service with a staff directory listens')
-        send(port, record('JSmith', 1, 'at my desk'))
-        send(port, record('bert', 2, 'lunch'))
-        send(port, record('stray', 3, 'wrong name'))
-        url = 'http://127.0.0.1:%d/' % web_port
-        for width, height in ((1280, 800), (375, 812)):
-            driver = browser(width, height)
-            drivers.append(driver)
-            driver.get(url)
-            wait(lambda: len(texts(driver, '#rows th[scope="row"]')) == 6, 10)
-            driver.save_screenshot(os.path.join(artifacts, 'directory-%dx%d.png' % (width, height)))
-        headings = texts(driver, '#rows tr.section th')
-        c.check(headings == ['HR: 0 in, 1 out, 0 other, 0 no word', 'Sales: 1 in, 0 out, 0 other, 1 no word',
-                             'No group: 0 in, 0 out, 0 other, 1 no word',
-                             'Not in the directory: 0 in, 0 out, 1 other, 0 no word'],
-                'one section per group with its counts, then no group, then rows it does not know (%r)' % headings)
-        people = texts(driver, '#rows th[scope="row"]')
-        c.check(people[1:3] == ['Anna Adamsanna', 'Jo SmithJSmith+44 20 7946 0000'],
-                'by display name, the log-in name and a phone beside it (%r)' % people)
-        mark = "for (const th of document.querySelectorAll('#rows th[scope=\"row\"]')) th.parentNode.dataset.kept = 1;"
-        driver.execute_script(mark)
-        send(port, record('bert', 1, 'back'))
-        driver.execute_script('return window.refreshBoard()')
-        kept = driver.execute_script("return [...document.querySelectorAll('#rows tr[data-kept]')]"
-                                     ".map((tr) => tr.querySelector('th').firstChild.textContent)")
-        c.check(sorted(kept) == ['Anna Adams', 'Cleo Cole', 'Jo Smith', 'stray'],
-                'a refresh rebuilds only the row that changed (kept: %r)' % kept)
-        c.check(driver.find_element(By.CSS_SELECTOR, 'a.phone').get_attribute('href') == 'tel:+442079460000',
-                'a phone number is a tel: link')
-        c.check(texts(driver, '#rows .unheard') == ['no word yet', 'no word yet'], 'the unheard say "no word yet"')
-        driver.get(url + '?group=Sales')
-        wait(lambda: len(texts(driver, '#rows th[scope="row"]')) == 2, 10)
-        narrowed = texts(driver, '#rows th[scope="row"]')
-        chosen = driver.find_element(By.ID, 'group-filter').get_attribute('value')
-        c.check(narrowed[:1] == ['Anna Adamsanna'] and len(narrowed) == 2 and chosen == 'Sales',
-                'the group menu narrows to one group, kept in the address (%r, %r)' % (narrowed, chosen))
-        driver.get(url + '?roll')
-        wait(lambda: len(texts(driver, '.tick .name')) == 6, 10)
-        quiet = texts(driver, '.group-1 .tick')
-        c.check(sum('no word yet' in t for t in quiet) == 2 and any('Sales' in t for t in quiet),
-                'the roll call lists the unheard under no word, with their group (%r)' % quiet)
-    finally:
-        service.terminate()
-        service.wait(10)
 
 
 def main():

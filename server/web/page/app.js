@@ -32,14 +32,18 @@ function ago(seconds) {
 // Since when a row's words have stood, on this clock: "since 14:05" today, "since Mon
 // 14:05" within the week, "since 3 Dec" before. From the age, so a browser whose clock
 // is off still says the board's moment.
+// Made once: a formatter made for each of thousands of rows costs seconds a refresh.
+const clockFormat = new Intl.DateTimeFormat('en-GB', { hour: '2-digit', minute: '2-digit', hourCycle: 'h23' });
+const weekdayFormat = new Intl.DateTimeFormat('en-GB', { weekday: 'short' });
+const dateFormat = new Intl.DateTimeFormat('en-GB', { day: 'numeric', month: 'short' });
 function sinceText(seconds) {
   const at = new Date(Date.now() - seconds * 1000);
   const now = new Date();
-  const time = at.toLocaleTimeString('en-GB', { hour: '2-digit', minute: '2-digit', hourCycle: 'h23' });
+  const time = clockFormat.format(at);
   if (at.toDateString() === now.toDateString()) return 'since ' + time;
   const midnight = new Date(now.getFullYear(), now.getMonth(), now.getDate());
-  if (midnight - at < 6 * 86400000) return 'since ' + at.toLocaleDateString('en-GB', { weekday: 'short' }) + ' ' + time;
-  return 'since ' + at.toLocaleDateString('en-GB', { day: 'numeric', month: 'short' });
+  if (midnight - at < 6 * 86400000) return 'since ' + weekdayFormat.format(at) + ' ' + time;
+  return 'since ' + dateFormat.format(at);
 }
 
 function noWordFor(seconds) {
@@ -136,29 +140,51 @@ function render() {
   }
 
   fresh = new Map();
-  const body = document.createElement('tbody');
-  body.id = 'rows';
+  const wanted = [];
   let heading = null;
   shown.forEach((row, i) => {
     if (row.heading) {
       heading = row.heading;
       return;
     }
-    if (heading || (wall && i === 0 && directory)) {
-      // Wall mode pages through the rows: each page says whose section it shows.
-      const tr = document.createElement('tr');
-      tr.className = 'section';
-      const th = cell('th', heading || sectionOf(row), '');
-      th.setAttribute('scope', 'rowgroup');
-      th.colSpan = 4;
-      tr.appendChild(th);
-      body.appendChild(tr);
-      heading = null;
-    }
-    body.appendChild(rowOf(row));
+    // Wall mode pages through the rows: each page says whose section it shows.
+    if (heading || (wall && i === 0 && directory)) wanted.push(headingOf(heading || sectionOf(row)));
+    heading = null;
+    wanted.push(rowOf(row));
   });
-  document.getElementById('rows').replaceWith(body);
+  // Only what changed is touched: a board of thousands is not laid out again every refresh.
+  const body = document.getElementById('rows');
+  let current = body.firstChild;
+  for (const tr of wanted) {
+    if (tr === current) current = current.nextSibling;
+    else body.insertBefore(tr, current);
+  }
+  while (current) {
+    const next = current.nextSibling;
+    current.remove();
+    current = next;
+  }
   built = fresh;
+}
+
+// A row, or a section's heading, made again only when its look changed.
+function reused(look, build) {
+  const known = fresh.has(look) ? null : built.get(look);
+  const tr = known || build();
+  fresh.set(look, tr);
+  return tr;
+}
+
+function headingOf(text) {
+  return reused('heading\n' + text, () => {
+    const tr = document.createElement('tr');
+    tr.className = 'section';
+    const th = cell('th', text, '');
+    th.setAttribute('scope', 'rowgroup');
+    th.colSpan = 4;
+    tr.appendChild(th);
+    return tr;
+  });
 }
 
 function rowOf(row) {
@@ -167,14 +193,7 @@ function rowOf(row) {
   const since = !row.unheard && row.since > 0 ? sinceText(row.sinceAge) : '';
   const look = JSON.stringify([row.name, row.displayName, row.phone, row.unheard, row.word, row.message, row.source,
     row.until, row.passed, silent, ageText, since, updates && !wall]);
-  const known = fresh.has(look) ? null : built.get(look);
-  if (known) {
-    fresh.set(look, known);
-    return known;
-  }
-  const tr = buildRow(row, silent, ageText, since);
-  fresh.set(look, tr);
-  return tr;
+  return reused(look, () => buildRow(row, silent, ageText, since));
 }
 
 function buildRow(row, silent, ageText, since) {

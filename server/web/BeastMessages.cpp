@@ -1,0 +1,75 @@
+#include "BeastMessages.h"
+
+#include <boost/asio.hpp>
+#include <cstring>
+
+#include "BoardServer.h"
+#include "WebUpdates.h"
+
+namespace asio = boost::asio;
+namespace http = boost::beast::http;
+
+namespace {
+
+const std::size_t HeaderLimit = 8 * 1024;
+
+}  // namespace
+
+void LimitRequest(HttpParser& parser) {
+    parser.header_limit(HeaderLimit);
+    parser.body_limit(MaxUpdateBody);
+}
+
+int ParseRefusal(const boost::beast::error_code& ec) {
+    if (ec == http::error::header_limit) return 431;
+    if (ec == http::error::body_limit) return 413;
+    return 400;
+}
+
+std::uint32_t AddressOf(const std::string& dotted) {
+    boost::beast::error_code ec;
+    asio::ip::address address = asio::ip::make_address(dotted, ec);
+    if (ec || !address.is_v4()) return 0;
+    auto bytes = address.to_v4().to_bytes();
+    std::uint32_t networkOrder = 0;
+    std::memcpy(&networkOrder, bytes.data(), 4);
+    return networkOrder;
+}
+
+WebRequest RequestOf(const HttpRequest& message) {
+    WebRequest request;
+    request.method = std::string(message.method_string());
+    request.target = std::string(message.target());
+    auto host = message.find(http::field::host);
+    request.hasHost = host != message.end();
+    if (request.hasHost) request.host = std::string(host->value());
+    auto text = [&message](auto field) {
+        auto it = message.find(field);
+        return it == message.end() ? std::string() : std::string(it->value());
+    };
+    request.contentType = text(http::field::content_type);
+    request.origin = text(http::field::origin);
+    request.updateHeader = text("X-Pegora-Update");
+    request.fetchSite = text("Sec-Fetch-Site");
+    std::string length = text(http::field::content_length);
+    request.contentLength =
+        length.empty() || length.size() > 18 || length.find_first_not_of("0123456789") != std::string::npos
+            ? (length.empty() ? 0 : ~std::uint64_t(0))
+            : std::stoull(length);
+    request.steadyMs = SteadyMs();
+    return request;
+}
+
+HttpResponse ResponseOf(const WebResponse& answer, unsigned version, bool head) {
+    HttpResponse response(static_cast<http::status>(answer.status), version);
+    response.set(http::field::content_type, answer.contentType);
+    for (const auto& header : SafetyHeaders()) response.set(header.first, header.second);
+    for (const auto& header : answer.headers) response.set(header.first, header.second);
+    if (head) {
+        response.content_length(answer.body.size());  // what GET would send, without it
+    } else {
+        response.body() = answer.body;
+        response.prepare_payload();
+    }
+    return response;
+}

@@ -1,0 +1,45 @@
+// Inside the web view: what the listener, its sessions and the board's
+// sources share, all on the one web thread unless a lock says otherwise.
+#pragma once
+
+#include <atomic>
+#include <boost/asio.hpp>
+#include <list>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "HostRule.h"
+#include "WebRoutes.h"
+#include "WebServer.h"
+
+class WebSession;
+
+struct WebServer::Impl {
+    Impl(BoardServer& board_, std::chrono::milliseconds idleLimit_, int maxConnections_)
+        : board(board_), idleLimit(idleLimit_), maxConnections(maxConnections_), acceptor(io) {}
+
+    bool Listen(std::uint16_t port, std::string& error);
+    void Accept();
+    void Admit(boost::asio::ip::tcp::socket socket);
+    // What the routes read the board through and write browsers' words with.
+    WebSources Sources();
+    bool BoardJsonText(std::string& json);
+
+    BoardServer& board;
+    const std::chrono::milliseconds idleLimit;
+    const int maxConnections;
+    std::vector<std::string> machineNames = MachineNames();
+    // Both outlive the io_context, whose handlers hold the sessions.
+    std::atomic<int> open{0};
+    std::list<std::weak_ptr<WebSession>> sessions;  // oldest first; used on the web thread only
+    std::map<int, std::uint64_t> answered;          // by status code; used on the web thread only
+    CodeGuard codeGuard;                            // used on the web thread only
+    std::function<void(const std::string& line)> notice;
+    std::mutex updatesLock;
+    UpdateSettings updateSettings;
+    boost::asio::io_context io;
+    boost::asio::ip::tcp::acceptor acceptor;
+    std::thread thread;
+};

@@ -1,0 +1,72 @@
+"""The page with a staff directory from a CSV file, in Chromium: part of browser_e2e."""
+import os
+import subprocess
+import tempfile
+
+from selenium.webdriver.common.by import By
+
+from desktop import free_port, record, send, wait_listening
+from pages import browser, texts, wait
+
+
+def check_directory(c, program, artifacts, drivers):
+    """The board service with a staff directory from a CSV file: sections by group,
+    the unheard, rows the directory does not know, the group menu, the roll call."""
+    folder = tempfile.mkdtemp(prefix='pegora-directory-')
+    staff = os.path.join(folder, 'staff.csv')
+    with open(staff, 'w', encoding='utf-8') as f:
+        f.write('name,display name,group,phone\njsmith,Jo Smith,Sales,+44 20 7946 0000\n'
+                'anna,Anna Adams,Sales,\nbert,Bert Berg,HR,\ncleo,Cleo Cole,,\n')
+    port, web_port = free_port(), free_port()
+    conf = os.path.join(folder, 'pegmastd.conf')
+    with open(conf, 'w') as f:
+        f.write('Port = %d\nWebPort = %d\nAcceptPacingMs = 0\nDirectory = file\nDirectoryFile = %s\n'
+                'StateFile = %s\n' % (port, web_port, staff, os.path.join(folder, 'board.state')))
+    service = subprocess.Popen([os.path.join(os.path.dirname(program), '../service/pegmastd'), '--config', conf],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        c.check(wait_listening(web_port), 'the board service with a staff directory listens')
+        send(port, record('JSmith', 1, 'at my desk'))
+        send(port, record('bert', 2, 'lunch'))
+        send(port, record('stray', 3, 'wrong name'))
+        url = 'http://127.0.0.1:%d/' % web_port
+        for width, height in ((1280, 800), (375, 812)):
+            driver = browser(width, height)
+            drivers.append(driver)
+            driver.get(url)
+            wait(lambda: len(texts(driver, '#rows th[scope="row"]')) == 6, 10)
+            driver.save_screenshot(os.path.join(artifacts, 'directory-%dx%d.png' % (width, height)))
+        headings = texts(driver, '#rows tr.section th')
+        c.check(headings == ['HR: 0 in, 1 out, 0 other, 0 no word', 'Sales: 1 in, 0 out, 0 other, 1 no word',
+                             'No group: 0 in, 0 out, 0 other, 1 no word',
+                             'Not in the directory: 0 in, 0 out, 1 other, 0 no word'],
+                'one section per group with its counts, then no group, then rows it does not know (%r)' % headings)
+        people = texts(driver, '#rows th[scope="row"]')
+        c.check(people[1:3] == ['Anna Adamsanna', 'Jo SmithJSmith+44 20 7946 0000'],
+                'by display name, the log-in name and a phone beside it (%r)' % people)
+        mark = "for (const th of document.querySelectorAll('#rows th[scope=\"row\"]')) th.parentNode.dataset.kept = 1;"
+        driver.execute_script(mark)
+        send(port, record('bert', 1, 'back'))
+        wait(lambda: 'back' in driver.execute_script('await window.refreshBoard(); '
+                                                     'return document.getElementById("rows").textContent'), 10)
+        kept = driver.execute_script("return [...document.querySelectorAll('#rows tr[data-kept]')]"
+                                     ".map((tr) => tr.querySelector('th').firstChild.textContent)")
+        c.check(sorted(kept) == ['Anna Adams', 'Cleo Cole', 'Jo Smith', 'stray'],
+                'a refresh rebuilds only the row that changed (kept: %r)' % kept)
+        c.check(driver.find_element(By.CSS_SELECTOR, 'a.phone').get_attribute('href') == 'tel:+442079460000',
+                'a phone number is a tel: link')
+        c.check(texts(driver, '#rows .unheard') == ['no word yet', 'no word yet'], 'the unheard say "no word yet"')
+        driver.get(url + '?group=Sales')
+        wait(lambda: len(texts(driver, '#rows th[scope="row"]')) == 2, 10)
+        narrowed = texts(driver, '#rows th[scope="row"]')
+        chosen = driver.find_element(By.ID, 'group-filter').get_attribute('value')
+        c.check(narrowed[:1] == ['Anna Adamsanna'] and len(narrowed) == 2 and chosen == 'Sales',
+                'the group menu narrows to one group, kept in the address (%r, %r)' % (narrowed, chosen))
+        driver.get(url + '?roll')
+        wait(lambda: len(texts(driver, '.tick .name')) == 6, 10)
+        quiet = texts(driver, '.group-1 .tick')
+        c.check(sum('no word yet' in t for t in quiet) == 2 and any('Sales' in t for t in quiet),
+                'the roll call lists the unheard under no word, with their group (%r)' % quiet)
+    finally:
+        service.terminate()
+        service.wait(10)
