@@ -96,26 +96,10 @@ int Ioctl(SocketHandle handle, std::int32_t command, std::uint32_t* argument) {
     return 0;
 }
 
-std::uint32_t InetAddr(const char* text) { return ::inet_addr(text); }
-
 bool HostName(char* buffer, int size) {
     if (::gethostname(buffer, size) == SOCKET_ERROR) return false;
     buffer[size - 1] = '\0';
     return true;
-}
-
-bool Lookup(const char* name, std::vector<std::uint32_t>& addresses) {
-    addrinfo hints;
-    std::memset(&hints, 0, sizeof hints);
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* list = nullptr;
-    if (::getaddrinfo(name, nullptr, &hints, &list) != 0 || list == nullptr) return false;
-    for (addrinfo* it = list; it != nullptr; it = it->ai_next) {
-        if (it->ai_family == AF_INET) addresses.push_back(reinterpret_cast<sockaddr_in*>(it->ai_addr)->sin_addr.s_addr);
-    }
-    ::freeaddrinfo(list);
-    return !addresses.empty();
 }
 
 bool FirstInterfaceAddress(std::uint32_t* address) {

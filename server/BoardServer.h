@@ -45,18 +45,22 @@ struct BoardServer {
     explicit BoardServer(SocketManager& manager_)
         : manager(manager_), startTime(static_cast<std::int64_t>(std::time(nullptr))) {}
 
+    // Set once at the start, before the threads run, and only read after.
     SocketManager& manager;
-    BoardTable table;
-    TableLock tableLock;
+    const std::int64_t startTime;  // calendar seconds
     std::string localAddressText;
     std::int32_t serverPort = 0;
     Socket* listeningSocket = nullptr;
-    std::atomic<std::int32_t> pendingCount{0};
-    std::atomic<bool> stopFlag{false};
+    // Who works here, when the board has a staff directory (the service).
+    std::shared_ptr<StaffDirectory> directory;
     // Called by the reader, under tableLock, after every stored record. Must not block.
     std::function<void()> boardChanged;
+    // Called by the reader, under tableLock, for every stored record when set. Must not block.
+    std::function<void(const RowChange& change)> rowChanged;
     // Shown when a worker thread meets a failure it cannot serve on from; the program then ends.
     std::function<void(const std::string& text)> workerFailed;
+
+    // Settings the board's options may change while it runs.
     // A connection that sends nothing for this long is given up.
     std::atomic<int> silentConnectionMs{60000};
     // Rows silent for longer are painted grey; 0 paints every row alike.
@@ -72,16 +76,18 @@ struct BoardServer {
     // Words from browsers are taken (the web view's updates): desk records then
     // follow the rule of RowRule.h. Off, every record is stored as it comes.
     std::atomic<bool> webUpdates{false};
-    // Who works here, when the board has a staff directory (the service); set once at the start.
-    std::shared_ptr<StaffDirectory> directory;
-    // Called by the reader, under tableLock, for every stored record when set. Must not block.
-    std::function<void(const RowChange& change)> rowChanged;
 
-    // For the health check: the board port listens, and when the reader last ended a pass.
+    // The rows, and the lock every reader and writer of them takes.
+    BoardTable table;
+    TableLock tableLock;
+
+    // What changes while it runs: records waiting, the stop, and what the
+    // health check and metrics read (the port listens, the reader's last pass).
+    std::atomic<std::int32_t> pendingCount{0};
+    std::atomic<bool> stopFlag{false};
     std::atomic<bool> listening{false};
     std::atomic<std::int64_t> lastReaderPassMs{0};  // steady clock, milliseconds
     BoardCounters counters;
-    const std::int64_t startTime;  // calendar seconds
 
     WorkerThread acceptThread;
     WorkerThread readerThread;

@@ -59,3 +59,21 @@ TEST(CExcept, CopiesAreIndependent) {
     delete original;
     EXPECT_EQ(copy.GetText(), "bind failed! Address already in use");
 }
+
+#if !defined(_WIN32)
+#include <cerrno>
+
+#include "SocketPlatform.h"
+
+// The system's errors in Windows Sockets numbers, so every text is the one Windows gives.
+TEST(ErrorTextTable, TheSystemsErrorsAreTheirWindowsNumbers) {
+    const std::pair<int, int> rows[] = {
+        {EINTR, 10004},        {EACCES, 10013},        {EPERM, 10013},       {EINVAL, 10022},       {EMFILE, 10024},
+        {ENFILE, 10024},       {EAGAIN, 10035},        {EINPROGRESS, 10036}, {EBADF, 10038},        {ENOTSOCK, 10038},
+        {EADDRINUSE, 10048},   {EADDRNOTAVAIL, 10049}, {ENETUNREACH, 10051}, {ECONNABORTED, 10053}, {ECONNRESET, 10054},
+        {EPIPE, 10054},        {ENOBUFS, 10055},       {ENOMEM, 10055},      {ENOTCONN, 10057},     {ETIMEDOUT, 10060},
+        {ECONNREFUSED, 10061}, {EHOSTUNREACH, 10065},  {ENOENT, 0},
+    };
+    for (const auto& row : rows) EXPECT_EQ(platform::SocketErrorNumber(row.first), row.second) << row.first;
+}
+#endif
