@@ -84,7 +84,7 @@ bool TakeOptionsFields(const OptionsFields& fields, BoardOptions& options, std::
         return false;
     }
     if (fields.codeText.size() > MaxUpdateCode) {
-        refusal = "The code must be at most 31 characters.";
+        refusal = "The code must be at most " + std::to_string(MaxUpdateCode) + " characters.";
         return false;
     }
     if (!fields.codeText.empty() && fields.codeText.size() < MinNewUpdateCode &&

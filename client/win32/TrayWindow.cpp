@@ -42,19 +42,6 @@ bool TrayWindow::Create(HINSTANCE instance_, const char* className, const char* 
     return created != nullptr;
 }
 
-LRESULT CALLBACK TrayWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    TrayWindow* self;
-    if (message == WM_NCCREATE) {
-        self = static_cast<TrayWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        self->window = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<TrayWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    }
-    if (!self) return DefWindowProcA(window, message, wParam, lParam);
-    return self->OnMessage(message, wParam, lParam);
-}
-
 LRESULT TrayWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE: OnCreate(); return 0;
@@ -145,6 +132,8 @@ bool TrayWindow::OnCommand(int command) {
     case IDM_ABOUT: RunAboutDialog(instance, window); return true;
     case IDM_EXIT: DestroyWindow(window); return true;
     case IDM_CHANGE_STATUS: ChangeStatus(); return true;
+    case IDM_SETUP: Setup(); return true;
+    case IDM_AWAY_ON_LOCK: Carry(ToggleAwayOnLock(state)); return true;
     }
     return false;
 }
@@ -167,16 +156,9 @@ void TrayWindow::ShowTrayMenu() {
     RECT screen;
     GetWindowRect(GetDesktopWindow(), &screen);
     SetForegroundWindow(window);
-    int command = TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_BOTTOMALIGN | TPM_RIGHTALIGN, screen.right - 30,
-                                   screen.bottom - 20, window, nullptr);
+    // The chosen item arrives as WM_COMMAND, like every other command.
+    TrackPopupMenuEx(menu, TPM_BOTTOMALIGN | TPM_RIGHTALIGN, screen.right - 30, screen.bottom - 20, window, nullptr);
     PostMessageA(window, WM_NULL, 0, 0);  // lets the menu close when the user clicks elsewhere
-    switch (command) {
-    case IDM_ABOUT: RunAboutDialog(instance, window); break;
-    case IDM_CHANGE_STATUS: ChangeStatus(); break;
-    case IDM_SETUP: Setup(); break;
-    case IDM_AWAY_ON_LOCK: Carry(ToggleAwayOnLock(state)); break;
-    case IDM_EXIT: DestroyWindow(window); break;
-    }
     DestroyMenu(menu);
 }
 

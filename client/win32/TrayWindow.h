@@ -8,21 +8,22 @@
 #include "ClientRules.h"
 #include "ClientSettings.h"
 #include "StatusSender.h"
+#include "WindowBase.h"
 
 const UINT TrayCallbackMessage = WM_USER + 101;  // 1125
 const UINT TrayIconId = 110;
 const UINT_PTR MinuteTimer = 1;
 
-class TrayWindow {
+class TrayWindow : public WindowBase<TrayWindow> {
+    friend class WindowBase<TrayWindow>;
+
 public:
     TrayWindow(SocketManager& manager, ClientState& state, StatusSender& sender, ClientSettingsShell& settings);
 
     static bool Register(HINSTANCE instance, const char* className);
     bool Create(HINSTANCE instance, const char* className, const char* title);
-    HWND Handle() const { return window; }
 
 private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCreate();
     void OnDestroy();
@@ -41,7 +42,6 @@ private:
     ClientState& state;
     StatusSender& sender;
     ClientSettingsShell& settings;
-    HWND window = nullptr;
     HINSTANCE instance = nullptr;
     UINT taskbarCreated = 0;
 };

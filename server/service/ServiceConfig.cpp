@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "AsciiText.h"
+#include "BoardOptions.h"
 #include "Windows1252.h"
 
 namespace {
@@ -107,7 +108,8 @@ std::string Wrong(TextKind kind, const std::string& value) {
 std::string CodeFrom(const std::string& value, const std::string& where, std::string& code) {
     std::string taken = Utf8ToWindows1252(value);
     if (Windows1252ToUtf8(taken) != value) return where + " has a character outside Windows-1252";
-    if (taken.size() > 31) return where + " must be at most 31 characters";
+    if (taken.size() > MaxUpdateCode)
+        return where + " must be at most " + std::to_string(MaxUpdateCode) + " characters";
     code = taken;
     return std::string();
 }

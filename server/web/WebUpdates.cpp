@@ -78,7 +78,7 @@ std::tm LocalParts(std::time_t when) {
 
 bool CodesEqual(const std::string& given, const std::string& expected) {
     unsigned difference = given.size() == expected.size() ? 0u : 1u;
-    for (std::size_t i = 0; i < MaxCodeLength + 1; ++i) {
+    for (std::size_t i = 0; i < MaxUpdateCode + 1; ++i) {
         unsigned char a = i < given.size() ? static_cast<unsigned char>(given[i]) : 0;
         unsigned char b = i < expected.size() ? static_cast<unsigned char>(expected[i]) : 0;
         difference |= static_cast<unsigned>(a ^ b);

@@ -10,13 +10,14 @@
 #include <map>
 #include <string>
 
+#include "BoardOptions.h"
+
 struct UpdateSettings {
     bool on = false;
     std::string code;  // Windows-1252; empty: none is asked
 };
 
 const std::size_t MaxUpdateBody = 4096;
-const std::size_t MaxCodeLength = 31;
 
 // The same length of time whatever the two hold, so a guess learns nothing from it.
 bool CodesEqual(const std::string& given, const std::string& expected);

@@ -29,19 +29,6 @@ bool BoardWindow::Create(HINSTANCE instance_, const char* className, const char*
     return true;
 }
 
-LRESULT CALLBACK BoardWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    BoardWindow* self;
-    if (message == WM_NCCREATE) {
-        self = static_cast<BoardWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        self->window = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<BoardWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    }
-    if (!self) return DefWindowProcA(window, message, wParam, lParam);
-    return self->OnMessage(message, wParam, lParam);
-}
-
 LRESULT BoardWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE: OnCreate(); return 0;

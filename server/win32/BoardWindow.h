@@ -4,23 +4,25 @@
 
 #include <windows.h>
 
+#include "WindowBase.h"
+
 #include <functional>
 
 #include "BoardServer.h"
 #include "BoardView.h"
 
-class BoardWindow {
+class BoardWindow : public WindowBase<BoardWindow> {
+    friend class WindowBase<BoardWindow>;
+
 public:
     explicit BoardWindow(BoardServer& server_) : server(server_) {}
 
     static bool Register(HINSTANCE instance, const char* className);
     bool Create(HINSTANCE instance, const char* className, const char* title, int showCommand);
-    HWND Handle() const { return window; }
     // File > Options...: the shell shows the dialog and takes its effects.
     std::function<void()> showOptions;
 
 private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCreate();
     void OnSize();
@@ -32,6 +34,5 @@ private:
 
     BoardServer& server;
     BoardView view;
-    HWND window = nullptr;
     HINSTANCE instance = nullptr;
 };
