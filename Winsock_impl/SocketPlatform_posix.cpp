@@ -14,6 +14,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "SocketAddress.h"
+
 namespace platform {
 
 const int LargestBacklog = SOMAXCONN;
@@ -114,11 +116,7 @@ int Bind(SocketHandle handle, std::uint16_t port) {
     // POSIX needs SO_REUSEADDR for that. A live listener still refuses the bind.
     int on = 1;
     ::setsockopt(Fd(handle), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in record;
-    std::memset(&record, 0, sizeof record);
-    record.sin_family = AF_INET;
-    record.sin_port = htons(port);
-    record.sin_addr.s_addr = htonl(INADDR_ANY);
+    sockaddr_in record = Endpoint(0, port);  // any address
     return ::bind(Fd(handle), reinterpret_cast<sockaddr*>(&record), sizeof record) == 0 ? 0 : Fail();
 }
 
@@ -142,11 +140,7 @@ std::uint32_t PeerAddress(SocketHandle handle) {
 }
 
 int Connect(SocketHandle handle, std::uint32_t address, std::uint16_t port) {
-    sockaddr_in record;
-    std::memset(&record, 0, sizeof record);
-    record.sin_family = AF_INET;
-    record.sin_port = htons(port);
-    record.sin_addr.s_addr = address;
+    sockaddr_in record = Endpoint(address, port);
     return ::connect(Fd(handle), reinterpret_cast<sockaddr*>(&record), sizeof record) == 0 ? 0 : Fail();
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "SocketAddress.h"
 #include "SocketPlatform.h"
 
 namespace platform {
@@ -47,11 +48,7 @@ bool IsListening(SocketHandle handle) {
 int CloseHandle(SocketHandle handle) { return ::closesocket(S(handle)) == SOCKET_ERROR ? Failure : 0; }
 
 int Bind(SocketHandle handle, std::uint16_t port) {
-    sockaddr_in record;
-    std::memset(&record, 0, sizeof record);
-    record.sin_family = AF_INET;
-    record.sin_port = ::htons(port);
-    record.sin_addr.s_addr = INADDR_ANY;
+    sockaddr_in record = Endpoint(0, port);  // any address
     return ::bind(S(handle), reinterpret_cast<sockaddr*>(&record), sizeof record) == SOCKET_ERROR ? Failure : 0;
 }
 
@@ -71,11 +68,7 @@ std::uint32_t PeerAddress(SocketHandle handle) {
 }
 
 int Connect(SocketHandle handle, std::uint32_t address, std::uint16_t port) {
-    sockaddr_in record;
-    std::memset(&record, 0, sizeof record);
-    record.sin_family = AF_INET;
-    record.sin_port = ::htons(port);
-    record.sin_addr.s_addr = address;
+    sockaddr_in record = Endpoint(address, port);
     return ::connect(S(handle), reinterpret_cast<sockaddr*>(&record), sizeof record) == SOCKET_ERROR ? Failure : 0;
 }
 

@@ -1,7 +1,7 @@
 # The manifest and version resource of one Windows program, written into its
 # build folder, where its .rc script includes "version.rc".
-set(PEGORA_VERSION_DOTTED "1.20.0.0")
-set(PEGORA_VERSION_COMMAS "1,20,0,0")
+set(PEGORA_VERSION_DOTTED "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.0.0")
+set(PEGORA_VERSION_COMMAS "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},0,0")
 # The manifest names the machine the program is built for (the 64-bit build
 # exists for testing on machines that run 64-bit code only).
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)

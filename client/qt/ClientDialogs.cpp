@@ -1,3 +1,4 @@
+#include "PegoraVersion.h"
 #include "ClientDialogs.h"
 
 #include <QButtonGroup>
@@ -131,7 +132,7 @@ void RunAboutDialog(QWidget* owner) {
     QLabel* icon = new QLabel(&dialog);
     icon->setPixmap(PegIcon().pixmap(32, 32));
     grid->addWidget(icon, 0, 0, 2, 1);
-    grid->addWidget(new QLabel("Pegora Client Version 1.20", &dialog), 0, 1);
+    grid->addWidget(new QLabel(PEGORA_ABOUT_CLIENT, &dialog), 0, 1);
     grid->addWidget(new QLabel("Double-click icon to update your status.", &dialog), 1, 1);
     Buttons buttons = OkCancel(&dialog);
     buttons.cancel->hide();

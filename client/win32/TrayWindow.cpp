@@ -19,19 +19,7 @@ TrayWindow::TrayWindow(SocketManager& manager_, ClientState& state_, StatusSende
     : manager(manager_), state(state_), sender(sender_), settings(settings_) {}
 
 bool TrayWindow::Register(HINSTANCE instance, const char* className) {
-    WNDCLASSEXA wc;
-    ZeroMemory(&wc, sizeof wc);
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = Procedure;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_PEGLING));
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszMenuName = MAKEINTRESOURCEA(IDC_PEGLING);
-    wc.lpszClassName = className;
-    wc.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(IDI_SMALL));
-    return RegisterClassExA(&wc) != 0;
+    return RegisterWindowClass(instance, className, IDI_PEGLING, IDI_SMALL, IDC_PEGLING);
 }
 
 bool TrayWindow::Create(HINSTANCE instance_, const char* className, const char* title) {

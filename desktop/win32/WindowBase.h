@@ -11,6 +11,23 @@ public:
     HWND Handle() const { return window; }
 
 protected:
+    // The class of the program's main window: its icons, its menu, this procedure.
+    static bool RegisterWindowClass(HINSTANCE instance, const char* className, int icon, int smallIcon, int menu) {
+        WNDCLASSEXA wc;
+        ZeroMemory(&wc, sizeof wc);
+        wc.cbSize = sizeof wc;
+        wc.style = CS_HREDRAW | CS_VREDRAW;
+        wc.lpfnWndProc = Procedure;
+        wc.hInstance = instance;
+        wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(icon));
+        wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        wc.lpszMenuName = MAKEINTRESOURCEA(menu);
+        wc.lpszClassName = className;
+        wc.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(smallIcon));
+        return RegisterClassExA(&wc) != 0;
+    }
+
     static LRESULT CALLBACK Procedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
         Window* self;
         if (message == WM_NCCREATE) {

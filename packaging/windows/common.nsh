@@ -4,7 +4,10 @@
 !include "LogicLib.nsh"
 !include "FileFunc.nsh"
 
-!define PEGORA_VERSION "1.20"
+; The version comes from the build (scripts/package passes CMake's).
+!ifndef PEGORA_VERSION
+  !error "PEGORA_VERSION is not defined: build with scripts/package"
+!endif
 !define PEGORA_PUBLISHER "Zorven"
 !define UNINSTALL_ROOT "Software\Microsoft\Windows\CurrentVersion\Uninstall"
 

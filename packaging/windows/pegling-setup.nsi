@@ -23,11 +23,11 @@ BrandingText "Pegora ${PEGORA_VERSION}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
-VIProductVersion "1.20.0.0"
+VIProductVersion "${PEGORA_VERSION}.0.0"
 VIAddVersionKey "ProductName" "Pegora"
 VIAddVersionKey "FileDescription" "Pegora status client setup"
-VIAddVersionKey "FileVersion" "1.20.0.0"
-VIAddVersionKey "ProductVersion" "1.20.0.0"
+VIAddVersionKey "FileVersion" "${PEGORA_VERSION}.0.0"
+VIAddVersionKey "ProductVersion" "${PEGORA_VERSION}.0.0"
 VIAddVersionKey "CompanyName" "${PEGORA_PUBLISHER}"
 VIAddVersionKey "LegalCopyright" "2026 ${PEGORA_PUBLISHER}"
 

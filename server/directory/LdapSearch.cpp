@@ -26,6 +26,10 @@ StaffEntry LdapEntry(const LdapSettings& settings, const std::function<std::stri
     return entry;
 }
 
+std::string BindError(const LdapSettings& settings, const std::string& why) {
+    return (settings.bindDn.empty() ? "anonymous bind: " : "bind as " + settings.bindDn + ": ") + why;
+}
+
 std::string SearchError(const LdapSettings& settings, const std::string& why, bool sizeLimit, std::size_t people) {
     // A cut list would take people off the board: never taken, always said.
     return "search under \"" + settings.base + "\": " + why +

@@ -60,7 +60,7 @@ bool Connect(const LdapServer& server, const LdapSettings& settings, Connection&
     rc = ldap_sasl_bind_s(c.ld, settings.bindDn.empty() ? nullptr : settings.bindDn.c_str(), LDAP_SASL_SIMPLE,
                           &password, nullptr, nullptr, nullptr);
     if (rc != LDAP_SUCCESS) {
-        error = (settings.bindDn.empty() ? "anonymous bind: " : "bind as " + settings.bindDn + ": ") + Why(c.ld, rc);
+        error = BindError(settings, Why(c.ld, rc));
         // libldap says no more than this when the TLS handshake fails.
         if ((server.secure || settings.startTls) && (rc == LDAP_SERVER_DOWN || rc == LDAP_CONNECT_ERROR))
             error += " (or its certificate is not signed by a CA in " +
@@ -70,7 +70,12 @@ bool Connect(const LdapServer& server, const LdapSettings& settings, Connection&
     return true;
 }
 
-bool Search(const LdapSettings& settings, Connection& c, std::vector<StaffEntry>& entries, std::string& error) {
+}  // namespace
+
+bool SearchLdapServer(const LdapServer& server, const LdapSettings& settings, std::vector<StaffEntry>& entries,
+                      std::string& error) {
+    Connection c;
+    if (!Connect(server, settings, c, error)) return false;
     std::vector<std::string> names = {settings.nameAttribute, settings.displayNameAttribute, settings.groupAttribute,
                                       settings.phoneAttribute};
     char* attributes[] = {&names[0][0], &names[1][0], &names[2][0], &names[3][0], nullptr};
@@ -113,12 +118,4 @@ bool Search(const LdapSettings& settings, Connection& c, std::vector<StaffEntry>
     } while (cookie.bv_val && cookie.bv_len);
     ldap_memfree(cookie.bv_val);
     return true;
-}
-
-}  // namespace
-
-bool SearchLdapServer(const LdapServer& server, const LdapSettings& settings, std::vector<StaffEntry>& entries,
-                      std::string& error) {
-    Connection c;
-    return Connect(server, settings, c, error) && Search(settings, c, entries, error);
 }

@@ -70,14 +70,16 @@ bool Connect(const LdapServer& server, const LdapSettings& settings, Connection&
     std::wstring dn = Wide(settings.bindDn), password = Wide(settings.password);
     rc = ldap_simple_bind_sW(c.ld, dn.empty() ? nullptr : &dn[0], password.empty() ? nullptr : &password[0]);
     SecureZeroMemory(&password[0], password.size() * sizeof(wchar_t));
-    if (rc != LDAP_SUCCESS) {
-        error = (settings.bindDn.empty() ? "anonymous bind: " : "bind as " + settings.bindDn + ": ") + Why(rc);
-        return false;
-    }
-    return true;
+    if (rc != LDAP_SUCCESS) error = BindError(settings, Why(rc));
+    return rc == LDAP_SUCCESS;
 }
 
-bool Search(const LdapSettings& settings, Connection& c, std::vector<StaffEntry>& entries, std::string& error) {
+}  // namespace
+
+bool SearchLdapServer(const LdapServer& server, const LdapSettings& settings, std::vector<StaffEntry>& entries,
+                      std::string& error) {
+    Connection c;
+    if (!Connect(server, settings, c, error)) return false;
     std::wstring base = Wide(settings.base), filter = Wide(settings.filter);
     std::wstring names[] = {Wide(settings.nameAttribute), Wide(settings.displayNameAttribute),
                             Wide(settings.groupAttribute), Wide(settings.phoneAttribute)};
@@ -119,12 +121,4 @@ bool Search(const LdapSettings& settings, Connection& c, std::vector<StaffEntry>
     } while (cookie && cookie->bv_len);
     if (cookie) ber_bvfree(cookie);
     return true;
-}
-
-}  // namespace
-
-bool SearchLdapServer(const LdapServer& server, const LdapSettings& settings, std::vector<StaffEntry>& entries,
-                      std::string& error) {
-    Connection c;
-    return Connect(server, settings, c, error) && Search(settings, c, entries, error);
 }

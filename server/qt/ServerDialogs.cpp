@@ -1,3 +1,4 @@
+#include "PegoraVersion.h"
 #include "ServerDialogs.h"
 
 #include <QDialog>
@@ -63,7 +64,7 @@ int RunServerAboutDialog(QWidget* owner) {
     QLabel* icon = new QLabel(&dialog);
     icon->setPixmap(BoardIcon().pixmap(32, 32));
     grid->addWidget(icon, 0, 0);
-    grid->addWidget(new QLabel("Pegora Server Version 1.20", &dialog), 0, 1);
+    grid->addWidget(new QLabel(PEGORA_ABOUT_SERVER, &dialog), 0, 1);
     QPushButton* ok = new QPushButton("OK", &dialog);
     ok->setDefault(true);
     grid->addWidget(ok, 1, 1, Qt::AlignRight);

@@ -51,16 +51,11 @@ int main(int argc, char** argv) {
     // The extensions, off unless the settings turn them on; a web port that
     // cannot be had is said once and the board runs on without it.
     WebServer web(server);
-    auto apply = [&](const BoardOptions& options) {
-        std::string error;
-        if (!ApplyBoardOptions(server, web, options, error)) shell.ShowMessage(error, "pegmast", true);
-    };
-    apply(ReadBoardOptions());
+    TakeBoardOptions(server, web, ReadBoardOptions(), shell);
     shell.window->showOptions = [&] {
-        BoardOptions options = ReadBoardOptions();
-        if (!RunOptionsDialog(shell.window, options, server.localAddressText)) return;
-        WriteBoardOptions(options);
-        apply(options);
+        ChangeBoardOptions(server, web, shell, [&](BoardOptions& options) {
+            return RunOptionsDialog(shell.window, options, server.localAddressText);
+        });
     };
 
     // The idle step: repaint when more than two whole seconds have passed.

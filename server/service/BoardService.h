@@ -11,6 +11,7 @@
 #include <string>
 
 #include "BoardServer.h"
+#include "PegoraVersion.h"
 #include "ServiceConfig.h"
 #include "StaffRefresher.h"
 #include "WebServer.h"
@@ -29,7 +30,7 @@ public:
     virtual void Alive() = 0;     // the reader is making passes: feed the watchdog
 };
 
-const char* const ServiceVersion = "1.20";
+const char* const ServiceVersion = PEGORA_VERSION;
 // How often a changed board reaches the state file, at most.
 const std::chrono::milliseconds StateWriteInterval{2000};
 

@@ -16,3 +16,16 @@ bool ApplyBoardOptions(BoardServer& board, WebServer& web, const BoardOptions& o
     web.Stop();
     return web.Start(static_cast<std::uint16_t>(options.webPort), error);
 }
+
+void TakeBoardOptions(BoardServer& board, WebServer& web, const BoardOptions& options, BoardShell& shell) {
+    std::string error;
+    if (!ApplyBoardOptions(board, web, options, error)) shell.ShowMessage(error, "pegmast", true);
+}
+
+void ChangeBoardOptions(BoardServer& board, WebServer& web, BoardShell& shell,
+                        const std::function<bool(BoardOptions& options)>& runDialog) {
+    BoardOptions options = ReadBoardOptions();
+    if (!runDialog(options)) return;
+    WriteBoardOptions(options);
+    TakeBoardOptions(board, web, options, shell);
+}

@@ -11,6 +11,7 @@
 
 #include "BoardOptions.h"
 #include "BoardServer.h"
+#include "ServerStartup.h"
 #include "WebUpdates.h"
 
 class WebServer {
@@ -50,6 +51,13 @@ private:
 // captioned "pegmast", when the web port cannot be had; the board runs on
 // without the web view.
 bool ApplyBoardOptions(BoardServer& board, WebServer& web, const BoardOptions& options, std::string& error);
+
+// A window board's options: taken into effect, a port that cannot be had said
+// over the board window; and the Options dialog's run (`runDialog` edits the
+// stored options and gives true for OK), its choice written and taken.
+void TakeBoardOptions(BoardServer& board, WebServer& web, const BoardOptions& options, BoardShell& shell);
+void ChangeBoardOptions(BoardServer& board, WebServer& web, BoardShell& shell,
+                        const std::function<bool(BoardOptions& options)>& runDialog);
 
 // The whole request bytes of one connection, parsed and answered as the
 // server would answer them (for the fuzzer and tests): the status code.

@@ -4,19 +4,7 @@
 #include "resource.h"
 
 bool BoardWindow::Register(HINSTANCE instance, const char* className) {
-    WNDCLASSEXA wc;
-    ZeroMemory(&wc, sizeof wc);
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = Procedure;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_PEGMAST));
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszMenuName = MAKEINTRESOURCEA(IDC_PEGMAST);
-    wc.lpszClassName = className;
-    wc.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(IDI_SMALL));
-    return RegisterClassExA(&wc) != 0;
+    return RegisterWindowClass(instance, className, IDI_PEGMAST, IDI_SMALL, IDC_PEGMAST);
 }
 
 bool BoardWindow::Create(HINSTANCE instance_, const char* className, const char* title, int showCommand) {

@@ -73,16 +73,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 
     // The extensions, off unless the settings turn them on; a web port that
     // cannot be had is said once and the board runs on without it.
-    auto apply = [&shell](const BoardOptions& options) {
-        std::string error;
-        if (!ApplyBoardOptions(server, web, options, error)) shell.ShowMessage(error, "pegmast", true);
-    };
-    apply(ReadBoardOptions());
-    shell.Board().showOptions = [&shell, apply, instance] {
-        BoardOptions options = ReadBoardOptions();
-        if (!RunOptionsDialog(instance, shell.Window(), options, server.localAddressText)) return;
-        WriteBoardOptions(options);
-        apply(options);
+    TakeBoardOptions(server, web, ReadBoardOptions(), shell);
+    shell.Board().showOptions = [&shell, instance] {
+        ChangeBoardOptions(server, web, shell, [&shell, instance](BoardOptions& options) {
+            return RunOptionsDialog(instance, shell.Window(), options, server.localAddressText);
+        });
     };
 
     HACCEL accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDC_PEGMAST));

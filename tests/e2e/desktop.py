@@ -1,5 +1,6 @@
 """Helpers for whole-program tests: a private X server, Wine programs in the
 test run's prefix, registry presets, loopback listeners and screenshots."""
+import contextlib
 import json
 import os
 import shutil
@@ -117,6 +118,39 @@ def post_update(port, path, body):
             return r.status, r.read().decode()
     except urllib.error.HTTPError as e:
         return e.code, e.read().decode()
+
+
+def board_json(port, timeout=5):
+    """A board's /board.json over loopback, or {} when it gives none."""
+    try:
+        with urllib.request.urlopen('http://127.0.0.1:%d/board.json' % port, timeout=timeout) as r:
+            return json.loads(r.read().decode())
+    except (OSError, ValueError):
+        return {}
+
+
+def wait_until(probe, timeout=20, step=0.3):
+    """Asks `probe` until it gives something true: that, or its last answer once the time is up."""
+    deadline = time.time() + timeout
+    while True:
+        found = probe()
+        if found or time.time() >= deadline:
+            return found
+        time.sleep(step)
+
+
+@contextlib.contextmanager
+def running(command, **options):
+    """A program for the length of a block, stopped however the block ends: SIGTERM, then kill."""
+    process = subprocess.Popen(command, **options)
+    try:
+        yield process
+    finally:
+        if process.poll() is None:
+            process.terminate()
+            if wait_exit(process, 10) is None:
+                process.kill()
+                process.wait()
 
 
 def wait_exit(process, timeout=20):

@@ -5,7 +5,6 @@ board service through the service manager. Screenshots of the installers'
 pages are kept.
 
 usage: installers_e2e.py DIST ARTIFACTS [WIN32_BUILD NATIVE_BUILD]"""
-import json
 import os
 import socket
 import urllib.request
@@ -16,7 +15,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
-from desktop import WINE, Checks, Desktop, Listener, fields, free_port, record, send, wait_exit, wait_listening  # noqa: E402
+from desktop import (WINE, Checks, Desktop, Listener, board_json, fields, free_port, record, send,  # noqa: E402
+                     wait_exit, wait_listening)
 
 CLIENT_KEY = 'SOFTWARE\\ZORVEN\\PEGORA\\CLIENT'
 UNINSTALL = 'Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\'
@@ -34,12 +34,8 @@ def find(root, name):
 SERVICE_KEY = 'HKLM\\System\\CurrentControlSet\\Services\\pegmastd'
 
 
-def board_json(port):
-    try:
-        with urllib.request.urlopen('http://127.0.0.1:%d/board.json' % port, timeout=5) as r:
-            return json.loads(r.read().decode())['rows']
-    except (OSError, ValueError):
-        return []
+def board_rows(port):
+    return board_json(port).get('rows', [])
 
 
 def check_service(c, desk, drive, run_setup, board_setup, builds, artifacts):
@@ -92,9 +88,9 @@ def check_service(c, desk, drive, run_setup, board_setup, builds, artifacts):
                                              QT_QPA_PLATFORM='xcb'),
                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
     deadline = time.time() + 60
-    while time.time() < deadline and {'Windows desk', 'Linux desk'} - {r['name'] for r in board_json(web)}:
+    while time.time() < deadline and {'Windows desk', 'Linux desk'} - {r['name'] for r in board_rows(web)}:
         time.sleep(0.5)
-    names = {r['name'] for r in board_json(web)}
+    names = {r['name'] for r in board_rows(web)}
     c.check({'Windows desk', 'Linux desk'} <= names, 'records from pegling.exe and the Linux client show (%r)' % names)
     try:
         with urllib.request.urlopen('http://127.0.0.1:%d/healthz' % web, timeout=5) as r:
@@ -106,20 +102,20 @@ def check_service(c, desk, drive, run_setup, board_setup, builds, artifacts):
         p.kill()
     desk.wine('taskkill', '/F', '/IM', 'pegling.exe')
 
-    before = {r['name']: r['age'] for r in board_json(web)}
+    before = {r['name']: r['age'] for r in board_rows(web)}
     desk.wine('sc', 'stop', 'pegmastd')
     c.check(wait_state('STOPPED'), 'sc stop pegmastd: STOPPED')
     c.check(os.path.exists(os.path.join(data, 'board.state')), 'the state file is written in ProgramData\\Pegora')
     time.sleep(2)
     desk.wine('sc', 'start', 'pegmastd')
     c.check(wait_state('RUNNING') and wait_listening(web), 'sc start pegmastd: RUNNING again')
-    after = {r['name']: r['age'] for r in board_json(web)}
+    after = {r['name']: r['age'] for r in board_rows(web)}
     c.check(set(after) == set(before) and all(after[n] >= before[n] + 2 for n in after),
             'the same rows, their ages continued (%r then %r)' % (before, after))
 
     code = run_setup(board_setup, '/S', '/SERVICE', '/WINDOW=0')
     c.check(code == 0 and wait_state('RUNNING') and wait_listening(web), 'the installer again (an upgrade) restarts it')
-    c.check(set(r['name'] for r in board_json(web)) == set(before), 'and the rows come back from the state file')
+    c.check(set(r['name'] for r in board_rows(web)) == set(before), 'and the rows come back from the state file')
 
     desk.wine('sc', 'stop', 'pegmastd')
     wait_state('STOPPED')

@@ -7,6 +7,16 @@
 #include "Records.h"
 #include "ServiceConfig.h"
 
+namespace {
+
+// The file holds `text`, or is not there when it is null.
+void Put(const std::string& path, const char* text) {
+    std::remove(path.c_str());
+    if (text) std::ofstream(path, std::ios::binary) << text;
+}
+
+}  // namespace
+
 TEST(ServiceConfig, EveryNameBoundsAndTheLinesAround) {
     struct Row {
         const char* text;
@@ -121,10 +131,8 @@ TEST(ServiceConfig, TheCodeFromItsFileOrTheCredential) {
         {"01234567890123456789012345678901", nullptr, false, "in the conf", "must be at most 31 characters"},
     };
     for (const Row& row : rows) {
-        std::remove(file.c_str());
-        std::remove(credential.c_str());
-        if (row.fileText) std::ofstream(file, std::ios::binary) << row.fileText;
-        if (row.credentialText) std::ofstream(credential, std::ios::binary) << row.credentialText;
+        Put(file, row.fileText);
+        Put(credential, row.credentialText);
         ServiceConfig config;
         std::vector<ConfigProblem> problems;
         ASSERT_TRUE(ParseServiceConfig("WebUpdateCode = in the conf\nWebUpdateCodeFile = " + file, config, problems));
@@ -166,10 +174,8 @@ TEST(ServiceConfig, TheLdapPasswordAndWhatTheDirectoryNeeds) {
         {"Directory = ldap\nLdapUrl = ldap://127.0.0.1", nullptr, nullptr, "", "needs LdapBase"},
     };
     for (const Row& row : rows) {
-        std::remove(file.c_str());
-        std::remove(credential.c_str());
-        if (row.fileText) std::ofstream(file, std::ios::binary) << row.fileText;
-        if (row.credentialText) std::ofstream(credential, std::ios::binary) << row.credentialText;
+        Put(file, row.fileText);
+        Put(credential, row.credentialText);
         ServiceConfig config;
         std::vector<ConfigProblem> problems;
         ASSERT_TRUE(ParseServiceConfig(row.conf, config, problems)) << row.conf;

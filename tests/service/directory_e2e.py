@@ -3,7 +3,6 @@ groups and display names, a disabled account kept out, a change seen after a
 reload, 1,200 people past a size limit of 1,000, LDAPS and StartTLS with a CA
 file and a certificate from another CA refused, the list kept while slapd is
 down and across a restart, a wrong bind password; pegmastd.exe under Wine too."""
-import json
 import os
 import signal
 import subprocess
@@ -13,26 +12,17 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
-from desktop import WINE, Checks, free_port, record, send, wait_exit, wait_listening  # noqa: E402
+from desktop import WINE, Checks, board_json, free_port, record, send, wait_exit, wait_listening, wait_until  # noqa: E402
 from service_e2e import get  # noqa: E402
 from slapd import SERVICE_DN, SERVICE_PASSWORD, SETTINGS, Slapd, certificates, person  # noqa: E402
 
 BULK = 1200
 
 
-def board(web_port):
-    status, body = get(web_port, '/board.json')
-    return json.loads(body) if status == 200 else {}
-
-
 def wait_board(web_port, predicate, timeout=20):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        found = board(web_port)
-        if found and predicate(found):
-            return found
-        time.sleep(0.3)
-    return board(web_port)
+    """The board once `predicate` holds for it, or as it is when the time is up."""
+    return wait_until(lambda: (lambda b: b if b and predicate(b) else None)(board_json(web_port)),
+                      timeout) or board_json(web_port)
 
 
 class Service:

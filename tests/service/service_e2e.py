@@ -16,7 +16,8 @@ import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
-from desktop import Checks, Desktop, free_port, post_update, record, send, wait_exit, wait_listening  # noqa: E402
+from desktop import (Checks, Desktop, board_json, free_port, post_update, record, send, wait_exit,  # noqa: E402
+                     wait_until)  # noqa: E402
 from linux_e2e import write_client_key  # noqa: E402
 
 UNIT = os.path.join(HERE, '..', '..', 'packaging', 'linux', 'service', 'pegmastd.service')
@@ -116,8 +117,7 @@ def since_of(port, name):
 
 
 def rows(port):
-    status, body = get(port, '/board.json')
-    return json.loads(body)['rows'] if status == 200 else []
+    return board_json(port).get('rows', [])
 
 
 def accepts(port):
@@ -129,13 +129,8 @@ def accepts(port):
 
 
 def wait_rows(port, predicate, timeout=30):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        found = rows(port)
-        if predicate(found):
-            return found
-        time.sleep(0.3)
-    return rows(port)
+    found = wait_until(lambda: (lambda r: r if predicate(r) else None)(rows(port)), timeout)
+    return found if found is not None else rows(port)
 
 
 def main():

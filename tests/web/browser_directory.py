@@ -5,7 +5,7 @@ import tempfile
 
 from selenium.webdriver.common.by import By
 
-from desktop import free_port, record, send, wait_listening
+from desktop import free_port, record, running, send, wait_listening
 from pages import browser, texts, wait
 
 
@@ -22,9 +22,8 @@ def check_directory(c, program, artifacts, drivers):
     with open(conf, 'w') as f:
         f.write('Port = %d\nWebPort = %d\nAcceptPacingMs = 0\nDirectory = file\nDirectoryFile = %s\n'
                 'StateFile = %s\n' % (port, web_port, staff, os.path.join(folder, 'board.state')))
-    service = subprocess.Popen([os.path.join(os.path.dirname(program), '../service/pegmastd'), '--config', conf],
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    try:
+    with running([os.path.join(os.path.dirname(program), '../service/pegmastd'), '--config', conf],
+                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL):
         c.check(wait_listening(web_port), 'the board service with a staff directory listens')
         send(port, record('JSmith', 1, 'at my desk'))
         send(port, record('bert', 2, 'lunch'))
@@ -67,6 +66,3 @@ def check_directory(c, program, artifacts, drivers):
         quiet = texts(driver, '.group-1 .tick')
         c.check(sum('no word yet' in t for t in quiet) == 2 and any('Sales' in t for t in quiet),
                 'the roll call lists the unheard under no word, with their group (%r)' % quiet)
-    finally:
-        service.terminate()
-        service.wait(10)
