@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
 #include "StaffCsv.h"
+#include "StaffRefresher.h"
 
 namespace {
 
@@ -65,4 +70,49 @@ TEST(StaffDirectory, DesksFindTheirPersonByTheKeyRule) {
     EXPECT_EQ(FindStaff(list, "REN\xc9"), nullptr) << "only ASCII letters are folded";
     EXPECT_EQ(FindStaff(list, "jsmit"), nullptr);
     EXPECT_EQ(StaffSummary(list, "x"), "directory x: 2 people");
+}
+
+// A directory server that hangs: the stop does not wait for it, and what the
+// read left behind finds is never taken. (Were the stop to wait, it would wait
+// for ever: the read is let go only after the stop.)
+TEST(StaffDirectory, AStopNeverWaitsForAHungSource) {
+    struct Gate {
+        std::mutex lock;
+        std::condition_variable changed;
+        bool entered = false, open = false, left = false;
+    };
+    auto gate = std::make_shared<Gate>();
+    StaffSource source;
+    source.kind = "ldap";
+    source.name = "ldap://127.0.0.1:1";
+    source.remote = true;
+    source.read = [gate](StaffList& list, std::vector<std::string>&, std::string&) {
+        std::unique_lock<std::mutex> guard(gate->lock);
+        gate->entered = true;
+        gate->changed.notify_all();
+        gate->changed.wait(guard, [&] { return gate->open; });
+        list = MakeStaffList({{"anna", "Anna Adams", "HR", "", "dn"}});
+        gate->left = true;
+        gate->changed.notify_all();
+        return true;
+    };
+    StaffDirectory directory("ldap");
+    std::vector<std::string> said;
+    {
+        StaffRefresher refresher(directory, source, "", std::chrono::minutes(15),
+                                 [&said](bool, const std::string& line) { said.push_back(line); });
+        refresher.Start();
+        std::unique_lock<std::mutex> guard(gate->lock);
+        gate->changed.wait(guard, [&] { return gate->entered; });
+        guard.unlock();
+        refresher.Stop();
+    }
+    std::unique_lock<std::mutex> guard(gate->lock);
+    gate->open = true;
+    gate->changed.notify_all();
+    gate->changed.wait(guard, [&] { return gate->left; });
+    guard.unlock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the thread left behind ends
+    EXPECT_EQ(directory.State().updatedMs, 0) << "the list found after the stop is not taken";
+    EXPECT_TRUE(said.empty());
 }
