@@ -3,7 +3,6 @@ test run's prefix, registry presets, loopback listeners and screenshots."""
 import contextlib
 import json
 import os
-import shutil
 import socket
 import struct
 import subprocess

@@ -5,7 +5,6 @@ registration, a click arrives as the panel sends it (Activate), the exported
 menu lists the tray menu's items in order, and its Exit ends the client with
 "Client shutdown". Run with /usr/bin/python3 (Debian's python3-dbus)."""
 import os
-import re
 import subprocess
 import sys
 import tempfile

@@ -2,8 +2,6 @@
 request while the status dialog is open still leaves "Client shutdown" as the
 last record, Cancel and Esc keep their edits for the next tick, and Setup's
 OK writes all three values to the registry."""
-import os
-import subprocess
 import sys
 import time
 

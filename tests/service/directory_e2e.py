@@ -4,6 +4,7 @@ reload, 1,200 people past a size limit of 1,000, LDAPS and StartTLS with a CA
 file and a certificate from another CA refused, the list kept while slapd is
 down and across a restart, a wrong bind password; pegmastd.exe under Wine too."""
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -125,6 +126,7 @@ def linux(c, native, slapd, tls, other_ca):
                     (good or 'certificate' in out), '--check --directory: %s (%s)' % (what, out.strip()[-160:]))
     finally:
         s.stop()
+        shutil.rmtree(s.folder, ignore_errors=True)
 
 
 def windows(c, win, slapd):
@@ -143,6 +145,7 @@ def windows(c, win, slapd):
                 'pegmastd.exe reads the people and groups through wldap32 (%r, %r)' % (row, b.get('directory')))
     finally:
         s.stop()
+        shutil.rmtree(s.folder, ignore_errors=True)
 
 
 def main():
