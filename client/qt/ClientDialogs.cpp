@@ -1,4 +1,5 @@
 #include "PegoraVersion.h"
+#include "ProgramIcon.h"
 #include "ClientDialogs.h"
 
 #include <QButtonGroup>
@@ -6,7 +7,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -38,20 +38,6 @@ Buttons OkCancel(QDialog* dialog) {
 }
 
 }  // namespace
-
-QIcon PegIcon() {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(Qt::black, 2));
-    p.setBrush(QColor(0, 255, 0));
-    p.drawEllipse(3, 3, 26, 26);
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::white);
-    p.drawEllipse(9, 9, 6, 6);
-    return QIcon(pixmap);
-}
 
 bool RunStatusDialog(QWidget* owner, StatusFields& fields) {
     QDialog dialog(owner, Qt::Dialog | Qt::WindowStaysOnTopHint);
@@ -130,7 +116,7 @@ void RunAboutDialog(QWidget* owner) {
     dialog.setWindowTitle("About");
     QGridLayout* grid = new QGridLayout(&dialog);
     QLabel* icon = new QLabel(&dialog);
-    icon->setPixmap(PegIcon().pixmap(32, 32));
+    icon->setPixmap(ProgramIcon("peg").pixmap(32, 32));
     grid->addWidget(icon, 0, 0, 2, 1);
     grid->addWidget(new QLabel(PEGORA_ABOUT_CLIENT, &dialog), 0, 1);
     grid->addWidget(new QLabel("Double-click icon to update your status.", &dialog), 1, 1);

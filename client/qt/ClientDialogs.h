@@ -2,7 +2,6 @@
 // Windows-1252 bytes and the desktop's Unicode; limits count bytes.
 #pragma once
 
-#include <QIcon>
 #include <QWidget>
 
 #include "ClientRules.h"
@@ -10,4 +9,3 @@
 bool RunStatusDialog(QWidget* owner, StatusFields& fields);
 bool RunSetupDialog(QWidget* owner, SetupFields& fields);
 void RunAboutDialog(QWidget* owner);
-QIcon PegIcon();

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "ClientDialogs.h"
+#include "ProgramIcon.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ void TrayClient::createActions() {
 }
 
 void TrayClient::createTrayIcon() {
-    trayIcon = new QSystemTrayIcon(PegIcon(), this);
+    trayIcon = new QSystemTrayIcon(ProgramIcon("peg"), this);
     trayIcon->setToolTip("change pegora status");
     trayIcon->setContextMenu(menu);
     // A StatusNotifierItem panel sends one activation for a click and never a
@@ -79,7 +80,7 @@ void TrayClient::createTrayIcon() {
 void TrayClient::createFallbackWindow() {
     fallback = new FallbackWindow(this);
     fallback->setWindowTitle("marbly");
-    fallback->setWindowIcon(PegIcon());
+    fallback->setWindowIcon(ProgramIcon("peg"));
     QVBoxLayout* layout = new QVBoxLayout(fallback);
     for (QAction* action : menu->actions()) {
         if (action->isSeparator()) {

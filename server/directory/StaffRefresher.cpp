@@ -1,6 +1,7 @@
 #include "StaffRefresher.h"
 
 #include <sys/stat.h>
+#include <utime.h>
 
 #include "AtomicFile.h"
 #include "BoardClock.h"
@@ -31,15 +32,13 @@ StaffRefresher::Outcome StaffRefresher::ReadFrom(const StaffSource& source) {
     return outcome;
 }
 
-bool StaffRefresher::Take(Outcome outcome) {
+bool StaffRefresher::Take(Outcome outcome, std::string& toKeep) {
     std::string error = outcome.error;
     if (outcome.read) {
         const std::string summary = StaffSummary(outcome.list, source->name);
-        const std::string kept = StaffCsv(outcome.list);
+        std::string kept = keep.empty() ? std::string() : StaffCsv(outcome.list);
         if (directory.Took(std::move(outcome.list), WallMs(), error)) {
-            std::string keepError;
-            if (!keep.empty() && !WriteFileAtomically(keep, kept, 0640, keepError))
-                say(true, "directory: cannot keep the list in " + keep + ": " + keepError);
+            toKeep = std::move(kept);
             say(false, summary);
             for (std::size_t i = 0; i < outcome.problems.size() && i < ProblemsSaid; ++i)
                 say(true, outcome.problems[i]);
@@ -59,6 +58,19 @@ bool StaffRefresher::Take(Outcome outcome) {
     return false;
 }
 
+bool StaffRefresher::Keep(const std::string& path, const std::string& text, bool same, std::string& error) {
+    // The copy's time is when the list was last read good: a restart shows it.
+    if (same && ::utime(path.c_str(), nullptr) == 0) return true;
+    return WriteFileAtomically(path, text, 0640, error);
+}
+
+void StaffRefresher::Kept(bool written, const std::string& text, const std::string& error) {
+    if (written)
+        lastKept = text;
+    else
+        say(true, "directory: cannot keep the list in " + keep + ": " + error);
+}
+
 void StaffRefresher::Restore() {
     struct stat st;
     if (directory.State().updatedMs != 0 || keep.empty() || ::stat(keep.c_str(), &st) != 0) return;
@@ -66,6 +78,7 @@ void StaffRefresher::Restore() {
     std::vector<std::string> problems;
     std::string error;
     if (!ReadStaffFile(keep, list, problems, error)) return;
+    lastKept = StaffCsv(list);
     say(false, "directory: the last good list of " + std::to_string(list.people.size()) + " people, from " + keep +
                    ", serves until the source has been read");
     directory.Restore(std::move(list), static_cast<std::int64_t>(st.st_mtime) * 1000);
@@ -73,13 +86,18 @@ void StaffRefresher::Restore() {
 
 void StaffRefresher::Start() {
     bool failing = false;
-    if (!source->remote) failing = !Take(ReadFrom(*source));
+    if (!source->remote) {
+        std::string toKeep, keepError;
+        failing = !Take(ReadFrom(*source), toKeep);
+        if (!toKeep.empty()) Kept(Keep(keep, toKeep, toKeep == lastKept, keepError), toKeep, keepError);
+    }
     Restore();
     const std::shared_ptr<Shared> s = shared;
     const std::shared_ptr<const StaffSource> from = source;
     const std::chrono::minutes every = interval;
+    const std::string path = keep;
     bool now = source->remote;
-    thread = std::thread([this, s, from, every, now, failing]() mutable {
+    thread = std::thread([this, s, from, every, path, now, failing]() mutable {
         // Members are touched only under the lock and while not stopping: a
         // refresher left behind by Stop reads its source and then goes.
         auto due = std::chrono::steady_clock::now() + every;
@@ -97,8 +115,17 @@ void StaffRefresher::Start() {
                 Outcome outcome = ReadFrom(*from);
                 guard.lock();
                 if (s->stopping) break;
-                failing = !Take(std::move(outcome));
+                std::string toKeep, keepError;
+                failing = !Take(std::move(outcome), toKeep);
                 due = at + every;
+                if (toKeep.empty()) continue;
+                // Written outside the lock, so that a stop's wait stays bounded.
+                const bool same = toKeep == lastKept;
+                guard.unlock();
+                const bool written = Keep(path, toKeep, same, keepError);
+                guard.lock();
+                if (s->stopping) break;
+                Kept(written, toKeep, keepError);
             } else {
                 guard.lock();
             }

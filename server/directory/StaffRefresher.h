@@ -40,7 +40,12 @@ private:
         std::string error, signature;
     };
     static Outcome ReadFrom(const StaffSource& source);
-    bool Take(Outcome outcome);  // false: it failed, try again in a minute
+    // false: it failed, try again in a minute. `toKeep`: the list to keep for
+    // a restart, written by the caller outside the lock (empty: nothing new).
+    bool Take(Outcome outcome, std::string& toKeep);
+    // Writes the kept copy; an unchanged list is only dated again.
+    static bool Keep(const std::string& path, const std::string& text, bool same, std::string& error);
+    void Kept(bool written, const std::string& text, const std::string& error);
     void Restore();
 
     // What the thread shares with Stop, and keeps when it is left behind.
@@ -57,6 +62,7 @@ private:
     Say say;
     std::string lastError;
     std::string lastSignature;
+    std::string lastKept;  // what the kept copy holds
     std::shared_ptr<Shared> shared;
     std::thread thread;
 };

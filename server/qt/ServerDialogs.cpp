@@ -1,11 +1,11 @@
 #include "PegoraVersion.h"
+#include "ProgramIcon.h"
 #include "ServerDialogs.h"
 
 #include <QDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 
 namespace {
@@ -13,21 +13,6 @@ namespace {
 int Run(QDialog& dialog) { return dialog.exec() == QDialog::Accepted ? 1 : 2; }
 
 }  // namespace
-
-QIcon BoardIcon() {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setPen(Qt::black);
-    p.setBrush(Qt::white);
-    p.drawRect(3, 5, 25, 21);
-    const QColor colours[] = {Qt::green, Qt::red, Qt::yellow};
-    for (int i = 0; i < 3; ++i) {
-        p.fillRect(7, 9 + 6 * i, 4, 2, colours[i]);
-        p.fillRect(13, 9 + 6 * i, 12, 2, Qt::gray);
-    }
-    return QIcon(pixmap);
-}
 
 int RunServerSetupDialog(QWidget* owner, std::int32_t serverPort, const std::string& localAddress) {
     QDialog dialog(owner);
@@ -62,7 +47,7 @@ int RunServerAboutDialog(QWidget* owner) {
     dialog.setWindowTitle("About");
     QGridLayout* grid = new QGridLayout(&dialog);
     QLabel* icon = new QLabel(&dialog);
-    icon->setPixmap(BoardIcon().pixmap(32, 32));
+    icon->setPixmap(ProgramIcon("board").pixmap(32, 32));
     grid->addWidget(icon, 0, 0);
     grid->addWidget(new QLabel(PEGORA_ABOUT_SERVER, &dialog), 0, 1);
     QPushButton* ok = new QPushButton("OK", &dialog);

@@ -8,4 +8,3 @@
 
 int RunServerSetupDialog(QWidget* owner, std::int32_t serverPort, const std::string& localAddress);
 int RunServerAboutDialog(QWidget* owner);
-QIcon BoardIcon();

@@ -6,6 +6,7 @@
 
 #include "BoardWindow.h"
 #include "OptionsDialog.h"
+#include "ProgramIcon.h"
 #include "QuitSignals.h"
 #include "ServerDialogs.h"
 #include "ServerStartup.h"
@@ -19,7 +20,7 @@ public:
 
     bool CreateBoardWindow() override {
         window = new BoardWindow(server);
-        window->setWindowIcon(BoardIcon());
+        window->setWindowIcon(ProgramIcon("board"));
         window->show();
         return true;
     }

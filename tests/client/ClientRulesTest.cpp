@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "ClientRules.h"
+#include "TableRows.h"
 
 TEST(PortText, SignedDecimalLikeTheCLibrary) {
     struct Row {
@@ -110,105 +111,122 @@ TEST(ClientRules, SetupDialogOkTakesFieldsAndBothButtonsWrite) {
 
 // Whatever was open when the client ended returns after the exit steps; none
 // of it may write over the last record or send again.
-TEST(ClientRules, ExitIsFinal) {
-    struct Row {
-        const char* event;
-        std::function<Effects(ClientState&, const StatusFields&, const SetupFields&)> run;
-    } rows[] = {
-        {"status dialog OK",
-         [](ClientState& s, const StatusFields& f, const SetupFields&) { return CloseStatusDialog(s, f, true); }},
-        {"status dialog Cancel",
-         [](ClientState& s, const StatusFields& f, const SetupFields&) { return CloseStatusDialog(s, f, false); }},
-        {"setup dialog OK",
-         [](ClientState& s, const StatusFields&, const SetupFields& f) { return CloseSetupDialog(s, f, true); }},
-        {"setup dialog Cancel",
-         [](ClientState& s, const StatusFields&, const SetupFields& f) { return CloseSetupDialog(s, f, false); }},
-        {"timer tick", [](ClientState& s, const StatusFields&, const SetupFields&) { return OnTimerTick(s); }},
-        {"second exit", [](ClientState& s, const StatusFields&, const SetupFields&) { return OnExit(s); }},
-    };
-    for (const Row& row : rows) {
-        ClientState state;
-        state.record.SetName("Anna");
-        OnStartup(state);
-        StatusFields status = OpenStatusDialog(state);  // the dialog opens ...
-        SetupFields setup = OpenSetupDialog(state);
-        status.status = StatusIn;
-        status.message = "in all day";
-        setup.user = "Bert";
-        setup.portText = "6000";
+namespace {
 
-        Effects exit = OnExit(state);  // ... the client ends under it ...
-        EXPECT_TRUE(exit.send) << row.event;
-        StatusRecord last = state.record;
-        ClientConfig config = state.config;
+struct ExitCase {
+    const char* event;
+    std::function<Effects(ClientState&, const StatusFields&, const SetupFields&)> run;
+};
+const ExitCase exitCases[] = {
+    {"status dialog OK",
+     [](ClientState& s, const StatusFields& f, const SetupFields&) { return CloseStatusDialog(s, f, true); }},
+    {"status dialog Cancel",
+     [](ClientState& s, const StatusFields& f, const SetupFields&) { return CloseStatusDialog(s, f, false); }},
+    {"setup dialog OK",
+     [](ClientState& s, const StatusFields&, const SetupFields& f) { return CloseSetupDialog(s, f, true); }},
+    {"setup dialog Cancel",
+     [](ClientState& s, const StatusFields&, const SetupFields& f) { return CloseSetupDialog(s, f, false); }},
+    {"timer tick", [](ClientState& s, const StatusFields&, const SetupFields&) { return OnTimerTick(s); }},
+    {"second exit", [](ClientState& s, const StatusFields&, const SetupFields&) { return OnExit(s); }},
+};
 
-        Effects late = row.run(state, status, setup);  // ... and the dialog returns
-        EXPECT_FALSE(late.send) << row.event;
-        EXPECT_FALSE(late.writeSettings) << row.event;
-        EXPECT_FALSE(late.recordChanged) << row.event;
-        EXPECT_EQ(std::memcmp(last.Bytes(), state.record.Bytes(), 512), 0) << row.event;
-        EXPECT_EQ(state.record.Message(), "Client shutdown") << row.event;
-        EXPECT_EQ(state.record.Status(), StatusOther) << row.event;
-        EXPECT_EQ(state.config.port, config.port) << row.event;
-    }
+}  // namespace
+
+class ExitIsFinal : public ::testing::TestWithParam<ExitCase> {};
+
+TEST_P(ExitIsFinal, EachRow) {
+    const ExitCase& row = GetParam();
+    ClientState state;
+    state.record.SetName("Anna");
+    OnStartup(state);
+    StatusFields status = OpenStatusDialog(state);  // the dialog opens ...
+    SetupFields setup = OpenSetupDialog(state);
+    status.status = StatusIn;
+    status.message = "in all day";
+    setup.user = "Bert";
+    setup.portText = "6000";
+
+    Effects exit = OnExit(state);  // ... the client ends under it ...
+    EXPECT_TRUE(exit.send) << row.event;
+    StatusRecord last = state.record;
+    ClientConfig config = state.config;
+
+    Effects late = row.run(state, status, setup);  // ... and the dialog returns
+    EXPECT_FALSE(late.send) << row.event;
+    EXPECT_FALSE(late.writeSettings) << row.event;
+    EXPECT_FALSE(late.recordChanged) << row.event;
+    EXPECT_EQ(std::memcmp(last.Bytes(), state.record.Bytes(), 512), 0) << row.event;
+    EXPECT_EQ(state.record.Message(), "Client shutdown") << row.event;
+    EXPECT_EQ(state.record.Status(), StatusOther) << row.event;
+    EXPECT_EQ(state.config.port, config.port) << row.event;
 }
+INSTANTIATE_TEST_SUITE_P(Rows, ExitIsFinal, ::testing::ValuesIn(exitCases), RowsNamedBy(&ExitCase::event));
 
 // Away while locked, one row per event sequence. Events: L lock at 09:05,
 // U unlock, T tick, S status dialog closed with OK (status in, "back"),
 // C the same with Cancel, N setup OK renaming to "Bert", X exit, A toggle.
-TEST(ClientRules, AwayWhileLocked) {
-    struct Row {
-        const char* what;
-        bool setting;
-        std::int32_t status;  // before the events
-        std::string events;
-        std::string sends;  // '1' where an event sends, '0' where not
-        std::int32_t wantStatus;
-        std::string wantMessage;
-    } rows[] = {
-        {"lock while in", true, StatusIn, "L", "1", StatusOther, "away from desk since 09:05"},
-        {"lock then unlock puts all back", true, StatusIn, "LU", "11", StatusIn, "at my desk"},
-        {"other is put back as other", true, StatusOther, "LU", "11", StatusOther, "at my desk"},
-        {"locked while out: nothing", true, StatusOut, "LU", "00", StatusOut, "at my desk"},
-        {"setting off: nothing", false, StatusIn, "LU", "00", StatusIn, "at my desk"},
-        {"a second lock: no second change", true, StatusIn, "LLU", "101", StatusIn, "at my desk"},
-        {"unlock without lock: nothing", true, StatusIn, "U", "0", StatusIn, "at my desk"},
-        {"the tick sends the away record", true, StatusIn, "LT", "11", StatusOther, "away from desk since 09:05"},
-        {"exit while locked wins", true, StatusIn, "LXU", "110", StatusOther, "Client shutdown"},
-        {"dialog OK after unlock applies the choice", true, StatusIn, "LUS", "111", StatusIn, "back"},
-        {"dialog closed while locked: unlock keeps it", true, StatusIn, "LCU", "100", StatusIn, "back"},
-        {"renamed while locked: status and message back", true, StatusIn, "LNU", "101", StatusIn, "at my desk"},
-        {"toggled on, then locked", false, StatusIn, "AL", "01", StatusOther, "away from desk since 09:05"},
-    };
-    for (const Row& row : rows) {
-        ClientState state;
-        state.awayOnLock = row.setting;
-        state.record.SetName("Anna");
-        state.record.SetStatus(row.status);
-        state.record.SetMessage("at my desk");
-        std::string sends;
-        for (char event : row.events) {
-            Effects e;
-            StatusFields status{"Anna", StatusIn, "back"};
-            SetupFields setup{"Bert", "5001", "127.0.0.1"};
-            switch (event) {
-            case 'L': e = OnScreenLocked(state, 9, 5); break;
-            case 'U': e = OnScreenUnlocked(state); break;
-            case 'T': e = OnTimerTick(state); break;
-            case 'S': e = CloseStatusDialog(state, status, true); break;
-            case 'C': e = CloseStatusDialog(state, status, false); break;
-            case 'N': e = CloseSetupDialog(state, setup, true); break;
-            case 'X': e = OnExit(state); break;
-            case 'A':
-                e = ToggleAwayOnLock(state);
-                EXPECT_TRUE(e.writeAwayOnLock) << row.what;
-                break;
-            }
-            sends += e.send ? '1' : '0';
+namespace {
+
+struct AwayCase {
+    const char* what;
+    bool setting;
+    std::int32_t status;  // before the events
+    std::string events;
+    std::string sends;  // '1' where an event sends, '0' where not
+    std::int32_t wantStatus;
+    std::string wantMessage;
+};
+const AwayCase awayCases[] = {
+    {"lock while in", true, StatusIn, "L", "1", StatusOther, "away from desk since 09:05"},
+    {"lock then unlock puts all back", true, StatusIn, "LU", "11", StatusIn, "at my desk"},
+    {"other is put back as other", true, StatusOther, "LU", "11", StatusOther, "at my desk"},
+    {"locked while out: nothing", true, StatusOut, "LU", "00", StatusOut, "at my desk"},
+    {"setting off: nothing", false, StatusIn, "LU", "00", StatusIn, "at my desk"},
+    {"a second lock: no second change", true, StatusIn, "LLU", "101", StatusIn, "at my desk"},
+    {"unlock without lock: nothing", true, StatusIn, "U", "0", StatusIn, "at my desk"},
+    {"the tick sends the away record", true, StatusIn, "LT", "11", StatusOther, "away from desk since 09:05"},
+    {"exit while locked wins", true, StatusIn, "LXU", "110", StatusOther, "Client shutdown"},
+    {"dialog OK after unlock applies the choice", true, StatusIn, "LUS", "111", StatusIn, "back"},
+    {"dialog closed while locked: unlock keeps it", true, StatusIn, "LCU", "100", StatusIn, "back"},
+    {"renamed while locked: status and message back", true, StatusIn, "LNU", "101", StatusIn, "at my desk"},
+    {"toggled on, then locked", false, StatusIn, "AL", "01", StatusOther, "away from desk since 09:05"},
+};
+
+}  // namespace
+
+class AwayWhileLocked : public ::testing::TestWithParam<AwayCase> {};
+
+TEST_P(AwayWhileLocked, EachRow) {
+    const AwayCase& row = GetParam();
+    ClientState state;
+    state.awayOnLock = row.setting;
+    state.record.SetName("Anna");
+    state.record.SetStatus(row.status);
+    state.record.SetMessage("at my desk");
+    std::string sends;
+    for (char event : row.events) {
+        Effects e;
+        StatusFields status{"Anna", StatusIn, "back"};
+        SetupFields setup{"Bert", "5001", "127.0.0.1"};
+        switch (event) {
+        case 'L': e = OnScreenLocked(state, 9, 5); break;
+        case 'U': e = OnScreenUnlocked(state); break;
+        case 'T': e = OnTimerTick(state); break;
+        case 'S': e = CloseStatusDialog(state, status, true); break;
+        case 'C': e = CloseStatusDialog(state, status, false); break;
+        case 'N': e = CloseSetupDialog(state, setup, true); break;
+        case 'X': e = OnExit(state); break;
+        case 'A':
+            e = ToggleAwayOnLock(state);
+            EXPECT_TRUE(e.writeAwayOnLock) << row.what;
+            break;
         }
-        EXPECT_EQ(sends, row.sends) << row.what;
-        EXPECT_EQ(state.record.Status(), row.wantStatus) << row.what;
-        EXPECT_EQ(state.record.Message(), row.wantMessage) << row.what;
+        sends += e.send ? '1' : '0';
     }
-    EXPECT_EQ(AwayMessage(23, 7), "away from desk since 23:07");
+    EXPECT_EQ(sends, row.sends) << row.what;
+    EXPECT_EQ(state.record.Status(), row.wantStatus) << row.what;
+    EXPECT_EQ(state.record.Message(), row.wantMessage) << row.what;
 }
+INSTANTIATE_TEST_SUITE_P(Rows, AwayWhileLocked, ::testing::ValuesIn(awayCases), RowsNamedBy(&AwayCase::what));
+
+TEST(ClientRules, TheAwayMessage) { EXPECT_EQ(AwayMessage(23, 7), "away from desk since 23:07"); }

@@ -5,6 +5,7 @@
 #include "ClientSettings.h"
 #include "SettingsKey.h"
 #include "TestSettings.h"
+#include "TableRows.h"
 
 namespace {
 
@@ -118,31 +119,42 @@ TEST(ClientSettings, NamePresentButNoPortOpensSetupWithDefaults) {
     EXPECT_STREQ(ReadRaw("ServerAddress", 256, &length).c_str(), "192.0.0.1");
 }
 
-TEST(ClientSettings, AwayOnLockIsADwordOneAndNothingElse) {
-    struct Row {
-        const char* what;
-        std::uint32_t type;
-        std::vector<unsigned char> bytes;
-        bool on;
-    } rows[] = {{"absent", 0, {}, false},
-                {"DWORD 1", SettingDword, {1, 0, 0, 0}, true},
-                {"DWORD 0", SettingDword, {0, 0, 0, 0}, false},
-                {"DWORD 2", SettingDword, {2, 0, 0, 0}, false},
-                {"string \"1\"", SettingString, {'1', 0}, false},
-                {"four bytes of another type", 3, {1, 0, 0, 0}, false},
-                {"two bytes", SettingDword, {1, 0}, false},
-                {"eight bytes", SettingDword, {1, 0, 0, 0, 0, 0, 0, 0}, false}};
-    for (const Row& row : rows) {
-        ClearSettingsKey(ClientKeyPath);
-        if (!row.bytes.empty())
-            SettingsKey::Open(ClientKeyPath)
-                ->Write("AwayOnLock", row.type, row.bytes.data(), static_cast<std::uint32_t>(row.bytes.size()));
-        ClientState state;
-        state.awayOnLock = !row.on;
-        ReadAwayOnLock(state);
-        EXPECT_EQ(state.awayOnLock, row.on) << row.what;
-    }
+namespace {
 
+struct AwaySetting {
+    const char* what;
+    std::uint32_t type;
+    std::vector<unsigned char> bytes;
+    bool on;
+};
+const AwaySetting awaySettings[] = {{"absent", 0, {}, false},
+                                    {"DWORD 1", SettingDword, {1, 0, 0, 0}, true},
+                                    {"DWORD 0", SettingDword, {0, 0, 0, 0}, false},
+                                    {"DWORD 2", SettingDword, {2, 0, 0, 0}, false},
+                                    {"string \"1\"", SettingString, {'1', 0}, false},
+                                    {"four bytes of another type", 3, {1, 0, 0, 0}, false},
+                                    {"two bytes", SettingDword, {1, 0}, false},
+                                    {"eight bytes", SettingDword, {1, 0, 0, 0, 0, 0, 0, 0}, false}};
+
+}  // namespace
+
+class AwayOnLockIsADwordOneAndNothingElse : public ::testing::TestWithParam<AwaySetting> {};
+
+TEST_P(AwayOnLockIsADwordOneAndNothingElse, EachRow) {
+    const AwaySetting& row = GetParam();
+    ClearSettingsKey(ClientKeyPath);
+    if (!row.bytes.empty())
+        SettingsKey::Open(ClientKeyPath)
+            ->Write("AwayOnLock", row.type, row.bytes.data(), static_cast<std::uint32_t>(row.bytes.size()));
+    ClientState state;
+    state.awayOnLock = !row.on;
+    ReadAwayOnLock(state);
+    EXPECT_EQ(state.awayOnLock, row.on) << row.what;
+}
+INSTANTIATE_TEST_SUITE_P(Rows, AwayOnLockIsADwordOneAndNothingElse, ::testing::ValuesIn(awaySettings),
+                         RowsNamedBy(&AwaySetting::what));
+
+TEST(ClientSettings, AwayOnLockWrittenAndReadBack) {
     ClientState state;
     ClientSettingsShell shell;
     shell.showAccessError = [](const std::string&) { FAIL() << "no error for AwayOnLock"; };

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "ClientDialogs.h"
+#include "ProgramIcon.h"
 #include "Loopback.h"
 #include "SingleInstance.h"
 #include "TrayClient.h"
@@ -158,6 +159,18 @@ private slots:
         starter.join();
         QVERIFY(result == HandOver::Handled);
         QVERIFY(waited.elapsed() >= 1500);
+    }
+
+    // Both programs' icons are the images drawn at build time, built in: a
+    // lost resource would leave the tray with an empty icon and no error.
+    void iconsAreTheDrawnImages() {
+        for (const char* drawing : {"peg", "board"}) {
+            for (int size : {16, 32, 48}) {
+                const QImage drawn(QString(":/icons/%1-%2.png").arg(drawing).arg(size));
+                QCOMPARE(drawn.size(), QSize(size, size));
+                QCOMPARE(ProgramIcon(drawing).pixmap(size, size).toImage().convertToFormat(drawn.format()), drawn);
+            }
+        }
     }
 
     void fallbackWindowCarriesTheCommands() {

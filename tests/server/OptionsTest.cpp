@@ -2,38 +2,51 @@
 #include "BoardOptions.h"
 #include "BoardView.h"
 #include "ServerFixture.h"
+#include "TableRows.h"
 
-TEST(BoardOptions, ReadOnlyWhatIsADwordInRange) {
-    struct Row {
-        const char* what;
-        const char* name;
-        std::uint32_t type;
-        std::vector<unsigned char> bytes;
-        std::uint32_t webPort, silentMinutes, pacing = 250;
-    } rows[] = {{"absent", "", 0, {}, 0, 0},
-                {"port 8080", "WebPort", SettingDword, {0x90, 0x1f, 0, 0}, 8080, 0},
-                {"port above 65535", "WebPort", SettingDword, {0, 0, 1, 0}, 0, 0},
-                {"port as a string", "WebPort", SettingString, {'8', '0', 0, 0}, 0, 0},
-                {"port in two bytes", "WebPort", SettingDword, {0x90, 0x1f}, 0, 0},
-                {"port in eight bytes", "WebPort", SettingDword, {0x90, 0x1f, 0, 0, 0, 0, 0, 0}, 0, 0},
-                {"3 minutes", "SilentMinutes", SettingDword, {3, 0, 0, 0}, 0, 3},
-                {"1440 minutes", "SilentMinutes", SettingDword, {0xa0, 5, 0, 0}, 0, 1440},
-                {"1441 minutes", "SilentMinutes", SettingDword, {0xa1, 5, 0, 0}, 0, 0},
-                {"minutes of another type", "SilentMinutes", 3, {3, 0, 0, 0}, 0, 0},
-                {"no pacing", "AcceptPacingMs", SettingDword, {0, 0, 0, 0}, 0, 0, 0},
-                {"pacing 1000", "AcceptPacingMs", SettingDword, {0xe8, 3, 0, 0}, 0, 0, 1000},
-                {"pacing 1001", "AcceptPacingMs", SettingDword, {0xe9, 3, 0, 0}, 0, 0, 250},
-                {"pacing as a string", "AcceptPacingMs", SettingString, {'0', 0, 0, 0}, 0, 0, 250}};
-    for (const Row& row : rows) {
-        ClearSettingsKey(ServerKeyPath);
-        if (row.name[0])
-            SettingsKey::Open(ServerKeyPath)
-                ->Write(row.name, row.type, row.bytes.data(), static_cast<std::uint32_t>(row.bytes.size()));
-        BoardOptions options = ReadBoardOptions();
-        EXPECT_EQ(options.webPort, row.webPort) << row.what;
-        EXPECT_EQ(options.silentMinutes, row.silentMinutes) << row.what;
-        EXPECT_EQ(options.acceptPacingMs, row.pacing) << row.what;
-    }
+namespace {
+
+struct OptionRow {
+    const char* what;
+    const char* name;
+    std::uint32_t type;
+    std::vector<unsigned char> bytes;
+    std::uint32_t webPort, silentMinutes, pacing = 250;
+};
+const OptionRow optionRows[] = {{"absent", "", 0, {}, 0, 0},
+                                {"port 8080", "WebPort", SettingDword, {0x90, 0x1f, 0, 0}, 8080, 0},
+                                {"port above 65535", "WebPort", SettingDword, {0, 0, 1, 0}, 0, 0},
+                                {"port as a string", "WebPort", SettingString, {'8', '0', 0, 0}, 0, 0},
+                                {"port in two bytes", "WebPort", SettingDword, {0x90, 0x1f}, 0, 0},
+                                {"port in eight bytes", "WebPort", SettingDword, {0x90, 0x1f, 0, 0, 0, 0, 0, 0}, 0, 0},
+                                {"3 minutes", "SilentMinutes", SettingDword, {3, 0, 0, 0}, 0, 3},
+                                {"1440 minutes", "SilentMinutes", SettingDword, {0xa0, 5, 0, 0}, 0, 1440},
+                                {"1441 minutes", "SilentMinutes", SettingDword, {0xa1, 5, 0, 0}, 0, 0},
+                                {"minutes of another type", "SilentMinutes", 3, {3, 0, 0, 0}, 0, 0},
+                                {"no pacing", "AcceptPacingMs", SettingDword, {0, 0, 0, 0}, 0, 0, 0},
+                                {"pacing 1000", "AcceptPacingMs", SettingDword, {0xe8, 3, 0, 0}, 0, 0, 1000},
+                                {"pacing 1001", "AcceptPacingMs", SettingDword, {0xe9, 3, 0, 0}, 0, 0, 250},
+                                {"pacing as a string", "AcceptPacingMs", SettingString, {'0', 0, 0, 0}, 0, 0, 250}};
+
+}  // namespace
+
+class ReadOnlyWhatIsADwordInRange : public ::testing::TestWithParam<OptionRow> {};
+
+TEST_P(ReadOnlyWhatIsADwordInRange, EachRow) {
+    const OptionRow& row = GetParam();
+    ClearSettingsKey(ServerKeyPath);
+    if (row.name[0])
+        SettingsKey::Open(ServerKeyPath)
+            ->Write(row.name, row.type, row.bytes.data(), static_cast<std::uint32_t>(row.bytes.size()));
+    BoardOptions options = ReadBoardOptions();
+    EXPECT_EQ(options.webPort, row.webPort) << row.what;
+    EXPECT_EQ(options.silentMinutes, row.silentMinutes) << row.what;
+    EXPECT_EQ(options.acceptPacingMs, row.pacing) << row.what;
+}
+INSTANTIATE_TEST_SUITE_P(Rows, ReadOnlyWhatIsADwordInRange, ::testing::ValuesIn(optionRows),
+                         RowsNamedBy(&OptionRow::what));
+
+TEST(BoardOptions, WrittenAndReadBack) {
     ClearSettingsKey(ServerKeyPath);
     BoardOptions written = TestOptions(8081, 5);
     written.webUpdates = true;

@@ -2,6 +2,7 @@
 
 #include "BoardTable.h"
 #include "Records.h"
+#include "TableRows.h"
 
 namespace {
 
@@ -14,149 +15,155 @@ struct Event {
     std::int64_t until;
 };
 
+const char* const started = "started but not signed in.";
+
+struct Case {
+    const char* what;
+    std::vector<Event> events;
+    std::int32_t rows;
+    const char* shown;  // the message the row shows
+    RowSource source;
+    bool passed;         // the browser's until has passed with no desk record to go back to
+    std::int64_t since;  // when the shown words began: the event's time (the n-th event at n s)
+};
+
 }  // namespace
 
-TEST(RowRule, WhoseWordIsShown) {
-    const char* started = "started but not signed in.";
-    struct Case {
-        const char* what;
-        std::vector<Event> events;
-        std::int32_t rows;
-        const char* shown;  // the message the row shows
-        RowSource source;
-        bool passed;         // the browser's until has passed with no desk record to go back to
-        std::int64_t since;  // when the shown words began: the event's time (the n-th event at n s)
-    } cases[] = {
-        {"a desk's record, no row", {{'d', 1, "in", 0}}, 1, "in", RowSource::Desk, false, 1000},
-        {"desk after desk", {{'d', 1, "in", 0}, {'d', 2, "out", 0}}, 1, "out", RowSource::Desk, false, 2000},
-        {"the browser's word", {{'d', 1, "in", 0}, {'b', 2, "sick", 0}}, 1, "sick", RowSource::Browser, false, 2000},
-        {"a re-send leaves the browser's word",
-         {{'d', 1, "in", 0}, {'b', 2, "sick", 0}, {'d', 1, "in", 0}},
-         1,
-         "sick",
-         RowSource::Browser,
-         false,
-         2000},
-        {"automatic records leave it too",
-         {{'d', 1, "in", 0},
-          {'b', 2, "sick", 0},
-          {'d', 3, started, 0},
-          {'d', 3, "Client shutdown", 0},
-          {'d', 3, "away from desk since 14:05", 0}},
-         1,
-         "sick",
-         RowSource::Browser,
-         false,
-         2000},
-        {"the person at their desk ends it",
-         {{'d', 1, "in", 0}, {'b', 2, "sick", 0}, {'d', 1, "back", 0}},
-         1,
-         "back",
-         RowSource::Desk,
-         false,
-         3000},
-        {"an automatic record, then the person's own change",
-         {{'d', 1, "in", 0}, {'b', 2, "out", 0}, {'d', 3, started, 0}, {'d', 2, "lunch", 0}},
-         1,
-         "lunch",
-         RowSource::Desk,
-         false,
-         4000},
-        {"a re-send of the automatic record the desk last sent",
-         {{'d', 3, started, 0}, {'b', 1, "in today", 0}, {'d', 3, started, 0}},
-         1,
-         "in today",
-         RowSource::Browser,
-         false,
-         2000},
-        {"status 1 with the startup text is the person's word",
-         {{'d', 3, started, 0}, {'b', 2, "out", 0}, {'d', 1, started, 0}},
-         1,
-         started,
-         RowSource::Desk,
-         false,
-         3000},
-        {"until passes: back to the desk's last record",
-         {{'d', 1, "in", 0}, {'b', 2, "meeting", 5000}, {'d', 3, "Client shutdown", 0}, {'t', 0, "", 5000}},
-         1,
-         "Client shutdown",
-         RowSource::Desk,
-         false,
-         5000},
-        {"until not yet",
-         {{'d', 1, "in", 0}, {'b', 2, "meeting", 5000}, {'t', 0, "", 4999}},
-         1,
-         "meeting",
-         RowSource::Browser,
-         false,
-         2000},
-        {"until passes without a desk: the word stays, passed",
-         {{'b', 2, "off sick", 5000}, {'t', 0, "", 6000}},
-         1,
-         "off sick",
-         RowSource::Browser,
-         true,
-         1000},
-        {"a new word replaces an old until",
-         {{'d', 1, "in", 0}, {'b', 2, "a", 5000}, {'b', 2, "b", 0}, {'t', 0, "", 9000}},
-         1,
-         "b",
-         RowSource::Browser,
-         false,
-         3000},
-        {"remove, then the desk's re-send brings the row back",
-         {{'d', 1, "in", 0}, {'b', 2, "gone", 0}, {'r', 0, "", 0}, {'d', 1, "in", 0}},
-         1,
-         "in",
-         RowSource::Desk,
-         false,
-         4000},
-        {"remove", {{'b', 2, "gone", 0}, {'r', 0, "", 0}}, 0, "", RowSource::Desk, false, 0},
-        {"a re-send keeps since", {{'d', 1, "x", 0}, {'d', 1, "x", 0}}, 1, "x", RowSource::Desk, false, 1000},
-        {"the client's own records are changes like any other",
-         {{'d', 1, "in", 0}, {'d', 3, "away from desk since 14:05", 0}},
-         1,
-         "away from desk since 14:05",
-         RowSource::Desk,
-         false,
-         2000},
-        {"a browser's word equal to the shown one keeps since",
-         {{'d', 2, "out", 0}, {'b', 2, "out", 0}},
-         1,
-         "out",
-         RowSource::Browser,
-         false,
-         1000},
-        {"a desk's record equal to the browser's word keeps since",
-         {{'b', 2, "lunch", 0}, {'d', 2, "lunch", 0}},
-         1,
-         "lunch",
-         RowSource::Desk,
-         false,
-         1000},
-    };
-    for (const Case& c : cases) {
-        BoardTable table;
-        table.Store(MakeRecord("Other", 1, "stays"));
-        std::int64_t now = 0, at = 0;
-        for (const Event& e : c.events) {
-            StatusRecord r = MakeRecord("Anna", e.status, e.message);
-            bool shown = false;
-            at += 1000;
-            if (e.kind == 'd') table.StoreFromDesk(r, shown, at);
-            if (e.kind == 'b') table.StoreFromBrowser(r, e.until > 0, e.until, at);
-            if (e.kind == 't') table.PassUntil(now = e.until);
-            if (e.kind == 'r') EXPECT_TRUE(table.Remove("ANNA")) << c.what;
-        }
-        ASSERT_EQ(table.RowCount(), c.rows + 1) << c.what;
-        EXPECT_EQ(table.Row(0).Message(), "stays") << c.what;
-        if (c.rows == 0) continue;
-        EXPECT_EQ(table.Row(1).Message(), c.shown) << c.what;
-        EXPECT_EQ(table.Word(1).source, c.source) << c.what;
-        EXPECT_EQ(UntilPassed(table.Word(1), now), c.passed) << c.what;
-        EXPECT_EQ(table.Word(1).sinceMs, c.since) << c.what;
+const Case whoseWordCases[] = {
+    {"a desk's record, no row", {{'d', 1, "in", 0}}, 1, "in", RowSource::Desk, false, 1000},
+    {"desk after desk", {{'d', 1, "in", 0}, {'d', 2, "out", 0}}, 1, "out", RowSource::Desk, false, 2000},
+    {"the browser's word", {{'d', 1, "in", 0}, {'b', 2, "sick", 0}}, 1, "sick", RowSource::Browser, false, 2000},
+    {"a re-send leaves the browser's word",
+     {{'d', 1, "in", 0}, {'b', 2, "sick", 0}, {'d', 1, "in", 0}},
+     1,
+     "sick",
+     RowSource::Browser,
+     false,
+     2000},
+    {"automatic records leave it too",
+     {{'d', 1, "in", 0},
+      {'b', 2, "sick", 0},
+      {'d', 3, started, 0},
+      {'d', 3, "Client shutdown", 0},
+      {'d', 3, "away from desk since 14:05", 0}},
+     1,
+     "sick",
+     RowSource::Browser,
+     false,
+     2000},
+    {"the person at their desk ends it",
+     {{'d', 1, "in", 0}, {'b', 2, "sick", 0}, {'d', 1, "back", 0}},
+     1,
+     "back",
+     RowSource::Desk,
+     false,
+     3000},
+    {"an automatic record, then the person's own change",
+     {{'d', 1, "in", 0}, {'b', 2, "out", 0}, {'d', 3, started, 0}, {'d', 2, "lunch", 0}},
+     1,
+     "lunch",
+     RowSource::Desk,
+     false,
+     4000},
+    {"a re-send of the automatic record the desk last sent",
+     {{'d', 3, started, 0}, {'b', 1, "in today", 0}, {'d', 3, started, 0}},
+     1,
+     "in today",
+     RowSource::Browser,
+     false,
+     2000},
+    {"status 1 with the startup text is the person's word",
+     {{'d', 3, started, 0}, {'b', 2, "out", 0}, {'d', 1, started, 0}},
+     1,
+     started,
+     RowSource::Desk,
+     false,
+     3000},
+    {"until passes: back to the desk's last record",
+     {{'d', 1, "in", 0}, {'b', 2, "meeting", 5000}, {'d', 3, "Client shutdown", 0}, {'t', 0, "", 5000}},
+     1,
+     "Client shutdown",
+     RowSource::Desk,
+     false,
+     5000},
+    {"until not yet",
+     {{'d', 1, "in", 0}, {'b', 2, "meeting", 5000}, {'t', 0, "", 4999}},
+     1,
+     "meeting",
+     RowSource::Browser,
+     false,
+     2000},
+    {"until passes without a desk: the word stays, passed",
+     {{'b', 2, "off sick", 5000}, {'t', 0, "", 6000}},
+     1,
+     "off sick",
+     RowSource::Browser,
+     true,
+     1000},
+    {"a new word replaces an old until",
+     {{'d', 1, "in", 0}, {'b', 2, "a", 5000}, {'b', 2, "b", 0}, {'t', 0, "", 9000}},
+     1,
+     "b",
+     RowSource::Browser,
+     false,
+     3000},
+    {"remove, then the desk's re-send brings the row back",
+     {{'d', 1, "in", 0}, {'b', 2, "gone", 0}, {'r', 0, "", 0}, {'d', 1, "in", 0}},
+     1,
+     "in",
+     RowSource::Desk,
+     false,
+     4000},
+    {"remove", {{'b', 2, "gone", 0}, {'r', 0, "", 0}}, 0, "", RowSource::Desk, false, 0},
+    {"a re-send keeps since", {{'d', 1, "x", 0}, {'d', 1, "x", 0}}, 1, "x", RowSource::Desk, false, 1000},
+    {"the client's own records are changes like any other",
+     {{'d', 1, "in", 0}, {'d', 3, "away from desk since 14:05", 0}},
+     1,
+     "away from desk since 14:05",
+     RowSource::Desk,
+     false,
+     2000},
+    {"a browser's word equal to the shown one keeps since",
+     {{'d', 2, "out", 0}, {'b', 2, "out", 0}},
+     1,
+     "out",
+     RowSource::Browser,
+     false,
+     1000},
+    {"a desk's record equal to the browser's word keeps since",
+     {{'b', 2, "lunch", 0}, {'d', 2, "lunch", 0}},
+     1,
+     "lunch",
+     RowSource::Desk,
+     false,
+     1000},
+};
+
+class WhoseWordIsShown : public ::testing::TestWithParam<Case> {};
+
+TEST_P(WhoseWordIsShown, AfterTheEvents) {
+    const Case& c = GetParam();
+    BoardTable table;
+    table.Store(MakeRecord("Other", 1, "stays"));
+    std::int64_t now = 0, at = 0;
+    for (const Event& e : c.events) {
+        StatusRecord r = MakeRecord("Anna", e.status, e.message);
+        bool shown = false;
+        at += 1000;
+        if (e.kind == 'd') table.StoreFromDesk(r, shown, at);
+        if (e.kind == 'b') table.StoreFromBrowser(r, e.until > 0, e.until, at);
+        if (e.kind == 't') table.PassUntil(now = e.until);
+        if (e.kind == 'r') EXPECT_TRUE(table.Remove("ANNA")) << c.what;
     }
+    ASSERT_EQ(table.RowCount(), c.rows + 1) << c.what;
+    EXPECT_EQ(table.Row(0).Message(), "stays") << c.what;
+    if (c.rows == 0) return;
+    EXPECT_EQ(table.Row(1).Message(), c.shown) << c.what;
+    EXPECT_EQ(table.Word(1).source, c.source) << c.what;
+    EXPECT_EQ(UntilPassed(table.Word(1), now), c.passed) << c.what;
+    EXPECT_EQ(table.Word(1).sinceMs, c.since) << c.what;
 }
+INSTANTIATE_TEST_SUITE_P(Rows, WhoseWordIsShown, ::testing::ValuesIn(whoseWordCases), RowsNamedBy(&Case::what));
 
 TEST(RowRule, OnlyTheClientsOwnAutomaticRecords) {
     struct Row {

@@ -1,11 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <atomic>
 #include <condition_variable>
+#include <cstdio>
+#include <unistd.h>
+#include <fstream>
+#include <sstream>
 #include <memory>
 #include <mutex>
 
 #include "StaffCsv.h"
 #include "StaffRefresher.h"
+#include "TableRows.h"
 
 namespace {
 
@@ -19,47 +27,56 @@ std::string Names(const StaffList& list) {
 }  // namespace
 
 // One table of files and what each gives: the people, then what was said.
-TEST(StaffDirectory, CsvFilesAsSpreadsheetsWriteThem) {
-    struct Row {
-        const char* what;
-        std::string text;
-        bool usable;
-        const char* people;  // key/display/group, in order
-        const char* said;    // a problem, an error or a summary's part; "" for none
-    } rows[] = {
-        {"a byte-order mark and columns in any order and case",
-         "\xEF\xBB\xBFGroup,NAME,Display Name\r\nSales,jsmith,Jo Smith\r\n", true, "jsmith/Jo Smith/Sales", ""},
-        {"quotes, commas and a line break inside quotes",
-         "name,display name,group,notes\n\"bert\",\"Bert \"\"B\"\" Berg\",\"Sales, "
-         "North\",\"two\nlines\"\nanna,Anna,HR,x\n",
-         true, "bert/Bert \"B\" Berg/Sales, North|anna/Anna/HR", ""},
-        {"only a name column; blank lines and spaces", "\n name \n\n  cleo  \n\n", true, "cleo//", ""},
-        {"no name column", "display name,group\nJo,Sales\n", false, "", "staff.csv:1: no \"name\" column"},
-        {"an empty file", "", false, "", "staff.csv: the file is empty"},
-        {"duplicate names in another case: the first stands", "name,group\nJSmith,A\njsmith,B\n", true, "JSmith//A",
-         "1 entries with a name already listed; staff.csv:3: \"jsmith\" is already listed"},
-        {"a 25-byte name is cut to 19, as the installer cuts it", "name\nabcdefghijklmnopqrstuvwxy\n", true,
-         "abcdefghijklmnopqrs//", ""},
-        {"a name outside Windows-1252 is skipped, an accented one kept", "name\n\xce\xa9mega\nRen\xc3\xa9\n,\n", true,
-         "Ren\xe9//", "2 entries skipped (no name a desk can send); staff.csv:2: \"\xce\xa9mega\" has a character"},
-        {"a file saved in the Windows code page", "name,display name\nrene,Ren\xe9 Roux\n", true,
-         "rene/Ren\xc3\xa9 Roux/", ""},
-        {"a quoted field never closed", "name\nanna\n\"bert,x\n", true, "anna//",
-         "staff.csv:3: a quoted field is not closed"},
-    };
-    for (const Row& row : rows) {
-        std::vector<StaffEntry> entries;
-        std::vector<std::string> problems;
-        std::string error;
-        EXPECT_EQ(ReadStaffCsv(row.text, "staff.csv", entries, problems, error), row.usable) << row.what;
-        StaffList list = MakeStaffList(entries);
-        EXPECT_EQ(Names(list), row.people) << row.what;
-        std::string said = error;
-        for (const std::string& p : problems) said += p;
-        said += StaffSummary(list, "staff.csv");
-        EXPECT_NE(said.find(row.said), std::string::npos) << row.what << ": " << said;
-    }
+namespace {
+
+struct CsvFile {
+    const char* what;
+    std::string text;
+    bool usable;
+    const char* people;  // key/display/group, in order
+    const char* said;    // a problem, an error or a summary's part; "" for none
+};
+const CsvFile csvFiles[] = {
+    {"a byte-order mark and columns in any order and case",
+     "\xEF\xBB\xBFGroup,NAME,Display Name\r\nSales,jsmith,Jo Smith\r\n", true, "jsmith/Jo Smith/Sales", ""},
+    {"quotes, commas and a line break inside quotes",
+     "name,display name,group,notes\n\"bert\",\"Bert \"\"B\"\" Berg\",\"Sales, "
+     "North\",\"two\nlines\"\nanna,Anna,HR,x\n",
+     true, "bert/Bert \"B\" Berg/Sales, North|anna/Anna/HR", ""},
+    {"only a name column; blank lines and spaces", "\n name \n\n  cleo  \n\n", true, "cleo//", ""},
+    {"no name column", "display name,group\nJo,Sales\n", false, "", "staff.csv:1: no \"name\" column"},
+    {"an empty file", "", false, "", "staff.csv: the file is empty"},
+    {"duplicate names in another case: the first stands", "name,group\nJSmith,A\njsmith,B\n", true, "JSmith//A",
+     "1 entries with a name already listed; staff.csv:3: \"jsmith\" is already listed"},
+    {"a 25-byte name is cut to 19, as the installer cuts it", "name\nabcdefghijklmnopqrstuvwxy\n", true,
+     "abcdefghijklmnopqrs//", ""},
+    {"a name outside Windows-1252 is skipped, an accented one kept", "name\n\xce\xa9mega\nRen\xc3\xa9\n,\n", true,
+     "Ren\xe9//", "2 entries skipped (no name a desk can send); staff.csv:2: \"\xce\xa9mega\" has a character"},
+    {"a file saved in the Windows code page", "name,display name\nrene,Ren\xe9 Roux\n", true, "rene/Ren\xc3\xa9 Roux/",
+     ""},
+    {"a quoted field never closed", "name\nanna\n\"bert,x\n", true, "anna//",
+     "staff.csv:3: a quoted field is not closed"},
+};
+
+}  // namespace
+
+class CsvFilesAsSpreadsheetsWriteThem : public ::testing::TestWithParam<CsvFile> {};
+
+TEST_P(CsvFilesAsSpreadsheetsWriteThem, EachRow) {
+    const CsvFile& row = GetParam();
+    std::vector<StaffEntry> entries;
+    std::vector<std::string> problems;
+    std::string error;
+    EXPECT_EQ(ReadStaffCsv(row.text, "staff.csv", entries, problems, error), row.usable) << row.what;
+    StaffList list = MakeStaffList(entries);
+    EXPECT_EQ(Names(list), row.people) << row.what;
+    std::string said = error;
+    for (const std::string& p : problems) said += p;
+    said += StaffSummary(list, "staff.csv");
+    EXPECT_NE(said.find(row.said), std::string::npos) << row.what << ": " << said;
 }
+INSTANTIATE_TEST_SUITE_P(Rows, CsvFilesAsSpreadsheetsWriteThem, ::testing::ValuesIn(csvFiles),
+                         RowsNamedBy(&CsvFile::what));
 
 TEST(StaffDirectory, DesksFindTheirPersonByTheKeyRule) {
     StaffList list =
@@ -115,4 +132,45 @@ TEST(StaffDirectory, AStopNeverWaitsForAHungSource) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the thread left behind ends
     EXPECT_EQ(directory.State().updatedMs, 0) << "the list found after the stop is not taken";
     EXPECT_TRUE(said.empty());
+}
+
+// The kept copy follows the list: written when it changes, only dated again
+// when a read finds the same people.
+TEST(StaffDirectory, TheKeptCopyIsWrittenOnlyWhenTheListChanges) {
+    const std::string keep = ::testing::TempDir() + "pegora-kept-" + std::to_string(::getpid()) + ".csv";
+    struct stat first = {}, before = {};
+    std::atomic<int> reads{0};
+    StaffSource source;
+    source.kind = "file";
+    source.name = "staff.csv";
+    source.read = [&](StaffList& list, std::vector<std::string>&, std::string&) {
+        const int n = ++reads;
+        if (n == 3) ::stat(keep.c_str(), &before);
+        list = MakeStaffList(
+            n < 3 ? std::vector<StaffEntry>{{"anna", "Anna", "HR", "", "x:2"}}
+                  : std::vector<StaffEntry>{{"anna", "Anna", "HR", "", "x:2"}, {"bert", "", "", "", "x:3"}});
+        return true;
+    };
+    StaffDirectory directory("file");
+    StaffRefresher refresher(directory, source, keep, std::chrono::minutes(15), [](bool, const std::string&) {});
+    refresher.Start();
+    ASSERT_EQ(::stat(keep.c_str(), &first), 0) << "the first good list is kept";
+    auto keptText = [&keep]() {
+        std::ifstream in(keep);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    for (int asked = 2; asked <= 3; ++asked) {
+        refresher.Request();
+        for (int i = 0; i < 500 && reads < asked; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    for (int i = 0; i < 500 && keptText().find("bert") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    refresher.Stop();
+    EXPECT_EQ(reads, 3);
+    EXPECT_NE(keptText().find("bert"), std::string::npos) << "a changed list is kept";
+    // (Windows has no inode numbers: there this part proves nothing.)
+    EXPECT_EQ(before.st_ino, first.st_ino) << "the same list again is not written again";
+    std::remove(keep.c_str());
 }
