@@ -6,7 +6,6 @@ import json
 import os
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 import urllib.request
@@ -14,7 +13,7 @@ import urllib.request
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'tests', 'e2e'))
 sys.path.insert(0, os.path.join(HERE, '..', 'tests', 'web'))
-from desktop import free_port, record, send, wait_listening  # noqa: E402
+from desktop import free_port, record, scratch, send, wait_listening  # noqa: E402
 from slapd import SERVICE_DN, SERVICE_PASSWORD, SETTINGS, Slapd, person  # noqa: E402
 from pages import browser  # noqa: E402
 
@@ -28,7 +27,7 @@ def percentile(values, p):
 
 def main():
     build = sys.argv[1]
-    folder = tempfile.mkdtemp(prefix='pegora-bench-directory-')
+    folder = scratch('pegora-bench-directory-')
     people = [person('u%04d' % i, 'Person %04d' % i, 'Group %02d' % (i % GROUPS)) for i in range(PEOPLE)]
     slapd = Slapd(os.path.join(folder, 'slapd'), '\n'.join(people))
     port, web_port = free_port(), free_port()

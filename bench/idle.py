@@ -4,7 +4,6 @@ settings, aimed only at loopback."""
 import os
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), '..', 'tests', 'e2e'))
@@ -32,22 +31,12 @@ def find_pid(pattern, timeout=30):
 def main():
     native, win32, seconds = sys.argv[1], sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 30
     desk = Desktop()
-    home = tempfile.mkdtemp(prefix='pegora-bench-')
     board_port, wine_port = free_port(), free_port()
-    env = dict(desk.env, XDG_CONFIG_HOME=home, XDG_RUNTIME_DIR=home)
-    key = os.path.join(home, 'SOFTWARE', 'ZORVEN', 'PEGORA')
-    os.makedirs(key)
-    with open(os.path.join(key, 'SERVER'), 'w') as f:
-        f.write('Port 4 %s\n' % board_port.to_bytes(4, 'little').hex())
-    with open(os.path.join(key, 'CLIENT'), 'w') as f:
-        f.write('Port 4 %s\nName 1 %s\nServerAddress 1 %s\n' % (
-            board_port.to_bytes(4, 'little').hex(), b'bench'.ljust(20, b'\0').hex(),
-            b'127.0.0.1'.ljust(128, b'\0').hex()))
-    wine_key = 'SOFTWARE\\ZORVEN\\PEGORA\\'
-    desk.reg_add(wine_key + 'SERVER', 'Port', 'REG_DWORD', wine_port)
-    desk.reg_add(wine_key + 'CLIENT', 'Port', 'REG_DWORD', wine_port)
-    desk.reg_add(wine_key + 'CLIENT', 'Name', 'REG_SZ', 'winbench')
-    desk.reg_add(wine_key + 'CLIENT', 'ServerAddress', 'REG_SZ', '127.0.0.1')
+    desk.settings_home('pegora-bench-')
+    env = desk.env
+    for kind, port, name in (('linux', board_port, 'bench'), ('wine', wine_port, 'winbench')):
+        desk.settings(kind, 'SERVER', Port=port)
+        desk.settings(kind, 'CLIENT', Port=port, Name=name, ServerAddress='127.0.0.1')
 
     started = [
         ('pegmast (Linux)', subprocess.Popen([os.path.join(native, 'server/qt/pegmast')], env=env,

@@ -1,11 +1,14 @@
 """Helpers for whole-program tests: a private X server, Wine programs in the
 test run's prefix, registry presets, loopback listeners and screenshots."""
+import atexit
 import contextlib
 import json
 import os
+import shutil
 import socket
 import struct
 import subprocess
+import tempfile
 import threading
 import time
 import urllib.error
@@ -13,6 +16,29 @@ import urllib.request
 
 # Wine's loader: the 64-bit one where the machine runs 64-bit code only.
 WINE = os.environ.get('PEGORA_WINE') or 'wine'
+KEYS = 'SOFTWARE\\ZORVEN\\PEGORA\\'
+
+
+def scratch(prefix):
+    """A temporary folder, removed when the script ends."""
+    folder = tempfile.mkdtemp(prefix=prefix)
+    atexit.register(shutil.rmtree, folder, True)
+    return folder
+
+
+def write_key(home, key, values):
+    """A settings key in the Linux build's file under `home`: values are (name, type, bytes)."""
+    path = os.path.join(home, 'SOFTWARE', 'ZORVEN', 'PEGORA', key)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, 'w') as f:
+        for name, kind, data in values:
+            f.write('%s %d %s\n' % (name, kind, data.hex()))
+
+
+def typed(values):
+    """Settings as the programs store them: a number as a DWORD, text as a string."""
+    return [(name, 4, value.to_bytes(4, 'little')) if isinstance(value, int)
+            else (name, 1, value.encode('cp1252') + b'\0') for name, value in values.items()]
 
 
 class Desktop:
@@ -33,6 +59,21 @@ class Desktop:
     def close(self):
         self.xvfb.terminate()
         self.xvfb.wait()
+
+    def settings_home(self, prefix='pegora-'):
+        """A Linux settings home of its own for the programs this desktop starts."""
+        home = scratch(prefix)
+        os.chmod(home, 0o700)
+        self.env.update(XDG_CONFIG_HOME=home, XDG_RUNTIME_DIR=home, QT_QPA_PLATFORM='xcb')
+        return home
+
+    def settings(self, kind, key, **values):
+        """A settings key for either build: the Linux file in this desktop's home, or Wine's registry."""
+        if kind == 'linux':
+            write_key(self.env['XDG_CONFIG_HOME'], key, typed(values))
+            return
+        for name, value in values.items():
+            self.reg_add(KEYS + key, name, 'REG_DWORD' if isinstance(value, int) else 'REG_SZ', value)
 
     def run(self, *args):
         return subprocess.Popen([WINE] + list(args), env=self.env, stdout=subprocess.DEVNULL,
@@ -219,6 +260,12 @@ class Listener:
 
     def _deliver(self, data):
         self.deliveries.append(data)
+
+    def delivery(self, index, timeout=10):
+        """The fields of the delivery numbered `index` (from 0), once it has come, or None."""
+        if not wait_until(lambda: len(self.deliveries) > index, timeout, 0.1):
+            return None
+        return fields(self.deliveries[index])
 
     def wait_for(self, predicate, timeout=20):
         deadline = time.time() + timeout

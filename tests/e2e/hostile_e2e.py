@@ -59,14 +59,10 @@ def main():
     desk = Desktop()
     port = free_port()
     c = Checks('hostile input against the %s board' % kind)
-    home = tempfile.mkdtemp(prefix='pegora-hostile-')
     if kind == 'linux':
-        key = os.path.join(home, 'SOFTWARE', 'ZORVEN', 'PEGORA')
-        os.makedirs(key)
-        with open(os.path.join(key, 'SERVER'), 'w') as f:
-            f.write('Port 4 %s\n' % port.to_bytes(4, 'little').hex())
-        env = dict(desk.env, XDG_CONFIG_HOME=home, XDG_RUNTIME_DIR=home, QT_QPA_PLATFORM='xcb')
-        board = subprocess.Popen([program], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        desk.settings_home('pegora-hostile-')
+        desk.settings('linux', 'SERVER', Port=port)
+        board = subprocess.Popen([program], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     else:
         # A port stored with the wrong type still counts: up to four bytes, little-endian.
         desk.reg_delete('SOFTWARE\\ZORVEN\\PEGORA\\SERVER')

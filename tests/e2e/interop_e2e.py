@@ -6,10 +6,9 @@ import os
 import socket
 import subprocess
 import sys
-import tempfile
 import time
 
-from desktop import Checks, Desktop, Listener, fields, free_port, wait_exit, wait_listening
+from desktop import Checks, Desktop, Listener, fields, free_port, scratch, wait_exit, wait_listening
 
 
 class Relay(Listener):
@@ -49,7 +48,7 @@ def main():
     native, win32, artifacts = sys.argv[1], sys.argv[2], sys.argv[3]
     desk = Desktop()
     c = Checks('interoperability')
-    home = tempfile.mkdtemp(prefix='pegora-interop-')
+    home = scratch('pegora-interop-')
     env = dict(desk.env, XDG_CONFIG_HOME=home, XDG_RUNTIME_DIR=home, QT_QPA_PLATFORM='xcb')
     processes = []
     try:

@@ -7,10 +7,9 @@ import re
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 
-from desktop import Checks, Desktop, Listener, fields, wait_exit
+from desktop import Checks, Desktop, Listener, fields, scratch, wait_exit
 from linux_e2e import write_client_key
 
 STARTED = 'started but not signed in.'
@@ -26,7 +25,7 @@ def screen_saver(env, service, active):
 def main():
     pegling = sys.argv[2]
     desk = Desktop()
-    home = tempfile.mkdtemp(prefix='pegora-away-')
+    home = scratch('pegora-away-')
     desk.env.update(XDG_CONFIG_HOME=home, QT_QPA_PLATFORM='xcb', XDG_RUNTIME_DIR=home)
     listener = Listener()
     c = Checks('Linux away while locked')
@@ -39,11 +38,7 @@ def main():
         time.sleep(1)  # the client has joined the bus by the time its first record is out
         return p
 
-    def after(count, timeout=10):
-        deadline = time.time() + timeout
-        while time.time() < deadline and len(listener.deliveries) <= count:
-            time.sleep(0.1)
-        return fields(listener.deliveries[count]) if len(listener.deliveries) > count else None
+    after = listener.delivery
 
     client = None
     try:

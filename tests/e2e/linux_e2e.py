@@ -6,18 +6,9 @@ import signal
 import socket
 import subprocess
 import sys
-import tempfile
 import time
 
-from desktop import Checks, Desktop, free_port, record, send, wait_exit, wait_listening
-
-
-def write_key(home, key, values):
-    path = os.path.join(home, 'SOFTWARE', 'ZORVEN', 'PEGORA', key)
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, 'w') as f:
-        for name, kind, data in values:
-            f.write('%s %d %s\n' % (name, kind, data.hex()))
+from desktop import Checks, Desktop, free_port, record, send, wait_exit, wait_listening, write_key
 
 
 def write_client_key(home, port, name, extra=()):
@@ -40,10 +31,9 @@ def ink(desk, window, x, y, w, h):
 def main():
     pegmast, pegling, artifacts = sys.argv[1], sys.argv[2], sys.argv[3]
     desk = Desktop()
-    home = tempfile.mkdtemp(prefix='pegora-e2e-')
-    desk.env.update(XDG_CONFIG_HOME=home, QT_QPA_PLATFORM='xcb', XDG_RUNTIME_DIR=home)
+    home = desk.settings_home('pegora-e2e-')
     port = free_port()
-    write_key(home, 'SERVER', [('Port', 4, port.to_bytes(4, 'little'))])
+    desk.settings('linux', 'SERVER', Port=port)
     write_client_key(home, port, b'Jos\xe9')
     c = Checks('Linux end-to-end')
     board = client = None
@@ -133,8 +123,7 @@ def main():
         holder = socket.socket()
         holder.bind(('0.0.0.0', 0))
         holder.listen(1)
-        with open(os.path.join(home, 'SOFTWARE', 'ZORVEN', 'PEGORA', 'SERVER'), 'w') as f:
-            f.write('Port 4 %s\n' % holder.getsockname()[1].to_bytes(4, 'little').hex())
+        desk.settings('linux', 'SERVER', Port=holder.getsockname()[1])
         board = subprocess.Popen([pegmast], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         box = desk.wait_window('startup failed!')
         c.check(box is not None, 'a port in use shows "startup failed!"')

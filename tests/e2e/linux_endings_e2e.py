@@ -7,11 +7,11 @@ import signal
 import socket
 import subprocess
 import sys
-import tempfile
 import time
 
-from desktop import Checks, Desktop, Listener, fields, free_port, wait_exit, wait_listening
-from linux_e2e import write_client_key, write_key
+from desktop import (Checks, Desktop, Listener, fields, free_port, scratch, wait_exit, wait_listening, wait_until,
+                     write_key)
+from linux_e2e import write_client_key
 
 STARTED = 'started but not signed in.'
 
@@ -41,7 +41,7 @@ def count(listener, message):
 def main():
     pegmast, pegling, artifacts = sys.argv[1], sys.argv[2], sys.argv[3]
     desk = Desktop()
-    home = tempfile.mkdtemp(prefix='pegora-ends-')
+    home = scratch('pegora-ends-')
     desk.env.update(XDG_CONFIG_HOME=home, QT_QPA_PLATFORM='xcb', XDG_RUNTIME_DIR=home)
     listener = Listener()
     aim_client(home, listener.port)
@@ -130,10 +130,8 @@ def main():
         trayer = subprocess.Popen(['trayer', '--edge', 'bottom', '--align', 'right', '--widthtype', 'pixel',
                                    '--width', '60', '--height', '24', '--SetDockType', 'false'],
                                   env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        deadline = time.time() + 10
-        while time.time() < deadline and desk.windows('marbly', visible=True):
-            time.sleep(0.3)
-        c.check(not desk.windows('marbly', visible=True), 'once a notification area appears "marbly" goes')
+        c.check(wait_until(lambda: not desk.windows('marbly', visible=True), 10),
+                'once a notification area appears "marbly" goes')
         time.sleep(1)
         desk.screenshot(os.path.join(artifacts, 'linux-tray.png'))
         subprocess.run(['xdotool', 'mousemove', str(1024 - 12), str(768 - 12)], env=desk.env)
@@ -183,12 +181,7 @@ def main():
 
 
 def wait_visible(desk, title, timeout=10):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if desk.windows(title, visible=True):
-            return True
-        time.sleep(0.3)
-    return False
+    return bool(wait_until(lambda: desk.windows(title, visible=True), timeout))
 
 
 if __name__ == '__main__':

@@ -7,12 +7,11 @@ menu lists the tray menu's items in order, and its Exit ends the client with
 import os
 import subprocess
 import sys
-import tempfile
 import time
 
 import dbus
 
-from desktop import Checks, Desktop, Listener, fields, wait_exit
+from desktop import Checks, Desktop, Listener, fields, scratch, wait_exit, wait_until
 from linux_e2e import write_client_key
 
 WATCHER = 'org.kde.StatusNotifierWatcher'
@@ -95,7 +94,7 @@ def main():
         return watcher(sys.argv[2])
     pegling = sys.argv[2]
     desk = Desktop()
-    home = tempfile.mkdtemp(prefix='pegora-sni-')
+    home = scratch('pegora-sni-')
     desk.env.update(XDG_CONFIG_HOME=home, QT_QPA_PLATFORM='xcb', XDG_RUNTIME_DIR=home)
     log = os.path.join(home, 'items')
     panel = subprocess.Popen([sys.executable, os.path.abspath(__file__), 'watcher', log], env=desk.env)
@@ -104,15 +103,11 @@ def main():
     client = None
     try:
         bus = dbus.SessionBus()
-        deadline = time.time() + 10
-        while time.time() < deadline and not bus.name_has_owner(WATCHER):
-            time.sleep(0.1)
+        wait_until(lambda: bus.name_has_owner(WATCHER), 10, 0.1)
         write_client_key(home, listener.port, b'Panel')
         client = subprocess.Popen([pegling], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         c.check(listener.wait_for(lambda d: fields(d)[:2] == ('Panel', 3)) is not None, 'the client signs in')
-        deadline = time.time() + 15
-        while time.time() < deadline and not open(log).read().strip():
-            time.sleep(0.2)
+        wait_until(lambda: open(log).read().strip(), 15, 0.2)
         registered = open(log).read().split()
         c.check(len(registered) == 2, 'the client registers its icon with the watcher (%r)' % registered)
         c.check(not desk.windows('marbly', visible=True), 'with a panel there is no "marbly" window')

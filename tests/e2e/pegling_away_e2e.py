@@ -23,11 +23,7 @@ def main():
     listener = Listener()
     c = Checks('pegling away while locked')
 
-    def after(count, timeout=10):
-        deadline = time.time() + timeout
-        while time.time() < deadline and len(listener.deliveries) <= count:
-            time.sleep(0.1)
-        return fields(listener.deliveries[count]) if len(listener.deliveries) > count else None
+    after = listener.delivery
 
     def session(change):
         return desk.wine(post, 'MARBLY', 'marbly', str(WM_WTSSESSION_CHANGE), str(change), '0').returncode == 0

@@ -4,13 +4,12 @@ board listens and the client's start-up record reaches it."""
 import os
 import subprocess
 import sys
-import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
-from desktop import Checks, Desktop, free_port, wait_listening  # noqa: E402
-from linux_e2e import ink, write_client_key, write_key  # noqa: E402
+from desktop import Checks, Desktop, free_port, scratch, wait_listening, write_key  # noqa: E402
+from linux_e2e import ink, write_client_key  # noqa: E402
 
 ICONS = ['usr/share/icons/hicolor/%dx%d/apps/%%s.png' % (n, n) for n in (16, 32, 48, 128)]
 FILES = {
@@ -34,7 +33,7 @@ def check_service(c, dist, root):
     """The service's package: its unit passes systemd's own checks, its
     configuration is a conffile listing every name, its scripts are there."""
     deb = os.path.join(dist, 'pegora-board-service_1.20-1_amd64.deb')
-    control = tempfile.mkdtemp(prefix='pegora-control-')
+    control = scratch('pegora-control-')
     subprocess.run(['dpkg-deb', '-e', deb, control], check=True)
     c.check(open(os.path.join(control, 'conffiles')).read().split() == ['/etc/pegora/pegmastd.conf'],
             'pegmastd.conf is a conffile')
@@ -54,7 +53,7 @@ def check_service(c, dist, root):
     # systemd's checks, on the unit as packaged; ExecStart aimed at the unpacked program.
     unit = open(os.path.join(root, 'lib/systemd/system/pegmastd.service')).read()
     c.check('ExecStart=/usr/sbin/pegmastd\n' in unit, 'the unit starts the packaged /usr/sbin/pegmastd')
-    folder = tempfile.mkdtemp(prefix='pegora-unit-')
+    folder = scratch('pegora-unit-')
     copy = os.path.join(folder, 'pegmastd.service')
     with open(copy, 'w') as f:
         f.write(unit.replace('ExecStart=/usr/sbin/pegmastd', 'ExecStart=' + os.path.join(root, 'usr/sbin/pegmastd')))
@@ -72,7 +71,7 @@ def check_service(c, dist, root):
 def main():
     dist, artifacts = sys.argv[1], sys.argv[2]
     c = Checks('Debian packages')
-    root = tempfile.mkdtemp(prefix='pegora-debs-')
+    root = scratch('pegora-debs-')
     for deb, files in FILES.items():
         path = os.path.join(dist, deb)
         lint = subprocess.run(['lintian', '--allow-root', path], capture_output=True, text=True)
@@ -92,7 +91,7 @@ def main():
     check_service(c, dist, root)
 
     desk = Desktop()
-    home = tempfile.mkdtemp(prefix='pegora-debs-home-')
+    home = scratch('pegora-debs-home-')
     desk.env.update(XDG_CONFIG_HOME=home, QT_QPA_PLATFORM='xcb', XDG_RUNTIME_DIR=home)
     port = free_port()
     write_key(home, 'SERVER', [('Port', 4, port.to_bytes(4, 'little'))])

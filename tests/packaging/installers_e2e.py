@@ -10,13 +10,12 @@ import socket
 import urllib.request
 import subprocess
 import sys
-import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
-from desktop import (WINE, Checks, Desktop, Listener, board_json, fields, free_port, record, send,  # noqa: E402
-                     wait_exit, wait_listening)
+from desktop import (WINE, Checks, Desktop, Listener, board_json, fields, free_port, record,  # noqa: E402
+                     scratch, send, wait_exit, wait_listening, wait_until)
 
 CLIENT_KEY = 'SOFTWARE\\ZORVEN\\PEGORA\\CLIENT'
 UNINSTALL = 'Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\'
@@ -78,7 +77,7 @@ def check_service(c, desk, drive, run_setup, board_setup, builds, artifacts):
     desk.reg_add(key, 'Name', 'REG_SZ', 'Windows desk')
     desk.reg_add(key, 'ServerAddress', 'REG_SZ', '127.0.0.1')
     clients.append(desk.run(os.path.join(win32, 'client/win32/pegling.exe')))
-    home = tempfile.mkdtemp(prefix='pegora-setup-home-')
+    home = scratch('pegora-setup-home-')
     os.makedirs(os.path.join(home, 'SOFTWARE', 'ZORVEN', 'PEGORA'))
     with open(os.path.join(home, 'SOFTWARE', 'ZORVEN', 'PEGORA', 'CLIENT'), 'w') as f:
         f.write('Port 4 %s\nName 1 %s\nServerAddress 1 %s\n' % (
@@ -87,9 +86,7 @@ def check_service(c, desk, drive, run_setup, board_setup, builds, artifacts):
                                     env=dict(desk.env, XDG_CONFIG_HOME=home, XDG_RUNTIME_DIR=home,
                                              QT_QPA_PLATFORM='xcb'),
                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-    deadline = time.time() + 60
-    while time.time() < deadline and {'Windows desk', 'Linux desk'} - {r['name'] for r in board_rows(web)}:
-        time.sleep(0.5)
+    wait_until(lambda: {'Windows desk', 'Linux desk'} <= {r['name'] for r in board_rows(web)}, 60, 0.5)
     names = {r['name'] for r in board_rows(web)}
     c.check({'Windows desk', 'Linux desk'} <= names, 'records from pegling.exe and the Linux client show (%r)' % names)
     try:
@@ -133,7 +130,7 @@ def check_service(c, desk, drive, run_setup, board_setup, builds, artifacts):
 
     # By hand from a console, for trying a configuration: Ctrl+C saves and stops.
     installed = find(drive, 'pegmastd.exe')[0]
-    trial = os.path.join(tempfile.mkdtemp(prefix='pegora-trial-'), 'trial.conf')
+    trial = os.path.join(scratch('pegora-trial-'), 'trial.conf')
     trial_port, trial_web = free_port(), free_port()
     with open(trial, 'w') as f:
         f.write('Port = %d\nWebPort = %d\nStateFile = C:\\ProgramData\\Pegora\\trial.state\n' % (trial_port, trial_web))
@@ -164,7 +161,7 @@ def re_exit(status):
 def main():
     dist, artifacts = sys.argv[1], sys.argv[2]
     builds = sys.argv[3:5] if len(sys.argv) >= 5 else None
-    prefix = tempfile.mkdtemp(prefix='pegora-setup-wine-')
+    prefix = scratch('pegora-setup-wine-')
     desk = Desktop()
     desk.env['WINEPREFIX'] = prefix
     subprocess.run([WINE, 'wineboot', '-i'], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -236,12 +233,8 @@ def main():
         count = len(listener.deliveries)
         uninstaller = os.path.join(os.path.dirname(programs[0]), 'uninstall.exe') if programs else ''
         run_setup(uninstaller, '/S')
-        deadline = time.time() + 30
-        while time.time() < deadline and (find(drive, 'pegling.exe') or find(drive, 'Pegora status.lnk')):
-            time.sleep(0.5)
-        deadline = time.time() + 15
-        while time.time() < deadline and 'Client shutdown' not in [fields(d)[2] for d in listener.deliveries[count:]]:
-            time.sleep(0.3)
+        wait_until(lambda: not (find(drive, 'pegling.exe') or find(drive, 'Pegora status.lnk')), 30, 0.5)
+        wait_until(lambda: 'Client shutdown' in [fields(d)[2] for d in listener.deliveries[count:]], 15)
         c.check('Client shutdown' in [fields(d)[2] for d in listener.deliveries[count:]],
                 'uninstalling closes the client, which says "Client shutdown"')
         c.check(not find(drive, 'pegling.exe'), 'the program is gone')
@@ -268,9 +261,7 @@ def main():
             desk.screenshot(os.path.join(artifacts, 'setup-board-running.png'))
             run_setup(os.path.join(os.path.dirname(boards[0]), 'uninstall.exe'), '/S')
             c.check(wait_exit(board, 20) == 0, 'uninstalling closes the running board')
-            deadline = time.time() + 30
-            while time.time() < deadline and find(drive, 'pegmast.exe'):
-                time.sleep(0.5)
+            wait_until(lambda: not find(drive, 'pegmast.exe'), 30, 0.5)
             c.check(not find(drive, 'pegmast.exe') and not find(drive, 'Pegora board.lnk'),
                     'the board\'s uninstaller removes program and shortcut')
             c.check(reg('HKLM', UNINSTALL + 'PegoraBoard', 'DisplayName') is None,

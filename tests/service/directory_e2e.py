@@ -4,16 +4,15 @@ reload, 1,200 people past a size limit of 1,000, LDAPS and StartTLS with a CA
 file and a certificate from another CA refused, the list kept while slapd is
 down and across a restart, a wrong bind password; pegmastd.exe under Wine too."""
 import os
-import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
-from desktop import WINE, Checks, board_json, free_port, record, send, wait_exit, wait_listening, wait_until  # noqa: E402
+from desktop import (WINE, Checks, board_json, free_port, record, scratch, send,  # noqa: E402
+                     wait_exit, wait_listening, wait_until)
 from service_e2e import get  # noqa: E402
 from slapd import SERVICE_DN, SERVICE_PASSWORD, SETTINGS, Slapd, certificates, person  # noqa: E402
 
@@ -68,7 +67,7 @@ class Service:
 
 
 def linux(c, native, slapd, tls, other_ca):
-    s = Service(tempfile.mkdtemp(prefix='pegora-ldap-'), [os.path.join(native, 'server/service/pegmastd')])
+    s = Service(scratch('pegora-ldap-'), [os.path.join(native, 'server/service/pegmastd')])
     s.configure(slapd.url)
     try:
         c.check(s.start(), 'pegmastd with Directory = ldap listens')
@@ -126,13 +125,12 @@ def linux(c, native, slapd, tls, other_ca):
                     (good or 'certificate' in out), '--check --directory: %s (%s)' % (what, out.strip()[-160:]))
     finally:
         s.stop()
-        shutil.rmtree(s.folder, ignore_errors=True)
 
 
 def windows(c, win, slapd):
     def path(p):
         return 'Z:' + p.replace('/', '\\')
-    s = Service(tempfile.mkdtemp(prefix='pegora-ldap-wine-'), [WINE, os.path.join(win, 'server/service/pegmastd.exe')],
+    s = Service(scratch('pegora-ldap-wine-'), [WINE, os.path.join(win, 'server/service/pegmastd.exe')],
                 path)
     s.configure(slapd.url)
     try:
@@ -145,13 +143,12 @@ def windows(c, win, slapd):
                 'pegmastd.exe reads the people and groups through wldap32 (%r, %r)' % (row, b.get('directory')))
     finally:
         s.stop()
-        shutil.rmtree(s.folder, ignore_errors=True)
 
 
 def main():
     native, win = sys.argv[1], sys.argv[2]
     c = Checks('staff directory from LDAP')
-    folder = tempfile.mkdtemp(prefix='pegora-slapd-')
+    folder = scratch('pegora-slapd-')
     ca, cert, key = certificates(folder, 'office')
     other_ca = certificates(folder, 'other')[0]
     people = [person('jsmith', 'Jo Smith', 'Sales', '+44 20 7946 0000'), person('aberg', 'Anna Berg', 'HR'),
@@ -163,8 +160,8 @@ def main():
         windows(c, win, slapd)
     finally:
         slapd.close()
-    c.finish()
+    return c.finish()
 
 
 if __name__ == '__main__':
-    main()
+    sys.exit(main())

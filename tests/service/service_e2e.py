@@ -9,15 +9,14 @@ import pwd
 import socket
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
-from desktop import (Checks, Desktop, board_json, free_port, post_update, record, send, wait_exit,  # noqa: E402
-                     wait_until)  # noqa: E402
+from desktop import (Checks, Desktop, board_json, free_port, post_update, record, scratch, send,  # noqa: E402
+                     wait_exit, wait_until)
 from linux_e2e import write_client_key  # noqa: E402
 
 UNIT = os.path.join(HERE, '..', '..', 'packaging', 'linux', 'service', 'pegmastd.service')
@@ -137,7 +136,7 @@ def main():
     native, win32, artifacts = sys.argv[1], sys.argv[2], sys.argv[3]
     binary = os.path.join(native, 'server/service/pegmastd')
     c = Checks('board service')
-    folder = tempfile.mkdtemp(prefix='pegora-service-')
+    folder = scratch('pegora-service-')
     os.chmod(folder, 0o755)
     user = pwd.getpwnam('nobody')
     notify = Notifications(folder)
@@ -146,7 +145,7 @@ def main():
     service.configure('# as an office would\nPort = %d\nWebPort = %d\nAcceptPacingMs = 0\nLogChanges = yes\n'
                       'WebUpdates = yes\n' % (board, web))
     desk = Desktop()
-    home = tempfile.mkdtemp(prefix='pegora-service-home-')
+    home = scratch('pegora-service-home-')
     env = dict(desk.env, XDG_CONFIG_HOME=home, XDG_RUNTIME_DIR=home, QT_QPA_PLATFORM='xcb')
     clients = []
     try:

@@ -1,18 +1,17 @@
 """The page with a staff directory from a CSV file, in Chromium: part of browser_e2e."""
 import os
 import subprocess
-import tempfile
 
 from selenium.webdriver.common.by import By
 
-from desktop import free_port, record, running, send, wait_listening
+from desktop import free_port, record, running, scratch, send, wait_listening
 from pages import browser, texts, wait
 
 
 def check_directory(c, program, artifacts, drivers):
     """The board service with a staff directory from a CSV file: sections by group,
     the unheard, rows the directory does not know, the group menu, the roll call."""
-    folder = tempfile.mkdtemp(prefix='pegora-directory-')
+    folder = scratch('pegora-directory-')
     staff = os.path.join(folder, 'staff.csv')
     with open(staff, 'w', encoding='utf-8') as f:
         f.write('name,display name,group,phone\njsmith,Jo Smith,Sales,+44 20 7946 0000\n'

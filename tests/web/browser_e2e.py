@@ -12,7 +12,6 @@ import re
 import signal
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 import urllib.request
@@ -33,22 +32,10 @@ from selenium.webdriver.common.keys import Keys  # noqa: E402
 def start_board(kind, program, desk, port, web_port):
     """The board with its web view, updates from a browser on and a code."""
     if kind == 'linux':
-        home = tempfile.mkdtemp(prefix='pegora-browser-')
-        os.chmod(home, 0o700)
-        path = os.path.join(home, 'SOFTWARE', 'ZORVEN', 'PEGORA')
-        os.makedirs(path)
-        with open(os.path.join(path, 'SERVER'), 'w') as f:
-            for name, value in (('Port', port), ('WebPort', web_port), ('SilentMinutes', 1), ('WebUpdates', 1)):
-                f.write('%s 4 %s\n' % (name, value.to_bytes(4, 'little').hex()))
-            f.write('WebUpdateCode 1 %s\n' % (CODE.encode() + b'\0').hex())
-        desk.env.update(XDG_CONFIG_HOME=home, QT_QPA_PLATFORM='xcb', XDG_RUNTIME_DIR=home)
+        desk.settings_home('pegora-browser-')
+    desk.settings(kind, 'SERVER', Port=port, WebPort=web_port, SilentMinutes=1, WebUpdates=1, WebUpdateCode=CODE)
+    if kind == 'linux':
         return subprocess.Popen([program], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    key = 'SOFTWARE\\ZORVEN\\PEGORA\\SERVER'
-    desk.reg_add(key, 'Port', 'REG_DWORD', port)
-    desk.reg_add(key, 'WebPort', 'REG_DWORD', web_port)
-    desk.reg_add(key, 'SilentMinutes', 'REG_DWORD', 1)
-    desk.reg_add(key, 'WebUpdates', 'REG_DWORD', 1)
-    desk.reg_add(key, 'WebUpdateCode', 'REG_SZ', CODE)
     return desk.run(program)
 
 

@@ -9,7 +9,6 @@ import os
 import socket
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 
@@ -54,13 +53,8 @@ def main():
     program, artifacts = sys.argv[1], sys.argv[2]
     desk = Desktop()
     port, web_port = free_port(), free_port()
-    home = tempfile.mkdtemp(prefix='pegora-hostile-web-')
-    path = os.path.join(home, 'SOFTWARE', 'ZORVEN', 'PEGORA')
-    os.makedirs(path)
-    with open(os.path.join(path, 'SERVER'), 'w') as f:
-        for name, value in (('Port', port), ('WebPort', web_port)):
-            f.write('%s 4 %s\n' % (name, value.to_bytes(4, 'little').hex()))
-    desk.env.update(XDG_CONFIG_HOME=home, QT_QPA_PLATFORM='xcb', XDG_RUNTIME_DIR=home)
+    desk.settings_home('pegora-hostile-web-')
+    desk.settings('linux', 'SERVER', Port=port, WebPort=web_port)
     c = Checks('web view under hostile traffic')
     board = subprocess.Popen([program], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     stop = threading.Event()
