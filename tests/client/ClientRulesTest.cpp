@@ -6,25 +6,39 @@
 #include "ClientRules.h"
 #include "TableRows.h"
 
-TEST(PortText, SignedDecimalLikeTheCLibrary) {
-    struct Row {
-        const char* text;
-        std::int32_t port;
-    } rows[] = {{"5001", 5001},
-                {"  42", 42},
-                {"\t+7", 7},
-                {"-1", -1},
-                {"80abc", 80},
-                {"abc", 0},
-                {"", 0},
-                {"- 5", 0},
-                {"+-5", 0},
-                {"0x10", 0},
-                {"65536", 65536},
-                {"2147483647", 2147483647},
-                {"99999999999", 2147483647},
-                {"-99999999999", -2147483647 - 1}};
-    for (const Row& r : rows) EXPECT_EQ(ParsePortText(r.text), r.port) << '"' << r.text << '"';
+namespace {
+
+struct PortCase {
+    const char* text;
+    std::int32_t port;
+};
+const PortCase portCases[] = {{"5001", 5001},
+                              {"  42", 42},
+                              {"\t+7", 7},
+                              {"-1", -1},
+                              {"80abc", 80},
+                              {"abc", 0},
+                              {"", 0},
+                              {"- 5", 0},
+                              {"+-5", 0},
+                              {"0x10", 0},
+                              {"65536", 65536},
+                              {"2147483647", 2147483647},
+                              {"99999999999", 2147483647},
+                              {"-99999999999", -2147483647 - 1}};
+
+}  // namespace
+
+class SignedDecimalLikeTheCLibrary : public ::testing::TestWithParam<PortCase> {};
+
+TEST_P(SignedDecimalLikeTheCLibrary, EachRow) {
+    const PortCase& r = GetParam();
+    EXPECT_EQ(ParsePortText(r.text), r.port) << '"' << r.text << '"';
+}
+INSTANTIATE_TEST_SUITE_P(Rows, SignedDecimalLikeTheCLibrary, ::testing::ValuesIn(portCases),
+                         RowsNamedBy(&PortCase::text));
+
+TEST(PortText, TheStoredNumberAsTyped) {
     EXPECT_EQ(PortText(0xFFFFFFFFu), "-1");
     EXPECT_EQ(PortText(5001), "5001");
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "BoardView.h"
+#include "TableRows.h"
 
 namespace {
 
@@ -130,25 +131,33 @@ TEST(BoardView, PaintedItemsAndStrayStatus) {
 
 }  // namespace
 
-TEST(BoardView, ScrollBarAsWindowsShowsIt) {
-    struct Row {
-        ScrollBarState state;
-        bool visible;
-        int last, page, position;
-    } rows[] = {
-        {{0, 30, 10, 0}, true, 21, 10, 0},    // the last page begins at n - v + 1
-        {{0, 30, 10, 25}, true, 21, 10, 21},  // a position past it stops there
-        {{0, 30, 30, 30}, true, 1, 30, 1},    // exactly n visible rows: the range is n + 1 long
-        {{0, 30, 31, 0}, false, 0, 31, 0},    // every row fits
-        {{0, 5, 40, 3}, false, 0, 6, 0},      // a page larger than the range is cut to it
-        {{0, 0, 10, 0}, false, 0, 1, 0},      // an empty board
-        {{0, 30, 0, 30}, true, 30, 0, 30},    // no whole line visible: every position
-    };
-    for (const Row& row : rows) {
-        ShownScrollBar shown = AsWindowsShowsIt(row.state);
-        EXPECT_EQ(shown.visible, row.visible) << row.state.maximum << "/" << row.state.page;
-        EXPECT_EQ(shown.maximumPosition, row.last) << row.state.maximum << "/" << row.state.page;
-        EXPECT_EQ(shown.page, row.page) << row.state.maximum << "/" << row.state.page;
-        EXPECT_EQ(shown.position, row.position) << row.state.position;
-    }
+namespace {
+
+struct ScrollBarCase {
+    ScrollBarState state;
+    bool visible;
+    int last, page, position;
+};
+const ScrollBarCase scrollBarCases[] = {
+    {{0, 30, 10, 0}, true, 21, 10, 0},    // the last page begins at n - v + 1
+    {{0, 30, 10, 25}, true, 21, 10, 21},  // a position past it stops there
+    {{0, 30, 30, 30}, true, 1, 30, 1},    // exactly n visible rows: the range is n + 1 long
+    {{0, 30, 31, 0}, false, 0, 31, 0},    // every row fits
+    {{0, 5, 40, 3}, false, 0, 6, 0},      // a page larger than the range is cut to it
+    {{0, 0, 10, 0}, false, 0, 1, 0},      // an empty board
+    {{0, 30, 0, 30}, true, 30, 0, 30},    // no whole line visible: every position
+};
+
+}  // namespace
+
+class ScrollBarAsWindowsShowsIt : public ::testing::TestWithParam<ScrollBarCase> {};
+
+TEST_P(ScrollBarAsWindowsShowsIt, EachRow) {
+    const ScrollBarCase& row = GetParam();
+    ShownScrollBar shown = AsWindowsShowsIt(row.state);
+    EXPECT_EQ(shown.visible, row.visible) << row.state.maximum << "/" << row.state.page;
+    EXPECT_EQ(shown.maximumPosition, row.last) << row.state.maximum << "/" << row.state.page;
+    EXPECT_EQ(shown.page, row.page) << row.state.maximum << "/" << row.state.page;
+    EXPECT_EQ(shown.position, row.position) << row.state.position;
 }
+INSTANTIATE_TEST_SUITE_P(Rows, ScrollBarAsWindowsShowsIt, ::testing::ValuesIn(scrollBarCases));

@@ -165,19 +165,29 @@ TEST_P(WhoseWordIsShown, AfterTheEvents) {
 }
 INSTANTIATE_TEST_SUITE_P(Rows, WhoseWordIsShown, ::testing::ValuesIn(whoseWordCases), RowsNamedBy(&Case::what));
 
-TEST(RowRule, OnlyTheClientsOwnAutomaticRecords) {
-    struct Row {
-        std::int32_t status;
-        const char* message;
-        bool automatic;
-    } rows[] = {{3, "started but not signed in.", true},
-                {3, "Client shutdown", true},
-                {3, "away from desk since 09:30", true},
-                {3, "away from desk since 9:30", false},
-                {3, "away from desk since 09:30!", false},
-                {1, "Client shutdown", false},
-                {3, "client shutdown", false},
-                {3, "", false}};
-    for (const Row& row : rows)
-        EXPECT_EQ(IsAutomaticRecord(MakeRecord("x", row.status, row.message)), row.automatic) << row.message;
+namespace {
+
+struct AutomaticCase {
+    std::int32_t status;
+    const char* message;
+    bool automatic;
+};
+const AutomaticCase automaticCases[] = {{3, "started but not signed in.", true},
+                                        {3, "Client shutdown", true},
+                                        {3, "away from desk since 09:30", true},
+                                        {3, "away from desk since 9:30", false},
+                                        {3, "away from desk since 09:30!", false},
+                                        {1, "Client shutdown", false},
+                                        {3, "client shutdown", false},
+                                        {3, "", false}};
+
+}  // namespace
+
+class OnlyTheClientsOwnAutomaticRecords : public ::testing::TestWithParam<AutomaticCase> {};
+
+TEST_P(OnlyTheClientsOwnAutomaticRecords, EachRow) {
+    const AutomaticCase& row = GetParam();
+    EXPECT_EQ(IsAutomaticRecord(MakeRecord("x", row.status, row.message)), row.automatic) << row.message;
 }
+INSTANTIATE_TEST_SUITE_P(Rows, OnlyTheClientsOwnAutomaticRecords, ::testing::ValuesIn(automaticCases),
+                         RowsNamedBy(&AutomaticCase::message));

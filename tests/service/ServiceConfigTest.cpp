@@ -301,19 +301,31 @@ TEST_P(OneLinePerChangeNeverForReSends, EachRow) {
 INSTANTIATE_TEST_SUITE_P(Rows, OneLinePerChangeNeverForReSends, ::testing::ValuesIn(changeCases),
                          RowsNamedBy(&ChangeCase::line));
 
-TEST(ServiceConfig, SettingValuesKeepsEveryOtherLine) {
-    const std::string packaged = "# the board\n#Port = 5001\n\n# web\n#WebPort = 5080\nLogChanges = yes\n";
-    struct Row {
-        std::string text;
-        std::vector<std::pair<std::string, std::string>> values;
-        std::string result;
-    } rows[] = {
-        {packaged,
-         {{"Port", "6001"}, {"WebPort", "6080"}},
-         "# the board\nPort = 6001\n\n# web\nWebPort = 6080\nLogChanges = yes\n"},
-        {"port=1\n# Port = 5001\n", {{"Port", "2"}}, "Port = 2\n# Port = 5001\n"},
-        {"LogChanges = yes", {{"Port", "3"}}, "LogChanges = yes\nPort = 3\n"},
-        {"", {{"WebPort", "0"}}, "WebPort = 0\n"},
-    };
-    for (const Row& row : rows) EXPECT_EQ(SetConfigValues(row.text, row.values), row.result) << row.text;
+namespace {
+
+const std::string packaged = "# the board\n#Port = 5001\n\n# web\n#WebPort = 5080\nLogChanges = yes\n";
+
+struct SetValuesCase {
+    std::string text;
+    std::vector<std::pair<std::string, std::string>> values;
+    std::string result;
+};
+const SetValuesCase setValuesCases[] = {
+    {packaged,
+     {{"Port", "6001"}, {"WebPort", "6080"}},
+     "# the board\nPort = 6001\n\n# web\nWebPort = 6080\nLogChanges = yes\n"},
+    {"port=1\n# Port = 5001\n", {{"Port", "2"}}, "Port = 2\n# Port = 5001\n"},
+    {"LogChanges = yes", {{"Port", "3"}}, "LogChanges = yes\nPort = 3\n"},
+    {"", {{"WebPort", "0"}}, "WebPort = 0\n"},
+};
+
+}  // namespace
+
+class SettingValuesKeepsEveryOtherLine : public ::testing::TestWithParam<SetValuesCase> {};
+
+TEST_P(SettingValuesKeepsEveryOtherLine, EachRow) {
+    const SetValuesCase& row = GetParam();
+    EXPECT_EQ(SetConfigValues(row.text, row.values), row.result) << row.text;
 }
+INSTANTIATE_TEST_SUITE_P(Rows, SettingValuesKeepsEveryOtherLine, ::testing::ValuesIn(setValuesCases),
+                         RowsNamedBy(&SetValuesCase::text));

@@ -1,42 +1,51 @@
 #include <gtest/gtest.h>
 
 #include "ServiceControl.h"
+#include "TableRows.h"
 
-TEST(ServiceControl, WhichControlInWhichStateGivesWhichStatus) {
-    using S = ServiceState;
-    using C = ServiceControlCode;
-    struct Row {
-        S state;
-        C control;
-        bool handled, beginStop;
-        S reported;
-        unsigned hint;
-        bool acceptsStop;
-    } rows[] = {
-        {S::Running, C::Stop, true, true, S::StopPending, StopWaitHintMs, false},
-        {S::Running, C::Shutdown, true, true, S::StopPending, StopWaitHintMs, false},
-        {S::Running, C::Interrogate, true, false, S::Running, 0, true},
-        {S::Running, C::Other, false, false, S::Running, 0, true},
-        {S::StartPending, C::Stop, true, true, S::StopPending, StopWaitHintMs, false},
-        {S::StartPending, C::Interrogate, true, false, S::StartPending, StartWaitHintMs, false},
-        {S::StopPending, C::Stop, true, false, S::StopPending, StopWaitHintMs, false},
-        {S::StopPending, C::Shutdown, true, false, S::StopPending, StopWaitHintMs, false},
-        {S::Stopped, C::Stop, false, false, S::Stopped, 0, false},
-        {S::Stopped, C::Interrogate, true, false, S::Stopped, 0, false},
-        {S::Running, C::ParamChange, true, false, S::Running, 0, true},
-        {S::StartPending, C::ParamChange, false, false, S::StartPending, StartWaitHintMs, false},
-    };
-    for (const Row& row : rows) {
-        ControlDecision d = DecideControl(row.state, row.control);
-        const int at = static_cast<int>(&row - rows);
-        EXPECT_EQ(d.handled, row.handled) << at;
-        EXPECT_EQ(d.beginStop, row.beginStop) << at;
-        EXPECT_EQ(d.report.state, row.reported) << at;
-        EXPECT_EQ(d.report.waitHintMs, row.hint) << at;
-        EXPECT_EQ(d.report.acceptsStop, row.acceptsStop) << at;
-        EXPECT_EQ(d.reload, row.control == C::ParamChange && row.handled) << at;
-    }
+namespace {
+
+using S = ServiceState;
+using C = ServiceControlCode;
+
+struct ControlCase {
+    S state;
+    C control;
+    bool handled, beginStop;
+    S reported;
+    unsigned hint;
+    bool acceptsStop;
+};
+const ControlCase controlCases[] = {
+    {S::Running, C::Stop, true, true, S::StopPending, StopWaitHintMs, false},
+    {S::Running, C::Shutdown, true, true, S::StopPending, StopWaitHintMs, false},
+    {S::Running, C::Interrogate, true, false, S::Running, 0, true},
+    {S::Running, C::Other, false, false, S::Running, 0, true},
+    {S::StartPending, C::Stop, true, true, S::StopPending, StopWaitHintMs, false},
+    {S::StartPending, C::Interrogate, true, false, S::StartPending, StartWaitHintMs, false},
+    {S::StopPending, C::Stop, true, false, S::StopPending, StopWaitHintMs, false},
+    {S::StopPending, C::Shutdown, true, false, S::StopPending, StopWaitHintMs, false},
+    {S::Stopped, C::Stop, false, false, S::Stopped, 0, false},
+    {S::Stopped, C::Interrogate, true, false, S::Stopped, 0, false},
+    {S::Running, C::ParamChange, true, false, S::Running, 0, true},
+    {S::StartPending, C::ParamChange, false, false, S::StartPending, StartWaitHintMs, false},
+};
+
+}  // namespace
+
+class WhichControlInWhichStateGivesWhichStatus : public ::testing::TestWithParam<ControlCase> {};
+
+TEST_P(WhichControlInWhichStateGivesWhichStatus, EachRow) {
+    const ControlCase& row = GetParam();
+    ControlDecision d = DecideControl(row.state, row.control);
+    EXPECT_EQ(d.handled, row.handled);
+    EXPECT_EQ(d.beginStop, row.beginStop);
+    EXPECT_EQ(d.report.state, row.reported);
+    EXPECT_EQ(d.report.waitHintMs, row.hint);
+    EXPECT_EQ(d.report.acceptsStop, row.acceptsStop);
+    EXPECT_EQ(d.reload, row.control == C::ParamChange && row.handled);
 }
+INSTANTIATE_TEST_SUITE_P(Rows, WhichControlInWhichStateGivesWhichStatus, ::testing::ValuesIn(controlCases));
 
 TEST(ServiceControl, StopsAndConsoleEventsAreToldAsTheManagerNeeds) {
     struct Exit {

@@ -2,33 +2,47 @@
 
 #include "HostRule.h"
 #include "WebServer.h"
+#include "TableRows.h"
 
-TEST(RawRequests, AnsweredAsTheServerWould) {
-    const std::vector<std::string> names = {"board"};
-    struct Row {
-        std::string bytes;
-        int status;
-    } rows[] = {{"GET / HTTP/1.1\r\nHost: board\r\n\r\n", 200},
-                {"GET /?wall HTTP/1.1\r\nHost: board:8080\r\n\r\n", 200},
-                {"HEAD /app.css HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 200},
-                {"GET /board.json HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
-                {"GET /healthz HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
-                {"GET /roll.csv HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
-                {"GET /?roll HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
-                {"GET /roll.js HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
-                {"GET /roll.csv HTTP/1.1\r\nHost: rebound.example\r\n\r\n", 421},
-                {"HEAD /metrics HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
-                {"GET /metrics HTTP/1.1\r\nHost: evil.example\r\n\r\n", 421},
-                {"GET /etc/passwd HTTP/1.1\r\nHost: board\r\n\r\n", 404},
-                {"GET /../app.js HTTP/1.1\r\nHost: board\r\n\r\n", 404},
-                {"DELETE / HTTP/1.1\r\nHost: board\r\n\r\n", 405},
-                {"GET / HTTP/1.1\r\nHost: rebound.example\r\n\r\n", 421},
-                {"GET / HTTP/1.0\r\n\r\n", 421},
-                {"GET / HTTP/1.1\r\nHost: board\r\nX: " + std::string(9000, 'a') + "\r\n\r\n", 431},
-                {"\x16\x03\x01 garbage\r\n\r\n", 400},
-                {"GET / HTTP/1.1\r\nHost: bo", 0}};
-    for (const Row& row : rows) EXPECT_EQ(AnswerRawRequest(row.bytes, names), row.status) << row.bytes.substr(0, 40);
+namespace {
 
+const std::vector<std::string> names = {"board"};
+
+struct RawCase {
+    std::string bytes;
+    int status;
+};
+const RawCase rawCases[] = {{"GET / HTTP/1.1\r\nHost: board\r\n\r\n", 200},
+                            {"GET /?wall HTTP/1.1\r\nHost: board:8080\r\n\r\n", 200},
+                            {"HEAD /app.css HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 200},
+                            {"GET /board.json HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
+                            {"GET /healthz HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
+                            {"GET /roll.csv HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
+                            {"GET /?roll HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
+                            {"GET /roll.js HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
+                            {"GET /roll.csv HTTP/1.1\r\nHost: rebound.example\r\n\r\n", 421},
+                            {"HEAD /metrics HTTP/1.1\r\nHost: localhost\r\n\r\n", 200},
+                            {"GET /metrics HTTP/1.1\r\nHost: evil.example\r\n\r\n", 421},
+                            {"GET /etc/passwd HTTP/1.1\r\nHost: board\r\n\r\n", 404},
+                            {"GET /../app.js HTTP/1.1\r\nHost: board\r\n\r\n", 404},
+                            {"DELETE / HTTP/1.1\r\nHost: board\r\n\r\n", 405},
+                            {"GET / HTTP/1.1\r\nHost: rebound.example\r\n\r\n", 421},
+                            {"GET / HTTP/1.0\r\n\r\n", 421},
+                            {"GET / HTTP/1.1\r\nHost: board\r\nX: " + std::string(9000, 'a') + "\r\n\r\n", 431},
+                            {"\x16\x03\x01 garbage\r\n\r\n", 400},
+                            {"GET / HTTP/1.1\r\nHost: bo", 0}};
+
+}  // namespace
+
+class AnsweredAsTheServerWould : public ::testing::TestWithParam<RawCase> {};
+
+TEST_P(AnsweredAsTheServerWould, EachRow) {
+    const RawCase& row = GetParam();
+    EXPECT_EQ(AnswerRawRequest(row.bytes, names), row.status) << row.bytes.substr(0, 40);
+}
+INSTANTIATE_TEST_SUITE_P(Rows, AnsweredAsTheServerWould, ::testing::ValuesIn(rawCases), RowsNamedBy(&RawCase::bytes));
+
+TEST(RawRequests, UpdateRoutesReadABodyOnlyAfterTheirHeadersPass) {
     // With updates on, a body is read only for the update routes, after their headers pass.
     UpdateSettings on;
     on.on = true;
