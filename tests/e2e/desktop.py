@@ -42,7 +42,8 @@ def typed(values):
 
 
 class Desktop:
-    """A private Xvfb display for one test script."""
+    """A private Xvfb display for one test script. Used as `with Desktop() as desk:`,
+    every program started through it is ended with it, however the block ends."""
 
     def __init__(self):
         for number in range(91, 140):
@@ -55,10 +56,30 @@ class Desktop:
         self.env = dict(os.environ, DISPLAY=self.display, WINEDEBUG='-all', WINEDLLOVERRIDES='mscoree,mshtml=')
         if 'PEGORA_WINEPREFIX' in os.environ:
             self.env['WINEPREFIX'] = os.environ['PEGORA_WINEPREFIX']
+        self.started, self.images = [], set()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *failure):
+        self.close()
 
     def close(self):
+        for process in self.started:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+        for image in sorted(self.images):
+            self.wine('taskkill', '/F', '/IM', image)
         self.xvfb.terminate()
         self.xvfb.wait()
+
+    def start(self, *command, env=None):
+        """A Linux program on this display, quiet."""
+        process = subprocess.Popen(list(command), env=env or self.env, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        self.started.append(process)
+        return process
 
     def settings_home(self, prefix='pegora-'):
         """A Linux settings home of its own for the programs this desktop starts."""
@@ -76,8 +97,10 @@ class Desktop:
             self.reg_add(KEYS + key, name, 'REG_DWORD' if isinstance(value, int) else 'REG_SZ', value)
 
     def run(self, *args):
-        return subprocess.Popen([WINE] + list(args), env=self.env, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL)
+        """A Windows program under Wine on this display."""
+        if args[0].lower().endswith('.exe'):
+            self.images.add(os.path.basename(args[0]))
+        return self.start(WINE, *args)
 
     def wine(self, *args):
         return subprocess.run([WINE] + list(args), env=self.env, capture_output=True, text=True,
@@ -278,6 +301,12 @@ class Listener:
 
     def close(self):
         self.socket.close()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *failure):
+        self.close()
 
 
 def fields(data):

@@ -10,7 +10,7 @@ import sys
 import tempfile
 import time
 
-from desktop import Checks, Desktop, free_port, record, wait_exit, wait_listening
+from desktop import Checks, Desktop, free_port, record, wait_listening
 
 
 def stored(port, data, timeout=60, more_than_a_record=False):
@@ -62,14 +62,14 @@ def main():
     if kind == 'linux':
         desk.settings_home('pegora-hostile-')
         desk.settings('linux', 'SERVER', Port=port)
-        board = subprocess.Popen([program], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        board = desk.start(program)
     else:
         # A port stored with the wrong type still counts: up to four bytes, little-endian.
         desk.reg_delete('SOFTWARE\\ZORVEN\\PEGORA\\SERVER')
         desk.reg_add('SOFTWARE\\ZORVEN\\PEGORA\\SERVER', 'Port', 'REG_BINARY', port.to_bytes(2, 'little').hex())
         board = desk.run(program)
     idle = []
-    try:
+    with desk:
         window = desk.wait_window('quenlow')
         c.check(window is not None and wait_listening(port), 'the board starts and listens')
         c.check(stored(port, record('Anna', 1, 'before the attack')) and
@@ -149,15 +149,6 @@ def main():
         desk.screenshot(os.path.join(artifacts, 'hostile-%s.png' % kind))
         ok = bool(box) and same(crop(before, box), crop(after, box))
         c.check(ok, 'the rows from before look exactly as they did')
-    finally:
-        for s in idle:
-            s.close()
-        if kind == 'linux':
-            board.kill()
-        else:
-            desk.wine('taskkill', '/F', '/IM', os.path.basename(program))
-        wait_exit(board, 10)
-        desk.close()
     return c.finish()
 
 

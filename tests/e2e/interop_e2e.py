@@ -8,7 +8,8 @@ import subprocess
 import sys
 import time
 
-from desktop import Checks, Desktop, Listener, fields, free_port, scratch, wait_exit, wait_listening
+from desktop import Checks, Desktop, Listener, fields, free_port, wait_exit, wait_listening
+from linux_e2e import write_client_key
 
 
 class Relay(Listener):
@@ -48,30 +49,20 @@ def main():
     native, win32, artifacts = sys.argv[1], sys.argv[2], sys.argv[3]
     desk = Desktop()
     c = Checks('interoperability')
-    home = scratch('pegora-interop-')
-    env = dict(desk.env, XDG_CONFIG_HOME=home, XDG_RUNTIME_DIR=home, QT_QPA_PLATFORM='xcb')
-    processes = []
-    try:
+    home = desk.settings_home('pegora-interop-')
+    with desk:
         # Linux client -> Windows board.
         wine_board = free_port()
         desk.reg_delete('SOFTWARE\\ZORVEN\\PEGORA\\SERVER')
         desk.reg_add('SOFTWARE\\ZORVEN\\PEGORA\\SERVER', 'Port', 'REG_DWORD', wine_board)
         board = desk.run(os.path.join(win32, 'server/win32/pegmast.exe'))
-        processes.append(board)
         window = desk.wait_window('quenlow')
         c.check(window is not None and wait_listening(wine_board), 'the Windows board starts under Wine')
         if window:  # clear of the client's windows: nothing else places them here
             subprocess.run(['xdotool', 'windowmove', window, '0', '240'], env=desk.env)
         relay = Relay(wine_board)
-        key = os.path.join(home, 'SOFTWARE', 'ZORVEN', 'PEGORA')
-        os.makedirs(key, exist_ok=True)
-        with open(os.path.join(key, 'CLIENT'), 'w') as f:
-            f.write('Port 4 %s\nName 1 %s\nServerAddress 1 %s\n' % (
-                relay.port.to_bytes(4, 'little').hex(), b'Jos\xe9'.ljust(20, b'\0').hex(),
-                b'127.0.0.1'.ljust(128, b'\0').hex()))
-        client = subprocess.Popen([os.path.join(native, 'client/qt/pegling')], env=env,
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        processes.append(client)
+        write_client_key(home, relay.port, b'Jos\xe9')
+        client = desk.start(os.path.join(native, 'client/qt/pegling'))
         check_delivery(c, relay, 'Linux client to Windows board', b'Jos\xe9')
         time.sleep(4)
         desk.screenshot(os.path.join(artifacts, 'interop-windows-board.png'))
@@ -81,33 +72,19 @@ def main():
 
         # Windows client -> Linux board.
         linux_board = free_port()
-        with open(os.path.join(key, 'SERVER'), 'w') as f:
-            f.write('Port 4 %s\n' % linux_board.to_bytes(4, 'little').hex())
-        board = subprocess.Popen([os.path.join(native, 'server/qt/pegmast')], env=env,
-                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        processes.append(board)
+        desk.settings('linux', 'SERVER', Port=linux_board)
+        board = desk.start(os.path.join(native, 'server/qt/pegmast'))
         window = desk.wait_window('quenlow')
         c.check(window is not None and wait_listening(linux_board), 'the Linux board starts')
         if window:
             subprocess.run(['xdotool', 'windowmove', window, '0', '240'], env=desk.env)
         relay = Relay(linux_board)
-        wine_key = 'SOFTWARE\\ZORVEN\\PEGORA\\CLIENT'
-        desk.reg_delete(wine_key)
-        desk.reg_add(wine_key, 'Port', 'REG_DWORD', relay.port)
-        desk.reg_add(wine_key, 'Name', 'REG_SZ', 'Jos\u00e9')
-        desk.reg_add(wine_key, 'ServerAddress', 'REG_SZ', '127.0.0.1')
+        desk.reg_delete('SOFTWARE\\ZORVEN\\PEGORA\\CLIENT')
+        desk.settings('wine', 'CLIENT', Port=relay.port, Name='Jos\u00e9', ServerAddress='127.0.0.1')
         client = desk.run(os.path.join(win32, 'client/win32/pegling.exe'))
-        processes.append(client)
         check_delivery(c, relay, 'Windows client to Linux board', b'Jos\xe9')
         time.sleep(4)
         desk.screenshot(os.path.join(artifacts, 'interop-linux-board.png'))
-    finally:
-        for p in processes:
-            if p.poll() is None:
-                p.kill()
-        desk.wine('taskkill', '/F', '/IM', 'pegling.exe')
-        desk.wine('taskkill', '/F', '/IM', 'pegmast.exe')
-        desk.close()
     return c.finish()
 
 

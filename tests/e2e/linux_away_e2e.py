@@ -33,7 +33,7 @@ def main():
     def start(away):
         write_client_key(home, listener.port, b'Locker', [('AwayOnLock', 4, away.to_bytes(4, 'little'))])
         count = len(listener.deliveries)
-        p = subprocess.Popen([pegling], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        p = desk.start(pegling)
         listener.wait_for(lambda d: len(listener.deliveries) > count and fields(d)[2] == STARTED)
         time.sleep(1)  # the client has joined the bus by the time its first record is out
         return p
@@ -41,7 +41,7 @@ def main():
     after = listener.delivery
 
     client = None
-    try:
+    with desk, listener:
         client = start(1)
         for service in ('org.freedesktop.ScreenSaver', 'org.gnome.ScreenSaver'):
             count = len(listener.deliveries)
@@ -68,11 +68,6 @@ def main():
         c.check(len(listener.deliveries) == count, 'with the setting 0 neither signal sends anything')
         client.send_signal(signal.SIGTERM)
         c.check(wait_exit(client, 10) == 0, 'the client ends with 0')
-    finally:
-        if client and client.poll() is None:
-            client.kill()
-        listener.close()
-        desk.close()
     return c.finish()
 
 

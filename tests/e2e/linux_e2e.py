@@ -37,15 +37,15 @@ def main():
     write_client_key(home, port, b'Jos\xe9')
     c = Checks('Linux end-to-end')
     board = client = None
-    try:
-        board = subprocess.Popen([pegmast], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    with desk:
+        board = desk.start(pegmast)
         window = desk.wait_window('quenlow')
         c.check(window is not None and wait_listening(port), 'the board window "quenlow" opens and listens')
         # No window manager places windows here: keep the board clear of the dialogs.
         subprocess.run(['xdotool', 'windowmove', window, '0', '240'], env=desk.env)
         time.sleep(1)
         empty = ink(desk, window, 0, 20, 300, 40)
-        client = subprocess.Popen([pegling], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        client = desk.start(pegling)
         fallback = desk.wait_window('marbly')
         c.check(fallback is not None, 'without a notification area the client shows "marbly"')
         if fallback:
@@ -58,7 +58,7 @@ def main():
         c.check(row > empty + 0.005, 'the client\'s row appears on the board (ink %.3f, was %.3f)' % (row, empty))
         desk.screenshot(os.path.join(artifacts, 'linux-board.png'))
 
-        second = subprocess.Popen([pegling], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        second = desk.start(pegling)
         status = desk.wait_window('PEGORA Update')
         c.check(status is not None, 'a second start opens the first one\'s status dialog')
         desk.screenshot(os.path.join(artifacts, 'linux-status.png'))
@@ -124,7 +124,7 @@ def main():
         holder.bind(('0.0.0.0', 0))
         holder.listen(1)
         desk.settings('linux', 'SERVER', Port=holder.getsockname()[1])
-        board = subprocess.Popen([pegmast], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        board = desk.start(pegmast)
         box = desk.wait_window('startup failed!')
         c.check(box is not None, 'a port in use shows "startup failed!"')
         c.check(not desk.windows('quenlow', visible=True), 'the board window is hidden behind the message')
@@ -133,11 +133,6 @@ def main():
             desk.keys(box, 'Return')
         c.check(wait_exit(board) == 1, 'after OK the board ends with exit code 1')
         holder.close()
-    finally:
-        for p in (board, client):
-            if p and p.poll() is None:
-                p.kill()
-        desk.close()
     return c.finish()
 
 

@@ -46,14 +46,8 @@ def main():
     listener = Listener()
     aim_client(home, listener.port)
     c = Checks('Linux endings')
-    running = []
-
-    def start(program):
-        p = subprocess.Popen([program], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        running.append(p)
-        return p
-
-    try:
+    start = desk.start
+    with desk, listener:
         # SIGTERM, as a session manager or systemctl sends it.
         client = start(pegling)
         c.check(listener.wait_for(lambda d: fields(d)[2] == STARTED) is not None, 'the client signs in')
@@ -127,9 +121,8 @@ def main():
         client = start(pegling)
         fallback = desk.wait_window('marbly', timeout=15)
         c.check(fallback is not None, 'without a notification area the client shows "marbly"')
-        trayer = subprocess.Popen(['trayer', '--edge', 'bottom', '--align', 'right', '--widthtype', 'pixel',
-                                   '--width', '60', '--height', '24', '--SetDockType', 'false'],
-                                  env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        trayer = desk.start('trayer', '--edge', 'bottom', '--align', 'right', '--widthtype', 'pixel',
+                            '--width', '60', '--height', '24', '--SetDockType', 'false')
         c.check(wait_until(lambda: not desk.windows('marbly', visible=True), 10),
                 'once a notification area appears "marbly" goes')
         time.sleep(1)
@@ -171,12 +164,6 @@ def main():
         c.check(used < 0.15, 'an idle board uses under 5%% of a core (%.2f s of CPU in 3 s)' % used)
         board.send_signal(signal.SIGTERM)
         c.check(wait_exit(board, 10) == 0, 'SIGTERM ends the board with exit code 0')
-    finally:
-        for p in running:
-            if p.poll() is None:
-                p.kill()
-        listener.close()
-        desk.close()
     return c.finish()
 
 

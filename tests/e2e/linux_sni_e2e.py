@@ -5,7 +5,6 @@ registration, a click arrives as the panel sends it (Activate), the exported
 menu lists the tray menu's items in order, and its Exit ends the client with
 "Client shutdown". Run with /usr/bin/python3 (Debian's python3-dbus)."""
 import os
-import subprocess
 import sys
 import time
 
@@ -97,15 +96,15 @@ def main():
     home = scratch('pegora-sni-')
     desk.env.update(XDG_CONFIG_HOME=home, QT_QPA_PLATFORM='xcb', XDG_RUNTIME_DIR=home)
     log = os.path.join(home, 'items')
-    panel = subprocess.Popen([sys.executable, os.path.abspath(__file__), 'watcher', log], env=desk.env)
+    desk.start(sys.executable, os.path.abspath(__file__), 'watcher', log)
     listener = Listener()
     c = Checks('Linux StatusNotifierItem panel')
     client = None
-    try:
+    with desk, listener:
         bus = dbus.SessionBus()
         wait_until(lambda: bus.name_has_owner(WATCHER), 10, 0.1)
         write_client_key(home, listener.port, b'Panel')
-        client = subprocess.Popen([pegling], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        client = desk.start(pegling)
         c.check(listener.wait_for(lambda d: fields(d)[:2] == ('Panel', 3)) is not None, 'the client signs in')
         wait_until(lambda: open(log).read().strip(), 15, 0.2)
         registered = open(log).read().split()
@@ -139,12 +138,6 @@ def main():
         c.check(wait_exit(client, 10) == 0, 'the menu\'s Exit ends the client with 0')
         last = listener.deliveries[-1] if listener.deliveries else b''
         c.check(fields(last) == ('Panel', 3, 'Client shutdown'), 'with "Client shutdown" on the board')
-    finally:
-        if client and client.poll() is None:
-            client.kill()
-        panel.kill()
-        listener.close()
-        desk.close()
     return c.finish()
 
 

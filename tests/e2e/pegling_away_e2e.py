@@ -28,7 +28,7 @@ def main():
     def session(change):
         return desk.wine(post, 'MARBLY', 'marbly', str(WM_WTSSESSION_CHANGE), str(change), '0').returncode == 0
 
-    try:
+    with desk, listener:
         desk.reg_delete(KEY)
         desk.reg_add(KEY, 'Port', 'REG_DWORD', listener.port)
         desk.reg_add(KEY, 'Name', 'REG_SZ', 'Locker')
@@ -61,10 +61,6 @@ def main():
         if tray_menu(desk, 'away'):
             time.sleep(1)
             c.check(desk.reg_query(KEY, 'AwayOnLock') == ('REG_DWORD', '0x1'), 'and on again')
-    finally:
-        desk.wine('taskkill', '/F', '/IM', 'pegling.exe')
-        listener.close()
-        desk.close()
     return c.finish()
 
 

@@ -36,7 +36,7 @@ def main():
     desk = Desktop()
     listener = Listener()
     c = Checks('pegling end-to-end')
-    try:
+    with desk, listener:
         # First run: the setup dialog comes before any icon; OK stores all three values.
         desk.reg_delete(KEY)
         client = desk.run(exe)
@@ -98,10 +98,6 @@ def main():
         c.check(last is not None and fields(last) == ('Tester', 3, 'Client shutdown'),
                 'closing delivers "Client shutdown" with status 3')
         c.check(wait_exit(client) == 0, 'the client ends with exit code 0')
-    finally:
-        desk.wine('taskkill', '/F', '/IM', 'pegling.exe')
-        listener.close()
-        desk.close()
     return c.finish()
 
 

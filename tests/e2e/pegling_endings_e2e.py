@@ -38,7 +38,7 @@ def main():
         return listener.wait_for(lambda d: sum(1 for x in list(listener.deliveries)
                                                if fields(x)[2] == STARTED) >= n) is not None
 
-    try:
+    with desk, listener:
         preset(desk, listener.port)
 
         # Log-off: the session's end messages, then the process is gone.
@@ -104,10 +104,6 @@ def main():
         time.sleep(1)
         c.check(last(listener) is not None and last(listener)[1:] == (3, 'Client shutdown'),
                 'the last record is "Client shutdown" (got %r)' % (last(listener),))
-    finally:
-        desk.wine('taskkill', '/F', '/IM', 'pegling.exe')
-        listener.close()
-        desk.close()
     return c.finish()
 
 

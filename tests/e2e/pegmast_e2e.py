@@ -26,7 +26,7 @@ def main():
     exe, artifacts = sys.argv[1], sys.argv[2]
     desk = Desktop()
     c = Checks('pegmast end-to-end')
-    try:
+    with desk:
         # First start: the key is created with Port 5001.
         desk.reg_delete(KEY)
         board = desk.run(exe)
@@ -88,9 +88,6 @@ def main():
             desk.keys(box, 'Return')
         c.check(wait_exit(board) == 1, 'after OK the program ends with exit code 1')
         holder.close()
-    finally:
-        desk.wine('taskkill', '/F', '/IM', 'pegmast.exe')
-        desk.close()
     return c.finish()
 
 

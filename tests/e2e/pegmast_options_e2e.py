@@ -39,7 +39,7 @@ def main():
         desk.keys(window, 'alt+f', 'o')
         return desk.wait_window('Board options', timeout=10)
 
-    try:
+    with desk:
         port, web_port = free_port(), free_port()
         desk.reg_delete(KEY)
         desk.reg_add(KEY, 'Port', 'REG_DWORD', port)
@@ -116,10 +116,7 @@ def main():
         desk.wine('taskkill', '/IM', 'pegmast.exe')
         c.check(wait_exit(board) == 0, 'the board ends with 0')
         holder.close()
-    finally:
-        desk.wine('taskkill', '/F', '/IM', 'pegmast.exe')
         desk.reg_delete(KEY)
-        desk.close()
     return c.finish()
 
 

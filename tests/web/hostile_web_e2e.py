@@ -7,7 +7,6 @@ usage: hostile_web_e2e.py PEGMAST ARTIFACTS"""
 import json
 import os
 import socket
-import subprocess
 import sys
 import threading
 import time
@@ -56,9 +55,9 @@ def main():
     desk.settings_home('pegora-hostile-web-')
     desk.settings('linux', 'SERVER', Port=port, WebPort=web_port)
     c = Checks('web view under hostile traffic')
-    board = subprocess.Popen([program], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    board = desk.start(program)
     stop = threading.Event()
-    try:
+    with desk:
         c.check(wait_listening(port) and wait_listening(web_port), 'the board and its web view listen')
         send(port, record('before', 1, 'the attack'))
         time.sleep(1.5)
@@ -131,11 +130,7 @@ def main():
         desk.screenshot(os.path.join(artifacts, 'web-hostile-board.png'))
         board.terminate()
         c.check(wait_exit(board, 15) == 0, 'the board ends with 0')
-    finally:
-        stop.set()
-        if board.poll() is None:
-            board.kill()
-        desk.close()
+    stop.set()
     return c.finish()
 
 
