@@ -6,23 +6,20 @@ phone's width, and wall mode. Screenshots are kept.
 usage: browser_e2e.py linux PEGMAST ARTIFACTS | wine PEGMAST.EXE ARTIFACTS
 Run with /usr/bin/python3 (Debian's Selenium)."""
 import http.server
-import json
 import os
 import re
 import signal
-import subprocess
 import sys
 import threading
 import time
-import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
-from desktop import Checks, Desktop, free_port, record, send, wait_listening  # noqa: E402
+from desktop import Checks, Desktop, board_json, free_port, record, send, wait_listening  # noqa: E402
 from linux_e2e import write_client_key  # noqa: E402
 from browser_directory import check_directory  # noqa: E402
 from browser_roll import check_roll  # noqa: E402
-from pages import CODE, HOSTILE_MESSAGE, HOSTILE_NAME, browser, names_shown, texts, update, wait  # noqa: E402
+from pages import CODE, HOSTILE_MESSAGE, HOSTILE_NAME, Browsers, browser, names_shown, texts, update, wait  # noqa: E402
 
 from selenium.webdriver.common.by import By  # noqa: E402
 from selenium.webdriver.common.keys import Keys  # noqa: E402
@@ -34,9 +31,7 @@ def start_board(kind, program, desk, port, web_port):
     if kind == 'linux':
         desk.settings_home('pegora-browser-')
     desk.settings(kind, 'SERVER', Port=port, WebPort=web_port, SilentMinutes=1, WebUpdates=1, WebUpdateCode=CODE)
-    if kind == 'linux':
-        return subprocess.Popen([program], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return desk.run(program)
+    return desk.start(program) if kind == 'linux' else desk.run(program)
 
 
 def start_client(kind, program, desk, port, name):
@@ -45,23 +40,15 @@ def start_client(kind, program, desk, port, name):
     if kind == 'linux':
         write_client_key(desk.env['XDG_CONFIG_HOME'], port, name.encode('cp1252'))
         binary = os.path.join(folder, '../../client/qt/pegling')
-        return lambda: subprocess.Popen([binary], env=desk.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    key = 'SOFTWARE\\ZORVEN\\PEGORA\\CLIENT'
-    desk.reg_delete(key)
-    desk.reg_add(key, 'Port', 'REG_DWORD', port)
-    desk.reg_add(key, 'Name', 'REG_SZ', name)
-    desk.reg_add(key, 'ServerAddress', 'REG_SZ', '127.0.0.1')
+        return lambda: desk.start(binary)
+    desk.reg_delete('SOFTWARE\\ZORVEN\\PEGORA\\CLIENT')
+    desk.settings('wine', 'CLIENT', Port=port, Name=name, ServerAddress='127.0.0.1')
     binary = os.path.join(folder, '../../client/win32/pegling.exe')
     return lambda: desk.run(binary)
 
 
 def board_row(web_port, name):
-    try:
-        with urllib.request.urlopen('http://127.0.0.1:%d/board.json' % web_port, timeout=5) as r:
-            rows = json.loads(r.read().decode())['rows']
-    except OSError:
-        return None
-    return next((row for row in rows if row['name'] == name), None)
+    return next((row for row in board_json(web_port).get('rows', []) if row['name'] == name), None)
 
 
 class OtherSite:
@@ -199,8 +186,7 @@ def main():
     port, web_port = free_port(), free_port()
     c = Checks('the board in a browser (%s)' % kind)
     board = start_board(kind, program, desk, port, web_port)
-    drivers = []
-    try:
+    with desk, Browsers() as drivers:
         c.check(wait_listening(port) and wait_listening(web_port), 'the board listens, and its web view too')
         for name, status, message in (('Anna', 1, 'at my desk'), ('Bert', 2, 'lunch until 2'),
                                       ('Ren\xe9', 3, 'caf\xe9 \u20ac5'), (HOSTILE_NAME, 1, HOSTILE_MESSAGE)):
@@ -274,15 +260,8 @@ def main():
                     len(texts(roll[0], '.tick .name')) == 8, 'the roll call keeps its list and says the board is gone')
             roll[1].send_signal(signal.SIGCONT)
             roll[1].kill()
-    finally:
-        for d in drivers:
-            d.quit()
-        if board.poll() is None:
-            board.kill()
         if kind == 'wine':
-            desk.wine('taskkill', '/F', '/IM', os.path.basename(program))
             desk.reg_delete('SOFTWARE\\ZORVEN\\PEGORA\\SERVER')  # the next board starts without a web view
-        desk.close()
     return c.finish()
 
 

@@ -1,9 +1,7 @@
 """The web view's pages in headless Chromium, for the browser tests and the benchmarks."""
-import time
-
 from selenium import webdriver
 
-from desktop import post_update
+from desktop import post_update, wait_until
 
 HOSTILE_NAME = '<b>x</b>'
 HOSTILE_MESSAGE = '<img src=x onerror="document.title=\'owned\'">'
@@ -22,6 +20,17 @@ def browser(width, height):
     return webdriver.Chrome(options=options)
 
 
+class Browsers(list):
+    """A test's browsers, every one closed when its block ends."""
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *failure):
+        for driver in self:
+            driver.quit()
+
+
 def texts(driver, selector):
     """The texts of the elements at once: the page replaces its rows every 2 seconds."""
     return driver.execute_script(
@@ -33,9 +42,4 @@ def names_shown(driver):
 
 
 def wait(predicate, timeout):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if predicate():
-            return True
-        time.sleep(0.2)
-    return False
+    return bool(wait_until(predicate, timeout, 0.2))
