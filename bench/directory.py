@@ -2,7 +2,6 @@
 slapd, 3,000 of them with rows. How long a whole read takes, /board.json under
 20 pollers, and the page in headless Chromium: every group shown after opening,
 and the script time of each 2-second refresh."""
-import json
 import os
 import subprocess
 import sys
@@ -13,9 +12,9 @@ import urllib.request
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'tests', 'e2e'))
 sys.path.insert(0, os.path.join(HERE, '..', 'tests', 'web'))
-from desktop import free_port, record, scratch, send, wait_listening  # noqa: E402
+from desktop import board_json, free_port, record, running, scratch, send, wait_listening, wait_until  # noqa: E402
 from slapd import SERVICE_DN, SERVICE_PASSWORD, SETTINGS, Slapd, person  # noqa: E402
-from pages import browser  # noqa: E402
+from pages import Browsers, browser  # noqa: E402
 
 PEOPLE, GROUPS, HEARD, POLLERS, POLL_SECONDS = 5000, 50, 3000, 20, 30
 
@@ -29,7 +28,11 @@ def main():
     build = sys.argv[1]
     folder = scratch('pegora-bench-directory-')
     people = [person('u%04d' % i, 'Person %04d' % i, 'Group %02d' % (i % GROUPS)) for i in range(PEOPLE)]
-    slapd = Slapd(os.path.join(folder, 'slapd'), '\n'.join(people))
+    with Slapd(os.path.join(folder, 'slapd'), '\n'.join(people)) as slapd, Browsers() as drivers:
+        measure(build, slapd, folder, drivers)
+
+
+def measure(build, slapd, folder, drivers):
     port, web_port = free_port(), free_port()
     conf, password = os.path.join(folder, 'pegmastd.conf'), os.path.join(folder, 'password')
     with open(password, 'w') as f:
@@ -45,19 +48,13 @@ def main():
         out = subprocess.run([program, '--config', conf, '--check', '--directory'], capture_output=True, text=True)
         reads.append(time.perf_counter() - start)
         assert '%d people' % PEOPLE in out.stdout, out.stdout + out.stderr
-    service = subprocess.Popen([program, '--config', conf], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    driver = None
-    try:
+    with running([program, '--config', conf], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL):
         wait_listening(web_port)
         for i in range(HEARD):
             send(port, record('u%04d' % i, 1 + i % 3, 'message %d' % i))
         url = 'http://127.0.0.1:%d' % web_port
-        deadline = time.time() + 60
-        while time.time() < deadline:
-            board = json.load(urllib.request.urlopen(url + '/board.json'))
-            if len(board['rows']) == HEARD and board['directory']['entries'] == PEOPLE:
-                break
-            time.sleep(0.5)
+        wait_until(lambda: (lambda b: len(b.get('rows', [])) == HEARD and b['directory']['entries'] == PEOPLE)(
+            board_json(web_port)), 60, 0.5)
         times, failed = [], [0]
 
         def poll():
@@ -81,6 +78,7 @@ def main():
         # Timed inside the page, from the start of its navigation: the driver's own calls are slow on
         # a page of thousands of rows and would be counted otherwise.
         driver = browser(1280, 800)
+        drivers.append(driver)
         driver.execute_cdp_cmd('Page.addScriptToEvaluateOnNewDocument', {'source': """
             window.benchShown = null;
             new MutationObserver(() => {
@@ -88,9 +86,7 @@ def main():
                 window.benchShown = performance.now();
             }).observe(document, { childList: true, subtree: true });""" % GROUPS})
         driver.get(url + '/')
-        deadline = time.time() + 30
-        while time.time() < deadline and driver.execute_script('return window.benchShown') is None:
-            time.sleep(0.1)
+        wait_until(lambda: driver.execute_script('return window.benchShown') is not None, 30, 0.1)
         shown = (driver.execute_script('return window.benchShown') or float('nan')) / 1000
         # Each refresh's own work: the rows built (render) and the whole refresh, fetch included.
         driver.execute_script("""window.benchRender = [];
@@ -103,12 +99,6 @@ def main():
                                            'return performance.now() - t;') for _ in range(20)]
         time.sleep(2)
         per_refresh = driver.execute_script('return window.benchRender')
-    finally:
-        if driver:
-            driver.quit()
-        service.terminate()
-        service.wait(10)
-        slapd.close()
     print('| measure | result | target |')
     print('|---|---|---|')
     print('| whole read of %d people in %d groups (`--check --directory`, 5 runs) | worst %.2f s, best %.2f s '

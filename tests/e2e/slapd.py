@@ -91,3 +91,9 @@ class Slapd:
     def close(self):
         self.stop()
         shutil.rmtree(self.folder, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *failure):
+        self.close()

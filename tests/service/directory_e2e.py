@@ -65,11 +65,16 @@ class Service:
     def journal(self):
         return open(self.log, errors='replace').read()
 
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *failure):
+        self.stop()
+
 
 def linux(c, native, slapd, tls, other_ca):
-    s = Service(scratch('pegora-ldap-'), [os.path.join(native, 'server/service/pegmastd')])
-    s.configure(slapd.url)
-    try:
+    with Service(scratch('pegora-ldap-'), [os.path.join(native, 'server/service/pegmastd')]) as s:
+        s.configure(slapd.url)
         c.check(s.start(), 'pegmastd with Directory = ldap listens')
         send(s.port, record('JSmith', 1, 'at my desk'))
         b = wait_board(s.web_port, lambda b: b['directory']['entries'] and b['rows'])
@@ -123,17 +128,13 @@ def linux(c, native, slapd, tls, other_ca):
             out = s.check_directory(extra)
             c.check(('%d people' % (BULK + 3) in out and 'Jo Smith' in out) == good and
                     (good or 'certificate' in out), '--check --directory: %s (%s)' % (what, out.strip()[-160:]))
-    finally:
-        s.stop()
 
 
 def windows(c, win, slapd):
     def path(p):
         return 'Z:' + p.replace('/', '\\')
-    s = Service(scratch('pegora-ldap-wine-'), [WINE, os.path.join(win, 'server/service/pegmastd.exe')],
-                path)
-    s.configure(slapd.url)
-    try:
+    with Service(scratch('pegora-ldap-wine-'), [WINE, os.path.join(win, 'server/service/pegmastd.exe')], path) as s:
+        s.configure(slapd.url)
         c.check(s.start(), 'pegmastd.exe under Wine with Directory = ldap listens')
         send(s.port, record('aberg', 2, 'lunch'))
         b = wait_board(s.web_port, lambda b: b['directory']['entries'] and b['rows'], 60)
@@ -141,8 +142,6 @@ def windows(c, win, slapd):
         c.check((row.get('displayName'), row.get('group')) == ('Anna Berg', 'Finance') and
                 b['directory']['entries'] == BULK + 3,
                 'pegmastd.exe reads the people and groups through wldap32 (%r, %r)' % (row, b.get('directory')))
-    finally:
-        s.stop()
 
 
 def main():
@@ -154,12 +153,9 @@ def main():
     people = [person('jsmith', 'Jo Smith', 'Sales', '+44 20 7946 0000'), person('aberg', 'Anna Berg', 'HR'),
               person('kim', 'Kim Lee', ''), person('gone', 'Gone Away', 'Sales', disabled=True)]
     people += [person('p%04d' % i, 'Person %04d' % i, 'Group %02d' % (i % 12)) for i in range(BULK)]
-    slapd = Slapd(folder, '\n'.join(people), tls=(ca, cert, key))
-    try:
+    with Slapd(folder, '\n'.join(people), tls=(ca, cert, key)) as slapd:
         linux(c, native, slapd, ca, other_ca)
         windows(c, win, slapd)
-    finally:
-        slapd.close()
     return c.finish()
 
 

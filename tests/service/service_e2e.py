@@ -99,6 +99,14 @@ class Service:
     def journal(self):
         return open(self.log, errors='replace').read()
 
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *failure):
+        if self.process and self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+
 
 def get(port, path):
     try:
@@ -145,10 +153,9 @@ def main():
     service.configure('# as an office would\nPort = %d\nWebPort = %d\nAcceptPacingMs = 0\nLogChanges = yes\n'
                       'WebUpdates = yes\n' % (board, web))
     desk = Desktop()
-    home = scratch('pegora-service-home-')
-    env = dict(desk.env, XDG_CONFIG_HOME=home, XDG_RUNTIME_DIR=home, QT_QPA_PLATFORM='xcb')
+    home = desk.settings_home('pegora-service-home-')
     clients = []
-    try:
+    with desk, service:
         started = time.time()
         p = service.start()
         ready = notify.wait('READY=1')
@@ -172,13 +179,9 @@ def main():
 
         # Both builds' clients, as desks would run them.
         write_client_key(home, board, b'Linux desk')
-        clients.append(subprocess.Popen([os.path.join(native, 'client/qt/pegling')], env=env,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        wine_key = 'SOFTWARE\\ZORVEN\\PEGORA\\CLIENT'
-        desk.reg_delete(wine_key)
-        desk.reg_add(wine_key, 'Port', 'REG_DWORD', board)
-        desk.reg_add(wine_key, 'Name', 'REG_SZ', 'Windows desk')
-        desk.reg_add(wine_key, 'ServerAddress', 'REG_SZ', '127.0.0.1')
+        clients.append(desk.start(os.path.join(native, 'client/qt/pegling')))
+        desk.reg_delete('SOFTWARE\\ZORVEN\\PEGORA\\CLIENT')
+        desk.settings('wine', 'CLIENT', Port=board, Name='Windows desk', ServerAddress='127.0.0.1')
         clients.append(desk.run(os.path.join(win32, 'client/win32/pegling.exe')))
         found = wait_rows(web, lambda r: {'Linux desk', 'Windows desk'} <= {x['name'] for x in r}, 60)
         names = {x['name'] for x in found}
@@ -351,14 +354,6 @@ def main():
             f.write(journal)
         c.check('Anna: new row, in, from 127.0.0.1' in journal and journal.count('Anna:') == 1,
                 'LogChanges: one line per change, with the sender')
-    finally:
-        for client in clients:
-            if client.poll() is None:
-                client.kill()
-        if service.process and service.process.poll() is None:
-            service.process.kill()
-        desk.wine('taskkill', '/F', '/IM', 'pegling.exe')
-        desk.close()
     return c.finish()
 
 
