@@ -8,7 +8,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
-from desktop import Checks, Desktop, free_port, scratch, wait_listening, write_key  # noqa: E402
+from desktop import Checks, Desktop, free_port, scratch, wait_listening  # noqa: E402
 from linux_e2e import ink, write_client_key  # noqa: E402
 
 ICONS = ['usr/share/icons/hicolor/%dx%d/apps/%%s.png' % (n, n) for n in (16, 32, 48, 128)]
@@ -91,23 +91,19 @@ def main():
     check_service(c, dist, root)
 
     desk = Desktop()
-    home = scratch('pegora-debs-home-')
-    desk.env.update(XDG_CONFIG_HOME=home, QT_QPA_PLATFORM='xcb', XDG_RUNTIME_DIR=home)
+    home = desk.settings_home('pegora-debs-home-')
     port = free_port()
-    write_key(home, 'SERVER', [('Port', 4, port.to_bytes(4, 'little'))])
+    desk.settings('linux', 'SERVER', Port=port)
     write_client_key(home, port, b'Packaged')
-    board = client = None
-    try:
-        board = subprocess.Popen([os.path.join(root, 'usr/bin/pegmast')], env=desk.env,
-                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    with desk:
+        desk.start(os.path.join(root, 'usr/bin/pegmast'))
         window = desk.wait_window('quenlow')
         c.check(window is not None and wait_listening(port), 'the unpacked board opens and listens')
         if window:  # no window manager places windows here: keep the board clear of the client's
             subprocess.run(['xdotool', 'windowmove', window, '0', '240'], env=desk.env)
         time.sleep(1)
         empty = ink(desk, window, 0, 20, 300, 40) if window else 0
-        client = subprocess.Popen([os.path.join(root, 'usr/bin/pegling')], env=desk.env,
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        desk.start(os.path.join(root, 'usr/bin/pegling'))
         fallback = desk.wait_window('marbly', timeout=15)
         if fallback:
             subprocess.run(['xdotool', 'windowmove', fallback, '860', '20'], env=desk.env)
@@ -115,12 +111,6 @@ def main():
         row = ink(desk, window, 0, 20, 300, 40) if window else 0
         c.check(row > empty + 0.005, 'the unpacked client\'s start-up record shows on the board')
         desk.screenshot(os.path.join(artifacts, 'deb-board.png'))
-    finally:
-        for p in (client, board):
-            if p and p.poll() is None:
-                p.terminate()
-                p.wait(10)
-        desk.close()
     return c.finish()
 
 
