@@ -84,56 +84,68 @@ TEST(BoardOptions, WrittenAndReadBack) {
     }
 }
 
-TEST(BoardOptions, DialogFieldsAreTakenOrRefused) {
+namespace {
+
+struct FieldsCase {
+    bool share;
+    const char* port;
+    bool grey;
+    const char* minutes;
+    bool taken;
+    std::uint32_t webPort, silentMinutes;
+    bool updates = false;
+    const char* code = "";
+    bool updatesTaken = false;
+};
+const FieldsCase fieldsCases[] = {
+    {false, "junk", false, "junk", true, 0, 0},
+    {true, "8080", false, "3", true, 8080, 0, true, "fire drill", true},
+    {false, "8080", false, "3", true, 0, 0, true, "", false},  // updates only with the web view
+    {true, "8080", false, "3", true, 8080, 0, true, "0123456789012345678901234567890", true},
+    {true, "8080", false, "3", false, 0, 0, true, "01234567890123456789012345678901"},
+    {true, "8080", false, "3", false, 0, 0, true, "1234567"},  // a new code of 7: guessable
+    {true, "8080", false, "3", true, 8080, 0, true, "12345678", true},
+    {true, "8080", false, "3", true, 8080, 0},
+    {true, "65535", true, "1440", true, 65535, 1440},
+    {true, "65536", false, "3", false, 0, 0},
+    {true, "0", false, "3", false, 0, 0},
+    {true, "80x", false, "3", false, 0, 0},
+    {true, "", false, "3", false, 0, 0},
+    {false, "1", true, "0", false, 0, 0},
+    {false, "1", true, "1441", false, 0, 0},
+    {false, "1", true, "-3", false, 0, 0}};
+
+}  // namespace
+
+class DialogFieldsAreTakenOrRefused : public ::testing::TestWithParam<FieldsCase> {};
+
+TEST_P(DialogFieldsAreTakenOrRefused, EachRow) {
+    const FieldsCase& row = GetParam();
+    BoardOptions options = TestOptions(77, 77, 5);
+    std::string refusal;
+    bool taken = TakeOptionsFields(OptionsFields{row.share, row.port, row.grey, row.minutes, row.updates, row.code},
+                                   options, refusal);
+    EXPECT_EQ(taken, row.taken) << row.port << " " << row.minutes;
+    if (taken) {
+        EXPECT_EQ(options.webPort, row.webPort) << row.port;
+        EXPECT_EQ(options.silentMinutes, row.silentMinutes) << row.minutes;
+        EXPECT_EQ(options.acceptPacingMs, 5u) << "the pacing is no field of the dialog";
+        EXPECT_EQ(options.webUpdates, row.updatesTaken) << row.code;
+        EXPECT_EQ(options.webUpdateCode, row.code);
+    } else {
+        EXPECT_FALSE(refusal.empty());
+        EXPECT_EQ(options.webPort, 77u) << "a refusal changes nothing";
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Rows, DialogFieldsAreTakenOrRefused, ::testing::ValuesIn(fieldsCases));
+
+TEST(BoardOptions, TheDialogOpensAndShowsItsBoxes) {
     OptionsFields fields = OpenOptionsDialog(BoardOptions{});
     EXPECT_FALSE(fields.share);
     EXPECT_EQ(fields.portText, "8080");  // offered when first checked
     EXPECT_FALSE(fields.grey);
     EXPECT_EQ(fields.minutesText, "3");
 
-    struct Row {
-        bool share;
-        const char* port;
-        bool grey;
-        const char* minutes;
-        bool taken;
-        std::uint32_t webPort, silentMinutes;
-        bool updates = false;
-        const char* code = "";
-        bool updatesTaken = false;
-    } rows[] = {{false, "junk", false, "junk", true, 0, 0},
-                {true, "8080", false, "3", true, 8080, 0, true, "fire drill", true},
-                {false, "8080", false, "3", true, 0, 0, true, "", false},  // updates only with the web view
-                {true, "8080", false, "3", true, 8080, 0, true, "0123456789012345678901234567890", true},
-                {true, "8080", false, "3", false, 0, 0, true, "01234567890123456789012345678901"},
-                {true, "8080", false, "3", false, 0, 0, true, "1234567"},  // a new code of 7: guessable
-                {true, "8080", false, "3", true, 8080, 0, true, "12345678", true},
-                {true, "8080", false, "3", true, 8080, 0},
-                {true, "65535", true, "1440", true, 65535, 1440},
-                {true, "65536", false, "3", false, 0, 0},
-                {true, "0", false, "3", false, 0, 0},
-                {true, "80x", false, "3", false, 0, 0},
-                {true, "", false, "3", false, 0, 0},
-                {false, "1", true, "0", false, 0, 0},
-                {false, "1", true, "1441", false, 0, 0},
-                {false, "1", true, "-3", false, 0, 0}};
-    for (const Row& row : rows) {
-        BoardOptions options = TestOptions(77, 77, 5);
-        std::string refusal;
-        bool taken = TakeOptionsFields(OptionsFields{row.share, row.port, row.grey, row.minutes, row.updates, row.code},
-                                       options, refusal);
-        EXPECT_EQ(taken, row.taken) << row.port << " " << row.minutes;
-        if (taken) {
-            EXPECT_EQ(options.webPort, row.webPort) << row.port;
-            EXPECT_EQ(options.silentMinutes, row.silentMinutes) << row.minutes;
-            EXPECT_EQ(options.acceptPacingMs, 5u) << "the pacing is no field of the dialog";
-            EXPECT_EQ(options.webUpdates, row.updatesTaken) << row.code;
-            EXPECT_EQ(options.webUpdateCode, row.code);
-        } else {
-            EXPECT_FALSE(refusal.empty());
-            EXPECT_EQ(options.webPort, 77u) << "a refusal changes nothing";
-        }
-    }
     // What the dialog opens and shows as its boxes stand.
     struct Look {
         OptionsFields fields;
