@@ -5,11 +5,13 @@
 #include <unistd.h>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include "BoardMetrics.h"
 #include "BoardSnapshot.h"
 #include "BrowserWords.h"
 #include "ServiceFixture.h"
+#include "TableRows.h"
 
 namespace {
 
@@ -107,40 +109,44 @@ TEST(BoardState, RoundTripKeepsEveryByteAndLaterFieldsAreSkipped) {
     EXPECT_EQ(back[1].word.sinceMs, rows[1].word.sinceMs);
 }
 
-TEST(BoardState, EveryKindOfDamageIsRefusedInWords) {
-    const std::string good = EncodeBoardState(TwoRows());
-    std::string flipped = good;
-    flipped[100] ^= 1;
-    std::string version = good;
-    version[8] = 2;
-    std::string rowSize = good;
-    rowSize[16] = 10;
-    rowSize[17] = 0;
-    std::string huge = good;
-    huge[12] = '\xff';
-    huge[13] = '\xff';
-    huge[14] = '\xff';
-    huge[15] = '\xff';
-    struct Row {
-        std::string bytes;
-        const char* problem;
-    } rows[] = {{"", "it is truncated (0 bytes)"},
-                {good.substr(0, 23), "it is truncated (23 bytes)"},
-                {"PEGSTATX" + good.substr(8), "it is not a board state file"},
-                {version, "its version 2 is unknown"},
-                {rowSize, "its row size 10 is impossible"},
-                {good.substr(0, good.size() - 1), "its length does not match its 2 rows (truncated or damaged)"},
-                {good + "x", "its length does not match its 2 rows (truncated or damaged)"},
-                {huge, "its length does not match its 4294967295 rows (truncated or damaged)"},
-                {flipped, "its checksum does not match"}};
-    for (const Row& row : rows) {
-        std::vector<StoredRow> back = TwoRows();
-        std::string problem;
-        EXPECT_FALSE(DecodeBoardState(row.bytes, back, problem)) << row.problem;
-        EXPECT_EQ(problem, row.problem);
-        EXPECT_EQ(back.size(), 2u) << "a refused file changes nothing";
-    }
+namespace {
+
+// A good file of two rows, damaged one way.
+struct Damage {
+    const char* problem;
+    std::function<std::string(std::string)> damage;
+};
+std::string Set(std::string bytes, std::size_t at, const std::string& with) {
+    return bytes.replace(at, with.size(), with);
 }
+const Damage damages[] = {
+    {"it is truncated (0 bytes)", [](std::string) { return std::string(); }},
+    {"it is truncated (23 bytes)", [](std::string good) { return good.substr(0, 23); }},
+    {"it is not a board state file", [](std::string good) { return Set(good, 0, "PEGSTATX"); }},
+    {"its version 2 is unknown", [](std::string good) { return Set(good, 8, "\x02"); }},
+    {"its row size 10 is impossible", [](std::string good) { return Set(good, 16, std::string("\x0a\0", 2)); }},
+    {"its length does not match its 2 rows (truncated or damaged)",
+     [](std::string good) { return good.substr(0, good.size() - 1); }},
+    {"its length does not match its 2 rows (truncated or damaged)", [](std::string good) { return good + "x"; }},
+    {"its length does not match its 4294967295 rows (truncated or damaged)",
+     [](std::string good) { return Set(good, 12, "\xff\xff\xff\xff"); }},
+    {"its checksum does not match", [](std::string good) { return Set(good, 100, std::string(1, good[100] ^ 1)); }},
+};
+
+}  // namespace
+
+class EveryKindOfDamageIsRefusedInWords : public ::testing::TestWithParam<Damage> {};
+
+TEST_P(EveryKindOfDamageIsRefusedInWords, AndChangesNothing) {
+    const Damage& row = GetParam();
+    std::vector<StoredRow> back = TwoRows();
+    std::string problem;
+    EXPECT_FALSE(DecodeBoardState(row.damage(EncodeBoardState(TwoRows())), back, problem)) << row.problem;
+    EXPECT_EQ(problem, row.problem);
+    EXPECT_EQ(back.size(), 2u) << "a refused file changes nothing";
+}
+INSTANTIATE_TEST_SUITE_P(Rows, EveryKindOfDamageIsRefusedInWords, ::testing::ValuesIn(damages),
+                         RowsNamedBy(&Damage::problem));
 
 TEST_F(ServiceTest, RowsAndTheirAgesSurviveARestart) {
     // Heard 3 hours before, from a clock that has since gone back, and a moment ago.
