@@ -113,13 +113,8 @@ class Desktop:
         return found.stdout.split()
 
     def wait_window(self, title, timeout=30):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            ids = self.windows(title)
-            if ids:
-                return ids[0]
-            time.sleep(0.3)
-        return None
+        ids = wait_until(lambda: self.windows(title), timeout)
+        return ids[0] if ids else None
 
     def point_at(self, window):
         # Without a window manager the keyboard follows the pointer.
@@ -225,13 +220,8 @@ def wait_exit(process, timeout=20):
 
 def wait_listening(port, timeout=30):
     """Waits until something listens on the loopback port, without connecting to it."""
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        out = subprocess.run(['ss', '-ltnH', 'sport = :%d' % port], capture_output=True, text=True).stdout
-        if out.strip():
-            return True
-        time.sleep(0.2)
-    return False
+    return bool(wait_until(lambda: subprocess.run(['ss', '-ltnH', 'sport = :%d' % port], capture_output=True,
+                                                  text=True).stdout.strip(), timeout, 0.2))
 
 
 def free_port():
@@ -291,13 +281,8 @@ class Listener:
         return fields(self.deliveries[index])
 
     def wait_for(self, predicate, timeout=20):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            for d in list(self.deliveries):
-                if predicate(d):
-                    return d
-            time.sleep(0.2)
-        return None
+        """The first delivery that `predicate` holds for, once it has come, or None."""
+        return wait_until(lambda: next((d for d in list(self.deliveries) if predicate(d)), None), timeout, 0.2)
 
     def close(self):
         self.socket.close()

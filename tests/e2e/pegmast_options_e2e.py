@@ -9,7 +9,7 @@ import sys
 import time
 import urllib.request
 
-from desktop import Checks, Desktop, free_port, record, send, wait_exit, wait_listening
+from desktop import Checks, Desktop, free_port, record, send, wait_exit, wait_listening, wait_until
 
 KEY = 'SOFTWARE\\ZORVEN\\PEGORA\\SERVER'
 
@@ -22,12 +22,9 @@ def listening(port):
 def settled(desk, name, expected, timeout=10):
     """The registry value once it reads as expected, or the last reading. Under
     Wine a value can take a few seconds to show to another process."""
-    deadline = time.time() + timeout
-    value = desk.reg_query(KEY, name)
-    while value != expected and time.time() < deadline:
-        time.sleep(0.5)
-        value = desk.reg_query(KEY, name)
-    return value
+    read = []
+    wait_until(lambda: read.append(desk.reg_query(KEY, name)) or read[-1] == expected, timeout, 0.5)
+    return read[-1]
 
 
 def main():

@@ -45,12 +45,7 @@ def check_service(c, desk, drive, run_setup, board_setup, builds, artifacts):
         return desk.wine('sc', 'query', 'pegmastd').stdout
 
     def wait_state(state, timeout=40):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            if state in query():
-                return True
-            time.sleep(0.5)
-        return False
+        return bool(wait_until(lambda: state in query(), timeout, 0.5))
 
     port, web = free_port(), free_port()
     code = run_setup(board_setup, '/S', '/SERVICE', '/WINDOW=0', '/PORT=%d' % port, '/WEBPORT=%d' % web)

@@ -60,13 +60,9 @@ class Notifications:
                     self.messages.append((time.time(), line))
 
     def wait(self, line, timeout=15, after=0):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            for t, m in list(self.messages):
-                if m == line and t >= after:
-                    return t
-            time.sleep(0.02)
-        return None
+        """When `line` came (at or after `after`), once it has, or None."""
+        return wait_until(lambda: next((t for t, m in list(self.messages) if m == line and t >= after), None),
+                          timeout, 0.02)
 
 
 class Service:
