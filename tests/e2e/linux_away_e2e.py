@@ -40,7 +40,6 @@ def main():
 
     after = listener.delivery
 
-    client = None
     with desk, listener:
         client = start(1)
         for service in ('org.freedesktop.ScreenSaver', 'org.gnome.ScreenSaver'):

@@ -36,7 +36,6 @@ def main():
     desk.settings('linux', 'SERVER', Port=port)
     write_client_key(home, port, b'Jos\xe9')
     c = Checks('Linux end-to-end')
-    board = client = None
     with desk:
         board = desk.start(pegmast)
         window = desk.wait_window('quenlow')

@@ -99,7 +99,6 @@ def main():
     desk.start(sys.executable, os.path.abspath(__file__), 'watcher', log)
     listener = Listener()
     c = Checks('Linux StatusNotifierItem panel')
-    client = None
     with desk, listener:
         bus = dbus.SessionBus()
         wait_until(lambda: bus.name_has_owner(WATCHER), 10, 0.1)
