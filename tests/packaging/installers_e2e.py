@@ -20,6 +20,7 @@ from desktop import (WINE, Checks, Desktop, Listener, board_json, fields, free_p
 CLIENT_KEY = 'SOFTWARE\\ZORVEN\\PEGORA\\CLIENT'
 UNINSTALL = 'Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\'
 STARTED = 'started but not signed in.'
+UNINSTALL_WAIT = 90  # seconds: Wine can be slow to let an uninstaller's copy go
 
 
 def find(root, name):
@@ -138,8 +139,10 @@ def check_service(c, desk, drive, run_setup, board_setup, builds, artifacts):
     c.check(code == 0 and 'stopped, ' in said and os.path.exists(os.path.join(data, 'trial.state')),
             'Ctrl+C stops it with exit code 0, the state saved (%r)' % code)
 
+    # The uninstaller runs on from a copy of itself after the one started here has ended.
     run_setup(os.path.join(os.path.dirname(installed), 'uninstall.exe'), '/S')
-    time.sleep(2)
+    wait_until(lambda: not find(drive, 'pegmastd.exe') and desk.wine('reg', 'query', SERVICE_KEY).returncode != 0,
+               UNINSTALL_WAIT, 0.5)
     gone = desk.wine('reg', 'query', SERVICE_KEY)
     c.check(gone.returncode != 0 and 'RUNNING' not in query(), 'the silent uninstaller removes the service')
     c.check(not find(drive, 'pegmastd.exe') and os.path.exists(os.path.join(data, 'board.state')),
@@ -228,7 +231,7 @@ def main():
         count = len(listener.deliveries)
         uninstaller = os.path.join(os.path.dirname(programs[0]), 'uninstall.exe') if programs else ''
         run_setup(uninstaller, '/S')
-        wait_until(lambda: not (find(drive, 'pegling.exe') or find(drive, 'Pegora status.lnk')), 30, 0.5)
+        wait_until(lambda: not (find(drive, 'pegling.exe') or find(drive, 'Pegora status.lnk')), UNINSTALL_WAIT, 0.5)
         wait_until(lambda: 'Client shutdown' in [fields(d)[2] for d in listener.deliveries[count:]], 15)
         c.check('Client shutdown' in [fields(d)[2] for d in listener.deliveries[count:]],
                 'uninstalling closes the client, which says "Client shutdown"')
@@ -256,7 +259,8 @@ def main():
             desk.screenshot(os.path.join(artifacts, 'setup-board-running.png'))
             run_setup(os.path.join(os.path.dirname(boards[0]), 'uninstall.exe'), '/S')
             c.check(wait_exit(board, 20) == 0, 'uninstalling closes the running board')
-            wait_until(lambda: not find(drive, 'pegmast.exe'), 30, 0.5)
+            wait_until(lambda: not find(drive, 'pegmast.exe') and not find(drive, 'Pegora board.lnk'),
+                       UNINSTALL_WAIT, 0.5)
             c.check(not find(drive, 'pegmast.exe') and not find(drive, 'Pegora board.lnk'),
                     'the board\'s uninstaller removes program and shortcut')
             c.check(reg('HKLM', UNINSTALL + 'PegoraBoard', 'DisplayName') is None,
