@@ -18,3 +18,11 @@ inline std::string TrimSpace(const std::string& text) {
     if (first == std::string::npos) return std::string();
     return text.substr(first, text.find_last_not_of(space) - first + 1);
 }
+
+// Fit for one log line: control characters (a line break, a tab) become '?',
+// so that no name from outside can end the line or forge the next.
+inline std::string LogSafe(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return text;
+}

@@ -71,3 +71,48 @@ std::string Utf8ToWindows1252(const std::string& utf8) {
     }
     return out;
 }
+
+std::size_t Utf8SequenceAt(const std::string& text, std::size_t at) {
+    const unsigned char b = static_cast<unsigned char>(text[at]);
+    if (b < 0x80) return 1;
+    const std::size_t n = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+    if (n == 0 || at + n > text.size()) return 0;
+    for (std::size_t k = 1; k < n; ++k)
+        if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) return 0;
+    const unsigned char second = static_cast<unsigned char>(text[at + 1]);
+    if ((b == 0xE0 && second < 0xA0) || (b == 0xED && second > 0x9F) || (b == 0xF0 && second < 0x90) ||
+        (b == 0xF4 && second > 0x8F))
+        return 0;
+    return n;
+}
+
+bool ValidUtf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = Utf8SequenceAt(text, i);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
+std::string ValidUtf8Text(const std::string& text) {
+    if (ValidUtf8(text)) return text;
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = Utf8SequenceAt(text, i);
+        if (n == 0) {
+            AppendUtf8(out, 0xFFFD);
+            ++i;
+        } else {
+            out.append(text, i, n);
+            i += n;
+        }
+    }
+    return out;
+}
+
+bool ValidWindows1252(const std::string& bytes) {
+    for (unsigned char b : bytes)
+        if (b >= 0x80 && b <= 0x9F && High[b - 0x80] == 0) return false;
+    return true;
+}

@@ -1,19 +1,38 @@
 #include "LdapSearch.h"
 
-bool SearchLdap(const LdapSettings& settings, std::vector<StaffEntry>& entries, std::string& error) {
+std::string LdapTroubleText(LdapTrouble trouble) {
+    switch (trouble) {
+    case LdapTrouble::NoAnswer: return "no directory server answered";
+    case LdapTrouble::NoAnswerOrCertificate: return "no directory server answered, or its certificate is not trusted";
+    case LdapTrouble::Search: return "the directory's search failed";
+    case LdapTrouble::Refused: return "the directory refused the service account";
+    case LdapTrouble::Password: return "the directory refused the service account's password";
+    case LdapTrouble::Certificate: return "the server's certificate is not trusted";
+    }
+    return "the directory cannot be read";
+}
+
+bool SearchLdap(const LdapSettings& settings, std::vector<StaffEntry>& entries, StaffError& error) {
     std::vector<LdapServer> servers;
-    if (!ParseLdapUrls(settings.urls, servers, error)) return false;
-    error.clear();
+    error = StaffError();
+    if (!ParseLdapUrls(settings.urls, servers, error.detail)) {
+        error.shown = "the directory's servers are not given right";
+        return false;
+    }
+    LdapTrouble worst = LdapTrouble::NoAnswer;
     for (const LdapServer& server : servers) {
         std::string why;
+        LdapTrouble trouble = LdapTrouble::NoAnswer;
         std::vector<StaffEntry> found;
-        if (SearchLdapServer(server, settings, found, why)) {
+        if (SearchLdapServer(server, settings, found, why, trouble)) {
             entries = std::move(found);
-            error.clear();
+            error = StaffError();
             return true;
         }
-        error += (error.empty() ? "" : "; ") + server.url + ": " + why;
+        if (trouble > worst) worst = trouble;
+        error.detail += (error.detail.empty() ? "" : "; ") + server.url + ": " + why;
     }
+    error.shown = LdapTroubleText(worst);
     return false;
 }
 
@@ -41,7 +60,7 @@ StaffSource StaffLdapSource(const LdapSettings& settings) {
     source.kind = "ldap";
     source.name = settings.urls;
     source.remote = true;
-    source.read = [settings](StaffList& list, std::vector<std::string>&, std::string& error) {
+    source.read = [settings](StaffList& list, std::vector<std::string>&, StaffError& error) {
         std::vector<StaffEntry> entries;
         if (!SearchLdap(settings, entries, error)) return false;
         list = MakeStaffList(entries);

@@ -16,16 +16,22 @@
 const int LdapTimeoutSeconds = 10;
 const int LdapPageSize = 500;
 
+// What kind of failure a read met, from the least telling to the most.
+enum class LdapTrouble { NoAnswer, NoAnswerOrCertificate, Search, Refused, Password, Certificate };
+
+// The kind in words fit for the page: no account, server or password in them.
+std::string LdapTroubleText(LdapTrouble trouble);
+
 // The staff from the directory, for the refresher.
 StaffSource StaffLdapSource(const LdapSettings& settings);
 
 // The servers tried in order until one answers. False with the error of
-// every server tried; the password is never in it.
-bool SearchLdap(const LdapSettings& settings, std::vector<StaffEntry>& entries, std::string& error);
+// every server tried (the password is never in it) and the most telling kind.
+bool SearchLdap(const LdapSettings& settings, std::vector<StaffEntry>& entries, StaffError& error);
 
 // One server: the platform's part.
 bool SearchLdapServer(const LdapServer& server, const LdapSettings& settings, std::vector<StaffEntry>& entries,
-                      std::string& error);
+                      std::string& error, LdapTrouble& trouble);
 
 // An entry from its attributes' first values, by the attributes' names.
 StaffEntry LdapEntry(const LdapSettings& settings, const std::function<std::string(const std::string&)>& value);

@@ -29,7 +29,9 @@ std::string FirstValue(LDAP* ld, LDAPMessage* entry, const std::string& attribut
     return value;
 }
 
-bool Connect(const LdapServer& server, const LdapSettings& settings, Connection& c, std::string& error) {
+bool Connect(const LdapServer& server, const LdapSettings& settings, Connection& c, std::string& error,
+             LdapTrouble& trouble) {
+    trouble = LdapTrouble::NoAnswer;
     int rc = ldap_initialize(&c.ld, server.url.c_str());
     if (rc != LDAP_SUCCESS) {
         error = Why(nullptr, rc);
@@ -49,6 +51,7 @@ bool Connect(const LdapServer& server, const LdapSettings& settings, Connection&
     }
     if (settings.startTls && !server.secure && (rc = ldap_start_tls_s(c.ld, nullptr, nullptr)) != LDAP_SUCCESS) {
         error = "StartTLS: " + Why(c.ld, rc);
+        if (rc == LDAP_CONNECT_ERROR) trouble = LdapTrouble::Certificate;
         if (rc == LDAP_CONNECT_ERROR)
             error += " (is its certificate signed by a CA in " +
                      (settings.caFile.empty() ? std::string("the system's store") : settings.caFile) + "?)";
@@ -61,6 +64,11 @@ bool Connect(const LdapServer& server, const LdapSettings& settings, Connection&
                           &password, nullptr, nullptr, nullptr);
     if (rc != LDAP_SUCCESS) {
         error = BindError(settings, Why(c.ld, rc));
+        const bool down = rc == LDAP_SERVER_DOWN || rc == LDAP_CONNECT_ERROR || rc == LDAP_TIMEOUT;
+        trouble = rc == LDAP_INVALID_CREDENTIALS ? LdapTrouble::Password
+                  : !down                        ? LdapTrouble::Refused
+                  : server.secure                ? LdapTrouble::NoAnswerOrCertificate
+                                                 : LdapTrouble::NoAnswer;
         // libldap says no more than this when the TLS handshake fails.
         if ((server.secure || settings.startTls) && (rc == LDAP_SERVER_DOWN || rc == LDAP_CONNECT_ERROR))
             error += " (or its certificate is not signed by a CA in " +
@@ -73,9 +81,10 @@ bool Connect(const LdapServer& server, const LdapSettings& settings, Connection&
 }  // namespace
 
 bool SearchLdapServer(const LdapServer& server, const LdapSettings& settings, std::vector<StaffEntry>& entries,
-                      std::string& error) {
+                      std::string& error, LdapTrouble& trouble) {
     Connection c;
-    if (!Connect(server, settings, c, error)) return false;
+    if (!Connect(server, settings, c, error, trouble)) return false;
+    trouble = LdapTrouble::Search;
     std::vector<std::string> names = {settings.nameAttribute, settings.displayNameAttribute, settings.groupAttribute,
                                       settings.phoneAttribute};
     char* attributes[] = {&names[0][0], &names[1][0], &names[2][0], &names[3][0], nullptr};

@@ -43,7 +43,9 @@ std::string FirstValue(LDAP* ld, LDAPMessage* entry, const std::string& attribut
     return value;
 }
 
-bool Connect(const LdapServer& server, const LdapSettings& settings, Connection& c, std::string& error) {
+bool Connect(const LdapServer& server, const LdapSettings& settings, Connection& c, std::string& error,
+             LdapTrouble& trouble) {
+    trouble = server.secure ? LdapTrouble::NoAnswerOrCertificate : LdapTrouble::NoAnswer;
     std::wstring host = Wide(server.host);
     // An ldaps:// server's certificate is checked against the machine's certificate store.
     c.ld = ldap_sslinitW(&host[0], server.port, server.secure ? 1 : 0);
@@ -64,22 +66,28 @@ bool Connect(const LdapServer& server, const LdapSettings& settings, Connection&
         ULONG answer = 0;
         if ((rc = ldap_start_tls_sW(c.ld, &answer, nullptr, nullptr, nullptr)) != LDAP_SUCCESS) {
             error = "StartTLS: " + Why(rc);
+            trouble = rc == LDAP_SERVER_DOWN ? LdapTrouble::NoAnswer : LdapTrouble::Certificate;
             return false;
         }
     }
     std::wstring dn = Wide(settings.bindDn), password = Wide(settings.password);
     rc = ldap_simple_bind_sW(c.ld, dn.empty() ? nullptr : &dn[0], password.empty() ? nullptr : &password[0]);
     SecureZeroMemory(&password[0], password.size() * sizeof(wchar_t));
-    if (rc != LDAP_SUCCESS) error = BindError(settings, Why(rc));
-    return rc == LDAP_SUCCESS;
+    if (rc == LDAP_SUCCESS) return true;
+    error = BindError(settings, Why(rc));
+    trouble = rc == LDAP_INVALID_CREDENTIALS ? LdapTrouble::Password
+              : rc == LDAP_SERVER_DOWN       ? trouble
+                                             : LdapTrouble::Refused;
+    return false;
 }
 
 }  // namespace
 
 bool SearchLdapServer(const LdapServer& server, const LdapSettings& settings, std::vector<StaffEntry>& entries,
-                      std::string& error) {
+                      std::string& error, LdapTrouble& trouble) {
     Connection c;
-    if (!Connect(server, settings, c, error)) return false;
+    if (!Connect(server, settings, c, error, trouble)) return false;
+    trouble = LdapTrouble::Search;
     std::wstring base = Wide(settings.base), filter = Wide(settings.filter);
     std::wstring names[] = {Wide(settings.nameAttribute), Wide(settings.displayNameAttribute),
                             Wide(settings.groupAttribute), Wide(settings.phoneAttribute)};

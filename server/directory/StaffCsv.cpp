@@ -5,79 +5,131 @@
 
 namespace {
 
-// One record from `at`: its fields, the line it began on, and whether its
-// quotes were whole. Line breaks inside quotes belong to the field.
+// A quoted field may hold line breaks (an address), but a quote left open must
+// not swallow the lines after it: past these the field ends at its line's end.
+const int MaxRecordLines = 8;
+const std::size_t MaxRecordBytes = 4096;
+
+// One record: its fields, the line it began on, its raw bytes (for the
+// encoding), and whether its quotes were whole.
 struct Record {
     std::vector<std::string> fields;
     int line = 0;
+    std::size_t begin = 0, end = 0;
     bool whole = true;
 };
 
+// The record at `at`. A quoted field that runs over a line break must close
+// properly (its quote followed by a comma, a line end or the end) within
+// MaxRecordLines and MaxRecordBytes; otherwise the record is its first line
+// alone, not whole, and the next begins on the line after it. Each byte is
+// looked at a bounded number of times, so reading stays linear.
 bool NextRecord(const std::string& text, std::size_t& at, int& line, Record& record) {
     if (at >= text.size()) return false;
     record = Record();
     record.line = line;
+    record.begin = at;
+    auto firstLineOnly = [&]() {
+        const std::size_t end = text.find('\n', record.begin);
+        at = end == std::string::npos ? text.size() : end + 1;
+        line = record.line + 1;
+        record.fields.clear();
+        record.end = at;
+        record.whole = false;
+        return true;
+    };
     std::string field;
-    bool quoted = false, wasQuoted = false;
-    while (at < text.size()) {
-        const char c = text[at++];
+    bool quoted = false, wasQuoted = false, blank = true;
+    int breaks = 0;
+    std::size_t i = at;
+    auto finish = [&]() { record.fields.push_back(wasQuoted ? field : TrimSpace(field)); };
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
         if (quoted) {
-            if (c == '"' && at < text.size() && text[at] == '"') {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
                 field += '"';
-                ++at;
+                ++i;
             } else if (c == '"') {
                 quoted = false;
+                const char next = i + 1 < text.size() ? text[i + 1] : '\n';
+                if (breaks > 0 && next != ',' && next != '\r' && next != '\n') return firstLineOnly();
             } else {
-                if (c == '\n') ++line;
+                if ((c == '\n' && ++breaks > MaxRecordLines) || i - record.begin > MaxRecordBytes)
+                    return firstLineOnly();
                 field += c;
             }
             continue;
         }
-        if (c == '"' && TrimSpace(field).empty() && !wasQuoted) {
+        if (c == '"' && blank && !wasQuoted) {
             quoted = wasQuoted = true;
             field.clear();
         } else if (c == ',') {
-            record.fields.push_back(wasQuoted ? field : TrimSpace(field));
+            finish();
             field.clear();
             wasQuoted = false;
+            blank = true;
         } else if (c == '\n') {
-            ++line;
             break;
         } else if (c != '\r') {
             field += c;
+            if (c != ' ' && c != '\t') blank = false;
         }
     }
-    if (quoted) record.whole = false;
-    record.fields.push_back(wasQuoted ? field : TrimSpace(field));
+    if (quoted) return firstLineOnly();
+    finish();
+    at = i < text.size() ? i + 1 : text.size();
+    record.end = at;
+    line = record.line + breaks + 1;
     return true;
 }
 
 bool Blank(const Record& record) { return record.fields.size() == 1 && record.fields[0].empty(); }
 
-bool ValidUtf8(const std::string& text) {
+enum class Encoding { Utf8, Mixed, Windows1252 };
+
+// UTF-8 when every byte is; Windows-1252 when no byte beyond ASCII forms a
+// UTF-8 sequence; otherwise UTF-8 with lines that are not, which are skipped.
+Encoding EncodingOf(const std::string& text) {
+    bool sequences = false, stray = false;
     for (std::size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        const std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-        if (n == 0 || i + n > text.size()) return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 0x2) return false;
+        const std::size_t n = Utf8SequenceAt(text, i);
+        if (n == 0) {
+            stray = true;
+            ++i;
+            continue;
+        }
+        sequences = sequences || n > 1;
         i += n;
     }
-    return true;
+    return !stray ? Encoding::Utf8 : sequences ? Encoding::Mixed : Encoding::Windows1252;
+}
+
+// Why the record's bytes cannot be read in the file's encoding; empty when they can.
+std::string Unreadable(const std::string& text, const Record& record, Encoding encoding) {
+    if (encoding == Encoding::Utf8) return std::string();
+    const std::string raw = text.substr(record.begin, record.end - record.begin);
+    if (encoding == Encoding::Mixed) return ValidUtf8(raw) ? std::string() : "not UTF-8, as the rest of the file is";
+    return ValidWindows1252(raw) ? std::string() : "neither UTF-8 nor Windows-1252";
 }
 
 }  // namespace
 
-bool ReadStaffCsv(const std::string& input, const std::string& file, std::vector<StaffEntry>& entries,
+bool ReadStaffCsv(const std::string& input, const std::string& file, StaffList& list,
                   std::vector<std::string>& problems, std::string& error) {
-    std::string text = input;
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
-    // A spreadsheet that saved "CSV" in the Windows code page rather than UTF-8.
-    if (!ValidUtf8(text)) text = Windows1252ToUtf8(text);
+    const std::size_t mark = input.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    const std::string text = input.substr(mark);
+    const Encoding encoding = EncodingOf(text);
+    auto decoded = [encoding](const std::string& field) {
+        return encoding == Encoding::Windows1252 ? Windows1252ToUtf8(field) : field;
+    };
     std::size_t at = 0;
     int line = 1;
     Record header;
-    while (NextRecord(text, at, line, header) && Blank(header)) {
+    while (NextRecord(text, at, line, header) && header.whole && Blank(header)) {
+    }
+    if (!header.whole) {
+        error = file + ":" + std::to_string(header.line) + ": a quoted field in the header line is not closed";
+        return false;
     }
     if (header.fields.empty() || Blank(header)) {
         error = file + ": the file is empty; it needs a header line naming the columns";
@@ -97,20 +149,31 @@ bool ReadStaffCsv(const std::string& input, const std::string& file, std::vector
         error = file + ":" + std::to_string(header.line) + ": no \"name\" column in the header line";
         return false;
     }
-    auto take = [](const Record& r, int column) {
-        return column >= 0 && static_cast<std::size_t>(column) < r.fields.size() ? r.fields[column] : std::string();
+    auto take = [&](const Record& r, int column) {
+        return column >= 0 && static_cast<std::size_t>(column) < r.fields.size() ? TrimSpace(decoded(r.fields[column]))
+                                                                                 : std::string();
     };
+    std::vector<StaffEntry> entries;
+    std::size_t lines = 0, unreadable = 0;
     Record record;
     while (NextRecord(text, at, line, record)) {
+        if (record.whole && Blank(record)) continue;
+        ++lines;
         const std::string where = file + ":" + std::to_string(record.line);
-        if (!record.whole) {
-            problems.push_back(where + ": a quoted field is not closed");
+        const std::string wrong =
+            record.whole ? Unreadable(text, record, encoding) : "a quoted field is not closed on its line";
+        if (!wrong.empty()) {
+            ++unreadable;
+            problems.push_back(where + ": " + wrong + "; the line is skipped");
             continue;
         }
-        if (Blank(record)) continue;
-        entries.push_back(StaffEntry{TrimSpace(take(record, name)), TrimSpace(take(record, display)),
-                                     TrimSpace(take(record, group)), TrimSpace(take(record, phone)), where});
+        entries.push_back(
+            StaffEntry{take(record, name), take(record, display), take(record, group), take(record, phone), where});
     }
+    list = MakeStaffList(entries);
+    list.encoding = encoding == Encoding::Windows1252 ? "Windows-1252" : "UTF-8";
+    list.lines = lines;
+    list.unreadable = unreadable;
     return true;
 }
 
@@ -122,7 +185,7 @@ std::string StaffCsv(const StaffList& list) {
     };
     std::string csv = "name,display name,group,phone\r\n";
     for (const StaffPerson& p : list.people)
-        csv += field(Windows1252ToUtf8(p.key)) + "," + field(p.displayName) + "," + field(p.group) + "," +
-               field(p.phone) + "\r\n";
+        csv += field(Windows1252ToUtf8(p.key)) + "," + field(ValidUtf8Text(p.displayName)) + "," +
+               field(ValidUtf8Text(p.group)) + "," + field(ValidUtf8Text(p.phone)) + "\r\n";
     return csv;
 }

@@ -1,8 +1,8 @@
-// The staff directory as a spreadsheet writes it: CSV with RFC 4180 quotes,
-// UTF-8 with or without a byte-order mark (a file that is not UTF-8 is read as
-// the Windows code page a spreadsheet saves "CSV" in), and a header line naming the
-// columns `name` (required), `display name`, `group` and `phone` in any order
-// and case; other columns are ignored.
+// The staff directory as a spreadsheet writes it: CSV with RFC 4180 quotes and a
+// header line naming the columns `name` (required), `display name`, `group` and
+// `phone` in any order and case; other columns are ignored. UTF-8 with or without
+// a byte-order mark; a file with no UTF-8 sequence at all is read as the Windows
+// code page a spreadsheet saves "CSV" in.
 #pragma once
 
 #include <string>
@@ -10,12 +10,14 @@
 
 #include "StaffList.h"
 
-// The entries of `text`, each with `where` = "<file>:<line>". A line that
-// cannot be read goes to `problems` as "<file>:<line>: what is wrong" and is
-// skipped. False, with `error`, when the file as a whole cannot be used (no
-// header, no `name` column).
-bool ReadStaffCsv(const std::string& text, const std::string& file, std::vector<StaffEntry>& entries,
-                  std::vector<std::string>& problems, std::string& error);
+// The list in `text`, each entry's `where` = "<file>:<line>", with how the file
+// was read and how many of its lines were not. A line that cannot be read (a
+// quote never closed, bytes in neither encoding) goes to `problems` as
+// "<file>:<line>: what is wrong" and is skipped; every later line is read.
+// False, with `error`, when the file as a whole cannot be used (no header, no
+// `name` column). Linear in the size of the text, whatever it holds.
+bool ReadStaffCsv(const std::string& text, const std::string& file, StaffList& list, std::vector<std::string>& problems,
+                  std::string& error);
 
 // The list as such a file, every field quoted: how the board keeps its last good list.
 std::string StaffCsv(const StaffList& list);

@@ -24,7 +24,9 @@ bool StaffKey(const std::string& utf8Name, std::string& key) {
 
 StaffList MakeStaffList(const std::vector<StaffEntry>& entries) {
     StaffList list;
-    for (const StaffEntry& entry : entries) {
+    for (const StaffEntry& given : entries) {
+        const StaffEntry entry{ValidUtf8Text(given.name), ValidUtf8Text(given.displayName), ValidUtf8Text(given.group),
+                               ValidUtf8Text(given.phone), ValidUtf8Text(given.where)};
         std::string key;
         if (!StaffKey(entry.name, key)) {
             ++list.skipped;
@@ -50,8 +52,10 @@ const StaffPerson* FindStaff(const StaffList& list, const std::string& name) {
 
 std::string StaffSummary(const StaffList& list, const std::string& source) {
     std::string line = "directory " + source + ": " + std::to_string(list.people.size()) + " people";
+    if (!list.encoding.empty()) line += ", read as " + list.encoding;
+    if (list.unreadable) line += ", " + std::to_string(list.unreadable) + " lines not read";
     if (list.skipped) line += ", " + std::to_string(list.skipped) + " entries skipped (no name a desk can send)";
     if (list.duplicates) line += ", " + std::to_string(list.duplicates) + " entries with a name already listed";
-    for (std::size_t i = 0; i < list.examples.size(); ++i) line += (i == 0 ? "; " : "; ") + list.examples[i];
-    return line;
+    for (const std::string& example : list.examples) line += "; " + example;
+    return LogSafe(line);
 }

@@ -28,6 +28,9 @@ struct StaffList {
     std::size_t duplicates = 0;                          // a key already taken by an earlier entry
     std::vector<std::string> examples;                   // up to five of those, in words
     std::unordered_map<std::string, std::size_t> byKey;  // folded key -> index in people
+    // From a file: how it was read, its lines with an entry, and of those the ones skipped unread.
+    std::string encoding;
+    std::size_t lines = 0, unreadable = 0;
 };
 
 // A person's key: the name converted strictly to Windows-1252 and cut to 19
@@ -36,11 +39,13 @@ struct StaffList {
 bool StaffKey(const std::string& utf8Name, std::string& key);
 
 // The list from a source's entries: entries without a key are skipped, and of
-// entries whose keys match by the board's key rule the first stands.
+// entries whose keys match by the board's key rule the first stands. Every text
+// is made valid UTF-8, so that one stray byte from a source changes nothing else.
 StaffList MakeStaffList(const std::vector<StaffEntry>& entries);
 
 // The person whose key matches `name` (Windows-1252) by the key rule, or null.
 const StaffPerson* FindStaff(const StaffList& list, const std::string& name);
 
-// One log line: how many people, how many skipped and why, with examples.
+// One log line: how many people, how many skipped and why, with examples, and
+// for a file how it was read.
 std::string StaffSummary(const StaffList& list, const std::string& source);

@@ -32,28 +32,36 @@ StaffRefresher::Outcome StaffRefresher::ReadFrom(const StaffSource& source) {
     return outcome;
 }
 
-bool StaffRefresher::Take(Outcome outcome, std::string& toKeep) {
-    std::string error = outcome.error;
+bool StaffRefresher::Take(Outcome outcome, bool asked, std::string& toKeep) {
+    auto problems = [this](const std::vector<std::string>& lines) {
+        for (std::size_t i = 0; i < lines.size() && i < ProblemsSaid; ++i) say(true, lines[i]);
+        if (lines.size() > ProblemsSaid)
+            say(true, std::to_string(lines.size() - ProblemsSaid) + " more lines of " + source->name + " skipped");
+    };
+    std::string error;
     if (outcome.read) {
         const std::string summary = StaffSummary(outcome.list, source->name);
         std::string kept = keep.empty() ? std::string() : StaffCsv(outcome.list);
-        if (directory.Took(std::move(outcome.list), WallMs(), error)) {
+        if (directory.Took(std::move(outcome.list), WallMs(), asked, error)) {
             toKeep = std::move(kept);
             say(false, summary);
-            for (std::size_t i = 0; i < outcome.problems.size() && i < ProblemsSaid; ++i)
-                say(true, outcome.problems[i]);
-            if (outcome.problems.size() > ProblemsSaid)
-                say(true, std::to_string(outcome.problems.size() - ProblemsSaid) + " more lines of " + source->name +
-                              " skipped");
+            problems(outcome.problems);
             lastSignature = outcome.signature;
             lastError.clear();
             return true;
         }
+        // Said once, with the lines it could not read, until something changes.
+        if (error != lastError) {
+            say(true, summary + "; not taken: " + error);
+            problems(outcome.problems);
+        }
     } else {
-        directory.Failed(error);
+        error = outcome.error.detail;
+        directory.Failed(outcome.error.shown.empty() ? error : outcome.error.shown, WallMs());
+        // Once per distinct error; the last good list stays.
+        if (error != lastError)
+            say(true, "directory: " + error + "; the last list is kept and tried again in a minute");
     }
-    // Once per distinct error; the last good list stays.
-    if (error != lastError) say(true, "directory: " + error + "; the last list is kept and tried again in a minute");
     lastError = error;
     return false;
 }
@@ -73,10 +81,10 @@ void StaffRefresher::Kept(bool written, const std::string& text, const std::stri
 
 void StaffRefresher::Restore() {
     struct stat st;
-    if (directory.State().updatedMs != 0 || keep.empty() || ::stat(keep.c_str(), &st) != 0) return;
+    if (keep.empty() || ::stat(keep.c_str(), &st) != 0) return;
     StaffList list;
     std::vector<std::string> problems;
-    std::string error;
+    StaffError error;
     if (!ReadStaffFile(keep, list, problems, error)) return;
     lastKept = StaffCsv(list);
     say(false, "directory: the last good list of " + std::to_string(list.people.size()) + " people, from " + keep +
@@ -85,19 +93,13 @@ void StaffRefresher::Restore() {
 }
 
 void StaffRefresher::Start() {
-    bool failing = false;
-    if (!source->remote) {
-        std::string toKeep, keepError;
-        failing = !Take(ReadFrom(*source), toKeep);
-        if (!toKeep.empty()) Kept(Keep(keep, toKeep, toKeep == lastKept, keepError), toKeep, keepError);
-    }
     Restore();
     const std::shared_ptr<Shared> s = shared;
     const std::shared_ptr<const StaffSource> from = source;
     const std::chrono::minutes every = interval;
     const std::string path = keep;
-    bool now = source->remote;
-    thread = std::thread([this, s, from, every, path, now, failing]() mutable {
+    thread = std::thread([this, s, from, every, path]() mutable {
+        bool now = true, failing = false;
         // Members are touched only under the lock and while not stopping: a
         // refresher left behind by Stop reads its source and then goes.
         auto due = std::chrono::steady_clock::now() + every;
@@ -105,18 +107,18 @@ void StaffRefresher::Start() {
         while (!s->stopping) {
             if (!now) s->wake.wait_for(guard, std::chrono::minutes(1), [&] { return s->stopping || s->requested; });
             if (s->stopping) break;
-            const bool asked = now || s->requested;
+            const bool asked = s->requested, first = now;
             now = s->requested = false;
             const std::string seen = lastSignature;
             guard.unlock();
             const auto at = std::chrono::steady_clock::now();
             const bool changed = from->signature && from->signature() != seen;
-            if (asked || at >= due || failing || changed) {
+            if (first || asked || at >= due || failing || changed) {
                 Outcome outcome = ReadFrom(*from);
                 guard.lock();
                 if (s->stopping) break;
                 std::string toKeep, keepError;
-                failing = !Take(std::move(outcome), toKeep);
+                failing = !Take(std::move(outcome), asked, toKeep);
                 due = at + every;
                 if (toKeep.empty()) continue;
                 // Written outside the lock, so that a stop's wait stays bounded.

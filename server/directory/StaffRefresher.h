@@ -22,9 +22,9 @@ public:
     StaffRefresher(StaffDirectory& directory, StaffSource source, const std::string& keep,
                    std::chrono::minutes interval, Say say);
     ~StaffRefresher();
-    // A file is read once now, on the caller's thread (the start); a remote
-    // source first thing on the refresher's thread. Until a read succeeds the
-    // list kept from before serves.
+    // Restores the list kept from before, which serves until a read succeeds
+    // and which the first read must pass as any later one must; the source is
+    // read first thing on the refresher's thread, never holding up the start.
     void Start();
     // Waits a moment for a read under way; one still waiting on the network
     // is left to end on its own time-out, and then touches nothing.
@@ -37,12 +37,14 @@ private:
         bool read = false;
         StaffList list;
         std::vector<std::string> problems;
-        std::string error, signature;
+        StaffError error;
+        std::string signature;
     };
     static Outcome ReadFrom(const StaffSource& source);
     // false: it failed, try again in a minute. `toKeep`: the list to keep for
     // a restart, written by the caller outside the lock (empty: nothing new).
-    bool Take(Outcome outcome, std::string& toKeep);
+    // `asked`: the administrator asked for this read, and takes a doubtful list.
+    bool Take(Outcome outcome, bool asked, std::string& toKeep);
     // Writes the kept copy; an unchanged list is only dated again.
     static bool Keep(const std::string& path, const std::string& text, bool same, std::string& error);
     void Kept(bool written, const std::string& text, const std::string& error);

@@ -13,10 +13,11 @@ const std::size_t MaxStaffFileBytes = 64u << 20;
 
 }  // namespace
 
-bool ReadStaffFile(const std::string& path, StaffList& list, std::vector<std::string>& problems, std::string& error) {
+bool ReadStaffFile(const std::string& path, StaffList& list, std::vector<std::string>& problems, StaffError& error) {
+    error.shown = "the staff file cannot be read";
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        error = path + ": cannot be read: " + std::strerror(errno);
+        error.detail = path + ": cannot be read: " + std::strerror(errno);
         return false;
     }
     std::string text;
@@ -24,25 +25,24 @@ bool ReadStaffFile(const std::string& path, StaffList& list, std::vector<std::st
     while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
         text.append(chunk, static_cast<std::size_t>(file.gcount()));
         if (text.size() > MaxStaffFileBytes) {
-            error = path + ": larger than 64 MiB: not a staff list";
+            error.detail = path + ": larger than 64 MiB: not a staff list";
+            error.shown = "the staff file is larger than 64 MiB";
             return false;
         }
     }
     if (file.bad()) {
-        error = path + ": cannot be read";
+        error.detail = path + ": cannot be read";
         return false;
     }
-    std::vector<StaffEntry> entries;
-    if (!ReadStaffCsv(text, path, entries, problems, error)) return false;
-    list = MakeStaffList(entries);
-    return true;
+    error.shown = "the staff file has no header line naming a \"name\" column";
+    return ReadStaffCsv(text, path, list, problems, error.detail);
 }
 
 StaffSource StaffFileSource(const std::string& path) {
     StaffSource source;
     source.kind = "file";
     source.name = path;
-    source.read = [path](StaffList& list, std::vector<std::string>& problems, std::string& error) {
+    source.read = [path](StaffList& list, std::vector<std::string>& problems, StaffError& error) {
         return ReadStaffFile(path, list, problems, error);
     };
     source.signature = [path] {

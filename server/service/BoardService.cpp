@@ -2,6 +2,9 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <sys/stat.h>
+
+#include "AsciiText.h"
 
 #include "BoardMetrics.h"
 #include "BoardState.h"
@@ -40,9 +43,11 @@ BoardService::BoardService(SocketManager& manager, const ServiceConfig& config_,
         // The last good list beside the rows, for a restart while the source is away.
         const std::string keep =
             config.stateFile.substr(0, config.stateFile.find_last_of("/\\") + 1) + "staff.kept.csv";
-        staff.reset(new StaffRefresher(
-            *board.directory, StaffSourceOf(config), keep, std::chrono::minutes(config.directoryRefreshMinutes),
-            [this](bool trouble, const std::string& line) { host.Log(trouble ? LogWarning : LogInfo, line); }));
+        staff.reset(new StaffRefresher(*board.directory, StaffSourceOf(config), keep,
+                                       std::chrono::minutes(config.directoryRefreshMinutes),
+                                       [this](bool trouble, const std::string& line) {
+                                           host.Log(trouble ? LogWarning : LogInfo, LogSafe(line));
+                                       }));
     }
     board.boardChanged = [this] { ++changes; };
     board.workerFailed = [this](const std::string& text) { host.Log(LogError, text); };
@@ -81,6 +86,8 @@ bool BoardService::Load() {
         return false;
     case StateLoad::Loaded: break;
     }
+    struct stat st;
+    if (::stat(config.stateFile.c_str(), &st) == 0) savedWallMs = static_cast<std::int64_t>(st.st_mtime) * 1000;
     // Every age goes on from the stored time; a clock that went back gives 0.
     const Clock::time_point now = Clock::now();
     const std::int64_t wallNow = WallMs();
@@ -149,16 +156,17 @@ void BoardService::Forget() {
                           " days forgotten");
 }
 
-void BoardService::SaveState() {
+BoardService::Saved BoardService::SaveState() {
     std::vector<StoredRow> rows;
     std::uint64_t seen = 0;
     Clock::time_point now;
+    std::int64_t wallNow = 0;
     {
         TableHold hold(board.tableLock, std::chrono::milliseconds(1500));
-        if (!hold) return;  // the next tick tries again
+        if (!hold) return Saved::Busy;  // the next tick tries again
         seen = changes.load();
         now = Clock::now();
-        const std::int64_t wallNow = WallMs();
+        wallNow = WallMs();
         const std::int32_t n = board.table.RowCount();
         rows.resize(static_cast<std::size_t>(n));
         for (std::int32_t i = 0; i < n; ++i) {
@@ -178,12 +186,14 @@ void BoardService::SaveState() {
             host.Log(LogError, "cannot write the state file " + config.stateFile + ": " + error +
                                    "; the board keeps its rows in memory and tries again at the next change");
         lastStateError = error;
-        return;
+        return Saved::Failed;
     }
     ++board.counters.stateWrites;
     savedChanges = seen;
+    savedWallMs = wallNow;
     if (!lastStateError.empty()) host.Log(LogInfo, "the state file " + config.stateFile + " is written again");
     lastStateError.clear();
+    return Saved::Written;
 }
 
 void BoardService::LogQueuedChanges() {
@@ -216,18 +226,27 @@ int BoardService::Stop() {
     web.Stop();
     bool ended = StopWorkers(board);
     LogQueuedChanges();
-    SaveState();
-    std::string saved =
-        lastStateError.empty() ? std::to_string(board.table.RowCount()) + " rows saved" : "the rows could not be saved";
+    const Saved result = SaveState();
+    const std::uint64_t lost = changes.load() - savedChanges;
+    std::string saved = std::to_string(board.table.RowCount()) + " rows saved";
+    int exitCode = 0;
+    if (result != Saved::Written && lost != 0) {
+        // Never "saved" when it was not: what stands on disk, and what is lost.
+        const std::string stands =
+            savedWallMs ? "the state file from " + ClockText(savedWallMs, true) + " stands" : "no state file stands";
+        saved = (result == Saved::Busy ? "the board was busy; " : "the rows could not be saved; ") + stands + ", " +
+                std::to_string(lost) + " changes since then are lost";
+        exitCode = 1;
+    }
     if (!ended) {
         // A thread that does not end may still use the listener and the manager:
         // end at once with everything still standing, as the window board does.
         host.Log(LogError, "a worker thread did not end in time; stopped, " + saved);
-        std::_Exit(0);
+        std::_Exit(exitCode);
     }
     delete board.listeningSocket;
     board.listeningSocket = nullptr;
     board.manager.Cleanup();
-    host.Log(LogInfo, "stopped, " + saved);
-    return 0;
+    host.Log(exitCode ? LogError : LogInfo, "stopped, " + saved);
+    return exitCode;
 }

@@ -50,7 +50,9 @@ public:
     // Called a few times a second: logs changes, forgets, writes the state
     // when due, tells the host that the reader is alive.
     void Tick();
-    // Stops the threads and the web view and writes the state. Exit code 0.
+    // Stops the threads and the web view and writes the state. Exit code 0, or
+    // 1 when changes could not be written (the board was busy, or the disk
+    // refused), so that the service manager shows it.
     int Stop();
     // The staff directory read again at once (the administrator's reload).
     void ReloadDirectory() {
@@ -63,7 +65,8 @@ public:
 private:
     bool Load();  // false: the board must not start
     void Forget();
-    void SaveState();
+    enum class Saved { Written, Busy, Failed };
+    Saved SaveState();
     void LogQueuedChanges();
 
     const ServiceConfig config;
@@ -74,6 +77,7 @@ private:
     std::atomic<std::uint64_t> changes{0};
     std::uint64_t savedChanges = 0;
     std::chrono::steady_clock::time_point lastSave{};
+    std::int64_t savedWallMs = 0;  // when the state file was last written whole; 0: unknown
     std::chrono::steady_clock::time_point lastForget{};
     std::string lastStateError;
     bool started = false;

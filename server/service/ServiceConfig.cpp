@@ -72,6 +72,7 @@ const FlagSetting Flags[] = {
     {"LogChanges", [](ServiceConfig& c) -> bool& { return c.logChanges; }},
     {"WebUpdates", [](ServiceConfig& c) -> bool& { return c.webUpdates; }},
     {"LdapStartTls", [](ServiceConfig& c) -> bool& { return c.ldap.startTls; }},
+    {"LdapAllowPlainBind", [](ServiceConfig& c) -> bool& { return c.ldapAllowPlainBind; }},
 };
 
 // What a value of this kind must be, or empty when it is that.
@@ -115,21 +116,39 @@ std::string CodeFrom(const std::string& value, const std::string& where, std::st
 }
 
 // The first line of a small file, without its line end, and without
-// surrounding spaces unless they may belong to it (a password).
+// surrounding spaces unless they may belong to it (a password). A line longer
+// than MaxSecretBytes is refused, never cut.
 bool FirstLine(const std::string& path, std::string& line, std::string& error, bool trim = true) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         error = std::string("cannot be read: ") + std::strerror(errno);
         return false;
     }
-    char chunk[256];
-    file.read(chunk, sizeof chunk);
-    std::string text(chunk, static_cast<std::size_t>(file.gcount()));
+    std::string text(MaxSecretBytes + 8, '\0');
+    file.read(&text[0], static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(file.gcount()));
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
     line = text.substr(0, text.find('\n'));
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() > MaxSecretBytes) {
+        error = "holds a line longer than " + std::to_string(MaxSecretBytes / 1024) + " KiB: not a password file";
+        line.clear();
+        return false;
+    }
     if (trim) line = TrimSpace(line);
     return true;
+}
+
+// The servers that would be sent the bind's password unencrypted.
+std::string PlainServers(const ServiceConfig& config) {
+    const LdapSettings& l = config.ldap;
+    if (config.directory != "ldap" || l.bindDn.empty() || l.startTls) return std::string();
+    std::vector<LdapServer> servers;
+    std::string error, plain;
+    if (!ParseLdapUrls(l.urls, servers, error)) return std::string();
+    for (const LdapServer& server : servers)
+        if (!server.secure) plain += (plain.empty() ? "" : " ") + server.url;
+    return plain;
 }
 
 // One setting; empty when taken, else what is wrong with its value.
@@ -209,20 +228,36 @@ bool ParseServiceConfig(const std::string& text, ServiceConfig& config, std::vec
     return problems.size() == before;
 }
 
-bool TakeUpdateCode(ServiceConfig& config, const char* credentialsDirectory, std::vector<ConfigProblem>& problems) {
+std::string Credentials::Path(const char* name, bool& packaged) const {
+    packaged = false;
+    if (!directory.empty()) return directory + "/" + name;
+    for (const auto& file : files)
+        if (file.first == name) return packaged = true, file.second;
+    return std::string();
+}
+
+namespace {
+
+// Where a credential came from, as --check says it.
+std::string CredentialFrom(const char* name, const std::string& path, bool packaged) {
+    return packaged ? path + ", as the service will load it" : std::string("the credential ") + name;
+}
+
+}  // namespace
+
+bool TakeUpdateCode(ServiceConfig& config, const Credentials& credentials, std::vector<ConfigProblem>& problems) {
     std::string line, error;
-    if (credentialsDirectory && credentialsDirectory[0]) {
-        const std::string path = std::string(credentialsDirectory) + "/" + UpdateCodeCredential;
-        if (FirstLine(path, line, error) && !line.empty()) {
-            std::string wrong =
-                CodeFrom(line, std::string("the credential ") + UpdateCodeCredential, config.webUpdateCode);
-            if (!wrong.empty()) {
-                problems.push_back({0, wrong});
-                return false;
-            }
-            config.codeFrom = std::string("the credential ") + UpdateCodeCredential;
-            return true;
+    bool packaged = false;
+    const std::string credential = credentials.Path(UpdateCodeCredential, packaged);
+    if (!credential.empty() && FirstLine(credential, line, error) && !line.empty()) {
+        const std::string from = CredentialFrom(UpdateCodeCredential, credential, packaged);
+        std::string wrong = CodeFrom(line, packaged ? from.substr(0, from.find(',')) : from, config.webUpdateCode);
+        if (!wrong.empty()) {
+            problems.push_back({0, wrong});
+            return false;
         }
+        config.codeFrom = from;
+        return true;
     }
     if (config.webUpdateCodeFile.empty()) return true;
     const std::string& path = config.webUpdateCodeFile;
@@ -240,16 +275,15 @@ bool TakeUpdateCode(ServiceConfig& config, const char* credentialsDirectory, std
     return true;
 }
 
-bool TakeLdapSettings(ServiceConfig& config, const char* credentialsDirectory, std::vector<ConfigProblem>& problems) {
+bool TakeLdapSettings(ServiceConfig& config, const Credentials& credentials, std::vector<ConfigProblem>& problems) {
     if (config.directory != "ldap") return true;
     const std::size_t before = problems.size();
-    std::string line, error;
-    const std::string credential = std::string("the credential ") + LdapPasswordCredential;
-    if (credentialsDirectory && credentialsDirectory[0] &&
-        FirstLine(std::string(credentialsDirectory) + "/" + LdapPasswordCredential, line, error, false) &&
-        !line.empty()) {
+    std::string line, error, unread;
+    bool packaged = false;
+    const std::string credential = credentials.Path(LdapPasswordCredential, packaged);
+    if (!credential.empty() && FirstLine(credential, line, error, false) && !line.empty()) {
         config.ldap.password = line;
-        config.ldapPasswordFrom = credential;
+        config.ldapPasswordFrom = CredentialFrom(LdapPasswordCredential, credential, packaged);
     } else if (!config.ldapBindPasswordFile.empty()) {
         error.clear();
         if (!FirstLine(config.ldapBindPasswordFile, line, error, false) || line.empty())
@@ -257,14 +291,28 @@ bool TakeLdapSettings(ServiceConfig& config, const char* credentialsDirectory, s
                                        (error.empty() ? "is empty" : error)});
         config.ldap.password = line;
         config.ldapPasswordFrom = "LdapBindPasswordFile";
+    } else if (!credential.empty() && !error.empty() && error.find("No such file") == std::string::npos) {
+        unread = " (" + credential + " " + error + ")";
     }
     if (config.ldap.urls.empty()) problems.push_back({0, "Directory = ldap needs LdapUrl, the directory's server"});
     if (config.ldap.base.empty())
         problems.push_back(
             {0, "Directory = ldap needs LdapBase, where the people are (for example DC=example,DC=com)"});
     if (!config.ldap.bindDn.empty() && config.ldap.password.empty())
-        problems.push_back({0, "LdapBindDn is given without a password: give LdapBindPasswordFile or " + credential});
+        problems.push_back({0, "LdapBindDn is given without a password: give LdapBindPasswordFile or the credential " +
+                                   std::string(LdapPasswordCredential) + unread});
+    const std::string plain = PlainServers(config);
+    if (!plain.empty() && !config.ldapAllowPlainBind)
+        problems.push_back({0, "the password of LdapBindDn would cross the network unencrypted to " + plain +
+                                   ": use ldaps:// or LdapStartTls = yes (LdapAllowPlainBind = yes allows it)"});
     return problems.size() == before;
+}
+
+std::string PlainBindWarning(const ServiceConfig& config) {
+    const std::string plain = PlainServers(config);
+    if (plain.empty() || !config.ldapAllowPlainBind) return std::string();
+    return "LdapAllowPlainBind = yes: the password of LdapBindDn crosses the network unencrypted to " + plain +
+           "; use ldaps:// or LdapStartTls = yes";
 }
 
 ConfigRead ReadServiceConfig(const std::string& path, ServiceConfig& config, std::vector<ConfigProblem>& problems) {
@@ -309,6 +357,7 @@ std::string DescribeConfig(const ServiceConfig& config) {
         const LdapSettings& l = config.ldap;
         text += "LdapUrl = " + l.urls + "\n";
         text += std::string("LdapStartTls = ") + (l.startTls ? "yes" : "no") + "\n";
+        if (config.ldapAllowPlainBind) text += "LdapAllowPlainBind = yes\n";
         if (!l.caFile.empty()) text += "LdapCaFile = " + l.caFile + "\n";
         text += "LdapBindDn = " + l.bindDn + "\n";
         // Never the password itself: only that there is one, and from where.

@@ -31,11 +31,24 @@ struct ServiceConfig {
     LdapSettings ldap;                 // its password from the file or the credential, never from here
     std::string ldapBindPasswordFile;  // a file only root reads
     std::string ldapPasswordFrom;      // for --check
+    // The bind's password may cross the network unencrypted (ldap:// without StartTLS).
+    bool ldapAllowPlainBind = false;
 };
 
 // The systemd credentials that, when given, hold the code and the LDAP password.
 const char* const UpdateCodeCredential = "pegora-update-code";
 const char* const LdapPasswordCredential = "pegora-ldap-password";
+
+// Where the credentials are: the folder systemd gives the service
+// ($CREDENTIALS_DIRECTORY), or, for a check run by hand, the files the packaged
+// unit would load into it.
+struct Credentials {
+    Credentials(const char* directory_ = nullptr) : directory(directory_ ? directory_ : "") {}
+    std::string directory;
+    std::vector<std::pair<std::string, std::string>> files;  // credential name -> file, without a folder
+    // The credential's file, or empty; `packaged`: one of `files`.
+    std::string Path(const char* name, bool& packaged) const;
+};
 
 struct ConfigProblem {
     int line;
@@ -46,15 +59,23 @@ struct ConfigProblem {
 // one problem per wrong line.
 bool ParseServiceConfig(const std::string& text, ServiceConfig& config, std::vector<ConfigProblem>& problems);
 
-// The code from its file or from the credential in `credentialsDirectory`
-// (systemd's $CREDENTIALS_DIRECTORY; null or empty: none), which wins over
+// The code from its file or from its credential, which wins over
 // WebUpdateCodeFile, which wins over WebUpdateCode. An empty credential counts
 // as none. False, with the problem, when a named file cannot be taken.
-bool TakeUpdateCode(ServiceConfig& config, const char* credentialsDirectory, std::vector<ConfigProblem>& problems);
+bool TakeUpdateCode(ServiceConfig& config, const Credentials& credentials, std::vector<ConfigProblem>& problems);
 
-// The LDAP bind password from the credential, which wins, or from
-// LdapBindPasswordFile, and what Directory = ldap needs; false with the problem.
-bool TakeLdapSettings(ServiceConfig& config, const char* credentialsDirectory, std::vector<ConfigProblem>& problems);
+// The LDAP bind password from its credential, which wins, or from
+// LdapBindPasswordFile, and what Directory = ldap needs: a password for a bind
+// DN, and one that never crosses the network in clear unless allowed; false
+// with the problem.
+bool TakeLdapSettings(ServiceConfig& config, const Credentials& credentials, std::vector<ConfigProblem>& problems);
+
+// A password files may hold: a longer one is refused rather than cut.
+const std::size_t MaxSecretBytes = 4096;
+
+// What to warn of at every start when LdapAllowPlainBind lets the password go
+// in clear; empty when it does not.
+std::string PlainBindWarning(const ServiceConfig& config);
 
 enum class ConfigRead { Read, Missing, Unreadable };
 

@@ -6,12 +6,17 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "BoardService.h"
 
 std::string DefaultConfigPath();
 std::string DefaultStatePath();
 std::string DefaultStaffPath();  // the staff directory's CSV file
+// The files the packaged service loads as its credentials (name -> file), for
+// a check run by hand; none where the platform has no credentials.
+std::vector<std::pair<std::string, std::string>> PackagedCredentialFiles();
 
 // Raises the soft limit of open files to the hard one; false when it cannot.
 bool RaiseOpenFileLimit(std::string& error);

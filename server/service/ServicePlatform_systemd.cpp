@@ -74,6 +74,11 @@ std::string DefaultConfigPath() { return "/etc/pegora/pegmastd.conf"; }
 
 std::string DefaultStaffPath() { return "/etc/pegora/staff.csv"; }
 
+// As the packaged unit's LoadCredential= lines name them.
+std::vector<std::pair<std::string, std::string>> PackagedCredentialFiles() {
+    return {{UpdateCodeCredential, "/etc/pegora/update-code"}, {LdapPasswordCredential, "/etc/pegora/ldap-password"}};
+}
+
 std::string DefaultStatePath() {
     // systemd's StateDirectory=, the first of them when there are several.
     const char* directory = std::getenv("STATE_DIRECTORY");

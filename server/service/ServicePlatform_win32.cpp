@@ -155,6 +155,8 @@ std::string DefaultConfigPath() { return DataFolder() + "\\pegmastd.conf"; }
 
 std::string DefaultStatePath() { return DataFolder() + "\\board.state"; }
 
+std::vector<std::pair<std::string, std::string>> PackagedCredentialFiles() { return {}; }
+
 std::string DefaultStaffPath() { return DataFolder() + "\\staff.csv"; }
 
 bool RaiseOpenFileLimit(std::string&) { return true; }  // Windows sets no such limit on sockets

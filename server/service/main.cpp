@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "AsciiText.h"
 #include "AtomicFile.h"
 #include "BoardOptions.h"
 
@@ -55,20 +56,26 @@ enum class Said { Info, Warning, Problem };
 // The configuration in effect, with the platform's default state file and the
 // code from its file or credential; each problem, a warning, or a file that is
 // not there, told through `say`. False when something is wrong.
-bool TakeConfig(const std::string& path, ServiceConfig& config,
+// A check run by hand, outside the service manager, reads the credentials'
+// files that the packaged service would load.
+bool TakeConfig(const std::string& path, ServiceConfig& config, bool check,
                 const std::function<void(Said kind, const std::string& text)>& say) {
     config.stateFile = DefaultStatePath();
     config.directoryFile = DefaultStaffPath();
     std::vector<ConfigProblem> problems;
     ConfigRead read = ReadServiceConfig(path, config, problems);
-    if (problems.empty() && TakeUpdateCode(config, std::getenv("CREDENTIALS_DIRECTORY"), problems))
-        TakeLdapSettings(config, std::getenv("CREDENTIALS_DIRECTORY"), problems);
+    Credentials credentials(std::getenv("CREDENTIALS_DIRECTORY"));
+    if (check && credentials.directory.empty()) credentials.files = PackagedCredentialFiles();
+    if (problems.empty() && TakeUpdateCode(config, credentials, problems))
+        TakeLdapSettings(config, credentials, problems);
     for (const ConfigProblem& problem : problems) say(Said::Problem, ProblemText(path, problem));
     if (!problems.empty()) return false;
     if (read == ConfigRead::Missing)
         say(Said::Info, "no configuration file at " + path + ": every setting has its default");
     std::string warning = ShortCodeWarning(config.webUpdateCode);
     if (config.webUpdates && !warning.empty()) say(Said::Warning, warning);
+    warning = PlainBindWarning(config);
+    if (!warning.empty()) say(Said::Warning, warning);
     return true;
 }
 
@@ -80,17 +87,17 @@ int CheckDirectory(const ServiceConfig& config) {
     }
     StaffList list;
     std::vector<std::string> problems;
-    std::string error;
+    StaffError error;
     const StaffSource source = StaffSourceOf(config);
     if (!source.read(list, problems, error)) {
-        std::fprintf(stderr, "pegmastd: directory: %s\n", error.c_str());
+        std::fprintf(stderr, "pegmastd: directory: %s\n", LogSafe(error.detail).c_str());
         return 1;
     }
     for (const std::string& problem : problems) std::fprintf(stderr, "pegmastd: %s\n", problem.c_str());
     std::printf("# %s\n", StaffSummary(list, source.name).c_str());
     for (std::size_t i = 0; i < list.people.size() && i < 5; ++i) {
         const StaffPerson& p = list.people[i];
-        std::printf("#   %s, %s, %s\n", Windows1252ToUtf8(p.key).c_str(), p.displayName.c_str(), p.group.c_str());
+        std::printf("#   %s\n", LogSafe(Windows1252ToUtf8(p.key) + ", " + p.displayName + ", " + p.group).c_str());
     }
     return 0;
 }
@@ -130,7 +137,7 @@ int main(int argc, char** argv) {
     if (!settings.empty()) return SetSettings(configPath, settings);
     if (check) {
         ServiceConfig config;
-        bool good = TakeConfig(configPath, config, [](Said kind, const std::string& text) {
+        bool good = TakeConfig(configPath, config, true, [](Said kind, const std::string& text) {
             if (kind == Said::Problem)
                 std::fprintf(stderr, "%s\n", text.c_str());
             else
@@ -144,7 +151,7 @@ int main(int argc, char** argv) {
     static SocketManager manager;
     return RunService([&configPath](ServiceHost& host, std::unique_ptr<BoardService>& service) {
         ServiceConfig config;
-        bool good = TakeConfig(configPath, config, [&host](Said kind, const std::string& text) {
+        bool good = TakeConfig(configPath, config, false, [&host](Said kind, const std::string& text) {
             host.Log(kind == Said::Problem ? LogError : kind == Said::Warning ? LogWarning : LogInfo, text);
         });
         if (!good) return 2;

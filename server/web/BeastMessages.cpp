@@ -3,6 +3,7 @@
 #include <boost/asio.hpp>
 #include <cstring>
 
+#include "AsciiText.h"
 #include "BoardServer.h"
 #include "WebUpdates.h"
 
@@ -12,6 +13,25 @@ namespace http = boost::beast::http;
 namespace {
 
 const std::size_t HeaderLimit = 8 * 1024;
+
+// Whether an Accept-Encoding names gzip (or anything) with a weight above 0.
+bool AcceptsGzip(const std::string& header) {
+    std::size_t at = 0;
+    while (at <= header.size()) {
+        std::size_t end = header.find(',', at);
+        if (end == std::string::npos) end = header.size();
+        const std::string item = AsciiLower(header.substr(at, end - at));
+        at = end + 1;
+        const std::size_t semicolon = item.find(';');
+        const std::string coding = TrimSpace(item.substr(0, semicolon));
+        if (coding != "gzip" && coding != "*") continue;
+        if (semicolon == std::string::npos) return true;
+        const std::string weight = TrimSpace(item.substr(semicolon + 1));
+        if (weight.compare(0, 2, "q=") != 0) return true;
+        if (weight.find_first_of("123456789", 2) != std::string::npos) return true;
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -51,6 +71,8 @@ WebRequest RequestOf(const HttpRequest& message) {
     request.origin = text(http::field::origin);
     request.updateHeader = text("X-Pegora-Update");
     request.fetchSite = text("Sec-Fetch-Site");
+    request.ifNoneMatch = text(http::field::if_none_match);
+    request.acceptsGzip = AcceptsGzip(text(http::field::accept_encoding));
     std::string length = text(http::field::content_length);
     request.contentLength =
         length.empty() || length.size() > 18 || length.find_first_not_of("0123456789") != std::string::npos

@@ -1,6 +1,7 @@
 #include "BoardSnapshot.h"
 
 #include <chrono>
+#include <cstdio>
 
 #include "JsonText.h"
 #include "Windows1252.h"
@@ -37,6 +38,25 @@ void AddStaff(const StaffDirectory& directory, BoardSnapshot& snapshot) {
         row.unheard = true;
         snapshot.unheard.push_back(row);
     }
+}
+
+// FNV-1a over each field and a separator, so that "ab","c" differs from "a","bc".
+struct Fingerprint {
+    std::uint64_t value = 14695981039346656037ull;
+    Fingerprint& operator<<(const std::string& text) {
+        for (unsigned char c : text) value = (value ^ c) * 1099511628211ull;
+        value = (value ^ 0x1F) * 1099511628211ull;
+        return *this;
+    }
+    Fingerprint& operator<<(std::int64_t number) { return *this << std::to_string(number); }
+};
+
+// An age as the page words it: just now, minutes, hours, days.
+std::int64_t AgeShown(std::int64_t seconds) {
+    if (seconds < 60) return 0;
+    if (seconds < 3600) return seconds / 60;
+    if (seconds < 48 * 3600) return 100 + seconds / 3600;
+    return 1000 + seconds / 86400;
 }
 
 }  // namespace
@@ -116,9 +136,31 @@ std::string BoardJson(const BoardSnapshot& snapshot) {
         if (d.error.empty())
             j.Null();
         else
-            j.String(d.error);
+            j.String(d.error).Key("errorAt").Number(d.errorMs);
         j.End('}');
     }
     j.End('}');
     return j.Text();
+}
+
+std::string BoardEtag(const BoardSnapshot& snapshot) {
+    Fingerprint f;
+    const std::int64_t silentAfter =
+        60 * static_cast<std::int64_t>(snapshot.silentMinutes ? snapshot.silentMinutes : 3);
+    f << snapshot.silentMinutes << snapshot.updates << snapshot.codeNeeded << snapshot.rows.size();
+    for (const SnapshotRow& row : snapshot.rows) {
+        f << row.name << row.status << row.message << row.fromBrowser << row.until << row.passed << row.hasDesk
+          << row.deskStatus << row.sinceMs << row.displayName << row.group << row.phone << AgeShown(row.ageSeconds)
+          << (row.ageSeconds > silentAfter);
+    }
+    f << snapshot.hasDirectory << snapshot.unheard.size();
+    for (const SnapshotRow& person : snapshot.unheard)
+        f << person.name << person.displayName << person.group << person.phone;
+    const DirectoryState& d = snapshot.directory;
+    if (snapshot.hasDirectory)
+        f << d.source << static_cast<std::int64_t>(d.list ? d.list->people.size() : 0) << d.updatedMs << d.error
+          << d.errorMs;
+    char text[24];
+    std::snprintf(text, sizeof text, "W/\"%016llx\"", static_cast<unsigned long long>(f.value));
+    return text;
 }

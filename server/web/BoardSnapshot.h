@@ -50,6 +50,13 @@ bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot);
 // [,"desk":"in"|"out"|"other" beside a browser's word]
 // [,"displayName":..,"group":..,"phone":.. with a staff directory]}]
 // [,"unheard":[{"name","displayName","group","phone"}],
-//  "directory":{"source","entries","updated":ms,"error":text|null} with a staff directory]}
+//  "directory":{"source","entries","updated":ms,"error":text|null[,"errorAt":ms]} with a staff directory]}
 // in board order, texts converted from Windows-1252 to UTF-8.
 std::string BoardJson(const BoardSnapshot& snapshot);
+
+// A weak entity tag for that JSON that follows what the rows say, not how
+// old they are: the same while every row says the same and each row's age
+// shows the same ("just now", "4 min ago", silent or not), so a page polling
+// every 2 seconds is answered 304 until something it shows changes. The
+// counter, which every desk's connection moves, is left out.
+std::string BoardEtag(const BoardSnapshot& snapshot);

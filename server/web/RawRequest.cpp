@@ -27,8 +27,10 @@ int AnswerRawRequest(const std::string& bytes, const std::vector<std::string>& m
         found = true;
         return true;
     };
-    sources.boardJson = [](std::string& json) {
-        json = "{}";
+    sources.boardJson = [](const std::string& ifNoneMatch, bool, BoardJsonAnswer& answer) {
+        answer.etag = "W/\"0\"";
+        if (ifNoneMatch.find(answer.etag.substr(2)) == std::string::npos)
+            answer.body = std::make_shared<const std::string>("{}");
         return true;
     };
     sources.healthy = [](std::string&) { return true; };

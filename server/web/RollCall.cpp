@@ -48,10 +48,13 @@ std::vector<RollGroup> RollCallGroups(const BoardSnapshot& snapshot) {
     }
     // Everybody in the staff directory is on it: the unheard have had no word at all.
     for (const SnapshotRow& person : snapshot.unheard) groups[1].rows.push_back(person);
+    // By the names people answer to: the display name where the directory gives one.
+    auto called = [](const SnapshotRow& row) {
+        return AsciiLower(row.displayName.empty() ? Windows1252ToUtf8(row.name) : row.displayName);
+    };
     for (RollGroup& group : groups)
-        std::stable_sort(group.rows.begin(), group.rows.end(), [](const SnapshotRow& a, const SnapshotRow& b) {
-            return AsciiLower(a.name) < AsciiLower(b.name);
-        });
+        std::stable_sort(group.rows.begin(), group.rows.end(),
+                         [&called](const SnapshotRow& a, const SnapshotRow& b) { return called(a) < called(b); });
     return groups;
 }
 

@@ -1,6 +1,7 @@
 // The roll call a fire warden takes outside: the board's rows in four groups,
-// each sorted by name, and the same as CSV for a spreadsheet. It only reads
-// a snapshot; nothing on the board changes.
+// each sorted by the name people answer to (the display name, else the row's),
+// and the same as CSV for a spreadsheet. It only reads a snapshot; nothing on
+// the board changes.
 #pragma once
 
 #include <ctime>

@@ -129,15 +129,27 @@ WebResponse Route(const WebRequest& request, const std::vector<std::string>& mac
     if (path == "/board.json" || path == "/roll.csv") {
         const bool board = path == "/board.json";
         WebResponse response;
-        if (!(board ? sources.boardJson : sources.rollCsv)(response.body)) {
+        BoardJsonAnswer json;
+        if (!(board ? sources.boardJson(request.ifNoneMatch, request.acceptsGzip, json)
+                    : sources.rollCsv(response.body))) {
             // Held by the painter or a store: the reader of the web is told to come back.
             response = Refusal(503);
             response.headers.push_back({"Retry-After", "1"});
             return response;
         }
         response.contentType = board ? "application/json" : "text/csv; charset=utf-8";
-        if (board) return response;
-        response.headers.push_back({"Content-Disposition", "attachment; filename=\"roll-call.csv\""});
+        if (!board) {
+            response.headers.push_back({"Content-Disposition", "attachment; filename=\"roll-call.csv\""});
+            return response;
+        }
+        response.headers.push_back({"ETag", json.etag});
+        response.headers.push_back({"Vary", "Accept-Encoding"});
+        if (!json.body) {
+            response.status = 304;  // what the asker has still says what the board says
+            return response;
+        }
+        response.body = *json.body;
+        if (json.gzipped) response.headers.push_back({"Content-Encoding", "gzip"});
         return response;
     }
     if (path == "/healthz") {

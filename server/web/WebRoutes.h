@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +23,8 @@ struct WebRequest {
     std::string fetchSite;  // Sec-Fetch-Site
     std::uint64_t contentLength = 0;
     std::string body;
+    std::string ifNoneMatch;    // the tags of the board's JSON the asker has
+    bool acceptsGzip = false;   // Accept-Encoding names gzip
     std::string peer;           // the sender's address
     std::int64_t steadyMs = 0;  // the steady clock, for the guard of the code
 };
@@ -36,10 +39,19 @@ struct WebResponse {
 // Every response carries these: anybody on the network can write any name or message.
 const std::vector<std::pair<std::string, std::string>>& SafetyHeaders();
 
+// The board's JSON for one asker: its tag, and the body unless the asker has
+// it already (a 304); gzipped when asked for.
+struct BoardJsonAnswer {
+    std::string etag;
+    std::shared_ptr<const std::string> body;
+    bool gzipped = false;
+};
+
 // What the routes read from the board, without knowing how.
 struct WebSources {
-    // Fills the board's JSON; false when the board could not be read in time.
-    std::function<bool(std::string& json)> boardJson;
+    // The board's JSON for an asker who has `ifNoneMatch`; false when the board
+    // could not be read in time.
+    std::function<bool(const std::string& ifNoneMatch, bool gzip, BoardJsonAnswer& answer)> boardJson;
     // True when the board is healthy; otherwise false with the reason.
     std::function<bool(std::string& reason)> healthy;
     // A line after "ok" for the health check (how old the staff list is); empty for none.

@@ -30,12 +30,14 @@ void WebServer::Impl::Admit(tcp::socket socket) {
     sessions.remove_if([](const std::weak_ptr<WebSession>& s) { return s.expired(); });
     if (open.load() >= maxConnections) {
         // Full: the connection that has waited longest for a request makes
-        // room, kept alive after an answer or never having asked, so that
-        // connections that dribble or idle cannot lock readers out.
+        // room (kept alive after an answer or never having asked), or one whose
+        // answer is not being read, so that connections that dribble, idle or
+        // never read cannot lock readers out.
         std::shared_ptr<WebSession> longest;
+        const auto now = std::chrono::steady_clock::now();
         for (const std::weak_ptr<WebSession>& weak : sessions) {
             std::shared_ptr<WebSession> s = weak.lock();
-            if (s && s->Waiting() && (!longest || s->WaitingSince() < longest->WaitingSince())) longest = s;
+            if (s && s->Closable(now) && (!longest || s->Since() < longest->Since())) longest = s;
         }
         if (longest) longest->Close();
     }

@@ -25,7 +25,7 @@ struct WebServer::Impl {
     void Admit(boost::asio::ip::tcp::socket socket);
     // What the routes read the board through and write browsers' words with.
     WebSources Sources();
-    bool BoardJsonText(std::string& json);
+    bool BoardJsonFor(const std::string& ifNoneMatch, bool gzip, BoardJsonAnswer& answer);
 
     BoardServer& board;
     const std::chrono::milliseconds idleLimit;
@@ -36,6 +36,13 @@ struct WebServer::Impl {
     std::list<std::weak_ptr<WebSession>> sessions;  // oldest first; used on the web thread only
     std::map<int, std::uint64_t> answered;          // by status code; used on the web thread only
     CodeGuard codeGuard;                            // used on the web thread only
+    // The last JSON made, given again for a second while its tag holds: twenty
+    // pages polling cost one JSON, not twenty. Used on the web thread only.
+    struct {
+        std::string etag;
+        std::shared_ptr<const std::string> body, gzipped;
+        std::chrono::steady_clock::time_point made{};
+    } lastJson;
     std::function<void(const std::string& line)> notice;
     std::mutex updatesLock;
     UpdateSettings updateSettings;

@@ -29,7 +29,7 @@ void WebSession::Close() {
 
 void WebSession::Read() {
     waiting = true;
-    waitingSince = std::chrono::steady_clock::now();
+    since = std::chrono::steady_clock::now();
     parser.emplace();
     LimitRequest(*parser);
     stream.expires_after(server.idleLimit);
@@ -73,9 +73,13 @@ void WebSession::Write(const WebResponse& answer, unsigned version, bool head, b
     ++server.answered[answer.status];
     auto response = std::make_shared<HttpResponse>(ResponseOf(answer, version, head));
     response->keep_alive(keepAlive);
+    // An answer nobody takes is given up after the same time as a silent asker.
     stream.expires_after(server.idleLimit);
+    writing = true;
+    since = std::chrono::steady_clock::now();
     auto self = shared_from_this();
     http::async_write(stream, *response, [self, response, keepAlive](beast::error_code ec, std::size_t) {
+        self->writing = false;
         if (ec || !keepAlive) return self->Close();
         self->Read();
     });

@@ -15,10 +15,14 @@ public:
     WebSession(boost::asio::ip::tcp::socket socket, WebServer::Impl& server);
     ~WebSession() { Close(); }
 
-    // Waiting for a request, its first or its next: a new, slow or idle
-    // connection, which may be closed to make room. Since when it waits.
-    bool Waiting() const { return waiting && !closed; }
-    std::chrono::steady_clock::time_point WaitingSince() const { return waitingSince; }
+    // Waiting for a request, its first or its next (a new, slow or idle
+    // connection), or for an answer to be taken that has not been for a second
+    // (a reader that never reads): either may be closed to make room. Since when.
+    bool Closable(std::chrono::steady_clock::time_point now) const {
+        return !closed && (waiting || (writing && now - since > StuckWriting));
+    }
+    std::chrono::steady_clock::time_point Since() const { return since; }
+    static constexpr std::chrono::seconds StuckWriting{1};
 
     void Close();
     void Read();
@@ -29,8 +33,8 @@ private:
     void Write(const WebResponse& answer, unsigned version, bool head, bool keepAlive);
 
     boost::beast::tcp_stream stream;
-    bool waiting = false;
-    std::chrono::steady_clock::time_point waitingSince{};
+    bool waiting = false, writing = false;
+    std::chrono::steady_clock::time_point since{};
     bool closed = false;
     boost::beast::flat_buffer buffer;
     std::optional<HttpParser> parser;

@@ -6,10 +6,11 @@
 #include "BoardMetrics.h"
 #include "BoardSnapshot.h"
 #include "BrowserWords.h"
+#include "Gzip.h"
 #include "RollCall.h"
 #include "WebServerImpl.h"
 
-bool WebServer::Impl::BoardJsonText(std::string& json) {
+bool WebServer::Impl::BoardJsonFor(const std::string& ifNoneMatch, bool gzip, BoardJsonAnswer& answer) {
     BoardSnapshot snapshot;
     if (!TakeSnapshot(board, snapshot)) return false;
     {
@@ -17,7 +18,18 @@ bool WebServer::Impl::BoardJsonText(std::string& json) {
         snapshot.updates = updateSettings.on;
         snapshot.codeNeeded = updateSettings.on && !updateSettings.code.empty();
     }
-    json = BoardJson(snapshot);  // formatted after the lock is left
+    answer.etag = BoardEtag(snapshot);
+    if (!ifNoneMatch.empty() && ifNoneMatch.find(answer.etag.substr(2)) != std::string::npos) return true;
+    const auto now = std::chrono::steady_clock::now();
+    if (lastJson.etag != answer.etag || now - lastJson.made > std::chrono::seconds(1)) {
+        lastJson.etag = answer.etag;
+        lastJson.body = std::make_shared<const std::string>(BoardJson(snapshot));  // after the lock is left
+        lastJson.gzipped.reset();
+        lastJson.made = now;
+    }
+    if (gzip && !lastJson.gzipped) lastJson.gzipped = std::make_shared<const std::string>(Gzip(*lastJson.body));
+    answer.body = gzip ? lastJson.gzipped : lastJson.body;
+    answer.gzipped = gzip;
     return true;
 }
 
@@ -41,15 +53,18 @@ WebSources WebServer::Impl::Sources() {
     sources.removeRow = [this](const std::string& name, const std::string& sender, bool& found) {
         return RemoveBrowserRow(board, name, AddressOf(sender), found);
     };
-    sources.boardJson = [this](std::string& json) { return BoardJsonText(json); };
+    sources.boardJson = [this](const std::string& ifNoneMatch, bool gzip, BoardJsonAnswer& answer) {
+        return BoardJsonFor(ifNoneMatch, gzip, answer);
+    };
     sources.healthy = [this](std::string& reason) { return BoardHealthy(board, SteadyMs(), reason); };
     sources.healthNote = [this] {
         if (!board.directory) return std::string();
         const DirectoryState d = board.directory->State();
-        if (d.updatedMs == 0) return "staff directory: never read" + (d.error.empty() ? "" : ": " + d.error);
+        const std::string trouble = d.error.empty() ? "" : d.error + " (at " + ClockText(d.errorMs) + ")";
+        if (d.updatedMs == 0) return "staff directory: never read" + (trouble.empty() ? "" : ": " + trouble);
         const std::int64_t minutes = (WallMs() - d.updatedMs) / 60000;
         return "staff directory: " + std::to_string(d.list->people.size()) + " people, read " +
-               std::to_string(minutes < 0 ? 0 : minutes) + " min ago" + (d.error.empty() ? "" : "; " + d.error);
+               std::to_string(minutes < 0 ? 0 : minutes) + " min ago" + (trouble.empty() ? "" : "; " + trouble);
     };
     sources.metrics = [this] {
         MetricsValues values = ReadMetrics(board, answered);

@@ -171,9 +171,9 @@ std::int64_t UntilMs(int hour, int minute, std::int64_t nowMs) {
     return static_cast<std::int64_t>(when) * 1000;
 }
 
-std::string ClockText(std::int64_t ms) {
+std::string ClockText(std::int64_t ms, bool seconds) {
     std::tm parts = LocalParts(static_cast<std::time_t>(ms / 1000));
-    char text[8];
-    std::strftime(text, sizeof text, "%H:%M", &parts);
+    char text[16];
+    std::strftime(text, sizeof text, seconds ? "%H:%M:%S" : "%H:%M", &parts);
     return text;
 }

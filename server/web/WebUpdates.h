@@ -63,5 +63,5 @@ bool ParseRemoveBody(const std::string& body, std::string& name, std::string& co
 std::int64_t UntilMs(int hour, int minute, std::int64_t nowMs);
 // A calendar time on the board's clock, in its parts.
 std::tm LocalParts(std::time_t when);
-// "HH:MM" of a calendar time on the board's clock.
-std::string ClockText(std::int64_t ms);
+// "HH:MM" of a calendar time on the board's clock ("HH:MM:SS" with `seconds`).
+std::string ClockText(std::int64_t ms, bool seconds = false);

@@ -13,6 +13,7 @@
 
 #include "StaffCsv.h"
 #include "StaffRefresher.h"
+#include "Windows1252.h"
 #include "TableRows.h"
 
 namespace {
@@ -53,9 +54,22 @@ const CsvFile csvFiles[] = {
     {"a name outside Windows-1252 is skipped, an accented one kept", "name\n\xce\xa9mega\nRen\xc3\xa9\n,\n", true,
      "Ren\xe9//", "2 entries skipped (no name a desk can send); staff.csv:2: \"\xce\xa9mega\" has a character"},
     {"a file saved in the Windows code page", "name,display name\nrene,Ren\xe9 Roux\n", true, "rene/Ren\xc3\xa9 Roux/",
-     ""},
+     "1 people, read as Windows-1252"},
     {"a quoted field never closed", "name\nanna\n\"bert,x\n", true, "anna//",
      "staff.csv:3: a quoted field is not closed"},
+    {"an unclosed quote skips its own line, and every later line is read",
+     "name,display name\nanna,Anna\nuser49,\"User 49,Dept\nbert,Bert\ncleo,\"Cole, C\"\n", true,
+     "anna/Anna/|bert/Bert/|cleo/Cole, C/",
+     "staff.csv:3: a quoted field is not closed on its line; the line is skipped"},
+    {"a quote closed lines later but not as a field ends is no field", "name,group\nanna,\"A\nbert,\"B\",x\ncleo,C\n",
+     true, "bert//B|cleo//C", "read as UTF-8, 1 lines not read"},
+    {"one stray byte in a UTF-8 file skips that line alone",
+     "name,display name\nrene,Ren\xc3\xa9\njose,Jos\xe9\nanna,Anna\n", true, "rene/Ren\xc3\xa9/|anna/Anna/",
+     "staff.csv:3: not UTF-8, as the rest of the file is; the line is skipped"},
+    {"a byte in neither encoding", "name\nx\x81y\nren\xe9\n", true, "ren\xe9//",
+     "staff.csv:2: neither UTF-8 nor Windows-1252"},
+    {"a name that forges a log line stays on one line", "name\n\"ann\n<0>x\"\n\"ann\n<0>x\"\n", true, "ann\n<0>x//",
+     "staff.csv:4: \"ann?<0>x\" is already listed"},
 };
 
 }  // namespace
@@ -64,19 +78,61 @@ class CsvFilesAsSpreadsheetsWriteThem : public ::testing::TestWithParam<CsvFile>
 
 TEST_P(CsvFilesAsSpreadsheetsWriteThem, EachRow) {
     const CsvFile& row = GetParam();
-    std::vector<StaffEntry> entries;
+    StaffList list;
     std::vector<std::string> problems;
     std::string error;
-    EXPECT_EQ(ReadStaffCsv(row.text, "staff.csv", entries, problems, error), row.usable) << row.what;
-    StaffList list = MakeStaffList(entries);
+    EXPECT_EQ(ReadStaffCsv(row.text, "staff.csv", list, problems, error), row.usable) << row.what;
     EXPECT_EQ(Names(list), row.people) << row.what;
     std::string said = error;
     for (const std::string& p : problems) said += p;
-    said += StaffSummary(list, "staff.csv");
+    const std::string summary = StaffSummary(list, "staff.csv");
+    said += summary;
     EXPECT_NE(said.find(row.said), std::string::npos) << row.what << ": " << said;
+    EXPECT_EQ(summary.find_first_of("\r\n"), std::string::npos) << "one log line: " << summary;
+    EXPECT_TRUE(ValidUtf8(StaffCsv(list))) << "the kept copy is always UTF-8";
 }
 INSTANTIATE_TEST_SUITE_P(Rows, CsvFilesAsSpreadsheetsWriteThem, ::testing::ValuesIn(csvFiles),
                          RowsNamedBy(&CsvFile::what));
+
+// Whether a read is taken in place of the list before: a fault looks like a
+// change only when the administrator says it is one.
+namespace {
+
+struct Doubt {
+    const char* what;
+    std::size_t before, after, lines, unreadable;
+    bool asked;
+    const char* said;  // "" when taken
+} const doubts[] = {
+    {"the first list is taken, whatever it is", 0, 3, 10, 5, false, ""},
+    {"nobody where there were people is never taken", 3, 0, 0, 0, true, "the directory gave nobody"},
+    {"a tenth of the lines unread is taken", 100, 90, 100, 10, false, ""},
+    {"more than a tenth unread is not", 100, 89, 100, 11, false, "11 of 100 lines could not be read"},
+    {"half the people is taken", 100, 50, 50, 0, false, ""},
+    {"fewer than half is not", 100, 49, 49, 0, false, "gave 49 people, fewer than half of the 100"},
+    {"unless the administrator asked for the read", 100, 49, 100, 51, true, ""},
+};
+
+StaffList People(std::size_t n) {
+    std::vector<StaffEntry> entries;
+    for (std::size_t i = 0; i < n; ++i) entries.push_back({"p" + std::to_string(i), "", "", "", "x"});
+    return MakeStaffList(entries);
+}
+
+}  // namespace
+
+class ADoubtfulListIsNotTaken : public ::testing::TestWithParam<Doubt> {};
+
+TEST_P(ADoubtfulListIsNotTaken, EachRow) {
+    const Doubt& row = GetParam();
+    StaffList after = People(row.after);
+    after.lines = row.lines;
+    after.unreadable = row.unreadable;
+    const std::string said = DoubtfulList(after, People(row.before), row.asked);
+    EXPECT_EQ(said.empty(), row.said[0] == 0) << said;
+    EXPECT_NE(said.find(row.said), std::string::npos) << said;
+}
+INSTANTIATE_TEST_SUITE_P(Rows, ADoubtfulListIsNotTaken, ::testing::ValuesIn(doubts), RowsNamedBy(&Doubt::what));
 
 TEST(StaffDirectory, DesksFindTheirPersonByTheKeyRule) {
     StaffList list =
@@ -103,7 +159,7 @@ TEST(StaffDirectory, AStopNeverWaitsForAHungSource) {
     source.kind = "ldap";
     source.name = "ldap://127.0.0.1:1";
     source.remote = true;
-    source.read = [gate](StaffList& list, std::vector<std::string>&, std::string&) {
+    source.read = [gate](StaffList& list, std::vector<std::string>&, StaffError&) {
         std::unique_lock<std::mutex> guard(gate->lock);
         gate->entered = true;
         gate->changed.notify_all();
@@ -143,7 +199,7 @@ TEST(StaffDirectory, TheKeptCopyIsWrittenOnlyWhenTheListChanges) {
     StaffSource source;
     source.kind = "file";
     source.name = "staff.csv";
-    source.read = [&](StaffList& list, std::vector<std::string>&, std::string&) {
+    source.read = [&](StaffList& list, std::vector<std::string>&, StaffError&) {
         const int n = ++reads;
         if (n == 3) ::stat(keep.c_str(), &before);
         list = MakeStaffList(
@@ -154,6 +210,8 @@ TEST(StaffDirectory, TheKeptCopyIsWrittenOnlyWhenTheListChanges) {
     StaffDirectory directory("file");
     StaffRefresher refresher(directory, source, keep, std::chrono::minutes(15), [](bool, const std::string&) {});
     refresher.Start();
+    for (int i = 0; i < 500 && ::stat(keep.c_str(), &first) != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_EQ(::stat(keep.c_str(), &first), 0) << "the first good list is kept";
     auto keptText = [&keep]() {
         std::ifstream in(keep);

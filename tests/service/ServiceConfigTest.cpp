@@ -202,7 +202,9 @@ struct LdapPassword {
     const char* said;  // in --check's output, or the first problem
 };
 const std::string ldapFull = "Directory = ldap\nLdapUrl = ldap://127.0.0.1\nLdapBase = dc=example\n";
-const std::string ldapBound = ldapFull + "LdapBindDn = svc@example\nLdapBindPasswordFile = FILE";
+const std::string bindLines = "LdapBindDn = svc@example\nLdapBindPasswordFile = FILE\n";
+const std::string ldapBound = "Directory = ldap\nLdapUrl = ldaps://127.0.0.1\nLdapBase = dc=example\n" + bindLines;
+const std::string longest(MaxSecretBytes, 'p'), tooLong(MaxSecretBytes + 1, 'p');
 const LdapPassword ldapPasswords[] = {
     {ldapBound, " s3cret \r\n", nullptr, " s3cret ", "LdapBindPassword = (set, from LdapBindPasswordFile)"},
     {ldapBound, "from file", "from credential\n", "from credential", "(set, from the credential pegora-ldap-password)"},
@@ -211,6 +213,14 @@ const LdapPassword ldapPasswords[] = {
     {ldapFull, nullptr, nullptr, "", "LdapBindPassword = \n"},  // anonymous
     {"Directory = ldap\nLdapBase = dc=example", nullptr, nullptr, "", "needs LdapUrl"},
     {"Directory = ldap\nLdapUrl = ldap://127.0.0.1", nullptr, nullptr, "", "needs LdapBase"},
+    {ldapBound, longest.c_str(), nullptr, longest.c_str(), "LdapBindPassword = (set"},
+    {ldapBound, tooLong.c_str(), nullptr, "", "holds a line longer than 4 KiB"},
+    {ldapFull + bindLines, "pw", nullptr, "pw",
+     "would cross the network unencrypted to ldap://127.0.0.1:389: use ldaps:// or LdapStartTls = yes"},
+    {"Directory = ldap\nLdapUrl = ldaps://a ldap://b\nLdapBase = dc=x\n" + bindLines, "pw", nullptr, "pw",
+     "unencrypted to ldap://b:389: use"},
+    {ldapFull + bindLines + "LdapStartTls = yes", "pw", nullptr, "pw", "LdapStartTls = yes\n"},
+    {ldapFull + bindLines + "LdapAllowPlainBind = yes", "pw", nullptr, "pw", "LdapAllowPlainBind = yes\n"},
 };
 
 }  // namespace
@@ -231,6 +241,35 @@ TEST_P(TheLdapPasswordAndWhatTheDirectoryNeeds, TakenOrRefused) {
     const std::string said = taken ? DescribeConfig(config) : problems.at(0).what;
     EXPECT_NE(said.find(row.said), std::string::npos) << said << " (" << row.said << ")";
     if (row.password[0]) EXPECT_EQ(said.find(row.password), std::string::npos) << "the password is never shown";
+    EXPECT_EQ(PlainBindWarning(config).empty(), !config.ldapAllowPlainBind) << "said at every start";
+}
+
+// A check run by hand finds the credentials where the packaged service loads them from.
+TEST(ServiceConfig, ACheckReadsTheFilesThePackagedServiceLoads) {
+    char pattern[] = "/tmp/pegora-config-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string folder = pattern, code = folder + "/update-code", password = folder + "/ldap-password";
+    Put(code, "fire drill\n");
+    Put(password, "s3cret\n");
+    Credentials packaged;
+    packaged.files = {{UpdateCodeCredential, code}, {LdapPasswordCredential, password}};
+    ServiceConfig config;
+    std::vector<ConfigProblem> problems;
+    std::string conf = ldapBound;
+    conf.replace(conf.find("FILE"), 4, folder + "/no-such-file");
+    ASSERT_TRUE(ParseServiceConfig(conf, config, problems));
+    EXPECT_TRUE(TakeUpdateCode(config, packaged, problems));
+    EXPECT_TRUE(TakeLdapSettings(config, packaged, problems));
+    EXPECT_EQ(config.webUpdateCode, "fire drill");
+    EXPECT_EQ(config.ldap.password, "s3cret");
+    const std::string said = DescribeConfig(config);
+    EXPECT_NE(said.find("LdapBindPassword = (set, from " + password + ", as the service will load it)"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("WebUpdateCode = (set, from " + code + ", as the service will load it)"), std::string::npos);
+    std::remove(code.c_str());
+    std::remove(password.c_str());
+    ::rmdir(pattern);
 }
 INSTANTIATE_TEST_SUITE_P(Rows, TheLdapPasswordAndWhatTheDirectoryNeeds, ::testing::ValuesIn(ldapPasswords),
                          RowsNamedBy(&LdapPassword::said));

@@ -12,13 +12,22 @@ let updates = false;
 let wallPage = 0;
 let directory = null;  // the staff directory's state, when the board has one
 let unheard = [];
-const chosenGroup = new URLSearchParams(location.search).get('group') || '';
+let chosenGroup = new URLSearchParams(location.search).get('group') || '';  // '' is all groups
 const noGroup = 'No group';
 const notListed = 'Not in the directory';
 let lastPaged = Date.now();
 // Each shown row's look -> its <tr>: a refresh builds only the rows whose look changed.
 let built = new Map();
 let fresh = new Map();
+// The board answers 304 while what it shows is what this page has: its tag, and when the
+// rows came, from which their "since" is worked out.
+let boardTag = '';
+let receivedAt = Date.now();
+
+// The board's own key rule: only the 26 ASCII letters fold, so "ÉMILE" and "émile" stay two people.
+function asciiLower(text) {
+  return text.replace(/[A-Z]+/g, (letters) => letters.toLowerCase());
+}
 
 function ago(seconds) {
   if (seconds < 60) return 'just now';
@@ -30,14 +39,14 @@ function ago(seconds) {
 }
 
 // Since when a row's words have stood, on this clock: "since 14:05" today, "since Mon
-// 14:05" within the week, "since 3 Dec" before. From the age, so a browser whose clock
-// is off still says the board's moment.
+// 14:05" within the week, "since 3 Dec" before. From the age when the rows came, so a
+// browser whose clock is off still says the board's moment.
 // Made once: a formatter made for each of thousands of rows costs seconds a refresh.
 const clockFormat = new Intl.DateTimeFormat('en-GB', { hour: '2-digit', minute: '2-digit', hourCycle: 'h23' });
 const weekdayFormat = new Intl.DateTimeFormat('en-GB', { weekday: 'short' });
 const dateFormat = new Intl.DateTimeFormat('en-GB', { day: 'numeric', month: 'short' });
-function sinceText(seconds) {
-  const at = new Date(Date.now() - seconds * 1000);
+function sinceText(seconds, from = Date.now()) {
+  const at = new Date(from - seconds * 1000);
   const now = new Date();
   const time = clockFormat.format(at);
   if (at.toDateString() === now.toDateString()) return 'since ' + time;
@@ -100,7 +109,9 @@ function groupMenu() {
   box.hidden = !directory || wall;
   if (!directory) return;
   const menu = document.getElementById('group-filter');
-  const groups = [...new Set([...rows, ...unheard].map(sectionOf))].sort((a, b) => a.localeCompare(b));
+  const groups = [...new Set([...rows, ...unheard].map(sectionOf))];
+  if (chosenGroup && !groups.includes(chosenGroup)) groups.push(chosenGroup);  // chosen stays chosen
+  groups.sort((a, b) => a.localeCompare(b));
   const wanted = ['', ...groups];
   const have = [...menu.options].map((o) => o.value);
   if (wanted.join('\n') === have.join('\n')) return;
@@ -121,7 +132,7 @@ function render() {
   for (const row of rows) counts[row.word] += 1;
   for (const word of Object.keys(counts)) document.getElementById('count-' + word).textContent = counts[word];
 
-  const group = directory ? document.getElementById('group-filter').value || chosenGroup : '';
+  const group = directory ? chosenGroup : '';
   const everybody = directory ? rows.concat(unheard.map((u) => ({ ...u, unheard: true, word: '', message: '', age: 0 }))) : rows;
   let shown = everybody.filter((row) => matches(row, filter) && (!group || sectionOf(row) === group));
   shown = sections(shown).flatMap((s) => (s.title ? [{ heading: sectionHeading(s) }] : []).concat(s.rows));
@@ -190,7 +201,7 @@ function headingOf(text) {
 function rowOf(row) {
   const silent = row.unheard || row.age > silentMinutes * 60;
   const ageText = row.unheard ? '' : silent ? noWordFor(row.age) : ago(row.age);
-  const since = !row.unheard && row.since > 0 ? sinceText(row.sinceAge) : '';
+  const since = !row.unheard && row.since > 0 ? sinceText(row.sinceAge, receivedAt) : '';
   const look = JSON.stringify([row.name, row.displayName, row.phone, row.unheard, row.word, row.message, row.source,
     row.until, row.passed, silent, ageText, since, updates && !wall]);
   return reused(look, () => buildRow(row, silent, ageText, since));
@@ -247,9 +258,15 @@ function say(text, trouble) {
 
 async function refresh() {
   try {
-    const response = await fetch('/board.json', { cache: 'no-store' });
+    const response = await fetch('/board.json', { cache: 'no-store', headers: boardTag ? { 'If-None-Match': boardTag } : {} });
+    if (response.status === 304) {
+      render();  // the same rows; the wall pages on
+      return;
+    }
     if (!response.ok) throw new Error('the board answered ' + response.status);
     const board = await response.json();
+    boardTag = response.headers.get('ETag') || '';
+    receivedAt = Date.now();
     rows = board.rows;
     silentMinutes = board.silentMinutes > 0 ? board.silentMinutes : 3;
     updates = board.updates === true;
@@ -284,6 +301,7 @@ document.addEventListener('DOMContentLoaded', () => {
     document.getElementById('group-filter').addEventListener('change', () => {
       const address = new URL(location.href);
       const group = document.getElementById('group-filter').value;
+      chosenGroup = group;
       if (group) address.searchParams.set('group', group);
       else address.searchParams.delete('group');
       history.replaceState(null, '', address);

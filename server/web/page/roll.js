@@ -12,7 +12,7 @@
   let roll = null;
 
   function nameKey(name) {
-    return name.toLowerCase();
+    return asciiLower(name);  // app.js's: the board's key rule
   }
 
   function when(ms) {
@@ -52,6 +52,7 @@
       const deskIn = row.source === 'browser' && row.desk === 'in';
       const group = goodbye ? 2 : row.age > silentAfter ? 1 : deskIn || row.word === 'in' ? 0 : row.word === 'out' ? 3 : 2;
       const kept = { name: row.name, word: row.word, message: row.message, age: row.age };
+      if (row.displayName) kept.displayName = row.displayName;
       if (row.since > 0) kept.sinceAt = Date.now() - row.sinceAge * 1000;
       if (goodbye) kept.said = Date.now() - row.age * 1000;
       if (deskIn && row.word !== 'in') kept.browser = 'set from a browser: ' + row.word + (row.message ? ', ' + row.message : '');
@@ -60,9 +61,12 @@
     }
     // With a staff directory everybody is on it: the unheard have had no word at all.
     for (const person of (board.unheard || []).filter(wanted)) {
-      groups[1].push({ name: person.name, word: '', message: '', age: 0, unheard: true, group: person.group });
+      groups[1].push({ name: person.name, displayName: person.displayName, word: '', message: '', age: 0, unheard: true,
+        group: person.group });
     }
-    for (const group of groups) group.sort((a, b) => a.name.localeCompare(b.name, undefined, { sensitivity: 'base' }));
+    // Called out by the names people answer to.
+    const called = (row) => row.displayName || row.name;
+    for (const group of groups) group.sort((a, b) => called(a).localeCompare(called(b), undefined, { sensitivity: 'base' }));
     return groups;
   }
 
@@ -154,7 +158,9 @@
         label.appendChild(box);
         label.appendChild(element('span', '', 'box'));
         const text = element('span', '', 'who');
-        text.appendChild(element('span', row.name, 'name'));
+        const called = element('span', row.displayName || row.name, 'name');
+        if (row.displayName && row.displayName !== row.name) called.appendChild(element('span', row.name, 'login'));
+        text.appendChild(called);
         text.appendChild(element('span', ' accounted for', 'visually-hidden'));
         if (row.sinceAt) {
           const since = sinceText((Date.now() - row.sinceAt) / 1000);

@@ -63,7 +63,7 @@
     }
     const given = name || remembered(nameKey);
     element('update-name').value = given;
-    const row = b.rows.find((r) => r.name.toLowerCase() === given.toLowerCase());
+    const row = b.rows.find((r) => asciiLower(r.name) === asciiLower(given));
     const status = row ? String(row.status) : '1';
     for (const radio of document.querySelectorAll('input[name="update-status"]')) radio.checked = radio.value === status;
     element('update-message').value = row ? row.message : '';
