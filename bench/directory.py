@@ -39,7 +39,7 @@ def measure(build, slapd, folder, drivers):
         f.write(SERVICE_PASSWORD)
     with open(conf, 'w') as f:
         f.write('Port = %d\nWebPort = %d\nAcceptPacingMs = 0\nStateFile = %s/board.state\nDirectory = ldap\n'
-                'LdapUrl = %s\nLdapBindDn = %s\nLdapBindPasswordFile = %s\n%s' %
+                'LdapUrl = %s\nLdapAllowPlainBind = yes\nLdapBindDn = %s\nLdapBindPasswordFile = %s\n%s' %
                 (port, web_port, folder, slapd.url, SERVICE_DN, password, SETTINGS))
     program = os.path.join(build, 'server/service/pegmastd')
     reads = []

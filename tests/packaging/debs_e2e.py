@@ -44,7 +44,7 @@ def check_service(c, dist, root):
     conf = open(os.path.join(root, 'etc/pegora/pegmastd.conf')).read()
     names = ['Port', 'WebPort', 'SilentMinutes', 'AcceptPacingMs', 'MaxConnections', 'ForgetDays', 'StateFile',
              'LogChanges', 'WebUpdates', 'WebUpdateCode', 'Directory', 'DirectoryFile', 'LdapUrl', 'LdapBindDn',
-             'LdapBindPasswordFile', 'LdapBase', 'LdapFilter', 'LdapNameAttribute']
+             'LdapBindPasswordFile', 'LdapAllowPlainBind', 'LdapBase', 'LdapFilter', 'LdapNameAttribute']
     c.check(all('\n#%s =' % n in conf for n in names), 'the configuration lists every name, commented out')
     check = subprocess.run([os.path.join(root, 'usr/sbin/pegmastd'), '--check', '--config',
                             os.path.join(root, 'etc/pegora/pegmastd.conf')], capture_output=True, text=True)

@@ -179,7 +179,15 @@ TEST_F(ServiceTest, RowsAndTheirAgesSurviveARestart) {
     BoardService& again = Start();
     ASSERT_EQ(again.Board().table.RowCount(), 3);
     EXPECT_EQ(again.Board().table.Row(2).Message(), "gone home");
-    EXPECT_EQ(again.Stop(), 0);
+    // A stop that finds the board busy never says "saved": it says what is lost, and ends with 1.
+    Send("Cleo", 1, "in");
+    ASSERT_TRUE(TickUntil([&] { return again.Board().table.RowCount() == 4; }));
+    ASSERT_TRUE(again.Board().tableLock.WaitFor(std::chrono::milliseconds(100)));
+    EXPECT_EQ(again.Stop(), 1);
+    again.Board().tableLock.Release();
+    EXPECT_EQ(host.Count("<3>stopped, the board was busy; the state file from "), 1);
+    EXPECT_EQ(host.Count(" stands, 1 changes since then are lost"), 1);
+    EXPECT_EQ(SavedRows().size(), 3u);
 }
 
 TEST_F(ServiceTest, ADamagedStateFileIsKeptAsideAndTheBoardStartsEmpty) {

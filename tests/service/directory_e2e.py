@@ -13,7 +13,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
 from desktop import (WINE, Checks, board_json, free_port, record, scratch, send,  # noqa: E402
                      wait_exit, wait_listening, wait_until)
-from service_e2e import get  # noqa: E402
+from service_e2e import get, tagged_and_gzipped  # noqa: E402
 from slapd import SERVICE_DN, SERVICE_PASSWORD, SETTINGS, Slapd, certificates, person  # noqa: E402
 
 BULK = 1200
@@ -36,14 +36,15 @@ class Service:
         self.log = os.path.join(folder, 'service.log')
         self.process = None
 
-    def configure(self, urls, extra=''):
+    def configure(self, urls, extra='', plain='LdapAllowPlainBind = yes\n', settings=SETTINGS):
+        """The slapd on loopback is reached over plain ldap:// unless a test says otherwise."""
         with open(self.password, 'w') as f:
             f.write(SERVICE_PASSWORD + '\n')
         with open(self.conf, 'w') as f:
             f.write('Port = %d\nWebPort = %d\nAcceptPacingMs = 0\nStateFile = %s\nDirectory = ldap\nLdapUrl = %s\n'
-                    'LdapBindDn = %s\nLdapBindPasswordFile = %s\n%s%s' %
+                    'LdapBindDn = %s\nLdapBindPasswordFile = %s\n%s%s%s' %
                     (self.port, self.web_port, self.path(os.path.join(self.folder, 'board.state')), urls, SERVICE_DN,
-                     self.path(self.password), SETTINGS, extra))
+                     self.path(self.password), settings, plain, extra))
 
     def start(self):
         self.process = subprocess.Popen(self.command + ['--config', self.path(self.conf)],
@@ -57,10 +58,10 @@ class Service:
                 self.process.kill()
         self.process = None
 
-    def check_directory(self, extra):
+    def check_directory(self, extra='', code=None):
         out = subprocess.run(self.command + ['--config', self.path(self.conf), '--check', '--directory'],
                              capture_output=True, text=True, timeout=60)
-        return out.stdout + out.stderr
+        return out.stdout + out.stderr if code is None or out.returncode == code else 'exit %d' % out.returncode
 
     def journal(self):
         return open(self.log, errors='replace').read()
@@ -74,6 +75,11 @@ class Service:
 
 def linux(c, native, slapd, tls, other_ca):
     with Service(scratch('pegora-ldap-'), [os.path.join(native, 'server/service/pegmastd')]) as s:
+        s.configure(slapd.url, plain='')
+        out = s.check_directory(code=2)
+        started = subprocess.run(s.command + ['--config', s.path(s.conf)], capture_output=True, timeout=30)
+        c.check('ldaps://' in out and 'LdapStartTls = yes' in out and started.returncode == 2,
+                'a bind over plain ldap:// is refused by --check and at start, exit 2 (%s)' % out.strip()[-160:])
         s.configure(slapd.url)
         c.check(s.start(), 'pegmastd with Directory = ldap listens')
         send(s.port, record('JSmith', 1, 'at my desk'))
@@ -98,12 +104,16 @@ def linux(c, native, slapd, tls, other_ca):
         s.start()
         s.process.send_signal(signal.SIGHUP)
         b = wait_board(s.web_port, lambda b: b['directory']['error'])
-        c.check('Invalid credentials' in (b['directory']['error'] or '') and b['directory']['entries'] == BULK + 3,
-                'a wrong bind password: the error said, the list kept across the restart (%r)' % b['directory'])
+        _, health = get(s.web_port, '/healthz')
+        c.check(b['directory']['error'] == "the directory refused the service account's password" and
+                b['directory']['entries'] == BULK + 3 and SERVICE_DN not in health and 'cn=' not in health,
+                'a wrong bind password: its kind said, never the account, the list kept across the restart (%r)' %
+                b['directory'])
         time.sleep(1)
         said = [line for line in s.journal().splitlines() if 'Invalid credentials' in line]
-        c.check(len(said) == 1 and SERVICE_PASSWORD not in s.journal() and 'not the password' not in s.journal(),
-                'one clear log line for it, never the password (%r)' % said)
+        c.check(len(said) == 1 and SERVICE_DN in said[0] and SERVICE_PASSWORD not in s.journal() and
+                'not the password' not in s.journal() and 'LdapAllowPlainBind = yes: the password' in s.journal(),
+                'the log has it whole, once, never the password, and warns of the plain bind (%r)' % said)
 
         s.configure(slapd.url)
         s.stop()
@@ -112,11 +122,21 @@ def linux(c, native, slapd, tls, other_ca):
         b = wait_board(s.web_port, lambda b: b['directory']['error'])
         status, health = get(s.web_port, '/healthz')
         _, metrics = get(s.web_port, '/metrics')
-        c.check('contact' in (b['directory']['error'] or '') and b['directory']['entries'] == BULK + 3 and
+        c.check(b['directory']['error'] == 'no directory server answered' and b['directory']['entries'] == BULK + 3 and
                 status == 200 and 'directory' in health and 'pegora_directory_refresh_failures_total 1' in metrics,
                 'slapd down: the list stays across a restart, health and metrics say so (%r, %r)' %
                 (b['directory'], health))
         slapd.start()
+
+        # A filter that finds nobody where the kept list has people: the restart keeps the list.
+        s.stop()
+        s.configure(slapd.url, settings=SETTINGS.replace('(objectClass=inetOrgPerson)', '(uid=nobody-here)'))
+        s.start()
+        b = wait_board(s.web_port, lambda b: b['directory']['error'])
+        c.check('the directory gave nobody' in (b['directory']['error'] or '') and
+                b['directory']['entries'] == BULK + 3, 'a restart that finds nobody keeps the list (%r)' %
+                b['directory'])
+        s.stop()
 
         for urls, extra, good, what in (
                 ('ldap://127.0.0.1:%d %s' % (free_port(), slapd.url), '', True, 'the second server when the first is down'),
@@ -142,6 +162,8 @@ def windows(c, win, slapd):
         c.check((row.get('displayName'), row.get('group')) == ('Anna Berg', 'Finance') and
                 b['directory']['entries'] == BULK + 3,
                 'pegmastd.exe reads the people and groups through wldap32 (%r, %r)' % (row, b.get('directory')))
+        wrong = tagged_and_gzipped(s.web_port)
+        c.check(not wrong, 'pegmastd.exe gzips its JSON when asked and answers 304 for its tag (%s)' % wrong)
 
 
 def main():

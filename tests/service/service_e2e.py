@@ -3,6 +3,7 @@ the unit's ExecStart as an unprivileged user, NOTIFY_SOCKET read by the test,
 STATE_DIRECTORY set. Readiness, records from both builds' clients, health and
 metrics, stop and restart with the rows and their ages, kill -9 in a burst,
 a damaged state file, a port in use and a wrong configuration."""
+import gzip
 import json
 import os
 import pwd
@@ -114,6 +115,24 @@ def get(port, path):
         return 0, ''
 
 
+def tagged_and_gzipped(port):
+    """The board's JSON gzipped (read back by Python's own gzip) and its tag, answered 304 when asked with it:
+    an empty text when all holds, else what did not."""
+    url = 'http://127.0.0.1:%d/board.json' % port
+    try:
+        with urllib.request.urlopen(urllib.request.Request(url, headers={'Accept-Encoding': 'gzip'}), timeout=10) as r:
+            tag, encoding, packed = r.headers.get('ETag'), r.headers.get('Content-Encoding'), r.read()
+        names = [x['name'] for x in json.loads(gzip.decompress(packed))['rows']]
+        if encoding != 'gzip' or not tag or names != [x['name'] for x in rows(port)]:
+            return 'gzip %r, tag %r, names %r' % (encoding, tag, names)
+        urllib.request.urlopen(urllib.request.Request(url, headers={'If-None-Match': tag}), timeout=10)
+        return 'the same tag was answered 200'
+    except urllib.error.HTTPError as e:
+        return '' if e.code == 304 else 'answered %d' % e.code
+    except (OSError, ValueError) as e:
+        return str(e)
+
+
 def since_of(port, name):
     found = [x for x in rows(port) if x['name'] == name]
     return found[0].get('since') if found else None
@@ -219,6 +238,8 @@ def main():
         bea = [x for x in json.loads(body)['rows'] if x['name'] == 'Bea'][0] if status == 200 else {}
         c.check(0 <= bea.get('sinceAge', -1) <= 2 and abs(bea.get('since', 0) / 1000 - time.time()) < 5,
                 '/board.json says since (ms since 1970) and sinceAge (%r)' % bea)
+        wrong = tagged_and_gzipped(web)
+        c.check(not wrong, '/board.json gzipped when asked, and 304 for the tag it gave (%s)' % wrong)
 
         steady.set()
         for client in clients:  # gone before the stop, so their last words are in the state

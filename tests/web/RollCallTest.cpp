@@ -59,13 +59,20 @@ TEST(RollCall, FourGroupsByNameAndACsvNoSpreadsheetRuns) {
     unheard.group = "=Sales";
     snapshot.unheard = {unheard};
     snapshot.hasDirectory = true;
+    SnapshotRow bert{"zbrown", 0, "", 0};
+    bert.unheard = true;
+    bert.displayName = "Bert Brown";
+    snapshot.unheard.push_back(bert);
     groups = RollCallGroups(snapshot);
     EXPECT_EQ(groups[1].rows.back().name, "nobody");
+    EXPECT_EQ(groups[1].rows.front().name, "zbrown") << "by the name people answer to: Bert Brown first";
     csv = RollCsv(snapshot, 86400 * 365);
     EXPECT_NE(csv.find("\"Last heard\",\"Display name\",\"Directory group\"\r\n"), std::string::npos) << csv;
     EXPECT_NE(csv.find("\"No word for a while\",\"nobody\",\"\",\"no word yet\",\"\",\"No Body\",\"'=Sales\""),
               std::string::npos)
         << csv;
+
+    EXPECT_LT(csv.find("\"zbrown\",\"\",\"no word yet\""), csv.find("\"Eli\""));
 
     snapshot.unheard.clear();
     snapshot.hasDirectory = false;  // and without one, the columns as they were

@@ -101,6 +101,40 @@ TEST_F(WebView, RoutesHeadersAndRefusals) {
     EXPECT_NE(busy.find("Retry-After: 1"), std::string::npos);
 }
 
+// A page polling every 2 seconds is answered 304 while what it shows stands: a
+// desk re-sending the same words changes nothing, a new word does.
+TEST_F(WebView, TheBoardsJsonIsTaggedByWhatItShows) {
+    auto header = [](const std::string& response, const std::string& name) {
+        const std::size_t at = response.find("\r\n" + name + ": ");
+        return at == std::string::npos
+                   ? std::string()
+                   : response.substr(at + name.size() + 4, response.find("\r\n", at + 2) - at - name.size() - 4);
+    };
+    auto get = [this](const std::string& extra) {
+        return Ask("GET /board.json HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n" + extra + "\r\n");
+    };
+    board.table.Store(MakeRecord("Anna", 1, "at my desk"));
+    const std::string first = get("");
+    const std::string tag = header(first, "ETag");
+    ASSERT_EQ(tag.substr(0, 3), "W/\"") << first;
+    EXPECT_EQ(header(first, "Vary"), "Accept-Encoding");
+    SleepMs(1100);
+    board.table.Store(MakeRecord("Anna", 1, "at my desk"));  // the minute's re-send
+    const std::string same = get("If-None-Match: " + tag + "\r\n");
+    EXPECT_EQ(StatusOf(same), 304);
+    EXPECT_EQ(header(same, "ETag"), tag);
+    EXPECT_EQ(same.substr(same.size() - 4), "\r\n\r\n") << "no body";
+    board.table.Store(MakeRecord("Anna", 2, "lunch"));
+    const std::string changed = get("If-None-Match: " + tag + "\r\n");
+    EXPECT_EQ(StatusOf(changed), 200);
+    EXPECT_NE(header(changed, "ETag"), tag);
+    EXPECT_NE(changed.find("\"message\":\"lunch\""), std::string::npos);
+    const std::string gzipped = get("Accept-Encoding: br, gzip;q=0.8\r\n");
+    EXPECT_EQ(header(gzipped, "Content-Encoding"), "gzip");
+    EXPECT_NE(gzipped.find("\r\n\r\n\x1f\x8b\x08"), std::string::npos) << "a gzip stream follows the header";
+    EXPECT_EQ(header(get("Accept-Encoding: gzip;q=0\r\n"), "Content-Encoding"), "") << "refused by its weight";
+}
+
 TEST_F(WebView, HealthSaysWhyAndMetricsNeverNameAnybody) {
     struct Row {
         bool listening;
@@ -285,6 +319,33 @@ TEST(WebViewLimits, PlacesAreBoundedAndSilentOnesMakeRoom) {
     EXPECT_TRUE(ClosedSoon(*reader)) << "the reader idle longest made room";
     EXPECT_EQ(AskOn(*surplus, request).substr(0, 12), "HTTP/1.1 200") << "the newcomer is served";
     EXPECT_EQ(AskOn(*third, request).substr(0, 12), "HTTP/1.1 200") << "the others keep their places";
+}
+
+// Readers that ask for a large board and never read the answer hold no place
+// for long: each answer waits a second at most before it may make room.
+TEST(WebViewLimits, AnswersNobodyReadsMakeRoom) {
+    BoardServer board(TestManager());
+    for (int i = 0; i < 2000; ++i)
+        board.table.Store(MakeRecord("person" + std::to_string(i), 1, std::string(400, 'm')));
+    WebServer web(board);
+    web.maxConnections = 3;
+    std::string error;
+    ASSERT_TRUE(web.Start(0, error)) << error;
+    std::vector<Endpoint> stuck;
+    std::string asks;
+    for (int i = 0; i < 20; ++i) asks += "GET /board.json HTTP/1.1\r\nHost: localhost\r\n\r\n";
+    for (int i = 0; i < 3; ++i) {
+        stuck.emplace_back(TestManager().CreateSocket());
+        stuck.back()->Bind(0);
+        stuck.back()->Connect("127.0.0.1", web.Port());
+        stuck.back()->Send(asks.data(), static_cast<std::uint16_t>(asks.size()));
+    }
+    SleepMs(2500);
+    Endpoint reader(TestManager().CreateSocket());
+    reader->Bind(0);
+    reader->Connect("127.0.0.1", web.Port());
+    EXPECT_EQ(AskOn(*reader, "GET /healthz HTTP/1.1\r\nHost: localhost\r\n\r\n").substr(0, 12), "HTTP/1.1 503")
+        << "answered (503: no reader thread runs here)";
 }
 
 TEST(WebViewOptions, TakenAtOnceAndABusyPortIsSaid) {

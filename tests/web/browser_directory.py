@@ -1,8 +1,11 @@
 """The page with a staff directory from a CSV file, in Chromium: part of browser_e2e."""
 import os
+import signal
 import subprocess
+import time
 
 from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import Select
 
 from desktop import free_port, record, running, scratch, send, wait_listening
 from pages import browser, texts, wait
@@ -22,7 +25,7 @@ def check_directory(c, program, artifacts, drivers):
         f.write('Port = %d\nWebPort = %d\nAcceptPacingMs = 0\nDirectory = file\nDirectoryFile = %s\n'
                 'StateFile = %s\n' % (port, web_port, staff, os.path.join(folder, 'board.state')))
     with running([os.path.join(os.path.dirname(program), '../service/pegmastd'), '--config', conf],
-                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL):
+                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) as service:
         c.check(wait_listening(web_port), 'the board service with a staff directory listens')
         send(port, record('JSmith', 1, 'at my desk'))
         send(port, record('bert', 2, 'lunch'))
@@ -60,8 +63,35 @@ def check_directory(c, program, artifacts, drivers):
         chosen = driver.find_element(By.ID, 'group-filter').get_attribute('value')
         c.check(narrowed[:1] == ['Anna Adamsanna'] and len(narrowed) == 2 and chosen == 'Sales',
                 'the group menu narrows to one group, kept in the address (%r, %r)' % (narrowed, chosen))
+        menu = driver.find_element(By.ID, 'group-filter')
+        Select(menu).select_by_value('')
+        wait(lambda: len(texts(driver, '#rows th[scope="row"]')) == 6, 10)
+        c.check('group=' not in driver.current_url, '"All groups" shows all again and leaves the address (%s)' %
+                driver.current_url)
+        Select(menu).select_by_value('HR')
+        with open(staff, 'a', encoding='utf-8') as f:
+            f.write('dora,Dora Dunn,Finance,\n')
+        service.send_signal(signal.SIGHUP)
+        wait(lambda: 'Finance' in texts(driver, '#group-filter option'), 10)
+        time.sleep(2.5)
+        c.check(menu.get_attribute('value') == 'HR' and len(texts(driver, '#rows th[scope="row"]')) == 1,
+                'a new group in the list leaves the choice as it was (%r)' % menu.get_attribute('value'))
+        statuses = driver.execute_script(
+            "return performance.getEntriesByType('resource').filter((e) => e.name.endsWith('/board.json'))"
+            ".map((e) => e.responseStatus)")
+        c.check(304 in statuses, 'a page polling a board that did not change is answered 304 (%r)' % statuses[-8:])
+
+        send(port, record('\xc9MILE', 1, 'in'))
+        send(port, record('\xe9mile', 1, 'in'))
         driver.get(url + '?roll')
-        wait(lambda: len(texts(driver, '.tick .name')) == 6, 10)
+        wait(lambda: len(texts(driver, '.tick .name')) == 8, 10)
         quiet = texts(driver, '.group-1 .tick')
-        c.check(sum('no word yet' in t for t in quiet) == 2 and any('Sales' in t for t in quiet),
+        c.check(sum('no word yet' in t for t in quiet) == 3 and any('Sales' in t for t in quiet),
                 'the roll call lists the unheard under no word, with their group (%r)' % quiet)
+        called = texts(driver, '.group-0 .tick .name')
+        c.check(called[0] == 'Bert Bergbert' and called[-1] == 'Jo SmithJSmith' and len(called) == 4,
+                'the roll call reads out display names, the log-in name beside, sorted by them (%r)' % called)
+        driver.execute_script("document.querySelectorAll('.group-0 .tick input')[1].click()")
+        ticked = driver.execute_script("return [...document.querySelectorAll('.group-0 .tick input')]"
+                                       ".map((box) => box.checked)")
+        c.check(ticked.count(True) == 1, 'ÉMILE and émile are two people on the board and two ticks (%r)' % ticked)
