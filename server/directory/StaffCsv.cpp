@@ -54,7 +54,7 @@ bool NextRecord(const std::string& text, std::size_t& at, int& line, Record& rec
                 const char next = i + 1 < text.size() ? text[i + 1] : '\n';
                 if (breaks > 0 && next != ',' && next != '\r' && next != '\n') return firstLineOnly();
             } else {
-                if ((c == '\n' && ++breaks > MaxRecordLines) || i - record.begin > MaxRecordBytes)
+                if ((c == '\n' && ++breaks > MaxRecordLines) || (breaks > 0 && i - record.begin > MaxRecordBytes))
                     return firstLineOnly();
                 field += c;
             }

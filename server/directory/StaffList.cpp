@@ -15,6 +15,7 @@ void Example(StaffList& list, const std::string& text) {
 }  // namespace
 
 bool StaffKey(const std::string& utf8Name, std::string& key) {
+    if (LogSafe(utf8Name) != utf8Name) return false;  // a line break or a tab is nobody's log-in name
     const std::string converted = Utf8ToWindows1252(utf8Name);
     // '?' stands for anything Windows-1252 lacks: strict means it comes back unchanged.
     if (converted.empty() || Windows1252ToUtf8(converted) != utf8Name) return false;
@@ -25,8 +26,15 @@ bool StaffKey(const std::string& utf8Name, std::string& key) {
 StaffList MakeStaffList(const std::vector<StaffEntry>& entries) {
     StaffList list;
     for (const StaffEntry& given : entries) {
-        const StaffEntry entry{ValidUtf8Text(given.name), ValidUtf8Text(given.displayName), ValidUtf8Text(given.group),
-                               ValidUtf8Text(given.phone), ValidUtf8Text(given.where)};
+        // Each text one line of valid UTF-8, so that the kept copy reads back as it was written.
+        auto line = [](const std::string& text) {
+            std::string out = ValidUtf8Text(text);
+            for (char& c : out)
+                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+            return out;
+        };
+        const StaffEntry entry{ValidUtf8Text(given.name), line(given.displayName), line(given.group), line(given.phone),
+                               ValidUtf8Text(given.where)};
         std::string key;
         if (!StaffKey(entry.name, key)) {
             ++list.skipped;

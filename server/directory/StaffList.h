@@ -35,12 +35,13 @@ struct StaffList {
 
 // A person's key: the name converted strictly to Windows-1252 and cut to 19
 // bytes, as the client's installer cuts the Windows user name. False when
-// the name is empty or has a character outside Windows-1252.
+// the name is empty, has a control character or one outside Windows-1252.
 bool StaffKey(const std::string& utf8Name, std::string& key);
 
 // The list from a source's entries: entries without a key are skipped, and of
 // entries whose keys match by the board's key rule the first stands. Every text
-// is made valid UTF-8, so that one stray byte from a source changes nothing else.
+// is made valid UTF-8 (and the display name, group and phone one line each), so
+// that one stray byte from a source changes nothing else.
 StaffList MakeStaffList(const std::vector<StaffEntry>& entries);
 
 // The person whose key matches `name` (Windows-1252) by the key rule, or null.

@@ -37,6 +37,7 @@ struct CsvFile {
     const char* people;  // key/display/group, in order
     const char* said;    // a problem, an error or a summary's part; "" for none
 };
+const std::string longField(5000, 'a'), longPerson = "anna/" + longField + "/";
 const CsvFile csvFiles[] = {
     {"a byte-order mark and columns in any order and case",
      "\xEF\xBB\xBFGroup,NAME,Display Name\r\nSales,jsmith,Jo Smith\r\n", true, "jsmith/Jo Smith/Sales", ""},
@@ -68,8 +69,11 @@ const CsvFile csvFiles[] = {
      "staff.csv:3: not UTF-8, as the rest of the file is; the line is skipped"},
     {"a byte in neither encoding", "name\nx\x81y\nren\xe9\n", true, "ren\xe9//",
      "staff.csv:2: neither UTF-8 nor Windows-1252"},
-    {"a name that forges a log line stays on one line", "name\n\"ann\n<0>x\"\n\"ann\n<0>x\"\n", true, "ann\n<0>x//",
-     "staff.csv:4: \"ann?<0>x\" is already listed"},
+    {"a name that would forge a log line is skipped, and said on one line",
+     "name,display name\n\"ann\n<0>x\"\nbo,\"Bo\nBerg\"\n", true, "bo/Bo Berg/",
+     "staff.csv:2: \"ann?<0>x\" has a character a desk cannot send"},
+    {"a long quoted field on one line is a field", "name,display name\nanna,\"" + longField + "\"\n", true,
+     longPerson.c_str(), ""},
 };
 
 }  // namespace
