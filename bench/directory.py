@@ -39,7 +39,7 @@ def hostile_files(build, folder):
     size = 64 << 20
     kinds = {
         'one field of quote characters': lambda: b'name\nx' + b'"' * (size - 7) + b'\n',
-        'a quote left open on every line': lambda: b'name\n' + b'"open,x\n' * (size // 8),
+        'a quote left open on every line': lambda: b'name\n' + b'"open,x\n' * ((size - 5) // 8),
         'random bytes': lambda: b'name\n' + os.urandom(size - 5),
     }
     results = []

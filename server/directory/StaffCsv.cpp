@@ -163,8 +163,7 @@ bool ReadStaffCsv(const std::string& input, const std::string& file, StaffList& 
         const std::string wrong =
             record.whole ? Unreadable(text, record, encoding) : "a quoted field is not closed on its line";
         if (!wrong.empty()) {
-            ++unreadable;
-            problems.push_back(where + ": " + wrong + "; the line is skipped");
+            if (++unreadable <= MaxProblemsKept) problems.push_back(where + ": " + wrong + "; the line is skipped");
             continue;
         }
         entries.push_back(

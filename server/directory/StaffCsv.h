@@ -12,10 +12,13 @@
 
 // The list in `text`, each entry's `where` = "<file>:<line>", with how the file
 // was read and how many of its lines were not. A line that cannot be read (a
-// quote never closed, bytes in neither encoding) goes to `problems` as
-// "<file>:<line>: what is wrong" and is skipped; every later line is read.
+// quote never closed, bytes in neither encoding) is skipped and counted, the
+// first MaxProblemsKept of them in `problems` as "<file>:<line>: what is
+// wrong"; every later line is read.
 // False, with `error`, when the file as a whole cannot be used (no header, no
 // `name` column). Linear in the size of the text, whatever it holds.
+const std::size_t MaxProblemsKept = 100;
+
 bool ReadStaffCsv(const std::string& text, const std::string& file, StaffList& list, std::vector<std::string>& problems,
                   std::string& error);
 

@@ -1,5 +1,6 @@
 #include "StaffRefresher.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -33,10 +34,11 @@ StaffRefresher::Outcome StaffRefresher::ReadFrom(const StaffSource& source) {
 }
 
 bool StaffRefresher::Take(Outcome outcome, bool asked, std::string& toKeep) {
-    auto problems = [this](const std::vector<std::string>& lines) {
+    const std::size_t skipped = std::max(outcome.list.unreadable, outcome.problems.size());
+    auto problems = [this, skipped](const std::vector<std::string>& lines) {
         for (std::size_t i = 0; i < lines.size() && i < ProblemsSaid; ++i) say(true, lines[i]);
-        if (lines.size() > ProblemsSaid)
-            say(true, std::to_string(lines.size() - ProblemsSaid) + " more lines of " + source->name + " skipped");
+        if (skipped > ProblemsSaid)
+            say(true, std::to_string(skipped - ProblemsSaid) + " more lines of " + source->name + " skipped");
     };
     std::string error;
     if (outcome.read) {

@@ -94,6 +94,9 @@ int CheckDirectory(const ServiceConfig& config) {
         return 1;
     }
     for (const std::string& problem : problems) std::fprintf(stderr, "pegmastd: %s\n", problem.c_str());
+    if (list.unreadable > problems.size())
+        std::fprintf(stderr, "pegmastd: %s more lines skipped\n",
+                     std::to_string(list.unreadable - problems.size()).c_str());
     std::printf("# %s\n", StaffSummary(list, source.name).c_str());
     for (std::size_t i = 0; i < list.people.size() && i < 5; ++i) {
         const StaffPerson& p = list.people[i];

@@ -259,22 +259,21 @@ function say(text, trouble) {
 async function refresh() {
   try {
     const response = await fetch('/board.json', { cache: 'no-store', headers: boardTag ? { 'If-None-Match': boardTag } : {} });
-    if (response.status === 304) {
-      render();  // the same rows; the wall pages on
-      return;
+    // 304: the rows this page has still say what the board says; the wall pages on.
+    if (response.status !== 304) {
+      if (!response.ok) throw new Error('the board answered ' + response.status);
+      const board = await response.json();
+      boardTag = response.headers.get('ETag') || '';
+      receivedAt = Date.now();
+      rows = board.rows;
+      silentMinutes = board.silentMinutes > 0 ? board.silentMinutes : 3;
+      updates = board.updates === true;
+      directory = board.directory || null;
+      unheard = board.unheard || [];
+      groupMenu();
+      window.pegoraBoard = board;  // the update form's names and whether it needs a code
+      document.getElementById('update-open').hidden = !updates || wall;
     }
-    if (!response.ok) throw new Error('the board answered ' + response.status);
-    const board = await response.json();
-    boardTag = response.headers.get('ETag') || '';
-    receivedAt = Date.now();
-    rows = board.rows;
-    silentMinutes = board.silentMinutes > 0 ? board.silentMinutes : 3;
-    updates = board.updates === true;
-    directory = board.directory || null;
-    unheard = board.unheard || [];
-    groupMenu();
-    window.pegoraBoard = board;  // the update form's names and whether it needs a code
-    document.getElementById('update-open').hidden = !updates || wall;
     say(rows.length === 1 ? '1 person on the board' : rows.length + ' people on the board', false);
     render();
   } catch (error) {
