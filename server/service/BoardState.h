@@ -17,14 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "RowRule.h"
-#include "StatusRecord.h"
-
-struct StoredRow {
-    StatusRecord record;
-    std::int64_t storedMs = 0;  // calendar time, milliseconds since 1970 UTC
-    RowWord word;               // a row of an older file: its desk's record
-};
+#include "StoredRow.h"
 
 const std::uint32_t StateVersion = 1;
 

@@ -1,0 +1,324 @@
+#include "BoardStore.h"
+
+#include <cstdio>
+#include <cstring>
+#include <sqlite3.h>
+
+#include "AsciiText.h"
+
+namespace {
+
+// Migration N takes a database of version N to N + 1.
+const char* const Migrations[] = {
+    "CREATE TABLE board_rows(position INTEGER PRIMARY KEY, record BLOB NOT NULL, stored_ms INTEGER NOT NULL,"
+    " source INTEGER NOT NULL, desk BLOB, until_ms INTEGER, since_ms INTEGER NOT NULL);"
+    "CREATE TABLE staff(position INTEGER PRIMARY KEY, name TEXT NOT NULL, display_name TEXT NOT NULL,"
+    " grp TEXT NOT NULL, phone TEXT NOT NULL);"
+    "CREATE TABLE staff_read(id INTEGER PRIMARY KEY CHECK (id = 1), read_ms INTEGER NOT NULL);"
+    "CREATE TABLE history(id INTEGER PRIMARY KEY, at_ms INTEGER NOT NULL, name_key BLOB NOT NULL, name BLOB NOT NULL,"
+    " status INTEGER NOT NULL, message BLOB NOT NULL, until_ms INTEGER, source TEXT NOT NULL, set_by TEXT NOT NULL,"
+    " removed INTEGER NOT NULL);"
+    "CREATE INDEX history_by_name ON history(name_key, at_ms);"
+    "CREATE INDEX history_by_time ON history(at_ms);",
+};
+static_assert(sizeof Migrations / sizeof Migrations[0] == StoreVersion, "one migration per version");
+
+// A prepared statement, finalized when it goes.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &s, nullptr); }
+    ~Statement() { sqlite3_finalize(s); }
+    explicit operator bool() const { return s != nullptr; }
+    Statement& Blob(int at, const std::string& bytes) {
+        sqlite3_bind_blob(s, at, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Statement& Text(int at, const std::string& text) {
+        sqlite3_bind_text(s, at, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Statement& Number(int at, std::int64_t n) {
+        sqlite3_bind_int64(s, at, n);
+        return *this;
+    }
+    Statement& Null(int at) {
+        sqlite3_bind_null(s, at);
+        return *this;
+    }
+    int Step() { return sqlite3_step(s); }
+    void Reset() {
+        sqlite3_reset(s);
+        sqlite3_clear_bindings(s);
+    }
+    std::string Bytes(int column) const {
+        const void* data = sqlite3_column_blob(s, column);
+        return data ? std::string(static_cast<const char*>(data),
+                                  static_cast<std::size_t>(sqlite3_column_bytes(s, column)))
+                    : std::string();
+    }
+    std::int64_t Int(int column) const { return sqlite3_column_int64(s, column); }
+    bool IsNull(int column) const { return sqlite3_column_type(s, column) == SQLITE_NULL; }
+
+private:
+    sqlite3_stmt* s = nullptr;
+};
+
+std::string Why(sqlite3* db) { return db ? sqlite3_errmsg(db) : "out of memory"; }
+
+std::string RecordBytes(const StatusRecord& record) {
+    return std::string(reinterpret_cast<const char*>(record.Bytes()), StatusRecord::Size);
+}
+
+StatusRecord RecordOf(const std::string& bytes) {
+    StatusRecord record;
+    if (bytes.size() == StatusRecord::Size) std::memcpy(record.Bytes(), bytes.data(), StatusRecord::Size);
+    return record;
+}
+
+// Whether the file is a database SQLite can read whole.
+bool Sound(sqlite3* db) {
+    Statement check(db, "PRAGMA quick_check");
+    if (!check || check.Step() != SQLITE_ROW) return false;
+    return check.Bytes(0) == "ok";
+}
+
+sqlite3* OpenFile(const std::string& path, std::string& error) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                        nullptr) != SQLITE_OK) {
+        error = Why(db);
+        sqlite3_close(db);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, 5000);  // a backup or a second reader holds it for a moment at most
+    return db;
+}
+
+}  // namespace
+
+std::unique_ptr<BoardStore> BoardStore::Open(const std::string& path, Found& found, std::string& error) {
+    found = Found::Existing;
+    std::FILE* existing = std::fopen(path.c_str(), "rb");
+    if (!existing) found = Found::New;
+    if (existing) std::fclose(existing);
+    sqlite3* db = OpenFile(path, error);
+    if (!db) return nullptr;
+    if (found == Found::Existing && !Sound(db)) {
+        // Damaged: set aside for whoever wants to look at it; the board starts again.
+        sqlite3_close(db);
+        const std::string aside = path + ".damaged";
+        std::remove(aside.c_str());
+        for (const char* part : {"-wal", "-shm"}) std::remove((path + part).c_str());
+        if (std::rename(path.c_str(), aside.c_str()) != 0) {
+            error = "the damaged database cannot be set aside as " + aside;
+            return nullptr;
+        }
+        found = Found::SetAside;
+        if (!(db = OpenFile(path, error))) return nullptr;
+    }
+    std::unique_ptr<BoardStore> store(new BoardStore(db));
+    const int version = store->Version();
+    if (version > StoreVersion) {
+        error = "the database is of version " + std::to_string(version) + ", newer than this program's " +
+                std::to_string(StoreVersion);
+        return nullptr;
+    }
+    if (!store->Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", error)) return nullptr;
+    for (int v = version; v < StoreVersion; ++v) {
+        const std::string step =
+            std::string("BEGIN;") + Migrations[v] + "PRAGMA user_version=" + std::to_string(v + 1) + ";COMMIT;";
+        if (!store->Exec(step, error)) {
+            store->Exec("ROLLBACK;", error);
+            error = "the database cannot be brought to version " + std::to_string(v + 1) + ": " + Why(db);
+            return nullptr;
+        }
+    }
+    return store;
+}
+
+BoardStore::~BoardStore() { sqlite3_close(db); }
+
+bool BoardStore::Exec(const std::string& sql, std::string& error) {
+    char* message = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) return true;
+    error = message ? message : Why(db);
+    sqlite3_free(message);
+    return false;
+}
+
+int BoardStore::Version() const {
+    Statement version(db, "PRAGMA user_version");
+    return version && version.Step() == SQLITE_ROW ? static_cast<int>(version.Int(0)) : 0;
+}
+
+bool BoardStore::SaveRows(const std::vector<StoredRow>& rows, std::string& error) {
+    if (!Exec("BEGIN IMMEDIATE; DELETE FROM board_rows;", error)) return false;
+    Statement insert(db,
+                     "INSERT INTO board_rows(position, record, stored_ms, source, desk, until_ms, since_ms)"
+                     " VALUES (?, ?, ?, ?, ?, ?, ?)");
+    bool good = static_cast<bool>(insert);
+    for (std::size_t i = 0; good && i < rows.size(); ++i) {
+        const StoredRow& row = rows[i];
+        insert.Number(1, static_cast<std::int64_t>(i)).Blob(2, RecordBytes(row.record)).Number(3, row.storedMs);
+        insert.Number(4, row.word.source == RowSource::Browser ? 1 : 0);
+        if (row.word.hasDesk)
+            insert.Blob(5, RecordBytes(row.word.desk));
+        else
+            insert.Null(5);
+        if (row.word.hasUntil)
+            insert.Number(6, row.word.untilMs);
+        else
+            insert.Null(6);
+        insert.Number(7, row.word.sinceMs);
+        good = insert.Step() == SQLITE_DONE;
+        insert.Reset();
+    }
+    if (good && Exec("COMMIT;", error)) return true;
+    if (error.empty()) error = Why(db);
+    std::string ignored;
+    Exec("ROLLBACK;", ignored);
+    return false;
+}
+
+bool BoardStore::LoadRows(std::vector<StoredRow>& rows, std::string& error) {
+    Statement select(db,
+                     "SELECT record, stored_ms, source, desk, until_ms, since_ms FROM board_rows ORDER BY position");
+    if (!select) {
+        error = Why(db);
+        return false;
+    }
+    rows.clear();
+    int rc;
+    while ((rc = select.Step()) == SQLITE_ROW) {
+        StoredRow row;
+        row.record = RecordOf(select.Bytes(0));
+        row.storedMs = select.Int(1);
+        row.word.source = select.Int(2) == 1 ? RowSource::Browser : RowSource::Desk;
+        row.word.hasDesk = !select.IsNull(3);
+        if (row.word.hasDesk) row.word.desk = RecordOf(select.Bytes(3));
+        row.word.hasUntil = !select.IsNull(4);
+        row.word.untilMs = select.Int(4);
+        row.word.sinceMs = select.Int(5);
+        rows.push_back(row);
+    }
+    if (rc == SQLITE_DONE) return true;
+    error = Why(db);
+    return false;
+}
+
+bool BoardStore::SaveStaff(const StaffList& list, std::int64_t readMs, std::string& error) {
+    if (!Exec("BEGIN IMMEDIATE; DELETE FROM staff;", error)) return false;
+    Statement insert(db, "INSERT INTO staff(position, name, display_name, grp, phone) VALUES (?, ?, ?, ?, ?)");
+    Statement read(db, "INSERT OR REPLACE INTO staff_read(id, read_ms) VALUES (1, ?)");
+    bool good = insert && read;
+    for (std::size_t i = 0; good && i < list.people.size(); ++i) {
+        const StaffPerson& p = list.people[i];
+        insert.Number(1, static_cast<std::int64_t>(i)).Blob(2, p.key).Text(3, p.displayName).Text(4, p.group);
+        insert.Text(5, p.phone);
+        good = insert.Step() == SQLITE_DONE;
+        insert.Reset();
+    }
+    good = good && read.Number(1, readMs).Step() == SQLITE_DONE;
+    if (good && Exec("COMMIT;", error)) return true;
+    if (error.empty()) error = Why(db);
+    std::string ignored;
+    Exec("ROLLBACK;", ignored);
+    return false;
+}
+
+bool BoardStore::LoadStaff(StaffList& list, std::int64_t& readMs, std::string& error) {
+    Statement read(db, "SELECT read_ms FROM staff_read WHERE id = 1");
+    Statement select(db, "SELECT name, display_name, grp, phone FROM staff ORDER BY position");
+    if (!read || !select) {
+        error = Why(db);
+        return false;
+    }
+    if (read.Step() != SQLITE_ROW) return false;
+    readMs = read.Int(0);
+    list = StaffList();
+    while (select.Step() == SQLITE_ROW) {
+        StaffPerson p{select.Bytes(0), select.Bytes(1), select.Bytes(2), select.Bytes(3)};
+        list.byKey.emplace(AsciiLower(p.key), list.people.size());
+        list.people.push_back(p);
+    }
+    return true;
+}
+
+bool BoardStore::AddHistory(const std::vector<HistoryEntry>& entries, std::string& error) {
+    if (entries.empty()) return true;
+    if (!Exec("BEGIN IMMEDIATE;", error)) return false;
+    Statement insert(db,
+                     "INSERT INTO history(at_ms, name_key, name, status, message, until_ms, source, set_by, removed)"
+                     " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    bool good = static_cast<bool>(insert);
+    for (std::size_t i = 0; good && i < entries.size(); ++i) {
+        const HistoryEntry& e = entries[i];
+        insert.Number(1, e.atMs).Blob(2, AsciiLower(e.name)).Blob(3, e.name).Number(4, e.status);
+        insert.Blob(5, e.message);
+        if (e.untilMs)
+            insert.Number(6, e.untilMs);
+        else
+            insert.Null(6);
+        insert.Text(7, e.source).Text(8, e.setBy).Number(9, e.removed ? 1 : 0);
+        good = insert.Step() == SQLITE_DONE;
+        insert.Reset();
+    }
+    if (good && Exec("COMMIT;", error)) return true;
+    if (error.empty()) error = Why(db);
+    std::string ignored;
+    Exec("ROLLBACK;", ignored);
+    return false;
+}
+
+bool BoardStore::History(const std::string& name, std::int64_t fromMs, std::int64_t toMs,
+                         std::vector<HistoryEntry>& entries, std::string& error) {
+    Statement select(db, name.empty() ? "SELECT at_ms, name, status, message, until_ms, source, set_by, removed"
+                                        " FROM history WHERE at_ms >= ? AND at_ms <= ? ORDER BY at_ms, id"
+                                      : "SELECT at_ms, name, status, message, until_ms, source, set_by, removed"
+                                        " FROM history WHERE at_ms >= ? AND at_ms <= ? AND name_key = ?"
+                                        " ORDER BY at_ms, id");
+    if (!select) {
+        error = Why(db);
+        return false;
+    }
+    select.Number(1, fromMs).Number(2, toMs);
+    if (!name.empty()) select.Blob(3, AsciiLower(name));
+    entries.clear();
+    int rc;
+    while ((rc = select.Step()) == SQLITE_ROW) {
+        HistoryEntry e;
+        e.atMs = select.Int(0);
+        e.name = select.Bytes(1);
+        e.status = static_cast<std::int32_t>(select.Int(2));
+        e.message = select.Bytes(3);
+        e.untilMs = select.IsNull(4) ? 0 : select.Int(4);
+        e.source = select.Bytes(5);
+        e.setBy = select.Bytes(6);
+        e.removed = select.Int(7) != 0;
+        entries.push_back(e);
+    }
+    if (rc == SQLITE_DONE) return true;
+    error = Why(db);
+    return false;
+}
+
+bool BoardStore::ForgetHistory(std::int64_t beforeMs, std::int64_t& deleted, std::string& error) {
+    Statement remove(db, "DELETE FROM history WHERE at_ms < ?");
+    if (!remove || remove.Number(1, beforeMs).Step() != SQLITE_DONE) {
+        error = Why(db);
+        return false;
+    }
+    deleted = sqlite3_changes(db);
+    return true;
+}
+
+bool BoardStore::Backup(const std::string& path, std::string& error) {
+    sqlite3* copy = OpenFile(path, error);
+    if (!copy) return false;
+    sqlite3_backup* backup = sqlite3_backup_init(copy, "main", db, "main");
+    int rc = backup ? sqlite3_backup_step(backup, -1) : SQLITE_ERROR;
+    if (backup) sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE) error = Why(copy);
+    sqlite3_close(copy);
+    return rc == SQLITE_DONE;
+}

@@ -1,0 +1,66 @@
+// The service's one store: an SQLite database in WAL mode holding the rows,
+// the last good staff list and, when the office keeps one, the history of what
+// the rows showed. Its schema is `PRAGMA user_version`, brought up to date one
+// migration at a time when it is opened. Used from one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "StaffList.h"
+#include "StoredRow.h"
+
+struct sqlite3;
+
+// The schema this code writes; each version before it has its migration.
+const int StoreVersion = 1;
+
+// One change of what a row shows.
+struct HistoryEntry {
+    std::int64_t atMs = 0;  // calendar time
+    std::string name;       // as the row shows it, Windows-1252
+    std::int32_t status = 0;
+    std::string message;  // Windows-1252
+    std::int64_t untilMs = 0;
+    std::string source;  // "desk", "browser"
+    std::string setBy;   // who or where from
+    bool removed = false;
+};
+
+class BoardStore {
+public:
+    enum class Found { New, Existing, SetAside };
+    // Opens (or makes) the database at `path` and brings its schema up to date.
+    // A file that is not a sound database is renamed <path>.damaged and a new one
+    // made (`found` says so); null with `error` when the file cannot be opened or
+    // written, or was written by a newer version.
+    static std::unique_ptr<BoardStore> Open(const std::string& path, Found& found, std::string& error);
+    ~BoardStore();
+    BoardStore(const BoardStore&) = delete;
+    BoardStore& operator=(const BoardStore&) = delete;
+
+    int Version() const;
+    // Every row, in board order, in one transaction.
+    bool SaveRows(const std::vector<StoredRow>& rows, std::string& error);
+    bool LoadRows(std::vector<StoredRow>& rows, std::string& error);
+    bool SaveStaff(const StaffList& list, std::int64_t readMs, std::string& error);
+    // False (and nothing in `list`) when no list was ever kept.
+    bool LoadStaff(StaffList& list, std::int64_t& readMs, std::string& error);
+
+    bool AddHistory(const std::vector<HistoryEntry>& entries, std::string& error);
+    // A row's changes (by the board's key rule; empty: everybody's) from `fromMs`
+    // up to `toMs`, oldest first.
+    bool History(const std::string& name, std::int64_t fromMs, std::int64_t toMs, std::vector<HistoryEntry>& entries,
+                 std::string& error);
+    // Entries older than `beforeMs` deleted; how many.
+    bool ForgetHistory(std::int64_t beforeMs, std::int64_t& deleted, std::string& error);
+    // A whole copy at `path`, safe while the service writes.
+    bool Backup(const std::string& path, std::string& error);
+
+private:
+    explicit BoardStore(sqlite3* db_) : db(db_) {}
+    bool Exec(const std::string& sql, std::string& error);
+    sqlite3* db;
+};

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include "BoardStore.h"
+#include "Records.h"
+
+namespace {
+
+// A database in a folder of its own, removed with the folder's files afterwards.
+class Store : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = ::testing::TempDir() + "pegora-store-" + std::to_string(::getpid()) + ".db";
+        Clean();
+    }
+    void TearDown() override { Clean(); }
+    void Clean() {
+        for (const char* part : {"", "-wal", "-shm", ".damaged", ".copy"}) std::remove((path + part).c_str());
+    }
+    std::unique_ptr<BoardStore> Open(BoardStore::Found expected) {
+        BoardStore::Found found;
+        std::string error;
+        std::unique_ptr<BoardStore> store = BoardStore::Open(path, found, error);
+        EXPECT_TRUE(store) << error;
+        EXPECT_EQ(found, expected);
+        return store;
+    }
+    std::string path;
+};
+
+// A statement run on the file directly, as another program (or a later version) would.
+void Sql(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+    sqlite3_close(db);
+}
+
+StoredRow Row(const char* name, std::int32_t status, const char* message, std::int64_t storedMs) {
+    StoredRow row;
+    row.record = MakeRecord(name, status, message);
+    row.storedMs = storedMs;
+    row.word.sinceMs = storedMs - 1000;
+    return row;
+}
+
+}  // namespace
+
+// Made at the schema's version, rows and the staff list kept across a reopen
+// exactly, each save replacing the last as one transaction.
+TEST_F(Store, RowsAndTheStaffListOutliveAReopen) {
+    std::string error;
+    {
+        std::unique_ptr<BoardStore> store = Open(BoardStore::Found::New);
+        ASSERT_TRUE(store);
+        EXPECT_EQ(store->Version(), StoreVersion);
+        StaffList none;
+        std::int64_t readMs = 0;
+        EXPECT_FALSE(store->LoadStaff(none, readMs, error)) << "no list kept yet";
+        std::vector<StoredRow> rows = {Row("Anna", 1, "at my desk", 1000), Row("Ren\xe9", 3, "caf\xe9", 2000)};
+        rows[1].word.source = RowSource::Browser;
+        rows[1].word.hasDesk = true;
+        rows[1].word.desk = MakeRecord("Ren\xe9", 1, "desk");
+        rows[1].word.hasUntil = true;
+        rows[1].word.untilMs = 5000;
+        ASSERT_TRUE(store->SaveRows({Row("Gone", 2, "", 1)}, error)) << error;
+        ASSERT_TRUE(store->SaveRows(rows, error)) << error;
+        StaffList staff =
+            MakeStaffList({{"jsmith", "Jo Smith", "Sales", "+44", "x:2"}, {"Ren\xc3\xa9", "", "", "", "x"}});
+        ASSERT_TRUE(store->SaveStaff(staff, 4242, error)) << error;
+    }
+    std::unique_ptr<BoardStore> store = Open(BoardStore::Found::Existing);
+    ASSERT_TRUE(store);
+    std::vector<StoredRow> rows;
+    ASSERT_TRUE(store->LoadRows(rows, error)) << error;
+    ASSERT_EQ(rows.size(), 2u) << "the second save replaced the first";
+    EXPECT_EQ(rows[0].record.Name(), "Anna");
+    EXPECT_EQ(rows[0].storedMs, 1000);
+    EXPECT_EQ(rows[0].word.sinceMs, 0);
+    EXPECT_EQ(rows[0].word.source, RowSource::Desk);
+    EXPECT_FALSE(rows[0].word.hasUntil);
+    EXPECT_EQ(rows[1].record.Message(), "caf\xe9");
+    EXPECT_EQ(rows[1].word.source, RowSource::Browser);
+    EXPECT_EQ(rows[1].word.desk.Message(), "desk");
+    EXPECT_EQ(rows[1].word.untilMs, 5000);
+    EXPECT_EQ(rows[1].word.sinceMs, 1000);
+    StaffList staff;
+    std::int64_t readMs = 0;
+    ASSERT_TRUE(store->LoadStaff(staff, readMs, error));
+    EXPECT_EQ(readMs, 4242);
+    ASSERT_EQ(staff.people.size(), 2u);
+    EXPECT_EQ(staff.people[1].key, "Ren\xe9");
+    EXPECT_NE(FindStaff(staff, "JSMITH"), nullptr) << "found by the key rule again";
+    EXPECT_EQ(FindStaff(staff, "JSMITH")->displayName, "Jo Smith");
+}
+
+// A file that is not a sound database is set aside and a new one made; a
+// database from a newer version is refused rather than written over.
+TEST_F(Store, ADamagedOrNewerDatabase) {
+    std::ofstream(path, std::ios::binary) << std::string(4096, 'x');
+    ASSERT_TRUE(Open(BoardStore::Found::SetAside));
+    std::ifstream aside(path + ".damaged", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}), std::string(4096, 'x')) << "kept as it was";
+    {
+        std::unique_ptr<BoardStore> store = Open(BoardStore::Found::Existing);
+        std::string error;
+        std::vector<StoredRow> rows;
+        ASSERT_TRUE(store->LoadRows(rows, error));
+        EXPECT_TRUE(rows.empty());
+    }
+    BoardStore::Found found;
+    std::string error;
+    {
+        std::unique_ptr<BoardStore> store = BoardStore::Open(path, found, error);
+        ASSERT_TRUE(store);
+        std::vector<StoredRow> rows{Row("Anna", 1, "", 1)};
+        ASSERT_TRUE(store->SaveRows(rows, error));
+        ASSERT_TRUE(store->Backup(path + ".copy", error)) << error;
+    }
+    BoardStore::Found copied;
+    std::unique_ptr<BoardStore> copy = BoardStore::Open(path + ".copy", copied, error);
+    ASSERT_TRUE(copy) << error;
+    std::vector<StoredRow> rows;
+    ASSERT_TRUE(copy->LoadRows(rows, error));
+    EXPECT_EQ(rows.size(), 1u) << "the backup holds the rows";
+    copy.reset();
+
+    Sql(path, "PRAGMA user_version = " + std::to_string(StoreVersion + 1));
+    EXPECT_FALSE(BoardStore::Open(path, found, error));
+    EXPECT_NE(error.find("newer than this program's"), std::string::npos) << error;
+}
+
+// Each migration from the version before it: version 0 is an existing database
+// without the schema (a file made by hand, or by an interrupted first start).
+TEST_F(Store, EveryMigrationFromTheVersionBefore) {
+    Sql(path, "CREATE TABLE unrelated(x)");
+    std::unique_ptr<BoardStore> store = Open(BoardStore::Found::Existing);
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->Version(), StoreVersion);
+    std::string error;
+    EXPECT_TRUE(store->SaveRows({Row("Anna", 1, "", 1)}, error)) << error;
+}
+
+// What a row showed, by the key rule, within a time; retention deletes what is
+// older and nothing else.
+TEST_F(Store, HistoryByNameAndTimeAndItsRetention) {
+    std::unique_ptr<BoardStore> store = Open(BoardStore::Found::New);
+    std::string error;
+    std::vector<HistoryEntry> entries;
+    for (std::int64_t at : {100, 200, 300, 400}) {
+        HistoryEntry e;
+        e.atMs = at;
+        e.name = at % 200 == 0 ? "Anna" : "bert";
+        e.status = static_cast<std::int32_t>(at / 100);
+        e.message = "m" + std::to_string(at);
+        e.source = "desk";
+        entries.push_back(e);
+    }
+    entries[3].removed = true;
+    entries[3].untilMs = 999;
+    ASSERT_TRUE(store->AddHistory(entries, error)) << error;
+    std::vector<HistoryEntry> found;
+    ASSERT_TRUE(store->History("ANNA", 0, 1000, found, error));
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].message, "m200");
+    EXPECT_TRUE(found[1].removed);
+    EXPECT_EQ(found[1].untilMs, 999);
+    ASSERT_TRUE(store->History("", 150, 300, found, error));
+    EXPECT_EQ(found.size(), 2u) << "everybody's, within the time, both ends included";
+    std::int64_t deleted = 0;
+    ASSERT_TRUE(store->ForgetHistory(300, deleted, error));
+    EXPECT_EQ(deleted, 2);
+    ASSERT_TRUE(store->History("", 0, 1000, found, error));
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].atMs, 300);
+}
