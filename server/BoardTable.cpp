@@ -94,19 +94,22 @@ std::int32_t BoardTable::Find(const std::string& name) const {
     return -1;
 }
 
-std::size_t BoardTable::Forget(std::chrono::steady_clock::time_point cutoff) {
+std::size_t BoardTable::Forget(std::chrono::steady_clock::time_point cutoff, std::vector<StatusRecord>* gone) {
     std::size_t kept = 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (lastStored[i] < cutoff) continue;
+        if (lastStored[i] < cutoff) {
+            if (gone) gone->push_back(rows[i]);
+            continue;
+        }
         rows[kept] = rows[i];
         lastStored[kept] = lastStored[i];
         words[kept] = words[i];
         ++kept;
     }
-    std::size_t gone = rows.size() - kept;
+    std::size_t forgotten = rows.size() - kept;
     rowCount.store(static_cast<std::int32_t>(kept));
     rows.resize(kept);
     lastStored.resize(kept);
     words.resize(kept);
-    return gone;
+    return forgotten;
 }

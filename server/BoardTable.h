@@ -69,8 +69,8 @@ public:
                           const std::function<void(const StatusRecord& before, std::size_t index)>& passed = nullptr);
     const RowWord& Word(std::size_t index) const { return words[index]; }
     // Drops every row last stored before `cutoff`, keeping the others' order.
-    // The caller holds tableLock. Returns how many went.
-    std::size_t Forget(std::chrono::steady_clock::time_point cutoff);
+    // The caller holds tableLock. Returns how many went (and, with `gone`, which).
+    std::size_t Forget(std::chrono::steady_clock::time_point cutoff, std::vector<StatusRecord>* gone = nullptr);
     // Rows are read and changed only under tableLock.
     StatusRecord& Row(std::size_t index) { return rows[index]; }
     // When the row's last record was stored; kept beside the record, never sent.

@@ -21,6 +21,10 @@ const std::chrono::seconds ForgetInterval{60};
 
 }  // namespace
 
+std::string HistoryPath(const ServiceConfig& config) {
+    return config.stateFile.substr(0, config.stateFile.find_last_of("/\\") + 1) + "board.db";
+}
+
 StaffSource StaffSourceOf(const ServiceConfig& config) {
     return config.directory == "ldap" ? StaffLdapSource(config.ldap) : StaffFileSource(config.directoryFile);
 }
@@ -51,14 +55,21 @@ BoardService::BoardService(SocketManager& manager, const ServiceConfig& config_,
     }
     board.boardChanged = [this] { ++changes; };
     board.workerFailed = [this](const std::string& text) { host.Log(LogError, text); };
-    if (config.logChanges) {
+    if (config.logChanges || config.historyDays) {
         board.rowChanged = [this](const RowChange& change) {
             if (!IsChange(change)) return;
             std::lock_guard<std::mutex> guard(queueLock);
             if (queued.size() < MaxQueuedChanges)
-                queued.push_back(change);
+                queued.push_back({change, WallMs()});
             else
                 ++dropped;
+        };
+    }
+    if (config.historyDays) {
+        web.history = [this](const std::string& name, std::int64_t fromMs, std::int64_t toMs, std::size_t limit,
+                             std::vector<HistoryEntry>& entries) {
+            std::string error;
+            return historyReader && historyReader->History(name, fromMs, toMs, limit, entries, error);
         };
     }
 }
@@ -100,8 +111,53 @@ bool BoardService::Load() {
     return true;
 }
 
+bool BoardService::OpenHistory() {
+    if (!config.historyDays) return true;
+    const std::string path = HistoryPath(config);
+    BoardStore::Found found, again;
+    std::string error;
+    history = BoardStore::Open(path, found, error);
+    if (history) historyReader = BoardStore::Open(path, again, error);
+    if (!history || !historyReader) {
+        host.Log(LogError, "the history's database " + path + " cannot be opened: " + error + "; not starting");
+        return false;
+    }
+    if (found == BoardStore::Found::SetAside)
+        host.Log(LogError, "the history's database " + path + " was damaged: set aside as " + path +
+                               ".damaged; the history starts again");
+    host.Log(LogInfo, "keeping " + std::to_string(config.historyDays) + " days of history in " + path);
+    ForgetHistory();
+    return true;
+}
+
+void BoardService::KeepHistory(const std::vector<HistoryEntry>& entries) {
+    std::string error;
+    if (!history || history->AddHistory(entries, error)) {
+        lastHistoryError.clear();
+        return;
+    }
+    // Once per distinct error; the board serves on.
+    if (error != lastHistoryError)
+        host.Log(LogError, "cannot write the history to " + HistoryPath(config) + ": " + error + "; " +
+                               std::to_string(entries.size()) + " changes are not in it");
+    lastHistoryError = error;
+}
+
+void BoardService::ForgetHistory() {
+    lastRetention = Clock::now();
+    if (!history) return;
+    std::int64_t deleted = 0;
+    std::string error;
+    const std::int64_t before = WallMs() - static_cast<std::int64_t>(config.historyDays) * 86400 * 1000;
+    if (!history->ForgetHistory(before, deleted, error))
+        host.Log(LogError, "cannot delete old history: " + error);
+    else if (deleted)
+        host.Log(LogInfo, std::to_string(deleted) + " history entries older than " +
+                              std::to_string(config.historyDays) + " days deleted");
+}
+
 int BoardService::Start() {
-    if (!Load()) return 1;
+    if (!Load() || !OpenHistory()) return 1;
     Forget();
     SocketManager& manager = board.manager;
     manager.Startup();
@@ -145,12 +201,23 @@ void BoardService::Forget() {
     if (config.forgetDays == 0) return;
     const Clock::time_point cutoff = lastForget - std::chrono::hours(24) * static_cast<int>(config.forgetDays);
     std::size_t gone = 0;
+    std::vector<StatusRecord> rows;
     {
         TableHold hold(board.tableLock, std::chrono::milliseconds(1500));
         if (!hold) return;  // next time
-        gone = board.table.Forget(cutoff);
+        gone = board.table.Forget(cutoff, &rows);
     }
     if (gone == 0) return;
+    if (history) {
+        std::vector<HistoryEntry> entries;
+        for (const StatusRecord& row : rows) {
+            RowChange change;
+            change.after = row;
+            entries.push_back(HistoryOf(change, WallMs()));
+            entries.back().source = "forgotten";
+        }
+        KeepHistory(entries);
+    }
     ++changes;
     host.Log(LogInfo, std::to_string(gone) + " rows silent for more than " + std::to_string(config.forgetDays) +
                           " days forgotten");
@@ -197,7 +264,7 @@ BoardService::Saved BoardService::SaveState() {
 }
 
 void BoardService::LogQueuedChanges() {
-    std::deque<RowChange> taken;
+    std::deque<std::pair<RowChange, std::int64_t>> taken;
     std::uint64_t lost = 0;
     {
         std::lock_guard<std::mutex> guard(queueLock);
@@ -205,8 +272,13 @@ void BoardService::LogQueuedChanges() {
         lost = dropped;
         dropped = 0;
     }
-    for (const RowChange& change : taken) host.Log(LogInfo, ChangeLine(change));
-    if (lost) host.Log(LogWarning, std::to_string(lost) + " changes came too fast to be logged");
+    std::vector<HistoryEntry> entries;
+    for (const auto& change : taken) {
+        if (config.logChanges) host.Log(LogInfo, ChangeLine(change.first));
+        if (history) entries.push_back(HistoryOf(change.first, change.second));
+    }
+    if (!entries.empty()) KeepHistory(entries);  // one transaction a tick
+    if (lost) host.Log(LogWarning, std::to_string(lost) + " changes came too fast to be logged or kept");
 }
 
 void BoardService::Tick() {
@@ -214,6 +286,7 @@ void BoardService::Tick() {
     if (board.webUpdates) PassBrowserWords(board, WallMs());
     LogQueuedChanges();
     if (now - lastForget >= ForgetInterval) Forget();
+    if (history && now - lastRetention >= HistoryRetentionInterval) ForgetHistory();
     if (changes.load() != savedChanges && now - lastSave >= StateWriteInterval) SaveState();
     std::string reason;
     if (BoardHealthy(board, SteadyMs(), reason)) host.Alive();

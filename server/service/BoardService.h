@@ -11,6 +11,7 @@
 #include <string>
 
 #include "BoardServer.h"
+#include "BoardStore.h"
 #include "PegoraVersion.h"
 #include "ServiceConfig.h"
 #include "StaffRefresher.h"
@@ -33,6 +34,11 @@ public:
 const char* const ServiceVersion = PEGORA_VERSION;
 // How often a changed board reaches the state file, at most.
 const std::chrono::milliseconds StateWriteInterval{2000};
+// How often history older than HistoryDays is deleted.
+const std::chrono::minutes HistoryRetentionInterval{60};
+
+// The database beside the state file that keeps the history.
+std::string HistoryPath(const ServiceConfig& config);
 
 // Where the configuration says the staff list comes from (a directory is configured).
 StaffSource StaffSourceOf(const ServiceConfig& config);
@@ -63,7 +69,10 @@ public:
     WebServer& Web() { return web; }
 
 private:
-    bool Load();  // false: the board must not start
+    bool Load();         // false: the board must not start
+    bool OpenHistory();  // false: the board must not start
+    void KeepHistory(const std::vector<HistoryEntry>& entries);
+    void ForgetHistory();
     void Forget();
     enum class Saved { Written, Busy, Failed };
     Saved SaveState();
@@ -74,6 +83,10 @@ private:
     BoardServer board;
     WebServer web;
     std::unique_ptr<StaffRefresher> staff;  // with a staff directory
+    // With HistoryDays: the store the main thread writes, and the web view's own reader.
+    std::unique_ptr<BoardStore> history, historyReader;
+    std::chrono::steady_clock::time_point lastRetention{};
+    std::string lastHistoryError;
     std::atomic<std::uint64_t> changes{0};
     std::uint64_t savedChanges = 0;
     std::chrono::steady_clock::time_point lastSave{};
@@ -82,8 +95,9 @@ private:
     std::string lastStateError;
     bool started = false;
 
-    // Changes wait here for the main thread: the reader never waits on the log.
+    // Changes wait here for the main thread: the reader never waits on the log
+    // or the history. Each with its calendar time.
     std::mutex queueLock;
-    std::deque<RowChange> queued;
+    std::deque<std::pair<RowChange, std::int64_t>> queued;
     std::uint64_t dropped = 0;
 };

@@ -41,3 +41,18 @@ std::string ChangeLine(const RowChange& change) {
     }
     return line + ", from " + (change.sender ? DottedAddress(change.sender) : std::string("an unknown address"));
 }
+
+HistoryEntry HistoryOf(const RowChange& change, std::int64_t atMs) {
+    HistoryEntry entry;
+    entry.atMs = atMs;
+    entry.name = change.after.Name();
+    entry.status = change.after.Status();
+    entry.message = change.after.Message();
+    entry.until = change.until;
+    entry.source = change.removed       ? "removed"
+                   : change.fromBrowser ? "browser"
+                   : change.untilPassed ? "until passed"
+                                        : "desk";
+    if (change.sender) entry.from = DottedAddress(change.sender);
+    return entry;
+}

@@ -35,6 +35,7 @@ const NumberSetting Numbers[] = {
     {"AcceptPacingMs", &ServiceConfig::acceptPacingMs, 0, 1000},
     {"MaxConnections", &ServiceConfig::maxConnections, 1, 100000},
     {"ForgetDays", &ServiceConfig::forgetDays, 0, 36500},
+    {"HistoryDays", &ServiceConfig::historyDays, 0, 3650},
     {"DirectoryRefreshMinutes", &ServiceConfig::directoryRefreshMinutes, 1, 1440},
 };
 

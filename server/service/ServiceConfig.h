@@ -17,6 +17,7 @@ struct ServiceConfig {
     std::uint32_t acceptPacingMs = 250;
     std::uint32_t maxConnections = 1000;
     std::uint32_t forgetDays = 30;  // 0: rows are kept for good
+    std::uint32_t historyDays = 0;  // 0: no history is kept
     std::string stateFile;          // the platform's default unless given
     bool logChanges = false;
     bool webUpdates = false;    // people may update the board from a browser

@@ -16,8 +16,8 @@ const char* const Migrations[] = {
     " grp TEXT NOT NULL, phone TEXT NOT NULL);"
     "CREATE TABLE staff_read(id INTEGER PRIMARY KEY CHECK (id = 1), read_ms INTEGER NOT NULL);"
     "CREATE TABLE history(id INTEGER PRIMARY KEY, at_ms INTEGER NOT NULL, name_key BLOB NOT NULL, name BLOB NOT NULL,"
-    " status INTEGER NOT NULL, message BLOB NOT NULL, until_ms INTEGER, source TEXT NOT NULL, set_by TEXT NOT NULL,"
-    " removed INTEGER NOT NULL);"
+    " status INTEGER NOT NULL, message BLOB NOT NULL, until TEXT NOT NULL, source TEXT NOT NULL,"
+    " sender TEXT NOT NULL);"
     "CREATE INDEX history_by_name ON history(name_key, at_ms);"
     "CREATE INDEX history_by_time ON history(at_ms);",
 };
@@ -248,18 +248,13 @@ bool BoardStore::AddHistory(const std::vector<HistoryEntry>& entries, std::strin
     if (entries.empty()) return true;
     if (!Exec("BEGIN IMMEDIATE;", error)) return false;
     Statement insert(db,
-                     "INSERT INTO history(at_ms, name_key, name, status, message, until_ms, source, set_by, removed)"
-                     " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                     "INSERT INTO history(at_ms, name_key, name, status, message, until, source, sender)"
+                     " VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
     bool good = static_cast<bool>(insert);
     for (std::size_t i = 0; good && i < entries.size(); ++i) {
         const HistoryEntry& e = entries[i];
         insert.Number(1, e.atMs).Blob(2, AsciiLower(e.name)).Blob(3, e.name).Number(4, e.status);
-        insert.Blob(5, e.message);
-        if (e.untilMs)
-            insert.Number(6, e.untilMs);
-        else
-            insert.Null(6);
-        insert.Text(7, e.source).Text(8, e.setBy).Number(9, e.removed ? 1 : 0);
+        insert.Blob(5, e.message).Text(6, e.until).Text(7, e.source).Text(8, e.from);
         good = insert.Step() == SQLITE_DONE;
         insert.Reset();
     }
@@ -270,19 +265,22 @@ bool BoardStore::AddHistory(const std::vector<HistoryEntry>& entries, std::strin
     return false;
 }
 
-bool BoardStore::History(const std::string& name, std::int64_t fromMs, std::int64_t toMs,
+bool BoardStore::History(const std::string& name, std::int64_t fromMs, std::int64_t toMs, std::size_t limit,
                          std::vector<HistoryEntry>& entries, std::string& error) {
-    Statement select(db, name.empty() ? "SELECT at_ms, name, status, message, until_ms, source, set_by, removed"
-                                        " FROM history WHERE at_ms >= ? AND at_ms <= ? ORDER BY at_ms, id"
-                                      : "SELECT at_ms, name, status, message, until_ms, source, set_by, removed"
+    // The newest `limit` of them, given oldest first.
+    Statement select(db, name.empty() ? "SELECT * FROM (SELECT at_ms, name, status, message, until, source, sender, id"
+                                        " FROM history WHERE at_ms >= ? AND at_ms <= ? ORDER BY at_ms DESC, id DESC"
+                                        " LIMIT ?) ORDER BY at_ms, id"
+                                      : "SELECT * FROM (SELECT at_ms, name, status, message, until, source, sender, id"
                                         " FROM history WHERE at_ms >= ? AND at_ms <= ? AND name_key = ?"
-                                        " ORDER BY at_ms, id");
+                                        " ORDER BY at_ms DESC, id DESC LIMIT ?) ORDER BY at_ms, id");
     if (!select) {
         error = Why(db);
         return false;
     }
     select.Number(1, fromMs).Number(2, toMs);
     if (!name.empty()) select.Blob(3, AsciiLower(name));
+    select.Number(name.empty() ? 3 : 4, static_cast<std::int64_t>(limit));
     entries.clear();
     int rc;
     while ((rc = select.Step()) == SQLITE_ROW) {
@@ -291,10 +289,9 @@ bool BoardStore::History(const std::string& name, std::int64_t fromMs, std::int6
         e.name = select.Bytes(1);
         e.status = static_cast<std::int32_t>(select.Int(2));
         e.message = select.Bytes(3);
-        e.untilMs = select.IsNull(4) ? 0 : select.Int(4);
+        e.until = select.Bytes(4);
         e.source = select.Bytes(5);
-        e.setBy = select.Bytes(6);
-        e.removed = select.Int(7) != 0;
+        e.from = select.Bytes(6);
         entries.push_back(e);
     }
     if (rc == SQLITE_DONE) return true;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "HistoryEntry.h"
 #include "StaffList.h"
 #include "StoredRow.h"
 
@@ -16,18 +17,6 @@ struct sqlite3;
 
 // The schema this code writes; each version before it has its migration.
 const int StoreVersion = 1;
-
-// One change of what a row shows.
-struct HistoryEntry {
-    std::int64_t atMs = 0;  // calendar time
-    std::string name;       // as the row shows it, Windows-1252
-    std::int32_t status = 0;
-    std::string message;  // Windows-1252
-    std::int64_t untilMs = 0;
-    std::string source;  // "desk", "browser"
-    std::string setBy;   // who or where from
-    bool removed = false;
-};
 
 class BoardStore {
 public:
@@ -51,9 +40,9 @@ public:
 
     bool AddHistory(const std::vector<HistoryEntry>& entries, std::string& error);
     // A row's changes (by the board's key rule; empty: everybody's) from `fromMs`
-    // up to `toMs`, oldest first.
-    bool History(const std::string& name, std::int64_t fromMs, std::int64_t toMs, std::vector<HistoryEntry>& entries,
-                 std::string& error);
+    // up to `toMs`, both included: the newest `limit` of them, oldest first.
+    bool History(const std::string& name, std::int64_t fromMs, std::int64_t toMs, std::size_t limit,
+                 std::vector<HistoryEntry>& entries, std::string& error);
     // Entries older than `beforeMs` deleted; how many.
     bool ForgetHistory(std::int64_t beforeMs, std::int64_t& deleted, std::string& error);
     // A whole copy at `path`, safe while the service writes.

@@ -72,6 +72,7 @@ WebRequest RequestOf(const HttpRequest& message) {
     request.updateHeader = text("X-Pegora-Update");
     request.fetchSite = text("Sec-Fetch-Site");
     request.ifNoneMatch = text(http::field::if_none_match);
+    request.codeHeader = text("X-Pegora-Code");
     request.acceptsGzip = AcceptsGzip(text(http::field::accept_encoding));
     std::string length = text(http::field::content_length);
     request.contentLength =

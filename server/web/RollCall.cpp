@@ -14,16 +14,6 @@ bool SaidGoodbye(const SnapshotRow& row) {
 
 bool DeskSaysIn(const SnapshotRow& row) { return row.fromBrowser && row.hasDesk && row.deskStatus == StatusIn; }
 
-std::string Field(const std::string& text) {
-    std::string out = "\"";
-    if (!text.empty() && std::string("=+-@\t\r").find(text[0]) != std::string::npos) out += '\'';
-    for (char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
 std::string LocalTime(std::time_t when) {
     std::tm parts = LocalParts(when);
     char text[32];
@@ -32,6 +22,16 @@ std::string LocalTime(std::time_t when) {
 }
 
 }  // namespace
+
+std::string SpreadsheetField(const std::string& text) {
+    std::string out = "\"";
+    if (!text.empty() && std::string("=+-@\t\r").find(text[0]) != std::string::npos) out += '\'';
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
 
 std::vector<RollGroup> RollCallGroups(const BoardSnapshot& snapshot) {
     std::vector<RollGroup> groups = {{"In", {}}, {"No word for a while", {}}, {"Other", {}}, {"Out", {}}};
@@ -74,10 +74,12 @@ std::string RollCsv(const BoardSnapshot& snapshot, std::time_t now) {
         for (const SnapshotRow& row : groups[g].rows) {
             std::int64_t age = row.ageSeconds < 0 ? 0 : row.ageSeconds;
             const std::int32_t status = g == 0 && DeskSaysIn(row) ? StatusIn : row.status;
-            csv += Field(groups[g].title) + "," + Field(Windows1252ToUtf8(row.name)) + "," +
-                   Field(row.unheard ? "" : StatusName(status)) + "," + Field(Windows1252ToUtf8(RollMessage(row, g))) +
-                   "," + Field(row.unheard ? "" : LocalTime(now - static_cast<std::time_t>(age)));
-            if (snapshot.hasDirectory) csv += "," + Field(row.displayName) + "," + Field(row.group);
+            csv += SpreadsheetField(groups[g].title) + "," + SpreadsheetField(Windows1252ToUtf8(row.name)) + "," +
+                   SpreadsheetField(row.unheard ? "" : StatusName(status)) + "," +
+                   SpreadsheetField(Windows1252ToUtf8(RollMessage(row, g))) + "," +
+                   SpreadsheetField(row.unheard ? "" : LocalTime(now - static_cast<std::time_t>(age)));
+            if (snapshot.hasDirectory)
+                csv += "," + SpreadsheetField(row.displayName) + "," + SpreadsheetField(row.group);
             csv += "\r\n";
         }
     }

@@ -26,6 +26,9 @@ std::vector<RollGroup> RollCallGroups(const BoardSnapshot& snapshot);
 // the dentist" under In); the row's message otherwise. Windows-1252.
 std::string RollMessage(const SnapshotRow& row, std::size_t group);
 
+// A CSV field, quoted, with ' before what a spreadsheet would run as a formula.
+std::string SpreadsheetField(const std::string& text);
+
 // UTF-8 with a byte-order mark; every field quoted, and one that a spreadsheet
 // would take for a formula prefixed with '. `now` gives "last heard" its time.
 std::string RollCsv(const BoardSnapshot& snapshot, std::time_t now);

@@ -4,6 +4,7 @@
 
 #include "AsciiText.h"
 #include "EmbeddedPage.h"
+#include "HistoryRoute.h"
 #include "HostRule.h"
 
 namespace {
@@ -11,6 +12,7 @@ namespace {
 const char* Reason(int status) {
     switch (status) {
     case 400: return "Bad Request";
+    case 401: return "Unauthorized";
     case 403: return "Forbidden";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
@@ -24,14 +26,7 @@ const char* Reason(int status) {
     }
 }
 
-WebResponse Answer(int status, const std::string& error) {
-    WebResponse response;
-    response.status = status;
-    response.contentType = "application/json";
-    nlohmann::json body = error.empty() ? nlohmann::json{{"ok", true}} : nlohmann::json{{"error", error}};
-    response.body = body.dump();
-    return response;
-}
+WebResponse Answer(int status, const std::string& error) { return JsonAnswer(status, error); }
 
 std::string PathOf(const WebRequest& request) { return request.target.substr(0, request.target.find('?')); }
 
@@ -110,6 +105,15 @@ const std::vector<std::pair<std::string, std::string>>& SafetyHeaders() {
     return headers;
 }
 
+WebResponse JsonAnswer(int status, const std::string& error) {
+    WebResponse response;
+    response.status = status;
+    response.contentType = "application/json";
+    nlohmann::json body = error.empty() ? nlohmann::json{{"ok", true}} : nlohmann::json{{"error", error}};
+    response.body = body.dump();
+    return response;
+}
+
 WebResponse Refusal(int status) {
     WebResponse response;
     response.status = status;
@@ -152,6 +156,7 @@ WebResponse Route(const WebRequest& request, const std::vector<std::string>& mac
         if (json.gzipped) response.headers.push_back({"Content-Encoding", "gzip"});
         return response;
     }
+    if (IsHistoryRoute(path)) return HistoryAnswer(request, sources);
     if (path == "/healthz") {
         WebResponse response;
         std::string reason;

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "HistoryEntry.h"
 #include "WebUpdates.h"
 
 struct WebRequest {
@@ -23,6 +24,7 @@ struct WebRequest {
     std::string fetchSite;  // Sec-Fetch-Site
     std::uint64_t contentLength = 0;
     std::string body;
+    std::string codeHeader;     // X-Pegora-Code, the board's code for reading the history
     std::string ifNoneMatch;    // the tags of the board's JSON the asker has
     bool acceptsGzip = false;   // Accept-Encoding names gzip
     std::string peer;           // the sender's address
@@ -69,6 +71,11 @@ struct WebSources {
     std::function<void(const std::string& line)> notice;
     std::function<bool(const BrowserWord& word, const std::string& sender)> setWord;
     std::function<bool(const std::string& name, const std::string& sender, bool& found)> removeRow;
+    // What rows showed (a name by the key rule, empty: everybody), the newest
+    // `limit` from `fromMs` to `toMs`; null where no history is kept.
+    std::function<bool(const std::string& name, std::int64_t fromMs, std::int64_t toMs, std::size_t limit,
+                       std::vector<HistoryEntry>& entries)>
+        history;
 };
 
 // An update that can be refused on its headers alone, before its body is read:
@@ -82,3 +89,5 @@ WebResponse Route(const WebRequest& request, const std::vector<std::string>& mac
 
 // A refusal made before any route is looked at (431, 400).
 WebResponse Refusal(int status);
+// {"ok":true} for an empty error, else {"error": the words}.
+WebResponse JsonAnswer(int status, const std::string& error);

@@ -67,6 +67,7 @@ bool WebServer::Start(std::uint16_t port, std::string& error) {
     Stop();
     std::unique_ptr<Impl> started(new Impl(board, idleLimit, maxConnections));
     started->notice = notice;
+    started->history = history;
     {
         std::lock_guard<std::mutex> guard(updatesLock);
         started->updateSettings = updates;

@@ -12,6 +12,7 @@
 #include "BoardOptions.h"
 #include "BoardServer.h"
 #include "ServerStartup.h"
+#include "WebRoutes.h"
 #include "WebUpdates.h"
 
 class WebServer {
@@ -36,6 +37,8 @@ public:
     // Told, on the web thread, what an administrator should hear of (wrong codes
     // shutting the board's updates out). Set before Start.
     std::function<void(const std::string& line)> notice;
+    // Where /history reads from (the service's store); null: no history. Set before Start.
+    decltype(WebSources::history) history;
 
     struct Impl;
 

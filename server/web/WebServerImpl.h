@@ -44,6 +44,7 @@ struct WebServer::Impl {
         std::chrono::steady_clock::time_point made{};
     } lastJson;
     std::function<void(const std::string& line)> notice;
+    decltype(WebSources::history) history;
     std::mutex updatesLock;
     UpdateSettings updateSettings;
     boost::asio::io_context io;

@@ -41,6 +41,7 @@ WebSources WebServer::Impl::Sources() {
     };
     sources.guard = &codeGuard;
     sources.notice = notice;
+    sources.history = history;
     sources.setWord = [this](const BrowserWord& word, const std::string& sender) {
         StatusRecord record;
         record.SetName(word.name);

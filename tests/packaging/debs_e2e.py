@@ -42,7 +42,8 @@ def check_service(c, dist, root):
             'restart pegmastd.service' in scripts['postinst'] and 'stop pegmastd.service' in scripts['prerm'] and
             'rm -rf /var/lib/pegora' in scripts['postrm'], 'maintainer scripts enable, restart, stop and purge')
     conf = open(os.path.join(root, 'etc/pegora/pegmastd.conf')).read()
-    names = ['Port', 'WebPort', 'SilentMinutes', 'AcceptPacingMs', 'MaxConnections', 'ForgetDays', 'StateFile',
+    names = ['Port', 'WebPort', 'SilentMinutes', 'AcceptPacingMs', 'MaxConnections', 'ForgetDays', 'HistoryDays',
+             'StateFile',
              'LogChanges', 'WebUpdates', 'WebUpdateCode', 'Directory', 'DirectoryFile', 'LdapUrl', 'LdapBindDn',
              'LdapBindPasswordFile', 'LdapAllowPlainBind', 'LdapBase', 'LdapFilter', 'LdapNameAttribute']
     c.check(all('\n#%s =' % n in conf for n in names), 'the configuration lists every name, commented out')

@@ -1,6 +1,3 @@
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cstdio>
@@ -30,26 +27,6 @@ std::vector<StoredRow> TwoRows() {
     b.word.untilMs = 1700000900000;
     b.word.sinceMs = 1700000500000;
     return {a, b};
-}
-
-// One GET over loopback, the whole answer (the service's tests run on Linux only).
-std::string HttpGet(std::uint16_t port, const std::string& path) {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string answer;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        const std::string ask = "GET " + path + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
-        if (::send(fd, ask.data(), ask.size(), 0) == static_cast<ssize_t>(ask.size())) {
-            char chunk[4096];
-            for (ssize_t n; (n = ::recv(fd, chunk, sizeof chunk, 0)) > 0;)
-                answer.append(chunk, static_cast<std::size_t>(n));
-        }
-    }
-    ::close(fd);
-    return answer;
 }
 
 void Write(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }

@@ -48,6 +48,8 @@ struct ConfigLine {
     {"MaxConnections = 5000", "", "MaxConnections = 5000"},
     {"ForgetDays = 0", "", "ForgetDays = 0"},
     {"ForgetDays = 36501", "1: ForgetDays must be a number from 0 to 36500, not \"36501\"", ""},
+    {"HistoryDays = 30", "", "HistoryDays = 30"},
+    {"HistoryDays = 3651", "1: HistoryDays must be a number from 0 to 3650, not \"3651\"", ""},
     {"StateFile = /srv/pegora/board.state", "", "StateFile = /srv/pegora/board.state"},
     {"StateFile = C:\\ProgramData\\Pegora\\board.state", "", "StateFile = C:\\ProgramData\\Pegora\\board.state"},
     {"StateFile = board.state", "1: StateFile must be an absolute path, not \"board.state\"", ""},

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <fstream>
 #include <memory>
@@ -36,6 +41,27 @@ struct RecordingHost : ServiceHost {
         return n;
     }
 };
+
+// One GET over loopback, the whole answer (the service's tests run on Linux only).
+inline std::string HttpGet(std::uint16_t port, const std::string& path, const std::string& headers = "") {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string answer;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        const std::string ask =
+            "GET " + path + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n" + headers + "\r\n";
+        if (::send(fd, ask.data(), ask.size(), 0) == static_cast<ssize_t>(ask.size())) {
+            char chunk[4096];
+            for (ssize_t n; (n = ::recv(fd, chunk, sizeof chunk, 0)) > 0;)
+                answer.append(chunk, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(fd);
+    return answer;
+}
 
 inline std::int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())

@@ -3,11 +3,13 @@ groups and display names, a disabled account kept out, a change seen after a
 reload, 1,200 people past a size limit of 1,000, LDAPS and StartTLS with a CA
 file and a certificate from another CA refused, the list kept while slapd is
 down and across a restart, a wrong bind password; pegmastd.exe under Wine too."""
+import json
 import os
 import signal
 import subprocess
 import sys
 import time
+import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
@@ -154,7 +156,7 @@ def windows(c, win, slapd):
     def path(p):
         return 'Z:' + p.replace('/', '\\')
     with Service(scratch('pegora-ldap-wine-'), [WINE, os.path.join(win, 'server/service/pegmastd.exe')], path) as s:
-        s.configure(slapd.url)
+        s.configure(slapd.url, 'HistoryDays = 7\nWebUpdates = yes\nWebUpdateCode = s3cret\n')
         c.check(s.start(), 'pegmastd.exe under Wine with Directory = ldap listens')
         send(s.port, record('aberg', 2, 'lunch'))
         b = wait_board(s.web_port, lambda b: b['directory']['entries'] and b['rows'], 60)
@@ -164,6 +166,15 @@ def windows(c, win, slapd):
                 'pegmastd.exe reads the people and groups through wldap32 (%r, %r)' % (row, b.get('directory')))
         wrong = tagged_and_gzipped(s.web_port)
         c.check(not wrong, 'pegmastd.exe gzips its JSON when asked and answers 304 for its tag (%s)' % wrong)
+        ask = urllib.request.Request('http://127.0.0.1:%d/history?name=ABERG' % s.web_port,
+                                     headers={'X-Pegora-Code': 's3cret'})
+        try:
+            entries = json.loads(urllib.request.urlopen(ask, timeout=10).read())['entries']
+        except (OSError, ValueError) as e:
+            entries = [str(e)]
+        c.check([(e.get('name'), e.get('word'), e.get('message')) for e in entries if isinstance(e, dict)] ==
+                [('aberg', 'out', 'lunch')], 'pegmastd.exe keeps the history in its database and reads it back (%r)' %
+                entries)
 
 
 def main():

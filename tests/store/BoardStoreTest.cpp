@@ -161,21 +161,24 @@ TEST_F(Store, HistoryByNameAndTimeAndItsRetention) {
         e.source = "desk";
         entries.push_back(e);
     }
-    entries[3].removed = true;
-    entries[3].untilMs = 999;
+    entries[3].source = "removed";
+    entries[3].until = "14:00";
     ASSERT_TRUE(store->AddHistory(entries, error)) << error;
     std::vector<HistoryEntry> found;
-    ASSERT_TRUE(store->History("ANNA", 0, 1000, found, error));
+    ASSERT_TRUE(store->History("ANNA", 0, 1000, 100, found, error));
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].message, "m200");
-    EXPECT_TRUE(found[1].removed);
-    EXPECT_EQ(found[1].untilMs, 999);
-    ASSERT_TRUE(store->History("", 150, 300, found, error));
+    EXPECT_EQ(found[1].source, "removed");
+    EXPECT_EQ(found[1].until, "14:00");
+    ASSERT_TRUE(store->History("", 150, 300, 100, found, error));
     EXPECT_EQ(found.size(), 2u) << "everybody's, within the time, both ends included";
+    ASSERT_TRUE(store->History("", 0, 1000, 3, found, error));
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found[0].atMs, 200) << "the newest three, oldest first";
     std::int64_t deleted = 0;
     ASSERT_TRUE(store->ForgetHistory(300, deleted, error));
     EXPECT_EQ(deleted, 2);
-    ASSERT_TRUE(store->History("", 0, 1000, found, error));
+    ASSERT_TRUE(store->History("", 0, 1000, 100, found, error));
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].atMs, 300);
 }

@@ -1,0 +1,80 @@
+#include <cstdio>
+
+#include "BrowserWords.h"
+#include "ServiceFixture.h"
+
+namespace {
+
+HistoryEntry Old(const char* name, std::int64_t daysAgo) {
+    HistoryEntry e;
+    e.atMs = NowMs() - daysAgo * 86400 * 1000;
+    e.name = name;
+    e.status = 1;
+    e.source = "desk";
+    return e;
+}
+
+}  // namespace
+
+// With HistoryDays every change of what a row shows is kept, re-sends are not,
+// entries older than the days are deleted, and only the code's holders read them.
+TEST_F(ServiceTest, TheHistoryKeepsEveryChangeForItsDaysAndOnlyForTheCode) {
+    config.historyDays = 30;
+    config.webUpdates = true;
+    config.webUpdateCode = "s3cret";
+    const std::string db = HistoryPath(config);
+    {
+        BoardStore::Found found;
+        std::string error;
+        std::unique_ptr<BoardStore> store = BoardStore::Open(db, found, error);
+        ASSERT_TRUE(store) << error;
+        ASSERT_TRUE(store->AddHistory({Old("Gone", 31), Old("Anna", 29)}, error)) << error;
+    }
+    BoardService& s = Start();
+    EXPECT_EQ(host.Count("1 history entries older than 30 days deleted"), 1);
+    s.Board().webUpdates = true;  // as a web port would have it
+    UpdateSettings updates;
+    updates.on = true;
+    updates.code = config.webUpdateCode;
+    s.Web().SetUpdates(updates);
+    Send("Anna", 1, "in");
+    ASSERT_TRUE(TickUntil([&] { return s.Board().table.RowCount() == 1; }));
+    Send("anna", 1, "in");  // a re-send
+    Send("Anna", 2, "lunch");
+    ASSERT_TRUE(TickUntil([&] { return s.Board().table.Row(0).Status() == 2; }));
+    ASSERT_TRUE(
+        StoreBrowserWord(s.Board(), MakeRecord("Anna", 3, "dentist"), true, NowMs() + 3600000, "15:00", 0x0500000A));
+    bool found = false;
+    ASSERT_TRUE(RemoveBrowserRow(s.Board(), "ANNA", 0x0500000A, found));
+    std::string error;
+    ASSERT_TRUE(s.Web().Start(0, error)) << error;
+    const std::uint16_t web = s.Web().Port();
+    auto read = [&](const std::string& target) { return HttpGet(web, target, "X-Pegora-Code: s3cret\r\n"); };
+    ASSERT_TRUE(TickUntil([&] { return read("/history?name=anna").find("removed") != std::string::npos; }))
+        << read("/history?name=anna");
+    const std::string json = read("/history?name=anna");
+    std::vector<std::string> said;
+    for (std::size_t at = 0; (at = json.find("\"word\":\"", at)) != std::string::npos; at += 8)
+        said.push_back(json.substr(at + 8, json.find('"', at + 8) - at - 8));
+    EXPECT_EQ(said, (std::vector<std::string>{"in", "in", "out", "other", "other"}))
+        << "the entry kept, a new row, a change, a browser's word, the removal; no re-send: " << json;
+    EXPECT_NE(json.find("\"until\":\"15:00\",\"source\":\"browser\",\"from\":\"10.0.0.5\""), std::string::npos) << json;
+    EXPECT_EQ(json.find("Gone"), std::string::npos) << "older than 30 days";
+    EXPECT_NE(read("/history.csv?from=2000-01-01").find("\"Time\",\"Name\",\"Status\""), std::string::npos);
+    EXPECT_NE(read("/history?to=2000-01-01").find("{\"entries\":[],\"complete\":true}"), std::string::npos);
+    EXPECT_NE(read("/history?from=yesterday").find("400 Bad Request"), std::string::npos);
+    EXPECT_NE(HttpGet(web, "/history").find("403 Forbidden"), std::string::npos) << "no code, no history";
+    EXPECT_NE(HttpGet(web, "/history", "X-Pegora-Code: guess\r\n").find("The code is wrong."), std::string::npos);
+    EXPECT_EQ(s.Stop(), 0);
+
+    // Without a code the history is not served at all; without HistoryDays none is kept.
+    config.webUpdateCode.clear();
+    BoardService& open = Start();
+    ASSERT_TRUE(open.Web().Start(0, error)) << error;
+    EXPECT_NE(HttpGet(open.Web().Port(), "/history").find("404 Not Found"), std::string::npos);
+    EXPECT_EQ(open.Stop(), 0);
+    std::remove(db.c_str());
+    config.historyDays = 0;
+    EXPECT_EQ(Start().Stop(), 0);
+    EXPECT_EQ(std::fopen(db.c_str(), "rb"), nullptr) << "nothing written beyond the rows";
+}
