@@ -71,6 +71,10 @@ BoardService::BoardService(SocketManager& manager, const ServiceConfig& config_,
             std::string error;
             return historyReader && historyReader->History(name, fromMs, toMs, limit, entries, error);
         };
+        web.standingAt = [this](std::int64_t atMs, std::vector<HistoryEntry>& standing) {
+            std::string error;
+            return historyReader && historyReader->StandingAt(atMs, standing, error);
+        };
     }
 }
 

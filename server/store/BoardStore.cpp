@@ -299,6 +299,36 @@ bool BoardStore::History(const std::string& name, std::int64_t fromMs, std::int6
     return false;
 }
 
+bool BoardStore::StandingAt(std::int64_t atMs, std::vector<HistoryEntry>& entries, std::string& error) {
+    // SQLite gives the other columns of the row that holds the max(): the last
+    // written, which is the latest even where two share a millisecond.
+    Statement select(db,
+                     "SELECT at_ms, name, status, message, until, source, sender FROM (SELECT max(id), at_ms,"
+                     " name, status, message, until, source, sender FROM history WHERE at_ms <= ? GROUP BY name_key)"
+                     " WHERE source NOT IN ('removed', 'forgotten')");
+    if (!select) {
+        error = Why(db);
+        return false;
+    }
+    select.Number(1, atMs);
+    entries.clear();
+    int rc;
+    while ((rc = select.Step()) == SQLITE_ROW) {
+        HistoryEntry e;
+        e.atMs = select.Int(0);
+        e.name = select.Bytes(1);
+        e.status = static_cast<std::int32_t>(select.Int(2));
+        e.message = select.Bytes(3);
+        e.until = select.Bytes(4);
+        e.source = select.Bytes(5);
+        e.from = select.Bytes(6);
+        entries.push_back(e);
+    }
+    if (rc == SQLITE_DONE) return true;
+    error = Why(db);
+    return false;
+}
+
 bool BoardStore::ForgetHistory(std::int64_t beforeMs, std::int64_t& deleted, std::string& error) {
     Statement remove(db, "DELETE FROM history WHERE at_ms < ?");
     if (!remove || remove.Number(1, beforeMs).Step() != SQLITE_DONE) {

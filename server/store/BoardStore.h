@@ -43,6 +43,9 @@ public:
     // up to `toMs`, both included: the newest `limit` of them, oldest first.
     bool History(const std::string& name, std::int64_t fromMs, std::int64_t toMs, std::size_t limit,
                  std::vector<HistoryEntry>& entries, std::string& error);
+    // Each row's last entry at or before `atMs` (what it showed then), rows
+    // removed or forgotten by then left out; in no particular order.
+    bool StandingAt(std::int64_t atMs, std::vector<HistoryEntry>& entries, std::string& error);
     // Entries older than `beforeMs` deleted; how many.
     bool ForgetHistory(std::int64_t beforeMs, std::int64_t& deleted, std::string& error);
     // A whole copy at `path`, safe while the service writes.

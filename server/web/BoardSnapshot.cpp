@@ -1,8 +1,10 @@
 #include "BoardSnapshot.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
+#include "AsciiText.h"
 #include "JsonText.h"
 #include "Windows1252.h"
 #include "WebUpdates.h"
@@ -98,9 +100,29 @@ bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot) {
     return true;
 }
 
+BoardSnapshot SnapshotAt(std::int64_t atMs, const std::vector<HistoryEntry>& standing,
+                         const StaffDirectory* directory) {
+    BoardSnapshot snapshot;
+    snapshot.asAtMs = atMs;
+    for (const HistoryEntry& e : standing) {
+        SnapshotRow row{e.name, e.status, e.message, (atMs - e.atMs) / 1000};
+        row.fromBrowser = e.source == "browser";
+        row.until = e.until;
+        snapshot.rows.push_back(row);
+    }
+    // By the name, as the board orders nothing else of a moment gone.
+    std::stable_sort(snapshot.rows.begin(), snapshot.rows.end(), [](const SnapshotRow& a, const SnapshotRow& b) {
+        return AsciiLower(a.name) < AsciiLower(b.name);
+    });
+    if (directory) AddStaff(*directory, snapshot);
+    return snapshot;
+}
+
 std::string BoardJson(const BoardSnapshot& snapshot) {
     JsonText j;
-    j.Begin('{').Key("counter").Begin('{');
+    j.Begin('{');
+    if (snapshot.asAtMs) j.Key("asAt").Number(snapshot.asAtMs);
+    j.Key("counter").Begin('{');
     j.Key("pending").Number(snapshot.pending).Key("open").Number(snapshot.open).End('}');
     j.Key("silentMinutes").Number(snapshot.silentMinutes).Key("updates").Bool(snapshot.updates);
     j.Key("code").Bool(snapshot.codeNeeded).Key("rows").Begin('[');

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "BoardServer.h"
+#include "HistoryEntry.h"
 
 struct SnapshotRow {
     std::string name;     // the record's bytes, Windows-1252
@@ -36,7 +37,14 @@ struct BoardSnapshot {
     bool hasDirectory = false;
     DirectoryState directory;
     std::vector<SnapshotRow> unheard;  // directory people with no row, in its order
+    // A roll call rebuilt from the history as it stood at this moment (ms since
+    // 1970): the rows said what they said then, and nobody counts as silent.
+    std::int64_t asAtMs = 0;
 };
+
+// The snapshot as the rows stood at `atMs`, from each row's last history entry
+// by then, with today's staff directory beside them (null: none).
+BoardSnapshot SnapshotAt(std::int64_t atMs, const std::vector<HistoryEntry>& standing, const StaffDirectory* directory);
 
 // Copies the rows under tableLock, waiting at most 1500 ms; false when the
 // lock could not be had in that time. With a staff directory, each row gets

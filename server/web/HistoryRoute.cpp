@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "BoardServer.h"
+#include "BoardSnapshot.h"
 #include "JsonText.h"
 #include "RollCall.h"
 #include "WebUpdates.h"
@@ -104,7 +105,10 @@ bool LocalTimeMs(const std::string& text, std::int64_t& ms) {
 
 bool IsHistoryRoute(const std::string& path) { return path == "/history" || path == "/history.csv"; }
 
-WebResponse HistoryAnswer(const WebRequest& request, const WebSources& sources) {
+namespace {
+
+// Whether the request may read the history: status 0 when it may, else the refusal.
+WebResponse HistoryRights(const WebRequest& request, const WebSources& sources) {
     const UpdateSettings settings = sources.updates ? sources.updates() : UpdateSettings();
     // The history is as private as the rows are changeable: only where a code guards changes.
     if (!sources.history || !settings.on || settings.code.empty()) return Refusal(404);
@@ -118,6 +122,16 @@ WebResponse HistoryAnswer(const WebRequest& request, const WebSources& sources) 
         if (sources.guard) sources.guard->Wrong(request.peer, request.steadyMs);
         return JsonAnswer(403, "The code is wrong.");
     }
+    WebResponse may;
+    may.status = 0;
+    return may;
+}
+
+}  // namespace
+
+WebResponse HistoryAnswer(const WebRequest& request, const WebSources& sources) {
+    const WebResponse refusal = HistoryRights(request, sources);
+    if (refusal.status != 0) return refusal;
     std::string name, from, to;
     std::int64_t fromMs = 0, toMs = WallMs();
     QueryValue(request.target, "name", name);
@@ -134,5 +148,33 @@ WebResponse HistoryAnswer(const WebRequest& request, const WebSources& sources) 
     response.contentType = csv ? "text/csv; charset=utf-8" : "application/json";
     response.body = csv ? Csv(entries) : Json(entries);
     if (csv) response.headers.push_back({"Content-Disposition", "attachment; filename=\"history.csv\""});
+    return response;
+}
+
+bool IsRollAtRoute(const WebRequest& request) {
+    const std::string path = request.target.substr(0, request.target.find('?'));
+    std::string at;
+    return path == "/roll.json" || (path == "/roll.csv" && QueryValue(request.target, "at", at));
+}
+
+WebResponse RollAtAnswer(const WebRequest& request, const WebSources& sources) {
+    const WebResponse refusal = HistoryRights(request, sources);
+    if (refusal.status != 0) return refusal;
+    std::string at;
+    std::int64_t atMs = 0;
+    if (!QueryValue(request.target, "at", at) || !LocalTimeMs(at, atMs))
+        return JsonAnswer(400, "at must be a date and time, as 2026-12-09T14:05.");
+    BoardSnapshot snapshot;
+    if (!sources.rollAt || !sources.rollAt(atMs, snapshot))
+        return JsonAnswer(503, "The history cannot be read right now; try again.");
+    WebResponse response;
+    if (request.target.compare(0, 9, "/roll.csv") == 0) {
+        response.contentType = "text/csv; charset=utf-8";
+        response.body = RollCsv(snapshot, static_cast<std::time_t>(atMs / 1000));
+        response.headers.push_back({"Content-Disposition", "attachment; filename=\"roll-call-" + at + ".csv\""});
+    } else {
+        response.contentType = "application/json";
+        response.body = BoardJson(snapshot);
+    }
     return response;
 }

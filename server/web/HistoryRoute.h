@@ -15,6 +15,11 @@ const std::size_t MaxHistoryAnswer = 10000;
 bool IsHistoryRoute(const std::string& path);
 WebResponse HistoryAnswer(const WebRequest& request, const WebSources& sources);
 
+// The roll call as it stood at ?at= (the same local time): GET /roll.json for
+// the page and /roll.csv?at= for a spreadsheet, with the history's rights.
+bool IsRollAtRoute(const WebRequest& request);
+WebResponse RollAtAnswer(const WebRequest& request, const WebSources& sources);
+
 // The value of `key` in the target's query, %-decoded; false when it is not there.
 bool QueryValue(const std::string& target, const std::string& key, std::string& value);
 // A local date or date and time as milliseconds since 1970; false when it is neither.

@@ -38,12 +38,13 @@ std::vector<RollGroup> RollCallGroups(const BoardSnapshot& snapshot) {
     const std::int64_t silentAfter =
         60 * static_cast<std::int64_t>(snapshot.silentMinutes ? snapshot.silentMinutes : 3);
     for (const SnapshotRow& row : snapshot.rows) {
-        std::size_t group = SaidGoodbye(row)               ? 2
-                            : row.ageSeconds > silentAfter ? 1
-                            : DeskSaysIn(row)              ? 0
-                            : row.status == StatusIn       ? 0
-                            : row.status == StatusOut      ? 3
-                                                           : 2;
+        const bool silent = !snapshot.asAtMs && row.ageSeconds > silentAfter;
+        std::size_t group = SaidGoodbye(row)          ? 2
+                            : silent                  ? 1
+                            : DeskSaysIn(row)         ? 0
+                            : row.status == StatusIn  ? 0
+                            : row.status == StatusOut ? 3
+                                                      : 2;
         groups[group].rows.push_back(row);
     }
     // Everybody in the staff directory is on it: the unheard have had no word at all.
@@ -67,8 +68,12 @@ std::string RollMessage(const SnapshotRow& row, std::size_t group) {
 
 std::string RollCsv(const BoardSnapshot& snapshot, std::time_t now) {
     std::string csv = "\xEF\xBB\xBF\"Group\",\"Name\",\"Status\",\"Message\",\"Last heard\"";
-    // The directory's columns after the existing ones, whose positions stay.
-    csv += snapshot.hasDirectory ? ",\"Display name\",\"Directory group\"\r\n" : "\r\n";
+    // The directory's columns after the existing ones, whose positions stay; a
+    // roll call of a moment gone says which moment on every line, last.
+    if (snapshot.hasDirectory) csv += ",\"Display name\",\"Directory group\"";
+    const std::string asAt =
+        snapshot.asAtMs ? "as at " + LocalTime(static_cast<std::time_t>(snapshot.asAtMs / 1000)) : "";
+    csv += asAt.empty() ? "\r\n" : ",\"As at\"\r\n";
     const std::vector<RollGroup> groups = RollCallGroups(snapshot);
     for (std::size_t g = 0; g < groups.size(); ++g) {
         for (const SnapshotRow& row : groups[g].rows) {
@@ -80,6 +85,7 @@ std::string RollCsv(const BoardSnapshot& snapshot, std::time_t now) {
                    SpreadsheetField(row.unheard ? "" : LocalTime(now - static_cast<std::time_t>(age)));
             if (snapshot.hasDirectory)
                 csv += "," + SpreadsheetField(row.displayName) + "," + SpreadsheetField(row.group);
+            if (!asAt.empty()) csv += "," + SpreadsheetField(asAt);
             csv += "\r\n";
         }
     }

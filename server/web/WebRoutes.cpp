@@ -130,6 +130,8 @@ WebResponse Route(const WebRequest& request, const std::vector<std::string>& mac
         return response;
     }
     std::string path = request.target.substr(0, request.target.find('?'));  // "/?wall" is the page
+    if (IsHistoryRoute(path)) return HistoryAnswer(request, sources);
+    if (IsRollAtRoute(request)) return RollAtAnswer(request, sources);
     if (path == "/board.json" || path == "/roll.csv") {
         const bool board = path == "/board.json";
         WebResponse response;
@@ -156,7 +158,6 @@ WebResponse Route(const WebRequest& request, const std::vector<std::string>& mac
         if (json.gzipped) response.headers.push_back({"Content-Encoding", "gzip"});
         return response;
     }
-    if (IsHistoryRoute(path)) return HistoryAnswer(request, sources);
     if (path == "/healthz") {
         WebResponse response;
         std::string reason;

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "BoardSnapshot.h"
 #include "HistoryEntry.h"
 #include "WebUpdates.h"
 
@@ -76,6 +77,8 @@ struct WebSources {
     std::function<bool(const std::string& name, std::int64_t fromMs, std::int64_t toMs, std::size_t limit,
                        std::vector<HistoryEntry>& entries)>
         history;
+    // The board as it stood at a moment, from the history.
+    std::function<bool(std::int64_t atMs, BoardSnapshot& snapshot)> rollAt;
 };
 
 // An update that can be refused on its headers alone, before its body is read:

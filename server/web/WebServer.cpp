@@ -68,6 +68,7 @@ bool WebServer::Start(std::uint16_t port, std::string& error) {
     std::unique_ptr<Impl> started(new Impl(board, idleLimit, maxConnections));
     started->notice = notice;
     started->history = history;
+    started->standingAt = standingAt;
     {
         std::lock_guard<std::mutex> guard(updatesLock);
         started->updateSettings = updates;

@@ -39,6 +39,8 @@ public:
     std::function<void(const std::string& line)> notice;
     // Where /history reads from (the service's store); null: no history. Set before Start.
     decltype(WebSources::history) history;
+    // Each row's last history entry at a moment, for the roll call as it stood.
+    std::function<bool(std::int64_t atMs, std::vector<HistoryEntry>& standing)> standingAt;
 
     struct Impl;
 

@@ -45,6 +45,7 @@ struct WebServer::Impl {
     } lastJson;
     std::function<void(const std::string& line)> notice;
     decltype(WebSources::history) history;
+    decltype(WebServer::standingAt) standingAt;
     std::mutex updatesLock;
     UpdateSettings updateSettings;
     boost::asio::io_context io;

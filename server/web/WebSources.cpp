@@ -42,6 +42,13 @@ WebSources WebServer::Impl::Sources() {
     sources.guard = &codeGuard;
     sources.notice = notice;
     sources.history = history;
+    if (standingAt)
+        sources.rollAt = [this](std::int64_t atMs, BoardSnapshot& snapshot) {
+            std::vector<HistoryEntry> standing;
+            if (!standingAt(atMs, standing)) return false;
+            snapshot = SnapshotAt(atMs, standing, board.directory.get());
+            return true;
+        };
     sources.setWord = [this](const BrowserWord& word, const std::string& sender) {
         StatusRecord record;
         record.SetName(word.name);

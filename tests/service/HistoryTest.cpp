@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <ctime>
 
 #include "BrowserWords.h"
 #include "ServiceFixture.h"
@@ -63,6 +64,20 @@ TEST_F(ServiceTest, TheHistoryKeepsEveryChangeForItsDaysAndOnlyForTheCode) {
     EXPECT_NE(read("/history.csv?from=2000-01-01").find("\"Time\",\"Name\",\"Status\""), std::string::npos);
     EXPECT_NE(read("/history?to=2000-01-01").find("{\"entries\":[],\"complete\":true}"), std::string::npos);
     EXPECT_NE(read("/history?from=yesterday").find("400 Bad Request"), std::string::npos);
+    // The roll call as it stood: before the removal Anna was out with the dentist; after it, nobody.
+    const std::int64_t removedAt = NowMs();
+    auto at = [](std::int64_t ms) {
+        std::time_t when = static_cast<std::time_t>(ms / 1000);
+        char text[32];
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::localtime(&when));
+        return std::string(text);
+    };
+    const std::string then = read("/roll.csv?at=" + at(removedAt - 28LL * 86400 * 1000));
+    EXPECT_NE(then.find("\"In\",\"Anna\",\"in\",\"\",\""), std::string::npos) << "the entry of 29 days ago: " << then;
+    EXPECT_NE(then.find(",\"As at\"\r\n"), std::string::npos) << then;
+    EXPECT_EQ(read("/roll.json?at=" + at(removedAt + 2000)).find("\"name\":\"Anna\""), std::string::npos);
+    EXPECT_NE(read("/roll.json?at=" + at(removedAt + 2000)).find("\"asAt\":"), std::string::npos);
+    EXPECT_NE(HttpGet(web, "/roll.json?at=" + at(removedAt)).find("403 Forbidden"), std::string::npos);
     EXPECT_NE(HttpGet(web, "/history").find("403 Forbidden"), std::string::npos) << "no code, no history";
     EXPECT_NE(HttpGet(web, "/history", "X-Pegora-Code: guess\r\n").find("The code is wrong."), std::string::npos);
     EXPECT_EQ(s.Stop(), 0);

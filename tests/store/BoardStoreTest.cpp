@@ -175,6 +175,13 @@ TEST_F(Store, HistoryByNameAndTimeAndItsRetention) {
     ASSERT_TRUE(store->History("", 0, 1000, 3, found, error));
     ASSERT_EQ(found.size(), 3u);
     EXPECT_EQ(found[0].atMs, 200) << "the newest three, oldest first";
+    ASSERT_TRUE(store->StandingAt(350, found, error));
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].message + found[1].message, found[0].name == "Anna" ? "m200m300" : "m300m200")
+        << "each row's last word by then";
+    ASSERT_TRUE(store->StandingAt(400, found, error));
+    ASSERT_EQ(found.size(), 1u) << "Anna was removed at 400";
+    EXPECT_EQ(found[0].name, "bert");
     std::int64_t deleted = 0;
     ASSERT_TRUE(store->ForgetHistory(300, deleted, error));
     EXPECT_EQ(deleted, 2);
