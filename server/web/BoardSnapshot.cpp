@@ -125,7 +125,9 @@ std::string BoardJson(const BoardSnapshot& snapshot) {
     j.Key("counter").Begin('{');
     j.Key("pending").Number(snapshot.pending).Key("open").Number(snapshot.open).End('}');
     j.Key("silentMinutes").Number(snapshot.silentMinutes).Key("updates").Bool(snapshot.updates);
-    j.Key("code").Bool(snapshot.codeNeeded).Key("rows").Begin('[');
+    j.Key("code").Bool(snapshot.codeNeeded);
+    if (snapshot.history) j.Key("history").Bool(true);
+    j.Key("rows").Begin('[');
     for (const SnapshotRow& row : snapshot.rows) {
         // The painter's rule: anything but in and out is other.
         std::int32_t status = row.status == StatusIn || row.status == StatusOut ? row.status : StatusOther;
@@ -169,7 +171,7 @@ std::string BoardEtag(const BoardSnapshot& snapshot) {
     Fingerprint f;
     const std::int64_t silentAfter =
         60 * static_cast<std::int64_t>(snapshot.silentMinutes ? snapshot.silentMinutes : 3);
-    f << snapshot.silentMinutes << snapshot.updates << snapshot.codeNeeded << snapshot.rows.size();
+    f << snapshot.silentMinutes << snapshot.updates << snapshot.codeNeeded << snapshot.history << snapshot.rows.size();
     for (const SnapshotRow& row : snapshot.rows) {
         f << row.name << row.status << row.message << row.fromBrowser << row.until << row.passed << row.hasDesk
           << row.deskStatus << row.sinceMs << row.displayName << row.group << row.phone << AgeShown(row.ageSeconds)

@@ -33,6 +33,7 @@ struct BoardSnapshot {
     std::uint32_t silentMinutes = 0;
     bool updates = false;     // words from browsers are taken
     bool codeNeeded = false;  // and need the board's code
+    bool history = false;     // the history is served, to the code's holders
     std::vector<SnapshotRow> rows;
     bool hasDirectory = false;
     DirectoryState directory;
@@ -51,7 +52,7 @@ BoardSnapshot SnapshotAt(std::int64_t atMs, const std::vector<HistoryEntry>& sta
 // its person's names and the unheard are listed, after the lock is left.
 bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot);
 
-// {"counter":{"pending":a,"open":b},"silentMinutes":m,"updates":u,"code":c,
+// {["asAt":ms,]"counter":{"pending":a,"open":b},"silentMinutes":m,"updates":u,"code":c,["history":true,]
 // "rows":[{"name":..,"status":1..3,"word":"in"|"out"|"other","message":..,
 // "age":seconds,"since":ms since 1970,"sinceAge":seconds,
 // "source":"desk"|"browser"[,"until":"HH:MM"[,"passed":true]]

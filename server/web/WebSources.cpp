@@ -17,6 +17,7 @@ bool WebServer::Impl::BoardJsonFor(const std::string& ifNoneMatch, bool gzip, Bo
         std::lock_guard<std::mutex> guard(updatesLock);
         snapshot.updates = updateSettings.on;
         snapshot.codeNeeded = updateSettings.on && !updateSettings.code.empty();
+        snapshot.history = snapshot.codeNeeded && history != nullptr;
     }
     answer.etag = BoardEtag(snapshot);
     if (!ifNoneMatch.empty() && ifNoneMatch.find(answer.etag.substr(2)) != std::string::npos) return true;

@@ -8,7 +8,7 @@ from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import Select
 
 from desktop import free_port, record, running, scratch, send, wait_listening
-from pages import browser, texts, wait
+from pages import CODE, browser, texts, wait
 
 
 def check_directory(c, program, artifacts, drivers):
@@ -23,7 +23,8 @@ def check_directory(c, program, artifacts, drivers):
     conf = os.path.join(folder, 'pegmastd.conf')
     with open(conf, 'w') as f:
         f.write('Port = %d\nWebPort = %d\nAcceptPacingMs = 0\nDirectory = file\nDirectoryFile = %s\n'
-                'StateFile = %s\n' % (port, web_port, staff, os.path.join(folder, 'board.state')))
+                'StateFile = %s\nHistoryDays = 7\nWebUpdates = yes\nWebUpdateCode = %s\n' %
+                (port, web_port, staff, os.path.join(folder, 'board.state'), CODE))
     with running([os.path.join(os.path.dirname(program), '../service/pegmastd'), '--config', conf],
                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) as service:
         c.check(wait_listening(web_port), 'the board service with a staff directory listens')
@@ -47,6 +48,9 @@ def check_directory(c, program, artifacts, drivers):
                 'by display name, the log-in name and a phone beside it (%r)' % people)
         mark = "for (const th of document.querySelectorAll('#rows th[scope=\"row\"]')) th.parentNode.dataset.kept = 1;"
         driver.execute_script(mark)
+        time.sleep(1.5)
+        between = time.strftime('%Y-%m-%dT%H:%M:%S')  # bert out at lunch, before he is back
+        time.sleep(1.5)
         send(port, record('bert', 1, 'back'))
         wait(lambda: 'back' in driver.execute_script('await window.refreshBoard(); '
                                                      'return document.getElementById("rows").textContent'), 10)
@@ -95,3 +99,20 @@ def check_directory(c, program, artifacts, drivers):
         ticked = driver.execute_script("return [...document.querySelectorAll('.group-0 .tick input')]"
                                        ".map((box) => box.checked)")
         c.check(ticked.count(True) == 1, 'ÉMILE and émile are two people on the board and two ticks (%r)' % ticked)
+
+        # The history, for the code's holder: a row's last changes, and the roll call as it stood.
+        driver.get(url)
+        wait(lambda: driver.find_elements(By.CSS_SELECTOR, 'button[aria-label="Last changes of bert"]'), 10)
+        driver.find_element(By.CSS_SELECTOR, 'button[aria-label="Last changes of bert"]').click()
+        driver.find_element(By.ID, 'history-code').send_keys(CODE)
+        driver.find_element(By.ID, 'history-show').click()
+        wait(lambda: len(texts(driver, '#history-list li')) == 2, 10)
+        said = texts(driver, '#history-list li')
+        c.check(len(said) == 2 and said[0].startswith('in since ') and ', back, from the desk' in said[0] and
+                said[1].startswith('out since ') and 'lunch' in said[1],
+                "a row's last changes, newest first, once the code is given (%r)" % said)
+        driver.get(url + '?roll&at=' + between)
+        wait(lambda: len(texts(driver, '.tick .name')) >= 5, 10)
+        out = texts(driver, '.group-3 .tick .name')
+        c.check(out == ['Bert Bergbert'] and texts(driver, '#roll-taken')[0].startswith('As at '),
+                'the roll call as it stood: Bert out at lunch then (%r, %r)' % (out, texts(driver, '#roll-taken')))

@@ -9,6 +9,7 @@ const wallPageMs = 10000;
 let rows = [];
 let silentMinutes = 3;
 let updates = false;
+let historyServed = false;  // the board serves its history to the code's holders
 let wallPage = 0;
 let directory = null;  // the staff directory's state, when the board has one
 let unheard = [];
@@ -203,7 +204,7 @@ function rowOf(row) {
   const ageText = row.unheard ? '' : silent ? noWordFor(row.age) : ago(row.age);
   const since = !row.unheard && row.since > 0 ? sinceText(row.sinceAge, receivedAt) : '';
   const look = JSON.stringify([row.name, row.displayName, row.phone, row.unheard, row.word, row.message, row.source,
-    row.until, row.passed, silent, ageText, since, updates && !wall]);
+    row.until, row.passed, silent, ageText, since, updates && !wall, historyServed && !wall]);
   return reused(look, () => buildRow(row, silent, ageText, since));
 }
 
@@ -246,6 +247,13 @@ function buildRow(row, silent, ageText, since) {
     change.addEventListener('click', () => window.openUpdateForm(row.name));
     age.appendChild(change);
   }
+  if (historyServed && !wall) {
+    const changes = cell('button', 'History', 'row-update');
+    changes.type = 'button';
+    changes.setAttribute('aria-label', 'Last changes of ' + row.name);
+    changes.addEventListener('click', () => window.pegoraHistory.openRow(row.name));
+    age.appendChild(changes);
+  }
   tr.appendChild(age);
   return tr;
 }
@@ -268,6 +276,7 @@ async function refresh() {
       rows = board.rows;
       silentMinutes = board.silentMinutes > 0 ? board.silentMinutes : 3;
       updates = board.updates === true;
+      historyServed = board.history === true;
       directory = board.directory || null;
       unheard = board.unheard || [];
       groupMenu();

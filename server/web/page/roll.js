@@ -5,6 +5,8 @@
 
 (() => {
   const rollKey = 'pegora-roll-call';
+  // ?at=: the roll call as it stood then, rebuilt from the history; looked at, never kept.
+  const asAt = new URLSearchParams(location.search).get('at') || '';
   const groupTitles = ['In', 'No word for a while', 'Other', 'Out'];
   let unreachable = false;
   // { started, taken, board: {in, out, other}, groups: [[row]], ticks: Map key -> true }; kept with
@@ -42,7 +44,7 @@
   // The same groups as the board's /roll.csv: silent first, whatever the status; but a desk that
   // said goodbye is not silent (Other), and a browser's word over a desk that says "in" is In.
   function groupRows(board) {
-    const silentAfter = 60 * (board.silentMinutes > 0 ? board.silentMinutes : 3);
+    const silentAfter = board.asAt ? Infinity : 60 * (board.silentMinutes > 0 ? board.silentMinutes : 3);
     const groups = [[], [], [], []];
     // ?group= narrows the roll call to one section of the staff directory, as on the page.
     const only = new URLSearchParams(location.search).get('group') || '';
@@ -71,6 +73,7 @@
   }
 
   function save() {
+    if (asAt) return;
     try {
       localStorage.setItem(rollKey, JSON.stringify({ ...roll, ticks: [...roll.ticks.keys()] }));
     } catch (error) {
@@ -79,6 +82,7 @@
   }
 
   function load() {
+    if (asAt) return null;
     try {
       const kept = JSON.parse(localStorage.getItem(rollKey));
       if (kept && Array.isArray(kept.groups) && kept.groups.length === 4 && kept.ticks) {
@@ -123,8 +127,9 @@
   }
 
   function render() {
-    document.getElementById('roll-taken').textContent = 'Taken at ' + when(roll.taken);
-    document.getElementById('roll-footer').textContent = 'Roll call taken at ' + when(roll.taken);
+    const taken = roll.asAt ? 'As at ' + when(roll.asAt) : 'Taken at ' + when(roll.taken);
+    document.getElementById('roll-taken').textContent = taken;
+    document.getElementById('roll-footer').textContent = 'Roll call, ' + taken.charAt(0).toLowerCase() + taken.slice(1);
     const b = roll.board;
     document.getElementById('roll-board').textContent =
       'On the board: ' + b.in + ' in, ' + b.out + ' out, ' + b.other + ' other';
@@ -187,12 +192,24 @@
   }
 
   function showAge() {
+    if (asAt) return;
     if (roll && !unreachable) say('List taken ' + minutesAgo(roll.taken) + '. Refresh takes a new one and keeps the ticks.', false);
   }
 
   async function take(fresh) {
     try {
-      const response = await fetch('/board.json', { cache: 'no-store' });
+      let response;
+      if (asAt) {
+        const answer = await window.pegoraHistory.ask('/roll.json?at=' + encodeURIComponent(asAt));
+        if (!answer.ok) {
+          document.getElementById('roll-at-code-box').hidden = answer.status !== 403;
+          say(answer.error, true);
+          return;
+        }
+        response = answer.response;
+      } else {
+        response = await fetch('/board.json', { cache: 'no-store' });
+      }
       if (!response.ok) throw new Error('the board answered ' + response.status);
       const board = await response.json();
       const counts = { in: 0, out: 0, other: 0 };
@@ -203,7 +220,8 @@
         // Ticks stay for the names still listed.
         for (const row of groups.flat()) if (roll.ticks.has(nameKey(row.name))) ticks.set(nameKey(row.name), true);
       }
-      roll = { started: roll && !fresh ? roll.started : Date.now(), taken: Date.now(), board: counts, groups, ticks };
+      roll = { started: roll && !fresh ? roll.started : Date.now(), taken: Date.now(), board: counts, groups, ticks,
+        asAt: board.asAt || 0 };
       unreachable = false;
       save();
       render();
@@ -236,6 +254,13 @@
     document.getElementById('board-view').hidden = true;
     document.getElementById('roll-view').hidden = false;
     roll = load();
+    if (asAt) {
+      for (const id of ['roll-refresh', 'roll-new']) document.getElementById(id).hidden = true;
+      document.getElementById('roll-csv').addEventListener('click', (event) => {
+        event.preventDefault();
+        window.pegoraHistory.downloadAt(asAt);
+      });
+    }
     document.getElementById('roll-refresh').addEventListener('click', () => take(false));
     document.getElementById('roll-print').addEventListener('click', () => window.print());
     window.addEventListener('beforeprint', unfold);
