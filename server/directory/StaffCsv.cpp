@@ -149,8 +149,10 @@ bool ReadStaffCsv(const std::string& input, const std::string& file, StaffList& 
         error = file + ":" + std::to_string(header.line) + ": no \"name\" column in the header line";
         return false;
     }
+    // Unquoted fields come trimmed; a quoted one is kept as written, spaces and
+    // all, so that the kept copy (every field quoted) reads back the same.
     auto take = [&](const Record& r, int column) {
-        return column >= 0 && static_cast<std::size_t>(column) < r.fields.size() ? TrimSpace(decoded(r.fields[column]))
+        return column >= 0 && static_cast<std::size_t>(column) < r.fields.size() ? decoded(r.fields[column])
                                                                                  : std::string();
     };
     std::vector<StaffEntry> entries;

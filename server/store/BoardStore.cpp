@@ -19,7 +19,9 @@ const char* const Migrations[] = {
     " status INTEGER NOT NULL, message BLOB NOT NULL, until TEXT NOT NULL, source TEXT NOT NULL,"
     " sender TEXT NOT NULL);"
     "CREATE INDEX history_by_name ON history(name_key, at_ms);"
-    "CREATE INDEX history_by_time ON history(at_ms);",
+    "CREATE INDEX history_by_time ON history(at_ms);"
+    // Everybody the history names, so that a moment's roll call looks each one up.
+    "CREATE TABLE history_people(name_key BLOB PRIMARY KEY) WITHOUT ROWID;",
 };
 static_assert(sizeof Migrations / sizeof Migrations[0] == StoreVersion, "one migration per version");
 
@@ -250,13 +252,15 @@ bool BoardStore::AddHistory(const std::vector<HistoryEntry>& entries, std::strin
     Statement insert(db,
                      "INSERT INTO history(at_ms, name_key, name, status, message, until, source, sender)"
                      " VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
-    bool good = static_cast<bool>(insert);
+    Statement person(db, "INSERT OR IGNORE INTO history_people(name_key) VALUES (?)");
+    bool good = insert && person;
     for (std::size_t i = 0; good && i < entries.size(); ++i) {
         const HistoryEntry& e = entries[i];
         insert.Number(1, e.atMs).Blob(2, AsciiLower(e.name)).Blob(3, e.name).Number(4, e.status);
         insert.Blob(5, e.message).Text(6, e.until).Text(7, e.source).Text(8, e.from);
-        good = insert.Step() == SQLITE_DONE;
+        good = insert.Step() == SQLITE_DONE && person.Blob(1, AsciiLower(e.name)).Step() == SQLITE_DONE;
         insert.Reset();
+        person.Reset();
     }
     if (good && Exec("COMMIT;", error)) return true;
     if (error.empty()) error = Why(db);
@@ -300,12 +304,12 @@ bool BoardStore::History(const std::string& name, std::int64_t fromMs, std::int6
 }
 
 bool BoardStore::StandingAt(std::int64_t atMs, std::vector<HistoryEntry>& entries, std::string& error) {
-    // SQLite gives the other columns of the row that holds the max(): the last
-    // written, which is the latest even where two share a millisecond.
+    // Each person's last entry by then, looked up by the index: the last written
+    // where two share a millisecond.
     Statement select(db,
-                     "SELECT at_ms, name, status, message, until, source, sender FROM (SELECT max(id), at_ms,"
-                     " name, status, message, until, source, sender FROM history WHERE at_ms <= ? GROUP BY name_key)"
-                     " WHERE source NOT IN ('removed', 'forgotten')");
+                     "SELECT h.at_ms, h.name, h.status, h.message, h.until, h.source, h.sender FROM history_people p"
+                     " JOIN history h ON h.id = (SELECT id FROM history WHERE name_key = p.name_key AND at_ms <= ?1"
+                     " ORDER BY at_ms DESC, id DESC LIMIT 1) WHERE h.source NOT IN ('removed', 'forgotten')");
     if (!select) {
         error = Why(db);
         return false;
@@ -336,7 +340,11 @@ bool BoardStore::ForgetHistory(std::int64_t beforeMs, std::int64_t& deleted, std
         return false;
     }
     deleted = sqlite3_changes(db);
-    return true;
+    // Nobody is named who has no entry left.
+    return deleted == 0 || Exec(
+                               "DELETE FROM history_people WHERE NOT EXISTS"
+                               " (SELECT 1 FROM history WHERE name_key = history_people.name_key)",
+                               error);
 }
 
 bool BoardStore::Backup(const std::string& path, std::string& error) {

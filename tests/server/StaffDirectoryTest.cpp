@@ -72,6 +72,8 @@ const CsvFile csvFiles[] = {
     {"a name that would forge a log line is skipped, and said on one line",
      "name,display name\n\"ann\n<0>x\"\nbo,\"Bo\nBerg\"\n", true, "bo/Bo Berg/",
      "staff.csv:2: \"ann?<0>x\" has a character a desk cannot send"},
+    {"a quoted name keeps its spaces, as the kept copy writes a 19-byte cut that ends in one",
+     "name,display name\n\"abcdefghijklmnopqr s\", x \n", true, "abcdefghijklmnopqr /x/", ""},
     {"a long quoted field on one line is a field", "name,display name\nanna,\"" + longField + "\"\n", true,
      longPerson.c_str(), ""},
 };
