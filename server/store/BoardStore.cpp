@@ -77,6 +77,26 @@ StatusRecord RecordOf(const std::string& bytes) {
     return record;
 }
 
+// The entries a query gives, its columns in HistoryEntry's order.
+bool ReadEntries(sqlite3* db, Statement& select, std::vector<HistoryEntry>& entries, std::string& error) {
+    entries.clear();
+    int rc;
+    while ((rc = select.Step()) == SQLITE_ROW) {
+        HistoryEntry e;
+        e.atMs = select.Int(0);
+        e.name = select.Bytes(1);
+        e.status = static_cast<std::int32_t>(select.Int(2));
+        e.message = select.Bytes(3);
+        e.until = select.Bytes(4);
+        e.source = select.Bytes(5);
+        e.from = select.Bytes(6);
+        entries.push_back(e);
+    }
+    if (rc == SQLITE_DONE) return true;
+    error = Why(db);
+    return false;
+}
+
 // Whether the file is a database SQLite can read whole.
 bool Sound(sqlite3* db) {
     Statement check(db, "PRAGMA quick_check");
@@ -285,22 +305,7 @@ bool BoardStore::History(const std::string& name, std::int64_t fromMs, std::int6
     select.Number(1, fromMs).Number(2, toMs);
     if (!name.empty()) select.Blob(3, AsciiLower(name));
     select.Number(name.empty() ? 3 : 4, static_cast<std::int64_t>(limit));
-    entries.clear();
-    int rc;
-    while ((rc = select.Step()) == SQLITE_ROW) {
-        HistoryEntry e;
-        e.atMs = select.Int(0);
-        e.name = select.Bytes(1);
-        e.status = static_cast<std::int32_t>(select.Int(2));
-        e.message = select.Bytes(3);
-        e.until = select.Bytes(4);
-        e.source = select.Bytes(5);
-        e.from = select.Bytes(6);
-        entries.push_back(e);
-    }
-    if (rc == SQLITE_DONE) return true;
-    error = Why(db);
-    return false;
+    return ReadEntries(db, select, entries, error);
 }
 
 bool BoardStore::StandingAt(std::int64_t atMs, std::vector<HistoryEntry>& entries, std::string& error) {
@@ -315,22 +320,7 @@ bool BoardStore::StandingAt(std::int64_t atMs, std::vector<HistoryEntry>& entrie
         return false;
     }
     select.Number(1, atMs);
-    entries.clear();
-    int rc;
-    while ((rc = select.Step()) == SQLITE_ROW) {
-        HistoryEntry e;
-        e.atMs = select.Int(0);
-        e.name = select.Bytes(1);
-        e.status = static_cast<std::int32_t>(select.Int(2));
-        e.message = select.Bytes(3);
-        e.until = select.Bytes(4);
-        e.source = select.Bytes(5);
-        e.from = select.Bytes(6);
-        entries.push_back(e);
-    }
-    if (rc == SQLITE_DONE) return true;
-    error = Why(db);
-    return false;
+    return ReadEntries(db, select, entries, error);
 }
 
 bool BoardStore::ForgetHistory(std::int64_t beforeMs, std::int64_t& deleted, std::string& error) {
