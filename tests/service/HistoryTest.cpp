@@ -42,7 +42,10 @@ TEST_F(ServiceTest, TheHistoryKeepsEveryChangeForItsDaysAndOnlyForTheCode) {
     ASSERT_TRUE(TickUntil([&] { return s.Board().table.RowCount() == 1; }));
     Send("anna", 1, "in");  // a re-send
     Send("Anna", 2, "lunch");
-    ASSERT_TRUE(TickUntil([&] { return s.Board().table.Row(0).Status() == 2; }));
+    ASSERT_TRUE(TickUntil([&] {
+        TableHold hold(s.Board().tableLock, std::chrono::milliseconds(500));  // the reader writes the row
+        return hold && s.Board().table.Row(0).Status() == 2;
+    }));
     ASSERT_TRUE(
         StoreBrowserWord(s.Board(), MakeRecord("Anna", 3, "dentist"), true, NowMs() + 3600000, "15:00", 0x0500000A));
     bool found = false;
