@@ -168,6 +168,14 @@ bool BoardStore::Exec(const std::string& sql, std::string& error) {
     return false;
 }
 
+bool BoardStore::Finish(bool good, std::string& error) {
+    if (good && Exec("COMMIT;", error)) return true;
+    if (error.empty()) error = Why(db);
+    std::string ignored;
+    Exec("ROLLBACK;", ignored);
+    return false;
+}
+
 int BoardStore::Version() const {
     Statement version(db, "PRAGMA user_version");
     return version && version.Step() == SQLITE_ROW ? static_cast<int>(version.Int(0)) : 0;
@@ -195,11 +203,7 @@ bool BoardStore::SaveRows(const std::vector<StoredRow>& rows, std::string& error
         good = insert.Step() == SQLITE_DONE;
         insert.Reset();
     }
-    if (good && Exec("COMMIT;", error)) return true;
-    if (error.empty()) error = Why(db);
-    std::string ignored;
-    Exec("ROLLBACK;", ignored);
-    return false;
+    return Finish(good, error);
 }
 
 bool BoardStore::LoadRows(std::vector<StoredRow>& rows, std::string& error) {
@@ -241,11 +245,7 @@ bool BoardStore::SaveStaff(const StaffList& list, std::int64_t readMs, std::stri
         insert.Reset();
     }
     good = good && read.Number(1, readMs).Step() == SQLITE_DONE;
-    if (good && Exec("COMMIT;", error)) return true;
-    if (error.empty()) error = Why(db);
-    std::string ignored;
-    Exec("ROLLBACK;", ignored);
-    return false;
+    return Finish(good, error);
 }
 
 bool BoardStore::LoadStaff(StaffList& list, std::int64_t& readMs, std::string& error) {
@@ -282,11 +282,7 @@ bool BoardStore::AddHistory(const std::vector<HistoryEntry>& entries, std::strin
         insert.Reset();
         person.Reset();
     }
-    if (good && Exec("COMMIT;", error)) return true;
-    if (error.empty()) error = Why(db);
-    std::string ignored;
-    Exec("ROLLBACK;", ignored);
-    return false;
+    return Finish(good, error);
 }
 
 bool BoardStore::History(const std::string& name, std::int64_t fromMs, std::int64_t toMs, std::size_t limit,

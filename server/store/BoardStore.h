@@ -54,5 +54,7 @@ public:
 private:
     explicit BoardStore(sqlite3* db_) : db(db_) {}
     bool Exec(const std::string& sql, std::string& error);
+    // Ends the transaction begun: committed when every step went well, else rolled back with the error.
+    bool Finish(bool good, std::string& error);
     sqlite3* db;
 };
