@@ -1,12 +1,8 @@
 #include "StaffRefresher.h"
 
 #include <algorithm>
-#include <sys/stat.h>
-#include <utime.h>
 
-#include "AtomicFile.h"
 #include "BoardClock.h"
-#include "StaffCsv.h"
 
 namespace {
 
@@ -15,11 +11,11 @@ const std::chrono::seconds StopWait{2};
 
 }  // namespace
 
-StaffRefresher::StaffRefresher(StaffDirectory& directory_, StaffSource source_, const std::string& keep_,
+StaffRefresher::StaffRefresher(StaffDirectory& directory_, StaffSource source_, StaffKeeper keeper_,
                                std::chrono::minutes interval_, Say say_)
     : directory(directory_),
       source(std::make_shared<const StaffSource>(std::move(source_))),
-      keep(keep_),
+      keeper(std::make_shared<const StaffKeeper>(std::move(keeper_))),
       interval(interval_),
       say(std::move(say_)),
       shared(std::make_shared<Shared>()) {}
@@ -33,7 +29,7 @@ StaffRefresher::Outcome StaffRefresher::ReadFrom(const StaffSource& source) {
     return outcome;
 }
 
-bool StaffRefresher::Take(Outcome outcome, bool asked, std::string& toKeep) {
+bool StaffRefresher::Take(Outcome outcome, bool asked, std::unique_ptr<StaffList>& toKeep) {
     const std::size_t skipped = std::max(outcome.list.unreadable, outcome.problems.size());
     auto problems = [this, skipped](const std::vector<std::string>& lines) {
         for (std::size_t i = 0; i < lines.size() && i < ProblemsSaid; ++i) say(true, lines[i]);
@@ -43,7 +39,7 @@ bool StaffRefresher::Take(Outcome outcome, bool asked, std::string& toKeep) {
     std::string error;
     if (outcome.read) {
         const std::string summary = StaffSummary(outcome.list, source->name);
-        std::string kept = keep.empty() ? std::string() : StaffCsv(outcome.list);
+        std::unique_ptr<StaffList> kept(keeper->keep ? new StaffList(outcome.list) : nullptr);
         if (directory.Took(std::move(outcome.list), WallMs(), asked, error)) {
             toKeep = std::move(kept);
             say(false, summary);
@@ -68,39 +64,22 @@ bool StaffRefresher::Take(Outcome outcome, bool asked, std::string& toKeep) {
     return false;
 }
 
-bool StaffRefresher::Keep(const std::string& path, const std::string& text, bool same, std::string& error) {
-    // The copy's time is when the list was last read good: a restart shows it.
-    if (same && ::utime(path.c_str(), nullptr) == 0) return true;
-    return WriteFileAtomically(path, text, 0640, error);
-}
-
-void StaffRefresher::Kept(bool written, const std::string& text, const std::string& error) {
-    if (written)
-        lastKept = text;
-    else
-        say(true, "directory: cannot keep the list in " + keep + ": " + error);
-}
-
 void StaffRefresher::Restore() {
-    struct stat st;
-    if (keep.empty() || ::stat(keep.c_str(), &st) != 0) return;
     StaffList list;
-    std::vector<std::string> problems;
-    StaffError error;
-    if (!ReadStaffFile(keep, list, problems, error)) return;
-    lastKept = StaffCsv(list);
-    say(false, "directory: the last good list of " + std::to_string(list.people.size()) + " people, from " + keep +
-                   ", serves until the source has been read");
-    directory.Restore(std::move(list), static_cast<std::int64_t>(st.st_mtime) * 1000);
+    std::int64_t readMs = 0;
+    if (!keeper->restore || !keeper->restore(list, readMs)) return;
+    say(false, "directory: the last good list of " + std::to_string(list.people.size()) + " people, from " +
+                   keeper->where + ", serves until the source has been read");
+    directory.Restore(std::move(list), readMs);
 }
 
 void StaffRefresher::Start() {
     Restore();
     const std::shared_ptr<Shared> s = shared;
     const std::shared_ptr<const StaffSource> from = source;
+    const std::shared_ptr<const StaffKeeper> store = keeper;
     const std::chrono::minutes every = interval;
-    const std::string path = keep;
-    thread = std::thread([this, s, from, every, path]() mutable {
+    thread = std::thread([this, s, from, store, every]() mutable {
         bool now = true, failing = false;
         // Members are touched only under the lock and while not stopping: a
         // refresher left behind by Stop reads its source and then goes.
@@ -119,17 +98,20 @@ void StaffRefresher::Start() {
                 Outcome outcome = ReadFrom(*from);
                 guard.lock();
                 if (s->stopping) break;
-                std::string toKeep, keepError;
+                std::unique_ptr<StaffList> toKeep;
                 failing = !Take(std::move(outcome), asked, toKeep);
                 due = at + every;
-                if (toKeep.empty()) continue;
+                if (!toKeep) continue;
                 // Written outside the lock, so that a stop's wait stays bounded.
-                const bool same = toKeep == lastKept;
                 guard.unlock();
-                const bool written = Keep(path, toKeep, same, keepError);
+                std::string keepError;
+                const bool written = store->keep(*toKeep, WallMs(), keepError);
                 guard.lock();
                 if (s->stopping) break;
-                Kept(written, toKeep, keepError);
+                // Once per distinct error; the list serves from memory.
+                if (!written && keepError != lastKeepError)
+                    say(true, "directory: cannot keep the list in " + store->where + ": " + keepError);
+                lastKeepError = written ? std::string() : keepError;
             } else {
                 guard.lock();
             }

@@ -15,12 +15,19 @@
 #include "StaffDirectory.h"
 #include "StaffSource.h"
 
+// Where the last good list is kept for a restart; without functions, nowhere.
+struct StaffKeeper {
+    // The list kept and when it was read good (ms since 1970); false when none is.
+    std::function<bool(StaffList& list, std::int64_t& readMs)> restore;
+    std::function<bool(const StaffList& list, std::int64_t readMs, std::string& error)> keep;
+    std::string where;  // for what is said
+};
+
 class StaffRefresher {
 public:
     typedef std::function<void(bool trouble, const std::string& line)> Say;
-    // `keep`: where the last good list is kept for a restart (empty: nowhere).
-    StaffRefresher(StaffDirectory& directory, StaffSource source, const std::string& keep,
-                   std::chrono::minutes interval, Say say);
+    StaffRefresher(StaffDirectory& directory, StaffSource source, StaffKeeper keeper, std::chrono::minutes interval,
+                   Say say);
     ~StaffRefresher();
     // Restores the list kept from before, which serves until a read succeeds
     // and which the first read must pass as any later one must; the source is
@@ -42,12 +49,9 @@ private:
     };
     static Outcome ReadFrom(const StaffSource& source);
     // false: it failed, try again in a minute. `toKeep`: the list to keep for
-    // a restart, written by the caller outside the lock (empty: nothing new).
+    // a restart, written by the caller outside the lock (null: nothing new).
     // `asked`: the administrator asked for this read, and takes a doubtful list.
-    bool Take(Outcome outcome, bool asked, std::string& toKeep);
-    // Writes the kept copy; an unchanged list is only dated again.
-    static bool Keep(const std::string& path, const std::string& text, bool same, std::string& error);
-    void Kept(bool written, const std::string& text, const std::string& error);
+    bool Take(Outcome outcome, bool asked, std::unique_ptr<StaffList>& toKeep);
     void Restore();
 
     // What the thread shares with Stop, and keeps when it is left behind.
@@ -59,12 +63,12 @@ private:
 
     StaffDirectory& directory;
     const std::shared_ptr<const StaffSource> source;
-    const std::string keep;
+    const std::shared_ptr<const StaffKeeper> keeper;
     const std::chrono::minutes interval;
     Say say;
     std::string lastError;
     std::string lastSignature;
-    std::string lastKept;  // what the kept copy holds
+    std::string lastKeepError;
     std::shared_ptr<Shared> shared;
     std::thread thread;
 };

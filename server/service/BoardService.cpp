@@ -2,15 +2,14 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <sys/stat.h>
 
 #include "AsciiText.h"
 
 #include "BoardMetrics.h"
-#include "BoardState.h"
 #include "BrowserWords.h"
 #include "ChangeLog.h"
 #include "LdapSearch.h"
+#include "StoreStart.h"
 
 namespace {
 
@@ -20,10 +19,6 @@ const std::size_t MaxQueuedChanges = 10000;
 const std::chrono::seconds ForgetInterval{60};
 
 }  // namespace
-
-std::string HistoryPath(const ServiceConfig& config) {
-    return config.stateFile.substr(0, config.stateFile.find_last_of("/\\") + 1) + "board.db";
-}
 
 StaffSource StaffSourceOf(const ServiceConfig& config) {
     return config.directory == "ldap" ? StaffLdapSource(config.ldap) : StaffFileSource(config.directoryFile);
@@ -42,17 +37,7 @@ BoardService::BoardService(SocketManager& manager, const ServiceConfig& config_,
     updates.on = board.webUpdates;
     updates.code = config.webUpdateCode;
     web.SetUpdates(updates);
-    if (config.directory != "none") {
-        board.directory = std::make_shared<StaffDirectory>(config.directory);
-        // The last good list beside the rows, for a restart while the source is away.
-        const std::string keep =
-            config.stateFile.substr(0, config.stateFile.find_last_of("/\\") + 1) + "staff.kept.csv";
-        staff.reset(new StaffRefresher(*board.directory, StaffSourceOf(config), keep,
-                                       std::chrono::minutes(config.directoryRefreshMinutes),
-                                       [this](bool trouble, const std::string& line) {
-                                           host.Log(trouble ? LogWarning : LogInfo, LogSafe(line));
-                                       }));
-    }
+    if (config.directory != "none") board.directory = std::make_shared<StaffDirectory>(config.directory);
     board.boardChanged = [this] { ++changes; };
     board.workerFailed = [this](const std::string& text) { host.Log(LogError, text); };
     if (config.logChanges || config.historyDays) {
@@ -69,11 +54,11 @@ BoardService::BoardService(SocketManager& manager, const ServiceConfig& config_,
         web.history = [this](const std::string& name, std::int64_t fromMs, std::int64_t toMs, std::size_t limit,
                              std::vector<HistoryEntry>& entries) {
             std::string error;
-            return historyReader && historyReader->History(name, fromMs, toMs, limit, entries, error);
+            return storeReader && storeReader->History(name, fromMs, toMs, limit, entries, error);
         };
         web.standingAt = [this](std::int64_t atMs, std::vector<HistoryEntry>& standing) {
             std::string error;
-            return historyReader && historyReader->StandingAt(atMs, standing, error);
+            return storeReader && storeReader->StandingAt(atMs, standing, error);
         };
     }
 }
@@ -83,77 +68,85 @@ BoardService::~BoardService() {
 }
 
 bool BoardService::Load() {
-    std::vector<StoredRow> rows;
-    std::string problem;
-    switch (LoadStateFile(config.stateFile, rows, problem)) {
-    case StateLoad::Missing:
-        host.Log(LogInfo, "no state file at " + config.stateFile + " yet: the board starts empty");
-        return true;
-    case StateLoad::Damaged:
-        host.Log(LogError, "state file " + config.stateFile + " is damaged: " + problem + "; the board starts empty");
-        return true;
-    case StateLoad::Unreadable:
-        host.Log(LogError, "state file " + config.stateFile + ": " + problem + "; the board starts empty");
-        return true;
-    case StateLoad::Stuck:
-        host.Log(LogError, "state file " + config.stateFile + ": " + problem +
-                               "; not starting, so that its rows are not written over");
+    StoreStart opened;
+    if (!OpenBoardStore(config.stateFile, [this](int priority, const std::string& line) { host.Log(priority, line); },
+                        opened))
         return false;
-    case StateLoad::Loaded: break;
-    }
-    struct stat st;
-    if (::stat(config.stateFile.c_str(), &st) == 0) savedWallMs = static_cast<std::int64_t>(st.st_mtime) * 1000;
+    store = std::move(opened.store);
+    savedWallMs = opened.savedMs;
     // Every age goes on from the stored time; a clock that went back gives 0.
     const Clock::time_point now = Clock::now();
     const std::int64_t wallNow = WallMs();
-    for (const StoredRow& row : rows) {
+    for (const StoredRow& row : opened.rows) {
         std::int64_t ageMs = wallNow - row.storedMs;
         if (ageMs < 0) ageMs = 0;
         board.table.Restore(row.record, now - std::chrono::milliseconds(ageMs), row.word);
     }
     savedChanges = changes.load();
-    return true;
+    return OpenHistory() && KeepStaff();
 }
 
 bool BoardService::OpenHistory() {
     if (!config.historyDays) return true;
-    const std::string path = HistoryPath(config);
-    BoardStore::Found found, again;
     std::string error;
-    history = BoardStore::Open(path, found, error);
-    if (history) historyReader = BoardStore::Open(path, again, error);
-    if (!history || !historyReader) {
-        host.Log(LogError, "the history's database " + path + " cannot be opened: " + error + "; not starting");
+    // The web view reads on a connection of its own.
+    if (!(storeReader = BoardStore::Connect(config.stateFile, error))) {
+        host.Log(LogError, "the database " + config.stateFile + " cannot be opened for reading: " + error +
+                               "; not starting");
         return false;
     }
-    if (found == BoardStore::Found::SetAside)
-        host.Log(LogError, "the history's database " + path + " was damaged: set aside as " + path +
-                               ".damaged; the history starts again");
-    host.Log(LogInfo, "keeping " + std::to_string(config.historyDays) + " days of history in " + path);
+    host.Log(LogInfo, "keeping " + std::to_string(config.historyDays) + " days of history in " + config.stateFile);
     ForgetHistory();
+    return true;
+}
+
+bool BoardService::KeepStaff() {
+    if (!board.directory) return true;
+    // The last good list, kept for a restart while the source is away, on the
+    // refresher's own connection: shared, so that a refresher left behind by a
+    // stop still has it.
+    std::string error;
+    std::shared_ptr<BoardStore> kept(BoardStore::Connect(config.stateFile, error));
+    if (!kept) {
+        host.Log(LogError, "the database " + config.stateFile + " cannot be opened for the staff list: " + error +
+                               "; not starting");
+        return false;
+    }
+    StaffKeeper keeper;
+    keeper.where = config.stateFile;
+    keeper.restore = [kept](StaffList& list, std::int64_t& readMs) {
+        std::string ignored;
+        return kept->LoadStaff(list, readMs, ignored);
+    };
+    keeper.keep = [kept](const StaffList& list, std::int64_t readMs, std::string& why) {
+        return kept->SaveStaff(list, readMs, why);
+    };
+    staff.reset(new StaffRefresher(
+        *board.directory, StaffSourceOf(config), keeper, std::chrono::minutes(config.directoryRefreshMinutes),
+        [this](bool trouble, const std::string& line) { host.Log(trouble ? LogWarning : LogInfo, LogSafe(line)); }));
     return true;
 }
 
 void BoardService::KeepHistory(const std::vector<HistoryEntry>& entries) {
     std::string error;
-    if (!history || history->AddHistory(entries, error)) {
+    if (!store || store->AddHistory(entries, error)) {
         lastHistoryError.clear();
         return;
     }
     // Once per distinct error; the board serves on.
     if (error != lastHistoryError)
-        host.Log(LogError, "cannot write the history to " + HistoryPath(config) + ": " + error + "; " +
+        host.Log(LogError, "cannot write the history to " + config.stateFile + ": " + error + "; " +
                                std::to_string(entries.size()) + " changes are not in it");
     lastHistoryError = error;
 }
 
 void BoardService::ForgetHistory() {
     lastRetention = Clock::now();
-    if (!history) return;
+    if (!store || !config.historyDays) return;
     std::int64_t deleted = 0;
     std::string error;
     const std::int64_t before = WallMs() - static_cast<std::int64_t>(config.historyDays) * 86400 * 1000;
-    if (!history->ForgetHistory(before, deleted, error))
+    if (!store->ForgetHistory(before, deleted, error))
         host.Log(LogError, "cannot delete old history: " + error);
     else if (deleted)
         host.Log(LogInfo, std::to_string(deleted) + " history entries older than " +
@@ -161,7 +154,12 @@ void BoardService::ForgetHistory() {
 }
 
 int BoardService::Start() {
-    if (!Load() || !OpenHistory()) return 1;
+    if (!Load()) {
+        staff.reset();
+        store.reset();
+        storeReader.reset();
+        return 1;
+    }
     Forget();
     SocketManager& manager = board.manager;
     manager.Startup();
@@ -212,7 +210,7 @@ void BoardService::Forget() {
         gone = board.table.Forget(cutoff, &rows);
     }
     if (gone == 0) return;
-    if (history) {
+    if (config.historyDays) {
         std::vector<HistoryEntry> entries;
         for (const StatusRecord& row : rows) {
             RowChange change;
@@ -250,11 +248,11 @@ BoardService::Saved BoardService::SaveState() {
     }
     lastSave = now;
     std::string error;
-    if (!SaveStateFile(config.stateFile, rows, error)) {
+    if (!store || !store->SaveRows(rows, wallNow, error)) {
         ++board.counters.stateWriteFailures;
         // Once per distinct error; the board serves on from memory.
         if (error != lastStateError)
-            host.Log(LogError, "cannot write the state file " + config.stateFile + ": " + error +
+            host.Log(LogError, "cannot write the rows to " + config.stateFile + ": " + error +
                                    "; the board keeps its rows in memory and tries again at the next change");
         lastStateError = error;
         return Saved::Failed;
@@ -262,7 +260,7 @@ BoardService::Saved BoardService::SaveState() {
     ++board.counters.stateWrites;
     savedChanges = seen;
     savedWallMs = wallNow;
-    if (!lastStateError.empty()) host.Log(LogInfo, "the state file " + config.stateFile + " is written again");
+    if (!lastStateError.empty()) host.Log(LogInfo, "the rows are written to " + config.stateFile + " again");
     lastStateError.clear();
     return Saved::Written;
 }
@@ -279,7 +277,7 @@ void BoardService::LogQueuedChanges() {
     std::vector<HistoryEntry> entries;
     for (const auto& change : taken) {
         if (config.logChanges) host.Log(LogInfo, ChangeLine(change.first));
-        if (history) entries.push_back(HistoryOf(change.first, change.second));
+        if (config.historyDays) entries.push_back(HistoryOf(change.first, change.second));
     }
     if (!entries.empty()) KeepHistory(entries);  // one transaction a tick
     if (lost) host.Log(LogWarning, std::to_string(lost) + " changes came too fast to be logged or kept");
@@ -290,7 +288,7 @@ void BoardService::Tick() {
     if (board.webUpdates) PassBrowserWords(board, WallMs());
     LogQueuedChanges();
     if (now - lastForget >= ForgetInterval) Forget();
-    if (history && now - lastRetention >= HistoryRetentionInterval) ForgetHistory();
+    if (config.historyDays && now - lastRetention >= HistoryRetentionInterval) ForgetHistory();
     if (changes.load() != savedChanges && now - lastSave >= StateWriteInterval) SaveState();
     std::string reason;
     if (BoardHealthy(board, SteadyMs(), reason)) host.Alive();
@@ -304,13 +302,17 @@ int BoardService::Stop() {
     bool ended = StopWorkers(board);
     LogQueuedChanges();
     const Saved result = SaveState();
+    // Closed, so that the database is one whole file while the service is stopped.
+    staff.reset();
+    storeReader.reset();
+    store.reset();
     const std::uint64_t lost = changes.load() - savedChanges;
     std::string saved = std::to_string(board.table.RowCount()) + " rows saved";
     int exitCode = 0;
     if (result != Saved::Written && lost != 0) {
         // Never "saved" when it was not: what stands on disk, and what is lost.
         const std::string stands =
-            savedWallMs ? "the state file from " + ClockText(savedWallMs, true) + " stands" : "no state file stands";
+            savedWallMs ? "the rows saved at " + ClockText(savedWallMs, true) + " stand" : "no rows were saved";
         saved = (result == Saved::Busy ? "the board was busy; " : "the rows could not be saved; ") + stands + ", " +
                 std::to_string(lost) + " changes since then are lost";
         exitCode = 1;

@@ -1,4 +1,4 @@
-// pegmastd without its platform: the board, its web view and its state file,
+// pegmastd without its platform: the board, its web view and its database,
 // driven by a host that stands for the service manager (systemd, the Windows
 // service control manager, or a console).
 #pragma once
@@ -32,13 +32,10 @@ public:
 };
 
 const char* const ServiceVersion = PEGORA_VERSION;
-// How often a changed board reaches the state file, at most.
+// How often a changed board reaches the database, at most.
 const std::chrono::milliseconds StateWriteInterval{2000};
 // How often history older than HistoryDays is deleted.
 const std::chrono::minutes HistoryRetentionInterval{60};
-
-// The database beside the state file that keeps the history.
-std::string HistoryPath(const ServiceConfig& config);
 
 // Where the configuration says the staff list comes from (a directory is configured).
 StaffSource StaffSourceOf(const ServiceConfig& config);
@@ -69,8 +66,10 @@ public:
     WebServer& Web() { return web; }
 
 private:
-    bool Load();         // false: the board must not start
-    bool OpenHistory();  // false: the board must not start
+    // Each false when the board must not start.
+    bool Load();
+    bool OpenHistory();
+    bool KeepStaff();
     void KeepHistory(const std::vector<HistoryEntry>& entries);
     void ForgetHistory();
     void Forget();
@@ -82,15 +81,15 @@ private:
     ServiceHost& host;
     BoardServer board;
     WebServer web;
-    std::unique_ptr<StaffRefresher> staff;  // with a staff directory
-    // With HistoryDays: the store the main thread writes, and the web view's own reader.
-    std::unique_ptr<BoardStore> history, historyReader;
+    std::unique_ptr<StaffRefresher> staff;  // with a staff directory, from the start
+    // The store the main thread writes; with HistoryDays, the web view's own reader.
+    std::unique_ptr<BoardStore> store, storeReader;
     std::chrono::steady_clock::time_point lastRetention{};
     std::string lastHistoryError;
     std::atomic<std::uint64_t> changes{0};
     std::uint64_t savedChanges = 0;
     std::chrono::steady_clock::time_point lastSave{};
-    std::int64_t savedWallMs = 0;  // when the state file was last written whole; 0: unknown
+    std::int64_t savedWallMs = 0;  // when the rows were last saved; 0: never
     std::chrono::steady_clock::time_point lastForget{};
     std::string lastStateError;
     bool started = false;

@@ -85,9 +85,9 @@ std::string DefaultStatePath() {
     if (directory && directory[0] == '/') {
         std::string first(directory);
         first = first.substr(0, first.find(':'));
-        return first + "/board.state";
+        return first + "/board.db";
     }
-    return "/var/lib/pegora/board.state";
+    return "/var/lib/pegora/board.db";
 }
 
 bool RaiseOpenFileLimit(std::string& error) {

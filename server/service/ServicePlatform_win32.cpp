@@ -153,7 +153,7 @@ BOOL WINAPI OnConsoleControl(DWORD type) {
 
 std::string DefaultConfigPath() { return DataFolder() + "\\pegmastd.conf"; }
 
-std::string DefaultStatePath() { return DataFolder() + "\\board.state"; }
+std::string DefaultStatePath() { return DataFolder() + "\\board.db"; }
 
 std::vector<std::pair<std::string, std::string>> PackagedCredentialFiles() { return {}; }
 

@@ -18,12 +18,14 @@
 namespace {
 
 const char* const Usage =
-    "usage: pegmastd [--config PATH] [--check [--directory]] [--version] [--help]\n"
+    "usage: pegmastd [--config PATH] [--check [--directory]] [--backup FILE] [--version] [--help]\n"
     "  --config PATH  the configuration file (default %s)\n"
     "  --check        read the configuration, print the settings in effect and exit:\n"
     "                 0 when it is good, 2 with each problem when it is not\n"
     "  --check --directory  also read the staff directory once and print how many\n"
     "                 people it has and the first five, or why it cannot be read (exit 1)\n"
+    "  --backup FILE  copy the board's database (StateFile) to FILE whole, safe while\n"
+    "                 the service runs, and exit: 0 when the copy is made\n"
     "  --set NAME=VALUE  set one setting in the configuration file, keeping every\n"
     "                 other line, and exit (for installers; may be given more than once)\n"
     "  --version      print the version and exit\n"
@@ -105,11 +107,29 @@ int CheckDirectory(const ServiceConfig& config) {
     return 0;
 }
 
+// A copy of the database while the service may be writing it, for the office's backups.
+int Backup(const std::string& configPath, const std::string& to) {
+    ServiceConfig config;
+    if (!TakeConfig(configPath, config, false, [](Said kind, const std::string& text) {
+            if (kind == Said::Problem) std::fprintf(stderr, "%s\n", text.c_str());
+        }))
+        return 2;
+    std::string error;
+    if (!BoardStore::BackupFile(config.stateFile, to, error)) {
+        std::fprintf(stderr, "pegmastd: cannot copy %s to %s: %s\n", config.stateFile.c_str(), to.c_str(),
+                     error.c_str());
+        return 1;
+    }
+    std::printf("# %s copied to %s\n", config.stateFile.c_str(), to.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string configPath = DefaultConfigPath();
     bool check = false, directory = false;
+    std::string backup;
     std::vector<std::pair<std::string, std::string>> settings;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -122,6 +142,8 @@ int main(int argc, char** argv) {
             settings.push_back({setting.substr(0, setting.find('=')), setting.substr(setting.find('=') + 1)});
         } else if (arg == "--check") {
             check = true;
+        } else if (arg == "--backup" && i + 1 < argc) {
+            backup = argv[++i];
         } else if (arg == "--directory") {
             directory = true;
         } else if (arg == "--version") {
@@ -138,6 +160,7 @@ int main(int argc, char** argv) {
     }
 
     if (!settings.empty()) return SetSettings(configPath, settings);
+    if (!backup.empty()) return Backup(configPath, backup);
     if (check) {
         ServiceConfig config;
         bool good = TakeConfig(configPath, config, true, [](Said kind, const std::string& text) {

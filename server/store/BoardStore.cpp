@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include "AsciiText.h"
+#include "AtomicFile.h"
 
 namespace {
 
@@ -14,7 +15,8 @@ const char* const Migrations[] = {
     " source INTEGER NOT NULL, desk BLOB, until_ms INTEGER, since_ms INTEGER NOT NULL);"
     "CREATE TABLE staff(position INTEGER PRIMARY KEY, name TEXT NOT NULL, display_name TEXT NOT NULL,"
     " grp TEXT NOT NULL, phone TEXT NOT NULL);"
-    "CREATE TABLE staff_read(id INTEGER PRIMARY KEY CHECK (id = 1), read_ms INTEGER NOT NULL);"
+    // When the rows were last saved and the staff list last read good.
+    "CREATE TABLE marks(name TEXT PRIMARY KEY, ms INTEGER NOT NULL) WITHOUT ROWID;"
     "CREATE TABLE history(id INTEGER PRIMARY KEY, at_ms INTEGER NOT NULL, name_key BLOB NOT NULL, name BLOB NOT NULL,"
     " status INTEGER NOT NULL, message BLOB NOT NULL, until TEXT NOT NULL, source TEXT NOT NULL,"
     " sender TEXT NOT NULL);"
@@ -77,6 +79,16 @@ StatusRecord RecordOf(const std::string& bytes) {
     return record;
 }
 
+// Everything a saved row holds, to tell whether it changed since.
+std::string RowImage(const StoredRow& row) {
+    std::string image = RecordBytes(row.record);
+    if (row.word.hasDesk) image += RecordBytes(row.word.desk);
+    for (std::int64_t n : {row.storedMs, row.word.sinceMs, row.word.hasUntil ? row.word.untilMs : -1,
+                           static_cast<std::int64_t>(row.word.hasDesk) * 2 + (row.word.source == RowSource::Browser)})
+        image.append(reinterpret_cast<const char*>(&n), sizeof n);
+    return image;
+}
+
 // The entries a query gives, its columns in HistoryEntry's order.
 bool ReadEntries(sqlite3* db, Statement& select, std::vector<HistoryEntry>& entries, std::string& error) {
     entries.clear();
@@ -104,15 +116,18 @@ bool Sound(sqlite3* db) {
     return check.Bytes(0) == "ok";
 }
 
-sqlite3* OpenFile(const std::string& path, std::string& error) {
+// `make`: a file not there yet is made.
+sqlite3* OpenFile(const std::string& path, bool make, std::string& error) {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-                        nullptr) != SQLITE_OK) {
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (make ? SQLITE_OPEN_CREATE : 0);
+    if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
         error = Why(db);
         sqlite3_close(db);
         return nullptr;
     }
-    sqlite3_busy_timeout(db, 5000);  // a backup or a second reader holds it for a moment at most
+    // Only the service's own connections write, each for a moment; a tick never
+    // waits longer than this for another.
+    sqlite3_busy_timeout(db, 2000);
     return db;
 }
 
@@ -123,7 +138,7 @@ std::unique_ptr<BoardStore> BoardStore::Open(const std::string& path, Found& fou
     std::FILE* existing = std::fopen(path.c_str(), "rb");
     if (!existing) found = Found::New;
     if (existing) std::fclose(existing);
-    sqlite3* db = OpenFile(path, error);
+    sqlite3* db = OpenFile(path, true, error);
     if (!db) return nullptr;
     if (found == Found::Existing && !Sound(db)) {
         // Damaged: set aside for whoever wants to look at it; the board starts again.
@@ -136,9 +151,13 @@ std::unique_ptr<BoardStore> BoardStore::Open(const std::string& path, Found& fou
             return nullptr;
         }
         found = Found::SetAside;
-        if (!(db = OpenFile(path, error))) return nullptr;
+        if (!(db = OpenFile(path, true, error))) return nullptr;
     }
     std::unique_ptr<BoardStore> store(new BoardStore(db));
+    if (sqlite3_db_readonly(db, "main") == 1) {
+        error = "the database cannot be written (read-only)";
+        return nullptr;
+    }
     const int version = store->Version();
     if (version > StoreVersion) {
         error = "the database is of version " + std::to_string(version) + ", newer than this program's " +
@@ -156,6 +175,11 @@ std::unique_ptr<BoardStore> BoardStore::Open(const std::string& path, Found& fou
         }
     }
     return store;
+}
+
+std::unique_ptr<BoardStore> BoardStore::Connect(const std::string& path, std::string& error) {
+    sqlite3* db = OpenFile(path, false, error);
+    return std::unique_ptr<BoardStore>(db ? new BoardStore(db) : nullptr);
 }
 
 BoardStore::~BoardStore() { sqlite3_close(db); }
@@ -181,32 +205,62 @@ int BoardStore::Version() const {
     return version && version.Step() == SQLITE_ROW ? static_cast<int>(version.Int(0)) : 0;
 }
 
-bool BoardStore::SaveRows(const std::vector<StoredRow>& rows, std::string& error) {
-    if (!Exec("BEGIN IMMEDIATE; DELETE FROM board_rows;", error)) return false;
-    Statement insert(db,
-                     "INSERT INTO board_rows(position, record, stored_ms, source, desk, until_ms, since_ms)"
+bool BoardStore::PutRows(const std::vector<StoredRow>& rows, std::int64_t savedMs, std::vector<std::string>& put) {
+    // Only what changed since the last save is written: a tick touches a few rows, not all.
+    Statement upsert(db,
+                     "INSERT OR REPLACE INTO board_rows(position, record, stored_ms, source, desk, until_ms, since_ms)"
                      " VALUES (?, ?, ?, ?, ?, ?, ?)");
-    bool good = static_cast<bool>(insert);
+    Statement cut(db, "DELETE FROM board_rows WHERE position >= ?");
+    Statement mark(db, "INSERT OR REPLACE INTO marks(name, ms) VALUES ('rows_saved', ?)");
+    bool good = upsert && cut && mark;
+    put.resize(rows.size());
     for (std::size_t i = 0; good && i < rows.size(); ++i) {
         const StoredRow& row = rows[i];
-        insert.Number(1, static_cast<std::int64_t>(i)).Blob(2, RecordBytes(row.record)).Number(3, row.storedMs);
-        insert.Number(4, row.word.source == RowSource::Browser ? 1 : 0);
+        std::string image = RowImage(row);
+        if (i < written.size() && written[i] == image) {
+            put[i].swap(image);
+            continue;
+        }
+        upsert.Number(1, static_cast<std::int64_t>(i)).Blob(2, RecordBytes(row.record)).Number(3, row.storedMs);
+        upsert.Number(4, row.word.source == RowSource::Browser ? 1 : 0);
         if (row.word.hasDesk)
-            insert.Blob(5, RecordBytes(row.word.desk));
+            upsert.Blob(5, RecordBytes(row.word.desk));
         else
-            insert.Null(5);
+            upsert.Null(5);
         if (row.word.hasUntil)
-            insert.Number(6, row.word.untilMs);
+            upsert.Number(6, row.word.untilMs);
         else
-            insert.Null(6);
-        insert.Number(7, row.word.sinceMs);
-        good = insert.Step() == SQLITE_DONE;
-        insert.Reset();
+            upsert.Null(6);
+        upsert.Number(7, row.word.sinceMs);
+        good = upsert.Step() == SQLITE_DONE;
+        upsert.Reset();
+        put[i].swap(image);
     }
-    return Finish(good, error);
+    good = good && cut.Number(1, static_cast<std::int64_t>(rows.size())).Step() == SQLITE_DONE;
+    return good && mark.Number(1, savedMs).Step() == SQLITE_DONE;
 }
 
-bool BoardStore::LoadRows(std::vector<StoredRow>& rows, std::string& error) {
+bool BoardStore::SaveRows(const std::vector<StoredRow>& rows, std::int64_t savedMs, std::string& error) {
+    if (!Exec("BEGIN IMMEDIATE;", error)) return false;
+    std::vector<std::string> put;
+    if (!Finish(PutRows(rows, savedMs, put), error)) return false;
+    written.swap(put);
+    return true;
+}
+
+bool BoardStore::Take(const std::vector<StoredRow>& rows, const StaffList* staff, std::int64_t readMs,
+                      std::int64_t savedMs, std::string& error) {
+    if (!Exec("BEGIN IMMEDIATE;", error)) return false;
+    std::vector<std::string> put;
+    const bool good = PutRows(rows, savedMs, put) && (!staff || PutStaff(*staff, readMs));
+    if (!Finish(good, error)) return false;
+    written.swap(put);
+    return true;
+}
+
+bool BoardStore::LoadRows(std::vector<StoredRow>& rows, std::int64_t& savedMs, std::string& error) {
+    Statement mark(db, "SELECT ms FROM marks WHERE name = 'rows_saved'");
+    savedMs = mark && mark.Step() == SQLITE_ROW ? mark.Int(0) : 0;
     Statement select(db,
                      "SELECT record, stored_ms, source, desk, until_ms, since_ms FROM board_rows ORDER BY position");
     if (!select) {
@@ -227,16 +281,21 @@ bool BoardStore::LoadRows(std::vector<StoredRow>& rows, std::string& error) {
         row.word.sinceMs = select.Int(5);
         rows.push_back(row);
     }
-    if (rc == SQLITE_DONE) return true;
+    written.clear();
+    if (rc == SQLITE_DONE) {
+        for (const StoredRow& row : rows) written.push_back(RowImage(row));
+        return true;
+    }
+    rows.clear();
     error = Why(db);
     return false;
 }
 
-bool BoardStore::SaveStaff(const StaffList& list, std::int64_t readMs, std::string& error) {
-    if (!Exec("BEGIN IMMEDIATE; DELETE FROM staff;", error)) return false;
+bool BoardStore::PutStaff(const StaffList& list, std::int64_t readMs) {
     Statement insert(db, "INSERT INTO staff(position, name, display_name, grp, phone) VALUES (?, ?, ?, ?, ?)");
-    Statement read(db, "INSERT OR REPLACE INTO staff_read(id, read_ms) VALUES (1, ?)");
-    bool good = insert && read;
+    Statement read(db, "INSERT OR REPLACE INTO marks(name, ms) VALUES ('staff_read', ?)");
+    std::string error;
+    bool good = insert && read && Exec("DELETE FROM staff;", error);
     for (std::size_t i = 0; good && i < list.people.size(); ++i) {
         const StaffPerson& p = list.people[i];
         insert.Number(1, static_cast<std::int64_t>(i)).Blob(2, p.key).Text(3, p.displayName).Text(4, p.group);
@@ -244,12 +303,16 @@ bool BoardStore::SaveStaff(const StaffList& list, std::int64_t readMs, std::stri
         good = insert.Step() == SQLITE_DONE;
         insert.Reset();
     }
-    good = good && read.Number(1, readMs).Step() == SQLITE_DONE;
-    return Finish(good, error);
+    return good && read.Number(1, readMs).Step() == SQLITE_DONE;
+}
+
+bool BoardStore::SaveStaff(const StaffList& list, std::int64_t readMs, std::string& error) {
+    if (!Exec("BEGIN IMMEDIATE;", error)) return false;
+    return Finish(PutStaff(list, readMs), error);
 }
 
 bool BoardStore::LoadStaff(StaffList& list, std::int64_t& readMs, std::string& error) {
-    Statement read(db, "SELECT read_ms FROM staff_read WHERE id = 1");
+    Statement read(db, "SELECT ms FROM marks WHERE name = 'staff_read'");
     Statement select(db, "SELECT name, display_name, grp, phone FROM staff ORDER BY position");
     if (!read || !select) {
         error = Why(db);
@@ -333,8 +396,26 @@ bool BoardStore::ForgetHistory(std::int64_t beforeMs, std::int64_t& deleted, std
                                error);
 }
 
+bool BoardStore::BackupFile(const std::string& from, const std::string& to, std::string& error) {
+    // The service's file as it stands, never made, migrated or set aside from here.
+    std::unique_ptr<BoardStore> store = Connect(from, error);
+    if (!store) return false;
+    const std::string part = to + ".part";
+    std::remove(part.c_str());
+    if (!store->Backup(part, error)) {
+        std::remove(part.c_str());
+        return false;
+    }
+    if (!MoveReplacing(part, to)) {
+        error = "the copy cannot be put at " + to;
+        std::remove(part.c_str());
+        return false;
+    }
+    return true;
+}
+
 bool BoardStore::Backup(const std::string& path, std::string& error) {
-    sqlite3* copy = OpenFile(path, error);
+    sqlite3* copy = OpenFile(path, true, error);
     if (!copy) return false;
     sqlite3_backup* backup = sqlite3_backup_init(copy, "main", db, "main");
     int rc = backup ? sqlite3_backup_step(backup, -1) : SQLITE_ERROR;

@@ -26,14 +26,21 @@ public:
     // made (`found` says so); null with `error` when the file cannot be opened or
     // written, or was written by a newer version.
     static std::unique_ptr<BoardStore> Open(const std::string& path, Found& found, std::string& error);
+    // One more connection to a database that Open has made ready, for another thread.
+    static std::unique_ptr<BoardStore> Connect(const std::string& path, std::string& error);
     ~BoardStore();
     BoardStore(const BoardStore&) = delete;
     BoardStore& operator=(const BoardStore&) = delete;
 
     int Version() const;
-    // Every row, in board order, in one transaction.
-    bool SaveRows(const std::vector<StoredRow>& rows, std::string& error);
-    bool LoadRows(std::vector<StoredRow>& rows, std::string& error);
+    // Every row, in board order, in one transaction that writes only the rows
+    // changed since the last save or load; `savedMs`: when (ms since 1970).
+    bool SaveRows(const std::vector<StoredRow>& rows, std::int64_t savedMs, std::string& error);
+    // `savedMs`: when they were saved (0: never).
+    bool LoadRows(std::vector<StoredRow>& rows, std::int64_t& savedMs, std::string& error);
+    // Rows and, when given, a staff list brought in from elsewhere, as one transaction.
+    bool Take(const std::vector<StoredRow>& rows, const StaffList* staff, std::int64_t readMs, std::int64_t savedMs,
+              std::string& error);
     bool SaveStaff(const StaffList& list, std::int64_t readMs, std::string& error);
     // False (and nothing in `list`) when no list was ever kept.
     bool LoadStaff(StaffList& list, std::int64_t& readMs, std::string& error);
@@ -50,11 +57,18 @@ public:
     bool ForgetHistory(std::int64_t beforeMs, std::int64_t& deleted, std::string& error);
     // A whole copy at `path`, safe while the service writes.
     bool Backup(const std::string& path, std::string& error);
+    // A copy of the database at `from` (which must be there) put at `to` whole or
+    // not at all; safe while the service runs.
+    static bool BackupFile(const std::string& from, const std::string& to, std::string& error);
 
 private:
     explicit BoardStore(sqlite3* db_) : db(db_) {}
     bool Exec(const std::string& sql, std::string& error);
     // Ends the transaction begun: committed when every step went well, else rolled back with the error.
     bool Finish(bool good, std::string& error);
+    // Within a transaction; `put` is what each row holds now.
+    bool PutRows(const std::vector<StoredRow>& rows, std::int64_t savedMs, std::vector<std::string>& put);
+    bool PutStaff(const StaffList& list, std::int64_t readMs);
     sqlite3* db;
+    std::vector<std::string> written;  // each row as last saved or loaded
 };

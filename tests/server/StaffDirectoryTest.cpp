@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -178,7 +179,7 @@ TEST(StaffDirectory, AStopNeverWaitsForAHungSource) {
     StaffDirectory directory("ldap");
     std::vector<std::string> said;
     {
-        StaffRefresher refresher(directory, source, "", std::chrono::minutes(15),
+        StaffRefresher refresher(directory, source, StaffKeeper(), std::chrono::minutes(15),
                                  [&said](bool, const std::string& line) { said.push_back(line); });
         refresher.Start();
         std::unique_lock<std::mutex> guard(gate->lock);
@@ -196,45 +197,61 @@ TEST(StaffDirectory, AStopNeverWaitsForAHungSource) {
     EXPECT_TRUE(said.empty());
 }
 
-// The kept copy follows the list: written when it changes, only dated again
-// when a read finds the same people.
-TEST(StaffDirectory, TheKeptCopyIsWrittenOnlyWhenTheListChanges) {
-    const std::string keep = ::testing::TempDir() + "pegora-kept-" + std::to_string(::getpid()) + ".csv";
-    struct stat first = {}, before = {};
+// The kept list serves from the start until the source is read, then follows
+// every good read; a keeper that cannot write is said once, and the list serves.
+TEST(StaffDirectory, TheKeptListServesFirstAndFollowsEachGoodRead) {
+    struct Kept {
+        std::mutex lock;
+        std::vector<std::size_t> sizes;
+    };
+    auto kept = std::make_shared<Kept>();
     std::atomic<int> reads{0};
     StaffSource source;
     source.kind = "file";
     source.name = "staff.csv";
     source.read = [&](StaffList& list, std::vector<std::string>&, StaffError&) {
-        const int n = ++reads;
-        if (n == 3) ::stat(keep.c_str(), &before);
-        list = MakeStaffList(
-            n < 3 ? std::vector<StaffEntry>{{"anna", "Anna", "HR", "", "x:2"}}
-                  : std::vector<StaffEntry>{{"anna", "Anna", "HR", "", "x:2"}, {"bert", "", "", "", "x:3"}});
+        list = MakeStaffList(++reads < 3 ? std::vector<StaffEntry>{{"anna", "Anna", "HR", "", "x:2"}}
+                                         : std::vector<StaffEntry>{{"anna", "Anna", "HR", "", "x:2"},
+                                                                   {"bert", "", "", "", "x:3"}});
         return true;
     };
-    StaffDirectory directory("file");
-    StaffRefresher refresher(directory, source, keep, std::chrono::minutes(15), [](bool, const std::string&) {});
-    refresher.Start();
-    for (int i = 0; i < 500 && ::stat(keep.c_str(), &first) != 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_EQ(::stat(keep.c_str(), &first), 0) << "the first good list is kept";
-    auto keptText = [&keep]() {
-        std::ifstream in(keep);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+    StaffKeeper keeper;
+    keeper.where = "the database";
+    keeper.restore = [](StaffList& list, std::int64_t& readMs) {
+        list = MakeStaffList({{"cleo", "", "", "", "x"}});
+        readMs = 1234;
+        return true;
     };
+    keeper.keep = [kept](const StaffList& list, std::int64_t, std::string& error) {
+        std::lock_guard<std::mutex> guard(kept->lock);
+        kept->sizes.push_back(list.people.size());
+        error = "disk full";
+        return kept->sizes.size() > 1;
+    };
+    StaffDirectory directory("file");
+    std::vector<std::string> said;
+    std::mutex saidLock;
+    StaffRefresher refresher(directory, source, keeper, std::chrono::minutes(15), [&](bool, const std::string& line) {
+        std::lock_guard<std::mutex> guard(saidLock);
+        said.push_back(line);
+    });
+    refresher.Start();
+    auto keptCount = [kept] {
+        std::lock_guard<std::mutex> guard(kept->lock);
+        return kept->sizes.size();
+    };
+    for (int i = 0; i < 500 && keptCount() < 1; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     for (int asked = 2; asked <= 3; ++asked) {
         refresher.Request();
-        for (int i = 0; i < 500 && reads < asked; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int i = 0; i < 500 && keptCount() < static_cast<std::size_t>(asked); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    for (int i = 0; i < 500 && keptText().find("bert") == std::string::npos; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     refresher.Stop();
-    EXPECT_EQ(reads, 3);
-    EXPECT_NE(keptText().find("bert"), std::string::npos) << "a changed list is kept";
-    // (Windows has no inode numbers: there this part proves nothing.)
-    EXPECT_EQ(before.st_ino, first.st_ino) << "the same list again is not written again";
-    std::remove(keep.c_str());
+    std::lock_guard<std::mutex> guard(kept->lock);
+    EXPECT_EQ(kept->sizes, (std::vector<std::size_t>{1, 1, 2})) << "each good read kept, the changed list too";
+    std::lock_guard<std::mutex> saidGuard(saidLock);
+    ASSERT_FALSE(said.empty());
+    EXPECT_EQ(said[0], "directory: the last good list of 1 people, from the database, serves until the source has "
+                       "been read");
+    EXPECT_EQ(std::count(said.begin(), said.end(), "directory: cannot keep the list in the database: disk full"), 1);
 }

@@ -125,15 +125,32 @@ TEST_P(EveryKindOfDamageIsRefusedInWords, AndChangesNothing) {
 INSTANTIATE_TEST_SUITE_P(Rows, EveryKindOfDamageIsRefusedInWords, ::testing::ValuesIn(damages),
                          RowsNamedBy(&Damage::problem));
 
+// Rows of the version before, and its kept staff list, moved into the database
+// at the first start; every age going on from there across restarts.
 TEST_F(ServiceTest, RowsAndTheirAgesSurviveARestart) {
     // Heard 3 hours before, from a clock that has since gone back, and a moment ago.
     std::vector<StoredRow> rows = TwoRows();
     rows[0].storedMs = NowMs() - 3 * 3600 * 1000;
     rows[1].storedMs = NowMs() + 3600 * 1000;
-    Write(config.stateFile, EncodeBoardState(rows));
+    Write(OldState(), EncodeBoardState(rows));
+    Write(Folder() + "staff.kept.csv", "name,display name\ncleo,Cleo C\nbert,\n");
     BoardService& s = Start();
     EXPECT_EQ(host.ready, 1);
     EXPECT_EQ(host.Count("2 rows loaded"), 1);
+    EXPECT_EQ(host.Count("<6>2 rows from " + OldState() + " and the staff list of 2 people from " + Folder() +
+                         "staff.kept.csv moved into the database " + config.stateFile),
+              1);
+    EXPECT_EQ(FileBytes(OldState() + ".migrated"), EncodeBoardState(rows)) << "the old file is kept as it was";
+    EXPECT_NE(FileBytes(Folder() + "staff.kept.csv.migrated").find("cleo"), std::string::npos);
+    {
+        std::string error;
+        std::unique_ptr<BoardStore> store = BoardStore::Connect(config.stateFile, error);
+        StaffList staff;
+        std::int64_t readMs = 0;
+        ASSERT_TRUE(store && store->LoadStaff(staff, readMs, error)) << error;
+        ASSERT_EQ(staff.people.size(), 2u);
+        EXPECT_EQ(staff.people[0].displayName, "Cleo C");
+    }
     BoardTable& table = s.Board().table;
     ASSERT_EQ(table.RowCount(), 2);
     auto now = std::chrono::steady_clock::now();
@@ -162,43 +179,66 @@ TEST_F(ServiceTest, RowsAndTheirAgesSurviveARestart) {
     ASSERT_TRUE(again.Board().tableLock.WaitFor(std::chrono::milliseconds(100)));
     EXPECT_EQ(again.Stop(), 1);
     again.Board().tableLock.Release();
-    EXPECT_EQ(host.Count("<3>stopped, the board was busy; the state file from "), 1);
-    EXPECT_EQ(host.Count(" stands, 1 changes since then are lost"), 1);
+    EXPECT_EQ(host.Count("<3>stopped, the board was busy; the rows saved at "), 1);
+    EXPECT_EQ(host.Count(" stand, 1 changes since then are lost"), 1);
     EXPECT_EQ(SavedRows().size(), 3u);
+    EXPECT_EQ(host.Count("moved into the database"), 1) << "moved once";
 }
 
+// A damaged old state file, or a damaged database, is set aside: the board starts empty.
 TEST_F(ServiceTest, ADamagedStateFileIsKeptAsideAndTheBoardStartsEmpty) {
-    Write(config.stateFile + ".damaged", "an older damaged file");
-    Write(config.stateFile, EncodeBoardState(TwoRows()).substr(0, 300));
+    Write(OldState() + ".damaged", "an older damaged file");
+    Write(OldState(), EncodeBoardState(TwoRows()).substr(0, 300));
     BoardService& s = Start();
     EXPECT_EQ(s.Board().table.RowCount(), 0);
     EXPECT_EQ(host.ready, 1) << "it never refuses to start";
-    EXPECT_EQ(host.Count("<3>state file " + config.stateFile + " is damaged: its length does not match"), 1);
-    EXPECT_EQ(FileBytes(config.stateFile + ".damaged").size(), 300u) << "the older damaged file is replaced";
+    EXPECT_EQ(host.Count("<3>state file " + OldState() + " is damaged: its length does not match"), 1);
+    EXPECT_EQ(FileBytes(OldState() + ".damaged").size(), 300u) << "the older damaged file is replaced";
+    Send("Anna", 1, "in");
+    ASSERT_TRUE(TickUntil([&] { return SavedRows().size() == 1; }, 4000));
     EXPECT_EQ(s.Stop(), 0);
-    EXPECT_TRUE(SavedRows().empty());
+
+    const std::string garbage(8192, 'x');
+    Write(config.stateFile, garbage);
+    EXPECT_EQ(Start().Board().table.RowCount(), 0);
+    EXPECT_EQ(host.ready, 2);
+    EXPECT_EQ(host.Count("<3>the database " + config.stateFile + " is damaged: set aside as " + config.stateFile +
+                         ".damaged; the board starts empty"),
+              1);
+    EXPECT_TRUE(FileBytes(config.stateFile + ".damaged") == garbage) << "kept as it was";
+    EXPECT_EQ(service->Stop(), 0);
 }
 
+// An old state file that cannot be read is set aside; a database that cannot
+// be opened stops the start with the reason.
 TEST_F(ServiceTest, AStateFileThatCannotBeReadIsSetAsideNotWrittenOver) {
     // Root reads any file; a folder in its place cannot be read by anybody.
-    ASSERT_EQ(::mkdir(config.stateFile.c_str(), 0700), 0);
-    Write(config.stateFile + "/rows", "kept");
+    ASSERT_EQ(::mkdir(OldState().c_str(), 0700), 0);
+    Write(OldState() + "/rows", "kept");
     BoardService& s = Start();
     EXPECT_EQ(host.ready, 1);
-    EXPECT_EQ(host.Count("<3>state file " + config.stateFile + ": it cannot be read; kept as " + config.stateFile +
+    EXPECT_EQ(host.Count("<3>state file " + OldState() + ": it cannot be read; kept as " + OldState() +
                          ".unreadable; the board starts empty"),
               1);
-    EXPECT_EQ(FileBytes(config.stateFile + ".unreadable/rows"), "kept");
+    EXPECT_EQ(FileBytes(OldState() + ".unreadable/rows"), "kept");
     Send("Anna", 1, "in");
-    ASSERT_TRUE(TickUntil([&] { return SavedRows().size() == 1; }, 4000)) << "a new file where the old one stood";
+    ASSERT_TRUE(TickUntil([&] { return SavedRows().size() == 1; }, 4000));
     EXPECT_EQ(s.Stop(), 0);
+
+    config.stateFile = Folder() + "rows";
+    ASSERT_EQ(::mkdir(config.stateFile.c_str(), 0700), 0);
+    Start(1);
+    EXPECT_EQ(host.ready, 1);
+    EXPECT_EQ(host.Count("<3>the database " + config.stateFile + " cannot be opened: unable to open database file"
+                         "; not starting"),
+              1);
 }
 
 TEST_F(ServiceTest, RowsSilentPastForgetDaysGoFromBoardAndState) {
     std::vector<StoredRow> rows = TwoRows();
     rows[0].storedMs = NowMs() - 31LL * 24 * 3600 * 1000;
     rows[1].storedMs = NowMs() - 29LL * 24 * 3600 * 1000;
-    Write(config.stateFile, EncodeBoardState(rows));
+    Write(OldState(), EncodeBoardState(rows));
     config.forgetDays = 30;
     BoardService& s = Start();
     ASSERT_EQ(s.Board().table.RowCount(), 1);
@@ -207,10 +247,14 @@ TEST_F(ServiceTest, RowsSilentPastForgetDaysGoFromBoardAndState) {
     ASSERT_TRUE(TickUntil([&] { return SavedRows().size() == 1; }, 4000));
     EXPECT_EQ(s.Stop(), 0);
 
+    // StateFile naming an old file: the database takes its place.
     config.forgetDays = 0;
-    Write(config.stateFile, EncodeBoardState(rows));
+    config.stateFile = OldState();
+    Write(OldState(), EncodeBoardState(rows));
     EXPECT_EQ(Start().Board().table.RowCount(), 2) << "0 keeps rows for good";
     EXPECT_EQ(service->Stop(), 0);
+    EXPECT_EQ(FileBytes(OldState() + ".migrated"), EncodeBoardState(rows));
+    EXPECT_EQ(SavedRows().size(), 2u) << "the database now at " + OldState();
 }
 
 TEST_F(ServiceTest, APortThatCannotBeHadEndsTheStartWithOne) {
@@ -299,7 +343,6 @@ TEST_F(ServiceTest, TheStaffDirectoryNamesRowsAndListsTheUnheard) {
     EXPECT_EQ(s.Stop(), 0);
     // Started again while the source is away, or cut to its header: the last good
     // list serves, as it was, and the kept copy is not emptied.
-    const std::string keptCopy = config.stateFile.substr(0, config.stateFile.rfind('/')) + "/staff.kept.csv";
     for (const char* source : {static_cast<const char*>(nullptr), "name\n"}) {
         std::remove(csv.c_str());
         if (source) Write(csv, source);
@@ -312,7 +355,12 @@ TEST_F(ServiceTest, TheStaffDirectoryNamesRowsAndListsTheUnheard) {
         EXPECT_NE(kept.error.find(source ? "the directory gave nobody" : "the staff file cannot be read"),
                   std::string::npos)
             << kept.error;
-        EXPECT_NE(FileBytes(keptCopy).find("cleo"), std::string::npos);
+        std::string error;
+        StaffList keptList;
+        std::int64_t readMs = 0;
+        std::unique_ptr<BoardStore> store = BoardStore::Connect(config.stateFile, error);
+        ASSERT_TRUE(store && store->LoadStaff(keptList, readMs, error)) << error;
+        EXPECT_EQ(keptList.people.size(), 3u) << "the kept list is not emptied";
         EXPECT_EQ(again.Stop(), 0);
     }
     EXPECT_EQ(host.Count("the last good list of 3 people"), 2);

@@ -23,7 +23,7 @@ TEST_F(ServiceTest, TheHistoryKeepsEveryChangeForItsDaysAndOnlyForTheCode) {
     config.historyDays = 30;
     config.webUpdates = true;
     config.webUpdateCode = "s3cret";
-    const std::string db = HistoryPath(config);
+    const std::string db = config.stateFile;
     {
         BoardStore::Found found;
         std::string error;
@@ -91,8 +91,13 @@ TEST_F(ServiceTest, TheHistoryKeepsEveryChangeForItsDaysAndOnlyForTheCode) {
     ASSERT_TRUE(open.Web().Start(0, error)) << error;
     EXPECT_NE(HttpGet(open.Web().Port(), "/history").find("404 Not Found"), std::string::npos);
     EXPECT_EQ(open.Stop(), 0);
-    std::remove(db.c_str());
     config.historyDays = 0;
-    EXPECT_EQ(Start().Stop(), 0);
-    EXPECT_EQ(std::fopen(db.c_str(), "rb"), nullptr) << "nothing written beyond the rows";
+    BoardService& off = Start();
+    Send("Bert", 1, "in");
+    ASSERT_TRUE(TickUntil([&] { return off.Board().table.RowCount() == 1; }));
+    EXPECT_EQ(off.Stop(), 0);
+    std::unique_ptr<BoardStore> store = BoardStore::Connect(db, error);
+    std::vector<HistoryEntry> entries;
+    ASSERT_TRUE(store && store->History("bert", 0, NowMs() + 1000, 10, entries, error)) << error;
+    EXPECT_TRUE(entries.empty()) << "nothing written beyond the rows";
 }

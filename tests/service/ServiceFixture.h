@@ -1,4 +1,4 @@
-// A board service on system-chosen loopback ports with its state file in a
+// A board service on system-chosen loopback ports with its database in a
 // folder of its own, and a host that records what the service manager would see.
 #pragma once
 
@@ -80,7 +80,7 @@ protected:
     void SetUp() override {
         char pattern[] = "/tmp/pegora-state-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
-        config.stateFile = std::string(pattern) + "/board.state";
+        config.stateFile = std::string(pattern) + "/board.db";
         config.port = 0;  // the system picks; the file's reader never allows it
         config.webPort = 0;
     }
@@ -110,12 +110,18 @@ protected:
         return true;
     }
 
+    // The rows in the database, as another program reads them while the service runs.
     std::vector<StoredRow> SavedRows() {
         std::vector<StoredRow> rows;
-        std::string problem;
-        DecodeBoardState(FileBytes(config.stateFile), rows, problem);
+        std::int64_t savedMs = 0;
+        std::string error;
+        std::unique_ptr<BoardStore> store = BoardStore::Connect(config.stateFile, error);
+        if (store) store->LoadRows(rows, savedMs, error);
         return rows;
     }
+    std::string Folder() const { return config.stateFile.substr(0, config.stateFile.rfind('/') + 1); }
+    // Where the version before kept its rows, which a start moves into the database.
+    std::string OldState() const { return Folder() + "board.state"; }
 
     ServiceConfig config;
     RecordingHost host;

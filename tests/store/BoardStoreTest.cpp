@@ -68,8 +68,10 @@ TEST_F(Store, RowsAndTheStaffListOutliveAReopen) {
         rows[1].word.desk = MakeRecord("Ren\xe9", 1, "desk");
         rows[1].word.hasUntil = true;
         rows[1].word.untilMs = 5000;
-        ASSERT_TRUE(store->SaveRows({Row("Gone", 2, "", 1)}, error)) << error;
-        ASSERT_TRUE(store->SaveRows(rows, error)) << error;
+        ASSERT_TRUE(store->SaveRows({Row("Gone", 2, "", 1), Row("Gone too", 2, "", 1), Row("Anna", 1, "", 1)}, 7,
+                                    error))
+            << error;
+        ASSERT_TRUE(store->SaveRows(rows, 8, error)) << error;
         StaffList staff =
             MakeStaffList({{"jsmith", "Jo Smith", "Sales", "+44", "x:2"}, {"Ren\xc3\xa9", "", "", "", "x"}});
         ASSERT_TRUE(store->SaveStaff(staff, 4242, error)) << error;
@@ -77,8 +79,10 @@ TEST_F(Store, RowsAndTheStaffListOutliveAReopen) {
     std::unique_ptr<BoardStore> store = Open(BoardStore::Found::Existing);
     ASSERT_TRUE(store);
     std::vector<StoredRow> rows;
-    ASSERT_TRUE(store->LoadRows(rows, error)) << error;
+    std::int64_t savedMs = 0;
+    ASSERT_TRUE(store->LoadRows(rows, savedMs, error)) << error;
     ASSERT_EQ(rows.size(), 2u) << "the second save replaced the first";
+    EXPECT_EQ(savedMs, 8);
     EXPECT_EQ(rows[0].record.Name(), "Anna");
     EXPECT_EQ(rows[0].storedMs, 1000);
     EXPECT_EQ(rows[0].word.sinceMs, 0);
@@ -97,6 +101,17 @@ TEST_F(Store, RowsAndTheStaffListOutliveAReopen) {
     EXPECT_EQ(staff.people[1].key, "Ren\xe9");
     EXPECT_NE(FindStaff(staff, "JSMITH"), nullptr) << "found by the key rule again";
     EXPECT_EQ(FindStaff(staff, "JSMITH")->displayName, "Jo Smith");
+
+    // A save after a load writes what changed: the first row's message, the second gone.
+    rows[0].record = MakeRecord("Anna", 2, "gone home");
+    rows.pop_back();
+    ASSERT_TRUE(store->SaveRows(rows, 9, error)) << error;
+    std::unique_ptr<BoardStore> again = BoardStore::Connect(path, error);
+    ASSERT_TRUE(again) << error;
+    ASSERT_TRUE(again->LoadRows(rows, savedMs, error)) << error;
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].record.Message(), "gone home");
+    EXPECT_EQ(savedMs, 9);
 }
 
 // A file that is not a sound database is set aside and a new one made; a
@@ -110,8 +125,10 @@ TEST_F(Store, ADamagedOrNewerDatabase) {
         std::unique_ptr<BoardStore> store = Open(BoardStore::Found::Existing);
         std::string error;
         std::vector<StoredRow> rows;
-        ASSERT_TRUE(store->LoadRows(rows, error));
+        std::int64_t savedMs = -1;
+        ASSERT_TRUE(store->LoadRows(rows, savedMs, error));
         EXPECT_TRUE(rows.empty());
+        EXPECT_EQ(savedMs, 0) << "never saved";
     }
     BoardStore::Found found;
     std::string error;
@@ -119,14 +136,17 @@ TEST_F(Store, ADamagedOrNewerDatabase) {
         std::unique_ptr<BoardStore> store = BoardStore::Open(path, found, error);
         ASSERT_TRUE(store);
         std::vector<StoredRow> rows{Row("Anna", 1, "", 1)};
-        ASSERT_TRUE(store->SaveRows(rows, error));
-        ASSERT_TRUE(store->Backup(path + ".copy", error)) << error;
+        ASSERT_TRUE(store->SaveRows(rows, 1, error));
+        // The copy made from outside while the service holds the database open.
+        ASSERT_TRUE(BoardStore::BackupFile(path, path + ".copy", error)) << error;
+        EXPECT_FALSE(BoardStore::BackupFile(path + ".none", path + ".copy", error)) << "nothing to copy";
     }
     BoardStore::Found copied;
     std::unique_ptr<BoardStore> copy = BoardStore::Open(path + ".copy", copied, error);
     ASSERT_TRUE(copy) << error;
     std::vector<StoredRow> rows;
-    ASSERT_TRUE(copy->LoadRows(rows, error));
+    std::int64_t savedMs = 0;
+    ASSERT_TRUE(copy->LoadRows(rows, savedMs, error));
     EXPECT_EQ(rows.size(), 1u) << "the backup holds the rows";
     copy.reset();
 
@@ -143,7 +163,7 @@ TEST_F(Store, EveryMigrationFromTheVersionBefore) {
     ASSERT_TRUE(store);
     EXPECT_EQ(store->Version(), StoreVersion);
     std::string error;
-    EXPECT_TRUE(store->SaveRows({Row("Anna", 1, "", 1)}, error)) << error;
+    EXPECT_TRUE(store->SaveRows({Row("Anna", 1, "", 1)}, 1, error)) << error;
 }
 
 // What a row showed, by the key rule, within a time; retention deletes what is
