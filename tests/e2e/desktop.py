@@ -6,6 +6,7 @@ import json
 import os
 import shutil
 import socket
+import sqlite3
 import struct
 import subprocess
 import tempfile
@@ -317,3 +318,15 @@ class Checks:
     def finish(self):
         print('%s: %d passed, %d failed' % (self.title, self.passed, len(self.failures)))
         return 1 if self.failures else 0
+
+
+def ask_database(path, sql):
+    """The first value `sql` gives, or the error's text, on a copy made by the test."""
+    try:
+        db = sqlite3.connect(path)
+        try:
+            return db.execute(sql).fetchone()[0]
+        finally:
+            db.close()
+    except sqlite3.Error as e:
+        return str(e)

@@ -14,7 +14,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
-from desktop import (WINE, Checks, Desktop, Listener, board_json, fields, free_port, record,  # noqa: E402
+from desktop import (WINE, Checks, Desktop, Listener, ask_database, board_json, fields, free_port, record,  # noqa: E402
                      scratch, send, wait_exit, wait_listening, wait_until)
 
 CLIENT_KEY = 'SOFTWARE\\ZORVEN\\PEGORA\\CLIENT'
@@ -98,7 +98,9 @@ def check_service(c, desk, drive, run_setup, board_setup, builds, artifacts):
     before = {r['name']: r['age'] for r in board_rows(web)}
     desk.wine('sc', 'stop', 'pegmastd')
     c.check(wait_state('STOPPED'), 'sc stop pegmastd: STOPPED')
-    c.check(os.path.exists(os.path.join(data, 'board.state')), 'the state file is written in ProgramData\\Pegora')
+    db = os.path.join(data, 'board.db')
+    c.check(ask_database(db, 'SELECT count(*) FROM board_rows') == len(before),
+            'the database in ProgramData\\Pegora holds the rows, as Linux\'s SQLite reads it')
     time.sleep(2)
     desk.wine('sc', 'start', 'pegmastd')
     c.check(wait_state('RUNNING') and wait_listening(web), 'sc start pegmastd: RUNNING again')
@@ -108,7 +110,7 @@ def check_service(c, desk, drive, run_setup, board_setup, builds, artifacts):
 
     code = run_setup(board_setup, '/S', '/SERVICE', '/WINDOW=0')
     c.check(code == 0 and wait_state('RUNNING') and wait_listening(web), 'the installer again (an upgrade) restarts it')
-    c.check(set(r['name'] for r in board_rows(web)) == set(before), 'and the rows come back from the state file')
+    c.check(set(r['name'] for r in board_rows(web)) == set(before), 'and the rows come back from the database')
 
     desk.wine('sc', 'stop', 'pegmastd')
     wait_state('STOPPED')
@@ -129,14 +131,14 @@ def check_service(c, desk, drive, run_setup, board_setup, builds, artifacts):
     trial = os.path.join(scratch('pegora-trial-'), 'trial.conf')
     trial_port, trial_web = free_port(), free_port()
     with open(trial, 'w') as f:
-        f.write('Port = %d\nWebPort = %d\nStateFile = C:\\ProgramData\\Pegora\\trial.state\n' % (trial_port, trial_web))
+        f.write('Port = %d\nWebPort = %d\nStateFile = C:\\ProgramData\\Pegora\\trial.db\n' % (trial_port, trial_web))
     console = subprocess.Popen([WINE, installed, '--config', 'Z:' + trial.replace('/', '\\')], env=desk.env,
                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, errors='replace')
     c.check(wait_listening(trial_web, 60), 'started in a console it runs the board there')
     console.send_signal(2)
     code = wait_exit(console, 20)
     said = console.stderr.read() if code is not None else ''
-    c.check(code == 0 and 'stopped, ' in said and os.path.exists(os.path.join(data, 'trial.state')),
+    c.check(code == 0 and 'stopped, ' in said and os.path.exists(os.path.join(data, 'trial.db')),
             'Ctrl+C stops it with exit code 0, the state saved (%r)' % code)
 
     # The uninstaller runs on from a copy of itself after the one started here has ended.
@@ -145,7 +147,7 @@ def check_service(c, desk, drive, run_setup, board_setup, builds, artifacts):
                UNINSTALL_WAIT, 0.5)
     gone = desk.wine('reg', 'query', SERVICE_KEY)
     c.check(gone.returncode != 0 and 'RUNNING' not in query(), 'the silent uninstaller removes the service')
-    c.check(not find(drive, 'pegmastd.exe') and os.path.exists(os.path.join(data, 'board.state')),
+    c.check(not find(drive, 'pegmastd.exe') and os.path.exists(db),
             'and its program, keeping the data folder')
 
 

@@ -45,7 +45,7 @@ class Service:
         with open(self.conf, 'w') as f:
             f.write('Port = %d\nWebPort = %d\nAcceptPacingMs = 0\nStateFile = %s\nDirectory = ldap\nLdapUrl = %s\n'
                     'LdapBindDn = %s\nLdapBindPasswordFile = %s\n%s%s%s' %
-                    (self.port, self.web_port, self.path(os.path.join(self.folder, 'board.state')), urls, SERVICE_DN,
+                    (self.port, self.web_port, self.path(os.path.join(self.folder, 'board.db')), urls, SERVICE_DN,
                      self.path(self.password), settings, plain, extra))
 
     def start(self):

@@ -2,11 +2,13 @@
 the unit's ExecStart as an unprivileged user, NOTIFY_SOCKET read by the test,
 STATE_DIRECTORY set. Readiness, records from both builds' clients, health and
 metrics, stop and restart with the rows and their ages, kill -9 in a burst,
-a damaged state file, a port in use and a wrong configuration."""
+a backup while it runs, a damaged database, a port in use and a wrong
+configuration."""
 import gzip
 import json
 import os
 import pwd
+import shutil
 import socket
 import subprocess
 import sys
@@ -16,8 +18,8 @@ import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
-from desktop import (Checks, Desktop, board_json, free_port, post_update, record, scratch, send,  # noqa: E402
-                     wait_exit, wait_until)
+from desktop import (Checks, Desktop, ask_database, board_json, free_port, post_update, record,  # noqa: E402
+                     scratch, send, wait_exit, wait_until)
 from linux_e2e import write_client_key  # noqa: E402
 
 UNIT = os.path.join(HERE, '..', '..', 'packaging', 'linux', 'service', 'pegmastd.service')
@@ -252,9 +254,9 @@ def main():
         code = wait_exit(p, 5)
         c.check(notify.wait('STOPPING=1', timeout=1, after=sent) is not None, 'SIGTERM gives STOPPING=1')
         c.check(code == 0, 'SIGTERM ends the service with exit code 0 within 5 seconds (%r)' % code)
-        state = os.path.join(service.state, 'board.state')
+        state = os.path.join(service.state, 'board.db')
         c.check(os.path.exists(state) and os.stat(state).st_uid == user.pw_uid,
-                'the state file is written, by the service\'s user')
+                'the database is written, by the service\'s user')
         c.check('<6>stopped, %d rows saved' % len(before) in service.journal(), 'the journal says the rows are saved')
 
         time.sleep(3)
@@ -266,36 +268,55 @@ def main():
                 'every age goes on from before the stop (%r then %r)' % (before, after))
         c.check(since_of(web, 'Steady') == steady_since and time.time() - steady_since / 1000 > 5,
                 'a restart keeps since (%r)' % since_of(web, 'Steady'))
+        copy = os.path.join(folder, 'backup.db')
+        made = subprocess.run([binary, '--config', service.config, '--backup', copy], env=service.env,
+                              capture_output=True, text=True)
+        c.check(made.returncode == 0 and ask_database(copy, 'SELECT count(*) FROM board_rows') == len(after),
+                'pegmastd --backup copies the database while the service runs (%r)' % made.stderr)
 
-        # kill -9 in the middle of a burst: the state file is old or new, never damaged.
+        # kill -9 in the middle of a burst: every row the web view showed a tick
+        # (2 seconds) before is kept, and the database opens clean.
+        bursting = threading.Event()
+
         def burst():
-            for i in range(400):
+            i = 0
+            while not bursting.is_set():
                 try:
-                    send(board, record('burst%03d' % i, 1 + i % 3, 'record %d' % i))
+                    send(board, record('burst%04d' % i, 1 + i % 3, 'record %d' % i))
                 except OSError:
                     return
+                i += 1
         sender = threading.Thread(target=burst)
         sender.start()
         time.sleep(1.5)
+        shown = {x['name']: x['message'] for x in rows(web)}
+        time.sleep(3)
         p.kill()
         p.wait()
+        bursting.set()
         sender.join()
+        killed = os.path.join(folder, 'killed.db')
+        for part in ('', '-wal'):
+            if os.path.exists(state + part):
+                shutil.copy(state + part, killed + part)
+        c.check(ask_database(killed, 'PRAGMA quick_check') == 'ok', 'the database that kill -9 left opens clean')
         p = service.start()
         c.check(notify.wait('READY=1', after=time.time() - 0.01) is not None, 'it starts after kill -9')
-        c.check(not os.path.exists(state + '.damaged') and 'damaged' not in service.journal(),
-                'the state file that kill -9 left loads undamaged')
-        c.check(len(rows(web)) >= len(after), 'no row that was saved before the burst is lost')
+        kept = {x['name']: x['message'] for x in rows(web)}
+        lost = [n for n in shown if kept.get(n) != shown[n]]
+        c.check(not os.path.exists(state + '.damaged') and 'damaged' not in service.journal() and not lost,
+                'no row shown before the burst\'s last tick is lost (%d shown, lost %r)' % (len(shown), lost[:5]))
         p.terminate()
         wait_exit(p, 5)
 
-        # A damaged state file is kept aside; the board starts empty.
+        # A damaged database is kept aside; the board starts empty.
         with open(state, 'wb') as f:
-            f.write(b'PEGSTATE garbage')
+            f.write(b'garbage' * 1000)
         p = service.start()
         c.check(notify.wait('READY=1', after=time.time() - 0.01) is not None and rows(web) == [],
-                'with a damaged state file the service starts, with an empty board')
-        c.check(os.path.exists(state + '.damaged') and 'is damaged: it is truncated' in service.journal(),
-                'the damaged file is renamed to board.state.damaged and the journal says so')
+                'with a damaged database the service starts, with an empty board')
+        c.check(os.path.exists(state + '.damaged') and 'board.db is damaged: set aside as' in service.journal(),
+                'the damaged file is renamed to board.db.damaged and the journal says so')
         p.terminate()
         wait_exit(p, 5)
 

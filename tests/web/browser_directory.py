@@ -24,7 +24,7 @@ def check_directory(c, program, artifacts, drivers):
     with open(conf, 'w') as f:
         f.write('Port = %d\nWebPort = %d\nAcceptPacingMs = 0\nDirectory = file\nDirectoryFile = %s\n'
                 'StateFile = %s\nHistoryDays = 7\nWebUpdates = yes\nWebUpdateCode = %s\n' %
-                (port, web_port, staff, os.path.join(folder, 'board.state'), CODE))
+                (port, web_port, staff, os.path.join(folder, 'board.db'), CODE))
     with running([os.path.join(os.path.dirname(program), '../service/pegmastd'), '--config', conf],
                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) as service:
         c.check(wait_listening(web_port), 'the board service with a staff directory listens')
