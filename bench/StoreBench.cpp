@@ -1,8 +1,9 @@
 // The history's store at full size: 30 days among 5,000 people, as
 // HistoryDays = 30 keeps them, at one change a second for an hour a day and
 // at one change a second all day and night (2.6 million entries). The
-// database's size, the tick's write (one transaction) at that size, a person's
-// 30 days, the roll call at a moment and an hour's retention.
+// database's size with the board's 5,000 rows, the tick's writes at that size
+// (the rows re-sent since the last tick, and a change), a person's 30 days, the
+// roll call at a moment and an hour's retention.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "BoardStore.h"
+#include "StatusRecord.h"
 
 namespace {
 
@@ -54,10 +56,23 @@ void Measure(int days, std::int64_t changesADay) {
             batch.clear();
         }
     }
-    std::vector<double> ticks;
     std::int64_t now = start + static_cast<std::int64_t>(days) * 86400 * 1000;
-    for (int i = 0; i < 2000; ++i, now += 1000) {
+    std::vector<StoredRow> rows(people);
+    for (int i = 0; i < people; ++i) {
+        const HistoryEntry e = Change(now, i);
+        rows[i].record.SetName(e.name);
+        rows[i].record.SetStatus(e.status);
+        rows[i].record.SetMessage(e.message);
+        rows[i].storedMs = rows[i].word.sinceMs = now;
+    }
+    if (!store->SaveRows(rows, now, error)) return (void)std::fprintf(stderr, "%s\n", error.c_str());
+    // A tick every 2 seconds: 5,000 desks re-sending every minute have re-sent 167 rows since the last.
+    const int resent = people * 2 / 60;
+    std::vector<double> ticks;
+    for (int i = 0; i < 2000; ++i, now += 2000) {
+        for (int r = 0; r < resent; ++r) rows[(i * resent + r) % people].storedMs = now;
         const auto t = Clock::now();
+        store->SaveRows(rows, now, error);
         store->AddHistory({Change(now, i % people)}, error);
         ticks.push_back(Ms(t));
     }
@@ -88,9 +103,9 @@ void Measure(int days, std::int64_t changesADay) {
         "| the database with %d days of %lld changes a day (%lld entries, %d people) | %.1f MB | under 50 MB |\n", days,
         static_cast<long long>(changesADay), static_cast<long long>(seconds), people, st.st_size / 1e6);
     std::printf(
-        "| a tick's write, one change in one transaction, at that size (2,000 ticks) | p50 %.2f ms, p99 %.2f ms |"
-        " p99 under 5 ms |\n",
-        Percentile(ticks, 50), Percentile(ticks, 99));
+        "| a tick's writes at that size: %d re-sent rows of 5,000 and one change (2,000 ticks) |"
+        " p50 %.2f ms, p99 %.2f ms | p99 under 5 ms |\n",
+        resent, Percentile(ticks, 50), Percentile(ticks, 99));
     std::printf("| one person's %d days (%zu entries; 20 people) | p50 %.1f ms, worst %.1f ms | under 50 ms |\n", days,
                 listed, Percentile(person, 50), Percentile(person, 100));
     std::printf(

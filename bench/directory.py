@@ -73,7 +73,7 @@ def measure(build, slapd, folder, drivers):
     with open(password, 'w') as f:
         f.write(SERVICE_PASSWORD)
     with open(conf, 'w') as f:
-        f.write('Port = %d\nWebPort = %d\nAcceptPacingMs = 0\nStateFile = %s/board.state\nDirectory = ldap\n'
+        f.write('Port = %d\nWebPort = %d\nAcceptPacingMs = 0\nStateFile = %s/board.db\nDirectory = ldap\n'
                 'LdapUrl = %s\nLdapAllowPlainBind = yes\nLdapBindDn = %s\nLdapBindPasswordFile = %s\n%s' %
                 (port, web_port, folder, slapd.url, SERVICE_DN, password, SETTINGS))
     program = os.path.join(build, 'server/service/pegmastd')

@@ -69,8 +69,8 @@ BoardService::~BoardService() {
 
 bool BoardService::Load() {
     StoreStart opened;
-    if (!OpenBoardStore(config.stateFile, [this](int priority, const std::string& line) { host.Log(priority, line); },
-                        opened))
+    if (!OpenBoardStore(
+            config.stateFile, [this](int priority, const std::string& line) { host.Log(priority, line); }, opened))
         return false;
     store = std::move(opened.store);
     savedWallMs = opened.savedMs;
@@ -91,8 +91,8 @@ bool BoardService::OpenHistory() {
     std::string error;
     // The web view reads on a connection of its own.
     if (!(storeReader = BoardStore::Connect(config.stateFile, error))) {
-        host.Log(LogError, "the database " + config.stateFile + " cannot be opened for reading: " + error +
-                               "; not starting");
+        host.Log(LogError,
+                 "the database " + config.stateFile + " cannot be opened for reading: " + error + "; not starting");
         return false;
     }
     host.Log(LogInfo, "keeping " + std::to_string(config.historyDays) + " days of history in " + config.stateFile);

@@ -119,7 +119,8 @@ bool OpenBoardStore(const std::string& path, const StoreSay& say, StoreStart& st
         return false;
     }
     if (found == BoardStore::Found::SetAside)
-        say(LogError, "the database " + path + " is damaged: set aside as " + path + ".damaged; the board starts empty");
+        say(LogError,
+            "the database " + path + " is damaged: set aside as " + path + ".damaged; the board starts empty");
     else if (found == BoardStore::Found::New)
         say(LogInfo, "no database at " + path + " yet: the board starts empty");
     if (!start.store->LoadRows(start.rows, start.savedMs, error)) {

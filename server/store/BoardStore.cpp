@@ -11,8 +11,10 @@ namespace {
 
 // Migration N takes a database of version N to N + 1.
 const char* const Migrations[] = {
-    "CREATE TABLE board_rows(position INTEGER PRIMARY KEY, record BLOB NOT NULL, stored_ms INTEGER NOT NULL,"
+    "CREATE TABLE board_rows(position INTEGER PRIMARY KEY, record BLOB NOT NULL,"
     " source INTEGER NOT NULL, desk BLOB, until_ms INTEGER, since_ms INTEGER NOT NULL);"
+    // When each row was last heard, apart: a desk's re-send changes only this.
+    "CREATE TABLE board_heard(position INTEGER PRIMARY KEY, stored_ms INTEGER NOT NULL);"
     "CREATE TABLE staff(position INTEGER PRIMARY KEY, name TEXT NOT NULL, display_name TEXT NOT NULL,"
     " grp TEXT NOT NULL, phone TEXT NOT NULL);"
     // When the rows were last saved and the staff list last read good.
@@ -79,14 +81,13 @@ StatusRecord RecordOf(const std::string& bytes) {
     return record;
 }
 
-// Everything a saved row holds, to tell whether it changed since.
-std::string RowImage(const StoredRow& row) {
-    std::string image = RecordBytes(row.record);
-    if (row.word.hasDesk) image += RecordBytes(row.word.desk);
-    for (std::int64_t n : {row.storedMs, row.word.sinceMs, row.word.hasUntil ? row.word.untilMs : -1,
-                           static_cast<std::int64_t>(row.word.hasDesk) * 2 + (row.word.source == RowSource::Browser)})
-        image.append(reinterpret_cast<const char*>(&n), sizeof n);
-    return image;
+// Whether a row's words (all but when it was last heard) are as saved.
+bool SameWords(const StoredRow& a, const StoredRow& b) {
+    return std::memcmp(a.record.Bytes(), b.record.Bytes(), StatusRecord::Size) == 0 && a.word.source == b.word.source &&
+           a.word.hasDesk == b.word.hasDesk &&
+           (!a.word.hasDesk || std::memcmp(a.word.desk.Bytes(), b.word.desk.Bytes(), StatusRecord::Size) == 0) &&
+           a.word.hasUntil == b.word.hasUntil && (!a.word.hasUntil || a.word.untilMs == b.word.untilMs) &&
+           a.word.sinceMs == b.word.sinceMs;
 }
 
 // The entries a query gives, its columns in HistoryEntry's order.
@@ -205,64 +206,73 @@ int BoardStore::Version() const {
     return version && version.Step() == SQLITE_ROW ? static_cast<int>(version.Int(0)) : 0;
 }
 
-bool BoardStore::PutRows(const std::vector<StoredRow>& rows, std::int64_t savedMs, std::vector<std::string>& put) {
+bool BoardStore::PutRows(const std::vector<StoredRow>& rows, std::int64_t savedMs) {
     // Only what changed since the last save is written: a tick touches a few rows, not all.
-    Statement upsert(db,
-                     "INSERT OR REPLACE INTO board_rows(position, record, stored_ms, source, desk, until_ms, since_ms)"
-                     " VALUES (?, ?, ?, ?, ?, ?, ?)");
+    Statement words(db,
+                    "INSERT OR REPLACE INTO board_rows(position, record, source, desk, until_ms, since_ms)"
+                    " VALUES (?, ?, ?, ?, ?, ?)");
+    Statement heard(db, "INSERT OR REPLACE INTO board_heard(position, stored_ms) VALUES (?, ?)");
     Statement cut(db, "DELETE FROM board_rows WHERE position >= ?");
+    Statement cutHeard(db, "DELETE FROM board_heard WHERE position >= ?");
     Statement mark(db, "INSERT OR REPLACE INTO marks(name, ms) VALUES ('rows_saved', ?)");
-    bool good = upsert && cut && mark;
-    put.resize(rows.size());
+    bool good = words && heard && cut && cutHeard && mark;
     for (std::size_t i = 0; good && i < rows.size(); ++i) {
         const StoredRow& row = rows[i];
-        std::string image = RowImage(row);
-        if (i < written.size() && written[i] == image) {
-            put[i].swap(image);
-            continue;
+        const bool known = i < written.size();
+        if (!known || !SameWords(row, written[i])) {
+            words.Number(1, static_cast<std::int64_t>(i)).Blob(2, RecordBytes(row.record));
+            words.Number(3, row.word.source == RowSource::Browser ? 1 : 0);
+            if (row.word.hasDesk)
+                words.Blob(4, RecordBytes(row.word.desk));
+            else
+                words.Null(4);
+            if (row.word.hasUntil)
+                words.Number(5, row.word.untilMs);
+            else
+                words.Null(5);
+            words.Number(6, row.word.sinceMs);
+            good = words.Step() == SQLITE_DONE;
+            words.Reset();
         }
-        upsert.Number(1, static_cast<std::int64_t>(i)).Blob(2, RecordBytes(row.record)).Number(3, row.storedMs);
-        upsert.Number(4, row.word.source == RowSource::Browser ? 1 : 0);
-        if (row.word.hasDesk)
-            upsert.Blob(5, RecordBytes(row.word.desk));
-        else
-            upsert.Null(5);
-        if (row.word.hasUntil)
-            upsert.Number(6, row.word.untilMs);
-        else
-            upsert.Null(6);
-        upsert.Number(7, row.word.sinceMs);
-        good = upsert.Step() == SQLITE_DONE;
-        upsert.Reset();
-        put[i].swap(image);
+        if (good && (!known || row.storedMs != written[i].storedMs)) {
+            good = heard.Number(1, static_cast<std::int64_t>(i)).Number(2, row.storedMs).Step() == SQLITE_DONE;
+            heard.Reset();
+        }
     }
     good = good && cut.Number(1, static_cast<std::int64_t>(rows.size())).Step() == SQLITE_DONE;
+    good = good && cutHeard.Number(1, static_cast<std::int64_t>(rows.size())).Step() == SQLITE_DONE;
     return good && mark.Number(1, savedMs).Step() == SQLITE_DONE;
 }
 
 bool BoardStore::SaveRows(const std::vector<StoredRow>& rows, std::int64_t savedMs, std::string& error) {
     if (!Exec("BEGIN IMMEDIATE;", error)) return false;
-    std::vector<std::string> put;
-    if (!Finish(PutRows(rows, savedMs, put), error)) return false;
-    written.swap(put);
+    if (!Finish(PutRows(rows, savedMs), error)) {
+        written.clear();  // not known what stands: the next save writes every row
+        return false;
+    }
+    written = rows;
     return true;
 }
 
 bool BoardStore::Take(const std::vector<StoredRow>& rows, const StaffList* staff, std::int64_t readMs,
                       std::int64_t savedMs, std::string& error) {
     if (!Exec("BEGIN IMMEDIATE;", error)) return false;
-    std::vector<std::string> put;
-    const bool good = PutRows(rows, savedMs, put) && (!staff || PutStaff(*staff, readMs));
-    if (!Finish(good, error)) return false;
-    written.swap(put);
+    const bool good = PutRows(rows, savedMs) && (!staff || PutStaff(*staff, readMs));
+    if (!Finish(good, error)) {
+        written.clear();
+        return false;
+    }
+    written = rows;
     return true;
 }
 
 bool BoardStore::LoadRows(std::vector<StoredRow>& rows, std::int64_t& savedMs, std::string& error) {
     Statement mark(db, "SELECT ms FROM marks WHERE name = 'rows_saved'");
     savedMs = mark && mark.Step() == SQLITE_ROW ? mark.Int(0) : 0;
-    Statement select(db,
-                     "SELECT record, stored_ms, source, desk, until_ms, since_ms FROM board_rows ORDER BY position");
+    Statement select(
+        db,
+        "SELECT r.record, coalesce(h.stored_ms, 0), r.source, r.desk, r.until_ms, r.since_ms FROM board_rows r"
+        " LEFT JOIN board_heard h ON h.position = r.position ORDER BY r.position");
     if (!select) {
         error = Why(db);
         return false;
@@ -283,7 +293,7 @@ bool BoardStore::LoadRows(std::vector<StoredRow>& rows, std::int64_t& savedMs, s
     }
     written.clear();
     if (rc == SQLITE_DONE) {
-        for (const StoredRow& row : rows) written.push_back(RowImage(row));
+        written = rows;
         return true;
     }
     rows.clear();

@@ -66,9 +66,9 @@ private:
     bool Exec(const std::string& sql, std::string& error);
     // Ends the transaction begun: committed when every step went well, else rolled back with the error.
     bool Finish(bool good, std::string& error);
-    // Within a transaction; `put` is what each row holds now.
-    bool PutRows(const std::vector<StoredRow>& rows, std::int64_t savedMs, std::vector<std::string>& put);
+    // Within a transaction.
+    bool PutRows(const std::vector<StoredRow>& rows, std::int64_t savedMs);
     bool PutStaff(const StaffList& list, std::int64_t readMs);
     sqlite3* db;
-    std::vector<std::string> written;  // each row as last saved or loaded
+    std::vector<StoredRow> written;  // the rows as last saved or loaded
 };

@@ -15,8 +15,8 @@ TEST_F(ServiceTest, ADatabaseThatCannotBeWrittenLeavesTheBoardWhole) {
     sqlite3* holder = nullptr;
     ASSERT_EQ(sqlite3_open(config.stateFile.c_str(), &holder), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-    const std::string said = "cannot write the rows to " + config.stateFile +
-                             ": database is locked; the board keeps its rows in memory";
+    const std::string said =
+        "cannot write the rows to " + config.stateFile + ": database is locked; the board keeps its rows in memory";
     Send("Bert", 2, "out");
     ASSERT_TRUE(TickUntil([&] { return host.Count(said) == 1; }, 10000));
     Send("Carl", 3, "later");

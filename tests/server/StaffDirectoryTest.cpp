@@ -210,9 +210,9 @@ TEST(StaffDirectory, TheKeptListServesFirstAndFollowsEachGoodRead) {
     source.kind = "file";
     source.name = "staff.csv";
     source.read = [&](StaffList& list, std::vector<std::string>&, StaffError&) {
-        list = MakeStaffList(++reads < 3 ? std::vector<StaffEntry>{{"anna", "Anna", "HR", "", "x:2"}}
-                                         : std::vector<StaffEntry>{{"anna", "Anna", "HR", "", "x:2"},
-                                                                   {"bert", "", "", "", "x:3"}});
+        list = MakeStaffList(
+            ++reads < 3 ? std::vector<StaffEntry>{{"anna", "Anna", "HR", "", "x:2"}}
+                        : std::vector<StaffEntry>{{"anna", "Anna", "HR", "", "x:2"}, {"bert", "", "", "", "x:3"}});
         return true;
     };
     StaffKeeper keeper;
@@ -251,7 +251,8 @@ TEST(StaffDirectory, TheKeptListServesFirstAndFollowsEachGoodRead) {
     EXPECT_EQ(kept->sizes, (std::vector<std::size_t>{1, 1, 2})) << "each good read kept, the changed list too";
     std::lock_guard<std::mutex> saidGuard(saidLock);
     ASSERT_FALSE(said.empty());
-    EXPECT_EQ(said[0], "directory: the last good list of 1 people, from the database, serves until the source has "
-                       "been read");
+    EXPECT_EQ(said[0],
+              "directory: the last good list of 1 people, from the database, serves until the source has "
+              "been read");
     EXPECT_EQ(std::count(said.begin(), said.end(), "directory: cannot keep the list in the database: disk full"), 1);
 }

@@ -229,7 +229,8 @@ TEST_F(ServiceTest, AStateFileThatCannotBeReadIsSetAsideNotWrittenOver) {
     ASSERT_EQ(::mkdir(config.stateFile.c_str(), 0700), 0);
     Start(1);
     EXPECT_EQ(host.ready, 1);
-    EXPECT_EQ(host.Count("<3>the database " + config.stateFile + " cannot be opened: unable to open database file"
+    EXPECT_EQ(host.Count("<3>the database " + config.stateFile +
+                         " cannot be opened: unable to open database file"
                          "; not starting"),
               1);
 }

@@ -68,8 +68,8 @@ TEST_F(Store, RowsAndTheStaffListOutliveAReopen) {
         rows[1].word.desk = MakeRecord("Ren\xe9", 1, "desk");
         rows[1].word.hasUntil = true;
         rows[1].word.untilMs = 5000;
-        ASSERT_TRUE(store->SaveRows({Row("Gone", 2, "", 1), Row("Gone too", 2, "", 1), Row("Anna", 1, "", 1)}, 7,
-                                    error))
+        ASSERT_TRUE(
+            store->SaveRows({Row("Gone", 2, "", 1), Row("Gone too", 2, "", 1), Row("Anna", 1, "", 1)}, 7, error))
             << error;
         ASSERT_TRUE(store->SaveRows(rows, 8, error)) << error;
         StaffList staff =
@@ -102,16 +102,21 @@ TEST_F(Store, RowsAndTheStaffListOutliveAReopen) {
     EXPECT_NE(FindStaff(staff, "JSMITH"), nullptr) << "found by the key rule again";
     EXPECT_EQ(FindStaff(staff, "JSMITH")->displayName, "Jo Smith");
 
-    // A save after a load writes what changed: the first row's message, the second gone.
+    // A save after a load writes what changed: a message, a re-send's time, a row gone.
     rows[0].record = MakeRecord("Anna", 2, "gone home");
-    rows.pop_back();
-    ASSERT_TRUE(store->SaveRows(rows, 9, error)) << error;
+    rows[1].storedMs = 4321;
     std::unique_ptr<BoardStore> again = BoardStore::Connect(path, error);
     ASSERT_TRUE(again) << error;
-    ASSERT_TRUE(again->LoadRows(rows, savedMs, error)) << error;
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].record.Message(), "gone home");
-    EXPECT_EQ(savedMs, 9);
+    for (std::size_t n : {2, 1}) {
+        rows.resize(n);
+        ASSERT_TRUE(store->SaveRows(rows, 8 + n, error)) << error;
+        std::vector<StoredRow> back;
+        ASSERT_TRUE(again->LoadRows(back, savedMs, error)) << error;
+        ASSERT_EQ(back.size(), n);
+        EXPECT_EQ(back[0].record.Message(), "gone home");
+        EXPECT_EQ(back.back().storedMs, n == 2 ? 4321 : 1000);
+        EXPECT_EQ(savedMs, 8 + n);
+    }
 }
 
 // A file that is not a sound database is set aside and a new one made; a
