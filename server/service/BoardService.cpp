@@ -177,7 +177,13 @@ int BoardService::Start() {
     board.listening = true;
     if (config.webPort != 0) {
         std::string error;
-        if (!web.Start(static_cast<std::uint16_t>(config.webPort), error)) {
+        if (!config.webTlsCertificateFile.empty()) {
+            tls = std::make_shared<WebTls>();
+            web.transport = tls;
+            if (!tls->Load(config.webTlsCertificateFile, config.webTlsKeyFile, error))
+                error = "The web view cannot serve HTTPS: " + error;
+        }
+        if (!error.empty() || !web.Start(static_cast<std::uint16_t>(config.webPort), error)) {
             host.Log(LogError, error);
             delete board.listeningSocket;
             board.listeningSocket = nullptr;
@@ -191,11 +197,23 @@ int BoardService::Start() {
     lastSave = Clock::now();
     host.Log(LogInfo, std::string("pegmastd ") + ServiceVersion + " started: board port " +
                           std::to_string(config.port) + ", web view " +
-                          (config.webPort ? "port " + std::to_string(config.webPort) : std::string("off")) + ", " +
+                          (config.webPort ? std::string(tls ? "HTTPS " : "") + "port " + std::to_string(config.webPort)
+                                          : std::string("off")) +
+                          ", " +
                           std::to_string(board.table.RowCount()) + " rows loaded");
     host.Ready();
     host.Log(LogInfo, "ready");
     return 0;
+}
+
+void BoardService::Reload() {
+    ReloadDirectory();
+    if (!tls) return;
+    std::string error;
+    if (tls->Load(config.webTlsCertificateFile, config.webTlsKeyFile, error))
+        host.Log(LogInfo, "the web view's certificate " + config.webTlsCertificateFile + " is read again");
+    else
+        host.Log(LogError, error + "; the certificate read before serves on");
 }
 
 void BoardService::Forget() {

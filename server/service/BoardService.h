@@ -16,6 +16,7 @@
 #include "ServiceConfig.h"
 #include "StaffRefresher.h"
 #include "WebServer.h"
+#include "WebTls.h"
 
 // Syslog priorities, as the journal reads them from a line's prefix.
 const int LogError = 3;
@@ -57,10 +58,12 @@ public:
     // 1 when changes could not be written (the board was busy, or the disk
     // refused), so that the service manager shows it.
     int Stop();
-    // The staff directory read again at once (the administrator's reload).
+    // The staff directory read again at once.
     void ReloadDirectory() {
         if (staff) staff->Request();
     }
+    // The administrator's reload: the staff directory and the web view's certificate read again.
+    void Reload();
 
     BoardServer& Board() { return board; }
     WebServer& Web() { return web; }
@@ -82,6 +85,7 @@ private:
     BoardServer board;
     WebServer web;
     std::unique_ptr<StaffRefresher> staff;  // with a staff directory, from the start
+    std::shared_ptr<WebTls> tls;            // with HTTPS
     // The store the main thread writes; with HistoryDays, the web view's own reader.
     std::unique_ptr<BoardStore> store, storeReader;
     std::chrono::steady_clock::time_point lastRetention{};

@@ -51,6 +51,9 @@ const TextSetting Texts[] = {
     {"StateFile", [](ServiceConfig& c) -> std::string& { return c.stateFile; }, TextKind::Path},
     {"WebUpdateCodeFile", [](ServiceConfig& c) -> std::string& { return c.webUpdateCodeFile; }, TextKind::Path},
     {"DirectoryFile", [](ServiceConfig& c) -> std::string& { return c.directoryFile; }, TextKind::Path},
+    {"WebTlsCertificateFile", [](ServiceConfig& c) -> std::string& { return c.webTlsCertificateFile; },
+     TextKind::Path},
+    {"WebTlsKeyFile", [](ServiceConfig& c) -> std::string& { return c.webTlsKeyFile; }, TextKind::Path},
     {"LdapUrl", [](ServiceConfig& c) -> std::string& { return c.ldap.urls; }, TextKind::Urls},
     {"LdapCaFile", [](ServiceConfig& c) -> std::string& { return c.ldap.caFile; }, TextKind::Path},
     {"LdapBindDn", [](ServiceConfig& c) -> std::string& { return c.ldap.bindDn; }, TextKind::Words},
@@ -226,6 +229,13 @@ bool ParseServiceConfig(const std::string& text, ServiceConfig& config, std::vec
             problems.push_back(
                 {number, spelled + " is given twice (first on line " + std::to_string(first.first->second) + ")"});
     }
+    // HTTPS needs both; half of it would serve plain HTTP where HTTPS was meant.
+    if (config.webTlsCertificateFile.empty() != config.webTlsKeyFile.empty()) {
+        const bool key = config.webTlsCertificateFile.empty();
+        problems.push_back({seen[key ? "webtlskeyfile" : "webtlscertificatefile"],
+                            std::string(key ? "WebTlsKeyFile" : "WebTlsCertificateFile") + " needs " +
+                                (key ? "WebTlsCertificateFile" : "WebTlsKeyFile") + " too"});
+    }
     return problems.size() == before;
 }
 
@@ -352,6 +362,9 @@ std::string DescribeConfig(const ServiceConfig& config) {
     text += std::string("WebUpdates = ") + (config.webUpdates ? "yes" : "no") + "\n";
     // The code itself is the administrator's to read in the file, not in every check's output.
     if (!config.webUpdateCodeFile.empty()) text += "WebUpdateCodeFile = " + config.webUpdateCodeFile + "\n";
+    if (!config.webTlsCertificateFile.empty())
+        text += "WebTlsCertificateFile = " + config.webTlsCertificateFile + "\nWebTlsKeyFile = " + config.webTlsKeyFile +
+                "\n";
     text += "Directory = " + config.directory + "\n";
     if (config.directory == "file") text += "DirectoryFile = " + config.directoryFile + "\n";
     if (config.directory == "ldap") {

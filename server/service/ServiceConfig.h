@@ -34,6 +34,8 @@ struct ServiceConfig {
     std::string ldapPasswordFrom;      // for --check
     // The bind's password may cross the network unencrypted (ldap:// without StartTLS).
     bool ldapAllowPlainBind = false;
+    // HTTPS for the web view: a PEM certificate (its chain after it) and its key; both or neither.
+    std::string webTlsCertificateFile, webTlsKeyFile;
 };
 
 // The systemd credentials that, when given, hold the code and the LDAP password.

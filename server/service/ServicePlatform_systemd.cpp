@@ -127,7 +127,7 @@ int RunService(const PrepareService& prepare) {
         int taken = sigtimedwait(&stops, nullptr, &tick);
         if (taken == SIGHUP) {
             host.Log(LogInfo, "reloading on SIGHUP: the staff directory is read again");
-            service.ReloadDirectory();
+            service.Reload();
             continue;
         }
         if (taken == SIGTERM || taken == SIGINT) {

@@ -105,7 +105,7 @@ int Serve(WindowsHost& host) {
     while (WaitForSingleObject(host.stop, 200) == WAIT_TIMEOUT) {
         if (WaitForSingleObject(host.reload, 0) == WAIT_OBJECT_0) {
             host.Log(LogInfo, "reloading on the service manager's request: the staff directory is read again");
-            service->ReloadDirectory();
+            service->Reload();
         }
         service->Tick();
     }

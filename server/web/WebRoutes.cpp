@@ -83,7 +83,8 @@ WebResponse UpdateRefusal(const WebRequest& request, const std::vector<std::stri
     std::string type = AsciiLower(request.contentType.substr(0, request.contentType.find(';')));
     while (!type.empty() && type.back() == ' ') type.pop_back();
     if (type != "application/json") return Answer(415, "The request must be JSON.");
-    if (!request.origin.empty() && AsciiLower(request.origin) != "http://" + AsciiLower(request.host))
+    const std::string scheme = request.secure ? "https://" : "http://";
+    if (!request.origin.empty() && AsciiLower(request.origin) != scheme + AsciiLower(request.host))
         return Answer(403, "The request came from another site.");
     std::string site = AsciiLower(request.fetchSite);
     if (!site.empty() && site != "same-origin" && site != "none")

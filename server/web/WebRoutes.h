@@ -30,6 +30,7 @@ struct WebRequest {
     bool acceptsGzip = false;   // Accept-Encoding names gzip
     std::string peer;           // the sender's address
     std::int64_t steadyMs = 0;  // the steady clock, for the guard of the code
+    bool secure = false;        // it came over HTTPS
 };
 
 struct WebResponse {

@@ -3,6 +3,7 @@
 #include <boost/asio.hpp>
 
 #include "WebServerImpl.h"
+#include "WebConnection.h"
 #include "WebSession.h"
 
 namespace asio = boost::asio;
@@ -27,16 +28,16 @@ bool WebServer::Impl::Listen(std::uint16_t port, std::string& error) {
 }
 
 void WebServer::Impl::Admit(tcp::socket socket) {
-    sessions.remove_if([](const std::weak_ptr<WebSession>& s) { return s.expired(); });
+    sessions.remove_if([](const std::weak_ptr<WebConnection>& s) { return s.expired(); });
     if (open.load() >= maxConnections) {
         // Full: the connection that has waited longest for a request makes
         // room (kept alive after an answer or never having asked), or one whose
         // answer is not being read, so that connections that dribble, idle or
         // never read cannot lock readers out.
-        std::shared_ptr<WebSession> longest;
+        std::shared_ptr<WebConnection> longest;
         const auto now = std::chrono::steady_clock::now();
-        for (const std::weak_ptr<WebSession>& weak : sessions) {
-            std::shared_ptr<WebSession> s = weak.lock();
+        for (const std::weak_ptr<WebConnection>& weak : sessions) {
+            std::shared_ptr<WebConnection> s = weak.lock();
             if (s && s->Closable(now) && (!longest || s->Since() < longest->Since())) longest = s;
         }
         if (longest) longest->Close();
@@ -46,9 +47,11 @@ void WebServer::Impl::Admit(tcp::socket socket) {
         socket.close(ignored);  // every place is taken by a reader being served
         return;
     }
-    auto session = std::make_shared<WebSession>(std::move(socket), *this);
+    std::shared_ptr<WebConnection> session =
+        transport ? transport->Open(std::move(socket), *this)
+                  : std::make_shared<WebSession<beast::tcp_stream>>(*this, std::move(socket));
     sessions.push_back(session);
-    session->Read();
+    session->Start();
 }
 
 void WebServer::Impl::Accept() {
@@ -69,6 +72,7 @@ bool WebServer::Start(std::uint16_t port, std::string& error) {
     started->notice = notice;
     started->history = history;
     started->standingAt = standingAt;
+    started->transport = transport;
     {
         std::lock_guard<std::mutex> guard(updatesLock);
         started->updateSettings = updates;

@@ -15,6 +15,8 @@
 #include "WebRoutes.h"
 #include "WebUpdates.h"
 
+class WebTransport;
+
 class WebServer {
 public:
     explicit WebServer(BoardServer& board);
@@ -41,6 +43,8 @@ public:
     decltype(WebSources::history) history;
     // Each row's last history entry at a moment, for the roll call as it stood.
     std::function<bool(std::int64_t atMs, std::vector<HistoryEntry>& standing)> standingAt;
+    // What carries the connections (TLS, see WebTls.h); null: plain HTTP. Set before Start.
+    std::shared_ptr<WebTransport> transport;
 
     struct Impl;
 

@@ -14,7 +14,8 @@
 #include "WebRoutes.h"
 #include "WebServer.h"
 
-class WebSession;
+class WebConnection;
+class WebTransport;
 
 struct WebServer::Impl {
     Impl(BoardServer& board_, std::chrono::milliseconds idleLimit_, int maxConnections_)
@@ -33,7 +34,7 @@ struct WebServer::Impl {
     std::vector<std::string> machineNames = MachineNames();
     // Both outlive the io_context, whose handlers hold the sessions.
     std::atomic<int> open{0};
-    std::list<std::weak_ptr<WebSession>> sessions;  // oldest first; used on the web thread only
+    std::list<std::weak_ptr<WebConnection>> sessions;  // oldest first; used on the web thread only
     std::map<int, std::uint64_t> answered;          // by status code; used on the web thread only
     CodeGuard codeGuard;                            // used on the web thread only
     // The last JSON made, given again for a second while its tag holds: twenty
@@ -46,6 +47,7 @@ struct WebServer::Impl {
     std::function<void(const std::string& line)> notice;
     decltype(WebSources::history) history;
     decltype(WebServer::standingAt) standingAt;
+    std::shared_ptr<WebTransport> transport;  // null: plain HTTP
     std::mutex updatesLock;
     UpdateSettings updateSettings;
     boost::asio::io_context io;

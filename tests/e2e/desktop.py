@@ -7,6 +7,7 @@ import os
 import shutil
 import socket
 import sqlite3
+import ssl
 import struct
 import subprocess
 import tempfile
@@ -167,16 +168,51 @@ class Desktop:
         return None
 
 
-def post_update(port, path, body):
+TLS_FILES = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'data', 'tls')
+
+
+def tls_client(tls_max=None):
+    """A browser's trust: the test office's CA, for https://localhost; `tls_max` caps its TLS version."""
+    context = ssl.create_default_context(cafile=os.path.join(TLS_FILES, 'ca.pem'))
+    if tls_max:
+        context.minimum_version = ssl.TLSVersion.TLSv1
+        context.maximum_version = tls_max
+        context.set_ciphers('DEFAULT:@SECLEVEL=0')  # the old version offered, for the board to refuse
+    return context
+
+
+def post_update(port, path, body, https=False, origin=None):
     """POSTs to a board's update route as its page does: the status and the answer."""
-    request = urllib.request.Request('http://127.0.0.1:%d%s' % (port, path), method='POST',
-                                     data=json.dumps(body).encode(),
-                                     headers={'Content-Type': 'application/json', 'X-Pegora-Update': '1'})
+    headers = {'Content-Type': 'application/json', 'X-Pegora-Update': '1'}
+    if origin:
+        headers['Origin'] = origin
+    request = urllib.request.Request('%s://%s:%d%s' % ('https' if https else 'http',
+                                                       'localhost' if https else '127.0.0.1', port, path),
+                                     method='POST', data=json.dumps(body).encode(), headers=headers)
     try:
-        with urllib.request.urlopen(request, timeout=5) as r:
+        with urllib.request.urlopen(request, timeout=5, context=tls_client() if https else None) as r:
             return r.status, r.read().decode()
     except urllib.error.HTTPError as e:
         return e.code, e.read().decode()
+
+
+def https_get(port, path, context=None):
+    """A GET over HTTPS to localhost: the status, the headers and the body; the error's text when it fails."""
+    try:
+        with urllib.request.urlopen('https://localhost:%d%s' % (port, path), timeout=5,
+                                    context=context or tls_client()) as r:
+            return r.status, dict(r.headers), r.read().decode()
+    except urllib.error.HTTPError as e:
+        return e.code, dict(e.headers), e.read().decode()
+    except OSError as e:
+        return 0, {}, str(e)
+
+
+def served_certificate(port):
+    """The certificate the board at `port` presents now, as PEM."""
+    with socket.create_connection(('127.0.0.1', port), timeout=5) as raw:
+        with tls_client().wrap_socket(raw, server_hostname='localhost') as tls:
+            return ssl.DER_cert_to_PEM_cert(tls.getpeercert(True))
 
 
 def board_json(port, timeout=5):

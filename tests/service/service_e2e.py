@@ -9,7 +9,9 @@ import json
 import os
 import pwd
 import shutil
+import signal
 import socket
+import ssl
 import subprocess
 import sys
 import threading
@@ -18,8 +20,8 @@ import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
-from desktop import (Checks, Desktop, ask_database, board_json, free_port, post_update, record,  # noqa: E402
-                     scratch, send, wait_exit, wait_until)
+from desktop import (TLS_FILES, Checks, Desktop, ask_database, board_json, free_port, https_get,  # noqa: E402
+                     post_update, record, scratch, send, served_certificate, tls_client, wait_exit, wait_until)
 from linux_e2e import write_client_key  # noqa: E402
 
 UNIT = os.path.join(HERE, '..', '..', 'packaging', 'linux', 'service', 'pegmastd.service')
@@ -205,7 +207,7 @@ def main():
         c.check('Linux desk' in names, 'the Linux client\'s record shows in /board.json')
         c.check('Windows desk' in names, 'the Windows client\'s record shows in /board.json')
         send(board, record('Anna', 1, 'at my desk'))
-        wait_rows(web, lambda r: len(r) == 3)
+        wait_rows(web, lambda r: len(r) == 4)  # with Steady
 
         status, body = get(web, '/healthz')
         c.check(status == 200 and body == 'ok\n', '/healthz says 200 ok (%r %r)' % (status, body))
@@ -213,7 +215,8 @@ def main():
         check = subprocess.run(['promtool', 'check', 'metrics'], input=metrics, capture_output=True, text=True)
         c.check(status == 200 and check.returncode == 0 and not check.stdout.strip() and not check.stderr.strip(),
                 'promtool check metrics reports nothing %r' % (check.stdout + check.stderr))
-        c.check('pegora_rows 3' in metrics and not [n for n in ('Anna', 'Linux desk', 'Windows desk') if n in metrics],
+        c.check('pegora_rows 4' in metrics and
+                not [n for n in ('Anna', 'Steady', 'Linux desk', 'Windows desk') if n in metrics],
                 'metrics count the rows and name nobody')
         with open(os.path.join(artifacts, 'service-metrics.txt'), 'w') as f:
             f.write(metrics)
@@ -341,6 +344,43 @@ def main():
         notify.reading.set()
         c.check(code == 0, 'SIGTERM ends it within 3 seconds while the notify socket is full (%r)' % code)
         service.env['WATCHDOG_USEC'] = '30000000'
+
+        # HTTPS: TLS 1.2 and later, HSTS, the page's own https origin, and a renewed
+        # certificate taken at a reload.
+        for name in ('board.pem', 'board.key'):
+            shutil.copy(os.path.join(TLS_FILES, name), os.path.join(folder, name))
+            os.chmod(os.path.join(folder, name), 0o644)
+        service.configure('Port = %d\nWebPort = %d\nWebUpdates = yes\nWebTlsCertificateFile = %s/board.pem\n'
+                          'WebTlsKeyFile = %s/board.key\n' % (board, web, folder, folder))
+        p = service.start()
+        c.check(notify.wait('READY=1', after=time.time() - 0.01) is not None and
+                'web view HTTPS port %d' % web in service.journal(), 'with a certificate the web view serves HTTPS')
+        wait_until(lambda: https_get(web, '/healthz')[0] == 200, 10)  # the reader's first pass
+        status, headers, body = https_get(web, '/healthz')
+        c.check(status == 200 and headers.get('Strict-Transport-Security') == 'max-age=31536000',
+                'over HTTPS, with Strict-Transport-Security (%r %r)' % (status, body))
+        status, _, said = https_get(web, '/healthz', tls_client(ssl.TLSVersion.TLSv1_1))
+        c.check(status == 0 and 'PROTOCOL_VERSION' in said.upper(), 'a TLS 1.1 client is refused (%s)' % said)
+        c.check(get(web, '/healthz')[0] == 0, 'plain HTTP to the HTTPS port gets no answer')
+        origin = 'https://localhost:%d' % web
+        c.check(post_update(web, '/status', {'name': 'Tls', 'status': 1}, True, origin)[0] == 200 and
+                post_update(web, '/status', {'name': 'Tls', 'status': 1}, True, 'http://localhost:%d' % web)[0] == 403,
+                'an update from the page\'s https origin is taken, from its http twin refused')
+        for name in ('board.pem', 'board.key'):
+            shutil.copy(os.path.join(TLS_FILES, name.replace('board', 'renewed')), os.path.join(folder, name))
+            os.chmod(os.path.join(folder, name), 0o644)
+        p.send_signal(signal.SIGHUP)
+        renewed = open(os.path.join(TLS_FILES, 'renewed.pem')).read()
+        c.check(wait_until(lambda: served_certificate(web).strip() == renewed.strip(), 10),
+                'a renewed certificate is served after systemctl reload, with no restart')
+        with open(os.path.join(folder, 'board.key'), 'w') as f:
+            f.write('not a key\n')
+        p.send_signal(signal.SIGHUP)
+        c.check(wait_until(lambda: 'cannot be used' in service.journal(), 10) and
+                served_certificate(web).strip() == renewed.strip(),
+                'a key that cannot be used at a reload is said, and the certificate before serves on')
+        p.terminate()
+        wait_exit(p, 5)
 
         # A board port in use: exit 1, for the service manager to try again.
         holder = socket.socket()
