@@ -179,7 +179,7 @@ int BoardService::Start() {
         std::string error;
         if (!config.webTlsCertificateFile.empty()) {
             tls = std::make_shared<WebTls>();
-            web.transport = tls;
+            web.transport = tls->Transport();
             if (!tls->Load(config.webTlsCertificateFile, config.webTlsKeyFile, error))
                 error = "The web view cannot serve HTTPS: " + error;
         }
@@ -199,8 +199,7 @@ int BoardService::Start() {
                           std::to_string(config.port) + ", web view " +
                           (config.webPort ? std::string(tls ? "HTTPS " : "") + "port " + std::to_string(config.webPort)
                                           : std::string("off")) +
-                          ", " +
-                          std::to_string(board.table.RowCount()) + " rows loaded");
+                          ", " + std::to_string(board.table.RowCount()) + " rows loaded");
     host.Ready();
     host.Log(LogInfo, "ready");
     return 0;

@@ -51,8 +51,7 @@ const TextSetting Texts[] = {
     {"StateFile", [](ServiceConfig& c) -> std::string& { return c.stateFile; }, TextKind::Path},
     {"WebUpdateCodeFile", [](ServiceConfig& c) -> std::string& { return c.webUpdateCodeFile; }, TextKind::Path},
     {"DirectoryFile", [](ServiceConfig& c) -> std::string& { return c.directoryFile; }, TextKind::Path},
-    {"WebTlsCertificateFile", [](ServiceConfig& c) -> std::string& { return c.webTlsCertificateFile; },
-     TextKind::Path},
+    {"WebTlsCertificateFile", [](ServiceConfig& c) -> std::string& { return c.webTlsCertificateFile; }, TextKind::Path},
     {"WebTlsKeyFile", [](ServiceConfig& c) -> std::string& { return c.webTlsKeyFile; }, TextKind::Path},
     {"LdapUrl", [](ServiceConfig& c) -> std::string& { return c.ldap.urls; }, TextKind::Urls},
     {"LdapCaFile", [](ServiceConfig& c) -> std::string& { return c.ldap.caFile; }, TextKind::Path},
@@ -363,8 +362,8 @@ std::string DescribeConfig(const ServiceConfig& config) {
     // The code itself is the administrator's to read in the file, not in every check's output.
     if (!config.webUpdateCodeFile.empty()) text += "WebUpdateCodeFile = " + config.webUpdateCodeFile + "\n";
     if (!config.webTlsCertificateFile.empty())
-        text += "WebTlsCertificateFile = " + config.webTlsCertificateFile + "\nWebTlsKeyFile = " + config.webTlsKeyFile +
-                "\n";
+        text += "WebTlsCertificateFile = " + config.webTlsCertificateFile +
+                "\nWebTlsKeyFile = " + config.webTlsKeyFile + "\n";
     text += "Directory = " + config.directory + "\n";
     if (config.directory == "file") text += "DirectoryFile = " + config.directoryFile + "\n";
     if (config.directory == "ldap") {

@@ -35,8 +35,8 @@ struct WebServer::Impl {
     // Both outlive the io_context, whose handlers hold the sessions.
     std::atomic<int> open{0};
     std::list<std::weak_ptr<WebConnection>> sessions;  // oldest first; used on the web thread only
-    std::map<int, std::uint64_t> answered;          // by status code; used on the web thread only
-    CodeGuard codeGuard;                            // used on the web thread only
+    std::map<int, std::uint64_t> answered;             // by status code; used on the web thread only
+    CodeGuard codeGuard;                               // used on the web thread only
     // The last JSON made, given again for a second while its tag holds: twenty
     // pages polling cost one JSON, not twenty. Used on the web thread only.
     struct {

@@ -87,8 +87,7 @@ private:
         WebRequest request = RequestOf(message);
         request.secure = Transport<Stream>::secure;
         boost::beast::error_code peerError;
-        request.peer =
-            boost::beast::get_lowest_layer(stream).socket().remote_endpoint(peerError).address().to_string();
+        request.peer = boost::beast::get_lowest_layer(stream).socket().remote_endpoint(peerError).address().to_string();
         if (IsUpdateRoute(request)) {
             // Judged on its headers first; only then is the body read, under the same time limit.
             WebResponse refusal = UpdateRefusal(request, server.machineNames, server.Sources());

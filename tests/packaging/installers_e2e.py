@@ -14,8 +14,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
-from desktop import (WINE, Checks, Desktop, Listener, ask_database, board_json, fields, free_port, record,  # noqa: E402
-                     scratch, send, wait_exit, wait_listening, wait_until)
+from desktop import (TLS_FILES, WINE, Checks, Desktop, Listener, ask_database, board_json, fields,  # noqa: E402
+                     free_port, https_get, record, scratch, send, wait_exit, wait_listening, wait_until)
 
 CLIENT_KEY = 'SOFTWARE\\ZORVEN\\PEGORA\\CLIENT'
 UNINSTALL = 'Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\'
@@ -132,9 +132,13 @@ def check_service(c, desk, drive, run_setup, board_setup, builds, artifacts):
     trial_port, trial_web = free_port(), free_port()
     with open(trial, 'w') as f:
         f.write('Port = %d\nWebPort = %d\nStateFile = C:\\ProgramData\\Pegora\\trial.db\n' % (trial_port, trial_web))
+        tls = 'Z:' + os.path.abspath(TLS_FILES).replace('/', '\\')
+        f.write('WebTlsCertificateFile = %s\\board.pem\nWebTlsKeyFile = %s\\board.key\n' % (tls, tls))
     console = subprocess.Popen([WINE, installed, '--config', 'Z:' + trial.replace('/', '\\')], env=desk.env,
                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, errors='replace')
     c.check(wait_listening(trial_web, 60), 'started in a console it runs the board there')
+    c.check(wait_until(lambda: https_get(trial_web, '/healthz')[0] == 200, 20),
+            'its web view serves HTTPS from a PEM certificate and key (OpenSSL under Wine)')
     console.send_signal(2)
     code = wait_exit(console, 20)
     said = console.stderr.read() if code is not None else ''

@@ -1,10 +1,12 @@
 #include "WebTls.h"
 
 #include <boost/asio/ssl.hpp>
+#include <mutex>
 #include <boost/beast/ssl.hpp>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 
+#include "WebConnection.h"
 #include "WebSession.h"
 
 namespace asio = boost::asio;
@@ -39,6 +41,31 @@ std::string Reason(const boost::system::error_code& ec) {
 
 }  // namespace
 
+class TlsTransport : public WebTransport {
+public:
+    std::shared_ptr<WebConnection> Open(asio::ip::tcp::socket socket, WebServer::Impl& server) override {
+        std::shared_ptr<ssl::context> now;
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            now = context;
+        }
+        // Each connection's TLS state holds its own reference to the context it began with.
+        return std::make_shared<WebSession<TlsStream>>(server, std::move(socket), *now);
+    }
+    void Use(std::shared_ptr<ssl::context> made) {
+        std::lock_guard<std::mutex> guard(lock);
+        context = std::move(made);
+    }
+
+private:
+    std::mutex lock;
+    std::shared_ptr<ssl::context> context;
+};
+
+WebTls::WebTls() : transport(std::make_shared<TlsTransport>()) {}
+
+std::shared_ptr<WebTransport> WebTls::Transport() const { return transport; }
+
 bool WebTls::Load(const std::string& certificateFile, const std::string& keyFile, std::string& error) {
     auto made = std::make_shared<ssl::context>(ssl::context::tls_server);
     SSL_CTX* native = made->native_handle();
@@ -63,22 +90,6 @@ bool WebTls::Load(const std::string& certificateFile, const std::string& keyFile
         error = "the key " + keyFile + " is not the key of the certificate " + certificateFile;
         return false;
     }
-    std::lock_guard<std::mutex> guard(lock);
-    context = made;
+    transport->Use(made);
     return true;
-}
-
-bool WebTls::Loaded() {
-    std::lock_guard<std::mutex> guard(lock);
-    return context != nullptr;
-}
-
-std::shared_ptr<WebConnection> WebTls::Open(asio::ip::tcp::socket socket, WebServer::Impl& server) {
-    std::shared_ptr<ssl::context> now;
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        now = context;
-    }
-    // Each connection's TLS state holds its own reference to the context it began with.
-    return std::make_shared<WebSession<TlsStream>>(server, std::move(socket), *now);
 }

@@ -5,28 +5,20 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 #include <string>
 
-#include "WebConnection.h"
+class WebTransport;
+class TlsTransport;
 
-namespace boost {
-namespace asio {
-namespace ssl {
-class context;
-}
-}  // namespace asio
-}  // namespace boost
-
-class WebTls : public WebTransport {
+class WebTls {
 public:
+    WebTls();
     // False, with the reason, when the files cannot be used (missing, not
     // PEM, a key that is not the certificate's); what served before serves on.
     bool Load(const std::string& certificateFile, const std::string& keyFile, std::string& error);
-    bool Loaded();
-    std::shared_ptr<WebConnection> Open(boost::asio::ip::tcp::socket socket, WebServer::Impl& server) override;
+    // What carries the web view's connections (WebServer::transport).
+    std::shared_ptr<WebTransport> Transport() const;
 
 private:
-    std::mutex lock;
-    std::shared_ptr<boost::asio::ssl::context> context;
+    std::shared_ptr<TlsTransport> transport;
 };
