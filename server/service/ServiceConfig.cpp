@@ -53,6 +53,7 @@ const TextSetting Texts[] = {
     {"DirectoryFile", [](ServiceConfig& c) -> std::string& { return c.directoryFile; }, TextKind::Path},
     {"WebTlsCertificateFile", [](ServiceConfig& c) -> std::string& { return c.webTlsCertificateFile; }, TextKind::Path},
     {"WebTlsKeyFile", [](ServiceConfig& c) -> std::string& { return c.webTlsKeyFile; }, TextKind::Path},
+    {"WebAccountsFile", [](ServiceConfig& c) -> std::string& { return c.webAccountsFile; }, TextKind::Path},
     {"LdapUrl", [](ServiceConfig& c) -> std::string& { return c.ldap.urls; }, TextKind::Urls},
     {"LdapCaFile", [](ServiceConfig& c) -> std::string& { return c.ldap.caFile; }, TextKind::Path},
     {"LdapBindDn", [](ServiceConfig& c) -> std::string& { return c.ldap.bindDn; }, TextKind::Words},

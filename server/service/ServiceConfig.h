@@ -36,6 +36,7 @@ struct ServiceConfig {
     bool ldapAllowPlainBind = false;
     // HTTPS for the web view: a PEM certificate (its chain after it) and its key; both or neither.
     std::string webTlsCertificateFile, webTlsKeyFile;
+    std::string webAccountsFile;  // the local accounts; beside the configuration unless given
 };
 
 // The systemd credentials that, when given, hold the code and the LDAP password.

@@ -18,6 +18,10 @@ std::string DefaultStaffPath();  // the staff directory's CSV file
 // a check run by hand; none where the platform has no credentials.
 std::vector<std::pair<std::string, std::string>> PackagedCredentialFiles();
 
+// Whether what is typed at the console is shown, for a password; false when
+// standard input is not a console.
+bool ConsoleEcho(bool on);
+
 // Raises the soft limit of open files to the hard one; false when it cannot.
 bool RaiseOpenFileLimit(std::string& error);
 

@@ -14,6 +14,7 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <systemd/sd-daemon.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -71,6 +72,16 @@ private:
 }  // namespace
 
 std::string DefaultConfigPath() { return "/etc/pegora/pegmastd.conf"; }
+
+bool ConsoleEcho(bool on) {
+    termios mode;
+    if (!::isatty(STDIN_FILENO) || ::tcgetattr(STDIN_FILENO, &mode) != 0) return false;
+    if (on)
+        mode.c_lflag |= ECHO;
+    else
+        mode.c_lflag &= static_cast<tcflag_t>(~ECHO);
+    return ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &mode) == 0;
+}
 
 std::string DefaultStaffPath() { return "/etc/pegora/staff.csv"; }
 

@@ -153,6 +153,13 @@ BOOL WINAPI OnConsoleControl(DWORD type) {
 
 std::string DefaultConfigPath() { return DataFolder() + "\\pegmastd.conf"; }
 
+bool ConsoleEcho(bool on) {
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (!GetConsoleMode(input, &mode)) return false;
+    return SetConsoleMode(input, on ? mode | ENABLE_ECHO_INPUT : mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) != 0;
+}
+
 std::string DefaultStatePath() { return DataFolder() + "\\board.db"; }
 
 std::vector<std::pair<std::string, std::string>> PackagedCredentialFiles() { return {}; }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "AsciiText.h"
+#include "AccountCommands.h"
 #include "AtomicFile.h"
 #include "BoardOptions.h"
 
@@ -19,6 +20,8 @@ namespace {
 
 const char* const Usage =
     "usage: pegmastd [--config PATH] [--check [--directory]] [--backup FILE] [--version] [--help]\n"
+    "       pegmastd [--config PATH] --add-account NAME [--reception] | --set-password NAME |\n"
+    "                --remove-account NAME | --accounts\n"
     "  --config PATH  the configuration file (default %s)\n"
     "  --check        read the configuration, print the settings in effect and exit:\n"
     "                 0 when it is good, 2 with each problem when it is not\n"
@@ -26,6 +29,11 @@ const char* const Usage =
     "                 people it has and the first five, or why it cannot be read (exit 1)\n"
     "  --backup FILE  copy the board's database (StateFile) to FILE whole, safe while\n"
     "                 the service runs, and exit: 0 when the copy is made\n"
+    "  --add-account NAME [--reception]  add a local account (WebAccountsFile), its\n"
+    "                 password typed twice without echo, or one line from standard input\n"
+    "  --set-password NAME  a new password for a local account, asked the same way\n"
+    "  --remove-account NAME  remove a local account\n"
+    "  --accounts     list the local accounts and their roles (never a hash)\n"
     "  --set NAME=VALUE  set one setting in the configuration file, keeping every\n"
     "                 other line, and exit (for installers; may be given more than once)\n"
     "  --version      print the version and exit\n"
@@ -63,6 +71,7 @@ enum class Said { Info, Warning, Problem };
 bool TakeConfig(const std::string& path, ServiceConfig& config, bool check,
                 const std::function<void(Said kind, const std::string& text)>& say) {
     config.stateFile = DefaultStatePath();
+    config.webAccountsFile = path.substr(0, path.find_last_of("/\\") + 1) + "accounts";
     config.directoryFile = DefaultStaffPath();
     std::vector<ConfigProblem> problems;
     ConfigRead read = ReadServiceConfig(path, config, problems);
@@ -107,13 +116,17 @@ int CheckDirectory(const ServiceConfig& config) {
     return 0;
 }
 
+// The configuration for a command run by hand: only its problems are said.
+bool CommandConfig(const std::string& configPath, ServiceConfig& config) {
+    return TakeConfig(configPath, config, false, [](Said kind, const std::string& text) {
+        if (kind == Said::Problem) std::fprintf(stderr, "%s\n", text.c_str());
+    });
+}
+
 // A copy of the database while the service may be writing it, for the office's backups.
 int Backup(const std::string& configPath, const std::string& to) {
     ServiceConfig config;
-    if (!TakeConfig(configPath, config, false, [](Said kind, const std::string& text) {
-            if (kind == Said::Problem) std::fprintf(stderr, "%s\n", text.c_str());
-        }))
-        return 2;
+    if (!CommandConfig(configPath, config)) return 2;
     std::string error;
     if (!BoardStore::BackupFile(config.stateFile, to, error)) {
         std::fprintf(stderr, "pegmastd: cannot copy %s to %s: %s\n", config.stateFile.c_str(), to.c_str(),
@@ -128,8 +141,8 @@ int Backup(const std::string& configPath, const std::string& to) {
 
 int main(int argc, char** argv) {
     std::string configPath = DefaultConfigPath();
-    bool check = false, directory = false;
-    std::string backup;
+    bool check = false, directory = false, reception = false;
+    std::string backup, accountCommand, accountName;
     std::vector<std::pair<std::string, std::string>> settings;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -142,6 +155,14 @@ int main(int argc, char** argv) {
             settings.push_back({setting.substr(0, setting.find('=')), setting.substr(setting.find('=') + 1)});
         } else if (arg == "--check") {
             check = true;
+        } else if ((arg == "--add-account" || arg == "--set-password" || arg == "--remove-account") && i + 1 < argc &&
+                   accountCommand.empty()) {
+            accountCommand = arg == "--add-account" ? "add" : arg == "--remove-account" ? "remove" : "set-password";
+            accountName = argv[++i];
+        } else if (arg == "--accounts" && accountCommand.empty()) {
+            accountCommand = "list";
+        } else if (arg == "--reception") {
+            reception = true;
         } else if (arg == "--backup" && i + 1 < argc) {
             backup = argv[++i];
         } else if (arg == "--directory") {
@@ -161,6 +182,11 @@ int main(int argc, char** argv) {
 
     if (!settings.empty()) return SetSettings(configPath, settings);
     if (!backup.empty()) return Backup(configPath, backup);
+    if (!accountCommand.empty()) {
+        ServiceConfig config;
+        if (!CommandConfig(configPath, config)) return 2;
+        return AccountCommand(config.webAccountsFile, accountCommand, accountName, reception);
+    }
     if (check) {
         ServiceConfig config;
         bool good = TakeConfig(configPath, config, true, [](Said kind, const std::string& text) {

@@ -428,6 +428,23 @@ def main():
         check = subprocess.run([binary, '--check', '--config', service.config], capture_output=True, text=True)
         c.check(check.returncode == 0 and '# warning: The update code is shorter than 8' in check.stdout,
                 'a short code already in the file works, with a warning from --check')
+        # The local accounts: kept beside the configuration, readable by root only, never a hash shown.
+        def account(*args, typed=''):
+            return subprocess.run([binary, '--config', service.config] + list(args), input=typed,
+                                  capture_output=True, text=True)
+        made = [account('--add-account', 'Nina North', '--reception', typed='tulip garden 9\n'),
+                account('--add-account', 'bert', typed='kettle 7\n'), account('--add-account', 'BERT', typed='x\n'),
+                account('--set-password', 'bert', typed='kettle 8\n'), account('--add-account', 'cleo', typed='\n'),
+                account('--remove-account', 'nobody')]
+        accounts = os.path.join(folder, 'accounts')
+        listed = account('--accounts').stdout
+        c.check([m.returncode for m in made] == [0, 0, 1, 0, 1, 1] and 'there is an account bert already' in
+                made[2].stderr and 'an empty password is never taken' in made[4].stderr and
+                oct(os.stat(accounts).st_mode & 0o777) == '0o600' and
+                listed == 'Nina North\treception\nbert\tperson\n' and 'tulip' not in open(accounts).read(),
+                'accounts are added, their passwords set from a pipe, listed without hashes (%r)' % listed)
+        c.check(account('--remove-account', 'BERT').returncode == 0 and
+                account('--accounts').stdout == 'Nina North\treception\n', 'and removed by the board\'s key rule')
         with open(os.path.join(artifacts, 'service-journal.log'), 'w') as f:
             f.write(journal)
         c.check('Anna: new row, in, from 127.0.0.1' in journal and journal.count('Anna:') == 1,
