@@ -180,7 +180,8 @@ int BoardService::Start() {
         if (!config.webTlsCertificateFile.empty()) {
             tls = std::make_shared<WebTls>();
             web.transport = tls->Transport();
-            if (!tls->Load(config.webTlsCertificateFile, config.webTlsKeyFile, error))
+            if (!tls->Load(config.webTlsCertificateFile, config.webTlsKeyFile, config.webTlsCertificatePasswordFile,
+                           error))
                 error = "The web view cannot serve HTTPS: " + error;
         }
         if (!error.empty() || !web.Start(static_cast<std::uint16_t>(config.webPort), error)) {
@@ -209,7 +210,7 @@ void BoardService::Reload() {
     ReloadDirectory();
     if (!tls) return;
     std::string error;
-    if (tls->Load(config.webTlsCertificateFile, config.webTlsKeyFile, error))
+    if (tls->Load(config.webTlsCertificateFile, config.webTlsKeyFile, config.webTlsCertificatePasswordFile, error))
         host.Log(LogInfo, "the web view's certificate " + config.webTlsCertificateFile + " is read again");
     else
         host.Log(LogError, error + "; the certificate read before serves on");

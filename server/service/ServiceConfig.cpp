@@ -8,6 +8,7 @@
 
 #include "AsciiText.h"
 #include "BoardOptions.h"
+#include "WebTls.h"
 #include "Windows1252.h"
 
 namespace {
@@ -53,6 +54,8 @@ const TextSetting Texts[] = {
     {"DirectoryFile", [](ServiceConfig& c) -> std::string& { return c.directoryFile; }, TextKind::Path},
     {"WebTlsCertificateFile", [](ServiceConfig& c) -> std::string& { return c.webTlsCertificateFile; }, TextKind::Path},
     {"WebTlsKeyFile", [](ServiceConfig& c) -> std::string& { return c.webTlsKeyFile; }, TextKind::Path},
+    {"WebTlsCertificatePasswordFile", [](ServiceConfig& c) -> std::string& { return c.webTlsCertificatePasswordFile; },
+     TextKind::Path},
     {"WebAccountsFile", [](ServiceConfig& c) -> std::string& { return c.webAccountsFile; }, TextKind::Path},
     {"LdapUrl", [](ServiceConfig& c) -> std::string& { return c.ldap.urls; }, TextKind::Urls},
     {"LdapCaFile", [](ServiceConfig& c) -> std::string& { return c.ldap.caFile; }, TextKind::Path},
@@ -229,12 +232,21 @@ bool ParseServiceConfig(const std::string& text, ServiceConfig& config, std::vec
             problems.push_back(
                 {number, spelled + " is given twice (first on line " + std::to_string(first.first->second) + ")"});
     }
-    // HTTPS needs both; half of it would serve plain HTTP where HTTPS was meant.
-    if (config.webTlsCertificateFile.empty() != config.webTlsKeyFile.empty()) {
-        const bool key = config.webTlsCertificateFile.empty();
-        problems.push_back({seen[key ? "webtlskeyfile" : "webtlscertificatefile"],
-                            std::string(key ? "WebTlsKeyFile" : "WebTlsCertificateFile") + " needs " +
-                                (key ? "WebTlsCertificateFile" : "WebTlsKeyFile") + " too"});
+    // HTTPS needs a certificate and its key; half of it would serve plain HTTP where HTTPS was meant.
+    const bool pfx = IsPfxFile(config.webTlsCertificateFile);
+    auto wrong = [&](const char* name, const std::string& what) {
+        problems.push_back({seen[AsciiLower(name)], std::string(name) + " " + what});
+    };
+    if (config.webTlsCertificateFile.empty()) {
+        if (!config.webTlsKeyFile.empty()) wrong("WebTlsKeyFile", "needs WebTlsCertificateFile too");
+        if (!config.webTlsCertificatePasswordFile.empty())
+            wrong("WebTlsCertificatePasswordFile", "needs WebTlsCertificateFile too");
+    } else if (pfx && !config.webTlsKeyFile.empty()) {
+        wrong("WebTlsKeyFile", "is not used with a PFX file, which holds its key");
+    } else if (!pfx && config.webTlsKeyFile.empty()) {
+        wrong("WebTlsCertificateFile", "needs WebTlsKeyFile too (or a .pfx file)");
+    } else if (!pfx && !config.webTlsCertificatePasswordFile.empty()) {
+        wrong("WebTlsCertificatePasswordFile", "is only for a PFX file (.pfx or .p12)");
     }
     return problems.size() == before;
 }

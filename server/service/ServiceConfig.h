@@ -34,8 +34,9 @@ struct ServiceConfig {
     std::string ldapPasswordFrom;      // for --check
     // The bind's password may cross the network unencrypted (ldap:// without StartTLS).
     bool ldapAllowPlainBind = false;
-    // HTTPS for the web view: a PEM certificate (its chain after it) and its key; both or neither.
-    std::string webTlsCertificateFile, webTlsKeyFile;
+    // HTTPS for the web view: a PEM certificate (its chain after it) and its key, or a
+    // PFX file (.pfx or .p12) holding both, with the file of its password.
+    std::string webTlsCertificateFile, webTlsKeyFile, webTlsCertificatePasswordFile;
     std::string webAccountsFile;  // the local accounts; beside the configuration unless given
 };
 

@@ -133,12 +133,13 @@ def check_service(c, desk, drive, run_setup, board_setup, builds, artifacts):
     with open(trial, 'w') as f:
         f.write('Port = %d\nWebPort = %d\nStateFile = C:\\ProgramData\\Pegora\\trial.db\n' % (trial_port, trial_web))
         tls = 'Z:' + os.path.abspath(TLS_FILES).replace('/', '\\')
-        f.write('WebTlsCertificateFile = %s\\board.pem\nWebTlsKeyFile = %s\\board.key\n' % (tls, tls))
+        f.write('WebTlsCertificateFile = %s\\board.pfx\nWebTlsCertificatePasswordFile = %s\\board.pfx.password\n'
+                % (tls, tls))
     console = subprocess.Popen([WINE, installed, '--config', 'Z:' + trial.replace('/', '\\')], env=desk.env,
                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, errors='replace')
     c.check(wait_listening(trial_web, 60), 'started in a console it runs the board there')
     c.check(wait_until(lambda: https_get(trial_web, '/healthz')[0] == 200, 20),
-            'its web view serves HTTPS from a PEM certificate and key (OpenSSL under Wine)')
+            'its web view serves HTTPS from a PFX file and its password (OpenSSL under Wine)')
     console.send_signal(2)
     code = wait_exit(console, 20)
     said = console.stderr.read() if code is not None else ''

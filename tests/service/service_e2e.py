@@ -381,6 +381,10 @@ def main():
                 'a key that cannot be used at a reload is said, and the certificate before serves on')
         p.terminate()
         wait_exit(p, 5)
+        service.configure('Port = %d\nWebPort = %d\nWebTlsCertificateFile = %s/board.pfx\n' % (board, web, TLS_FILES))
+        code = wait_exit(service.start(), 10)
+        c.check(code == 1 and 'the password is wrong' in service.journal(),
+                'a PFX file it cannot open stops the start with exit code 1 and the reason (%r)' % code)
 
         # A board port in use: exit 1, for the service manager to try again.
         holder = socket.socket()

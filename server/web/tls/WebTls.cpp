@@ -4,7 +4,11 @@
 #include <mutex>
 #include <boost/beast/ssl.hpp>
 #include <openssl/err.h>
+#include <openssl/pkcs12.h>
 #include <openssl/ssl.h>
+
+#include <fstream>
+#include <iterator>
 
 #include "WebConnection.h"
 #include "WebSession.h"
@@ -39,7 +43,63 @@ std::string Reason(const boost::system::error_code& ec) {
     return text;
 }
 
+std::string Lowered(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+bool Slurp(const std::string& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+// The certificate, its key and its chain from a PFX file into the context.
+bool UsePfx(SSL_CTX* native, const std::string& file, const std::string& passwordFile, std::string& error) {
+    std::string bytes, password;
+    if (!Slurp(file, bytes) || bytes.empty() || bytes.size() > 1024 * 1024) {
+        error = "the PFX file " + file + " cannot be read";
+        return false;
+    }
+    if (!passwordFile.empty()) {
+        if (!Slurp(passwordFile, password)) {
+            error = "the PFX file's password file " + passwordFile + " cannot be read";
+            return false;
+        }
+        password = password.substr(0, password.find('\n'));
+        if (!password.empty() && password.back() == '\r') password.pop_back();
+    }
+    const unsigned char* from = reinterpret_cast<const unsigned char*>(bytes.data());
+    PKCS12* p12 = d2i_PKCS12(nullptr, &from, static_cast<long>(bytes.size()));
+    EVP_PKEY* key = nullptr;
+    X509* certificate = nullptr;
+    STACK_OF(X509)* chain = nullptr;
+    bool good = p12 && PKCS12_parse(p12, password.c_str(), &key, &certificate, &chain) == 1 && key && certificate;
+    if (!good) {
+        error = "the PFX file " + file + " cannot be opened: not a PFX file, or the password is wrong";
+    } else if (SSL_CTX_use_certificate(native, certificate) != 1 || SSL_CTX_use_PrivateKey(native, key) != 1) {
+        error = "the PFX file " + file + " cannot be used: " + Reason(boost::system::error_code());
+        good = false;
+    }
+    for (int i = 0; good && chain && i < sk_X509_num(chain); ++i)
+        SSL_CTX_add1_chain_cert(native, sk_X509_value(chain, i));
+    ERR_clear_error();
+    sk_X509_pop_free(chain, X509_free);
+    X509_free(certificate);
+    EVP_PKEY_free(key);
+    PKCS12_free(p12);
+    return good;
+}
+
 }  // namespace
+
+bool IsPfxFile(const std::string& path) {
+    const std::string lower = Lowered(path);
+    return lower.size() > 4 &&
+           (lower.compare(lower.size() - 4, 4, ".pfx") == 0 || lower.compare(lower.size() - 4, 4, ".p12") == 0);
+}
 
 class TlsTransport : public WebTransport {
 public:
@@ -66,7 +126,8 @@ WebTls::WebTls() : transport(std::make_shared<TlsTransport>()) {}
 
 std::shared_ptr<WebTransport> WebTls::Transport() const { return transport; }
 
-bool WebTls::Load(const std::string& certificateFile, const std::string& keyFile, std::string& error) {
+bool WebTls::Load(const std::string& certificateFile, const std::string& keyFile, const std::string& passwordFile,
+                  std::string& error) {
     auto made = std::make_shared<ssl::context>(ssl::context::tls_server);
     SSL_CTX* native = made->native_handle();
     SSL_CTX_set_min_proto_version(native, TLS1_2_VERSION);
@@ -75,19 +136,23 @@ bool WebTls::Load(const std::string& certificateFile, const std::string& keyFile
     SSL_CTX_set_options(native, SSL_OP_NO_RENEGOTIATION | SSL_OP_CIPHER_SERVER_PREFERENCE);
     boost::system::error_code ec;
     ERR_clear_error();
-    made->use_certificate_chain_file(certificateFile, ec);
-    if (ec) {
-        error = "the certificate " + certificateFile + " cannot be used: " + Reason(ec);
-        return false;
-    }
-    made->use_private_key_file(keyFile, ssl::context::pem, ec);
-    if (ec) {
-        error = "the key " + keyFile + " cannot be used: " + Reason(ec);
-        return false;
+    if (IsPfxFile(certificateFile)) {
+        if (!UsePfx(native, certificateFile, passwordFile, error)) return false;
+    } else {
+        made->use_certificate_chain_file(certificateFile, ec);
+        if (ec) {
+            error = "the certificate " + certificateFile + " cannot be used: " + Reason(ec);
+            return false;
+        }
+        made->use_private_key_file(keyFile, ssl::context::pem, ec);
+        if (ec) {
+            error = "the key " + keyFile + " cannot be used: " + Reason(ec);
+            return false;
+        }
     }
     if (SSL_CTX_check_private_key(native) != 1) {
         ERR_clear_error();
-        error = "the key " + keyFile + " is not the key of the certificate " + certificateFile;
+        error = "the key is not the key of the certificate " + certificateFile;
         return false;
     }
     transport->Use(made);

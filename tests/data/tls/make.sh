@@ -14,4 +14,8 @@ for name in board renewed; do
         2>/dev/null
     rm $name.csr
 done
+
+# The same certificate as Windows exports one: a PFX file with its key, and the file of its password.
+printf 'pegora test\n' > board.pfx.password
+openssl pkcs12 -export -in board.pem -inkey board.key -certfile ca.pem -out board.pfx -passout pass:'pegora test'
 rm -f ca.srl ca.key
