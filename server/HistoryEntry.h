@@ -12,4 +12,5 @@ struct HistoryEntry {
     std::string until;    // "HH:MM" of a browser's word, when it has one
     std::string source;   // "desk", "browser", "until passed", "removed", "forgotten"
     std::string from;     // the sender's address, when known
+    std::string author;   // who signed in and set it (Windows-1252); empty: the desk, or the code
 };

@@ -21,6 +21,8 @@ struct RowWord {
     // Since when the shown status and message have stood (calendar time); 0
     // for a row not yet shown. Re-sends and equal records leave it.
     std::int64_t sinceMs = 0;
+    // Who, signed in, set the browser's word (Windows-1252); empty: the desk, or the code.
+    std::string author;
 };
 
 // The client's own automatic records: status 3 with "started but not signed

@@ -374,9 +374,10 @@ std::string DescribeConfig(const ServiceConfig& config) {
     text += std::string("WebUpdates = ") + (config.webUpdates ? "yes" : "no") + "\n";
     // The code itself is the administrator's to read in the file, not in every check's output.
     if (!config.webUpdateCodeFile.empty()) text += "WebUpdateCodeFile = " + config.webUpdateCodeFile + "\n";
-    if (!config.webTlsCertificateFile.empty())
-        text += "WebTlsCertificateFile = " + config.webTlsCertificateFile +
-                "\nWebTlsKeyFile = " + config.webTlsKeyFile + "\n";
+    if (!config.webTlsCertificateFile.empty()) text += "WebTlsCertificateFile = " + config.webTlsCertificateFile + "\n";
+    if (!config.webTlsKeyFile.empty()) text += "WebTlsKeyFile = " + config.webTlsKeyFile + "\n";
+    if (!config.webTlsCertificatePasswordFile.empty())
+        text += "WebTlsCertificatePasswordFile = " + config.webTlsCertificatePasswordFile + "\n";
     text += "Directory = " + config.directory + "\n";
     if (config.directory == "file") text += "DirectoryFile = " + config.directoryFile + "\n";
     if (config.directory == "ldap") {

@@ -26,6 +26,12 @@ const char* const Migrations[] = {
     "CREATE INDEX history_by_time ON history(at_ms);"
     // Everybody the history names, so that a moment's roll call looks each one up.
     "CREATE TABLE history_people(name_key BLOB PRIMARY KEY) WITHOUT ROWID;",
+    // Sign-in: the sessions, and who set a browser's word.
+    "CREATE TABLE sessions(token_hash BLOB PRIMARY KEY, name BLOB NOT NULL, reception INTEGER NOT NULL,"
+    " keep INTEGER NOT NULL, created_ms INTEGER NOT NULL, seen_ms INTEGER NOT NULL) WITHOUT ROWID;"
+    "CREATE INDEX sessions_by_name ON sessions(name);"
+    "ALTER TABLE board_rows ADD COLUMN author BLOB NOT NULL DEFAULT '';"
+    "ALTER TABLE history ADD COLUMN author BLOB NOT NULL DEFAULT '';",
 };
 static_assert(sizeof Migrations / sizeof Migrations[0] == StoreVersion, "one migration per version");
 
@@ -87,7 +93,7 @@ bool SameWords(const StoredRow& a, const StoredRow& b) {
            a.word.hasDesk == b.word.hasDesk &&
            (!a.word.hasDesk || std::memcmp(a.word.desk.Bytes(), b.word.desk.Bytes(), StatusRecord::Size) == 0) &&
            a.word.hasUntil == b.word.hasUntil && (!a.word.hasUntil || a.word.untilMs == b.word.untilMs) &&
-           a.word.sinceMs == b.word.sinceMs;
+           a.word.sinceMs == b.word.sinceMs && a.word.author == b.word.author;
 }
 
 // The entries a query gives, its columns in HistoryEntry's order.
@@ -103,6 +109,7 @@ bool ReadEntries(sqlite3* db, Statement& select, std::vector<HistoryEntry>& entr
         e.until = select.Bytes(4);
         e.source = select.Bytes(5);
         e.from = select.Bytes(6);
+        e.author = select.Bytes(7);
         entries.push_back(e);
     }
     if (rc == SQLITE_DONE) return true;
@@ -209,8 +216,8 @@ int BoardStore::Version() const {
 bool BoardStore::PutRows(const std::vector<StoredRow>& rows, std::int64_t savedMs) {
     // Only what changed since the last save is written: a tick touches a few rows, not all.
     Statement words(db,
-                    "INSERT OR REPLACE INTO board_rows(position, record, source, desk, until_ms, since_ms)"
-                    " VALUES (?, ?, ?, ?, ?, ?)");
+                    "INSERT OR REPLACE INTO board_rows(position, record, source, desk, until_ms, since_ms, author)"
+                    " VALUES (?, ?, ?, ?, ?, ?, ?)");
     Statement heard(db, "INSERT OR REPLACE INTO board_heard(position, stored_ms) VALUES (?, ?)");
     Statement cut(db, "DELETE FROM board_rows WHERE position >= ?");
     Statement cutHeard(db, "DELETE FROM board_heard WHERE position >= ?");
@@ -230,7 +237,7 @@ bool BoardStore::PutRows(const std::vector<StoredRow>& rows, std::int64_t savedM
                 words.Number(5, row.word.untilMs);
             else
                 words.Null(5);
-            words.Number(6, row.word.sinceMs);
+            words.Number(6, row.word.sinceMs).Blob(7, row.word.author);
             good = words.Step() == SQLITE_DONE;
             words.Reset();
         }
@@ -271,7 +278,8 @@ bool BoardStore::LoadRows(std::vector<StoredRow>& rows, std::int64_t& savedMs, s
     savedMs = mark && mark.Step() == SQLITE_ROW ? mark.Int(0) : 0;
     Statement select(
         db,
-        "SELECT r.record, coalesce(h.stored_ms, 0), r.source, r.desk, r.until_ms, r.since_ms FROM board_rows r"
+        "SELECT r.record, coalesce(h.stored_ms, 0), r.source, r.desk, r.until_ms, r.since_ms, r.author"
+                     " FROM board_rows r"
         " LEFT JOIN board_heard h ON h.position = r.position ORDER BY r.position");
     if (!select) {
         error = Why(db);
@@ -289,6 +297,7 @@ bool BoardStore::LoadRows(std::vector<StoredRow>& rows, std::int64_t& savedMs, s
         row.word.hasUntil = !select.IsNull(4);
         row.word.untilMs = select.Int(4);
         row.word.sinceMs = select.Int(5);
+        row.word.author = select.Bytes(6);
         rows.push_back(row);
     }
     written.clear();
@@ -343,14 +352,14 @@ bool BoardStore::AddHistory(const std::vector<HistoryEntry>& entries, std::strin
     if (entries.empty()) return true;
     if (!Exec("BEGIN IMMEDIATE;", error)) return false;
     Statement insert(db,
-                     "INSERT INTO history(at_ms, name_key, name, status, message, until, source, sender)"
-                     " VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+                     "INSERT INTO history(at_ms, name_key, name, status, message, until, source, sender, author)"
+                     " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
     Statement person(db, "INSERT OR IGNORE INTO history_people(name_key) VALUES (?)");
     bool good = insert && person;
     for (std::size_t i = 0; good && i < entries.size(); ++i) {
         const HistoryEntry& e = entries[i];
         insert.Number(1, e.atMs).Blob(2, AsciiLower(e.name)).Blob(3, e.name).Number(4, e.status);
-        insert.Blob(5, e.message).Text(6, e.until).Text(7, e.source).Text(8, e.from);
+        insert.Blob(5, e.message).Text(6, e.until).Text(7, e.source).Text(8, e.from).Blob(9, e.author);
         good = insert.Step() == SQLITE_DONE && person.Blob(1, AsciiLower(e.name)).Step() == SQLITE_DONE;
         insert.Reset();
         person.Reset();
@@ -361,10 +370,10 @@ bool BoardStore::AddHistory(const std::vector<HistoryEntry>& entries, std::strin
 bool BoardStore::History(const std::string& name, std::int64_t fromMs, std::int64_t toMs, std::size_t limit,
                          std::vector<HistoryEntry>& entries, std::string& error) {
     // The newest `limit` of them, given oldest first.
-    Statement select(db, name.empty() ? "SELECT * FROM (SELECT at_ms, name, status, message, until, source, sender, id"
+    Statement select(db, name.empty() ? "SELECT * FROM (SELECT at_ms, name, status, message, until, source, sender, author, id"
                                         " FROM history WHERE at_ms >= ? AND at_ms <= ? ORDER BY at_ms DESC, id DESC"
                                         " LIMIT ?) ORDER BY at_ms, id"
-                                      : "SELECT * FROM (SELECT at_ms, name, status, message, until, source, sender, id"
+                                      : "SELECT * FROM (SELECT at_ms, name, status, message, until, source, sender, author, id"
                                         " FROM history WHERE at_ms >= ? AND at_ms <= ? AND name_key = ?"
                                         " ORDER BY at_ms DESC, id DESC LIMIT ?) ORDER BY at_ms, id");
     if (!select) {
@@ -381,7 +390,8 @@ bool BoardStore::StandingAt(std::int64_t atMs, std::vector<HistoryEntry>& entrie
     // Each person's last entry by then, looked up by the index: the last written
     // where two share a millisecond.
     Statement select(db,
-                     "SELECT h.at_ms, h.name, h.status, h.message, h.until, h.source, h.sender FROM history_people p"
+                     "SELECT h.at_ms, h.name, h.status, h.message, h.until, h.source, h.sender, h.author"
+                     " FROM history_people p"
                      " JOIN history h ON h.id = (SELECT id FROM history WHERE name_key = p.name_key AND at_ms <= ?1"
                      " ORDER BY at_ms DESC, id DESC LIMIT 1) WHERE h.source NOT IN ('removed', 'forgotten')");
     if (!select) {
@@ -404,6 +414,71 @@ bool BoardStore::ForgetHistory(std::int64_t beforeMs, std::int64_t& deleted, std
                                "DELETE FROM history_people WHERE NOT EXISTS"
                                " (SELECT 1 FROM history WHERE name_key = history_people.name_key)",
                                error);
+}
+
+bool BoardStore::AddSession(const StoredSession& session, std::string& error) {
+    Statement insert(db,
+                     "INSERT OR REPLACE INTO sessions(token_hash, name, reception, keep, created_ms, seen_ms)"
+                     " VALUES (?, ?, ?, ?, ?, ?)");
+    if (insert) {
+        insert.Blob(1, session.tokenHash).Blob(2, AsciiLower(session.name)).Number(3, session.reception);
+        insert.Number(4, session.keep).Number(5, session.createdMs).Number(6, session.seenMs);
+    }
+    if (insert && insert.Step() == SQLITE_DONE) return true;
+    error = Why(db);
+    return false;
+}
+
+bool BoardStore::FindSession(const std::string& tokenHash, StoredSession& session, bool& found, std::string& error) {
+    Statement select(db, "SELECT name, reception, keep, created_ms, seen_ms FROM sessions WHERE token_hash = ?");
+    if (!select) {
+        error = Why(db);
+        return false;
+    }
+    const int rc = select.Blob(1, tokenHash).Step();
+    found = rc == SQLITE_ROW;
+    if (found) {
+        session.tokenHash = tokenHash;
+        session.name = select.Bytes(0);
+        session.reception = select.Int(1) != 0;
+        session.keep = select.Int(2) != 0;
+        session.createdMs = select.Int(3);
+        session.seenMs = select.Int(4);
+    }
+    if (rc == SQLITE_ROW || rc == SQLITE_DONE) return true;
+    error = Why(db);
+    return false;
+}
+
+bool BoardStore::TouchSession(const std::string& tokenHash, std::int64_t seenMs, std::string& error) {
+    Statement update(db, "UPDATE sessions SET seen_ms = ? WHERE token_hash = ?");
+    if (update && update.Number(1, seenMs).Blob(2, tokenHash).Step() == SQLITE_DONE) return true;
+    error = Why(db);
+    return false;
+}
+
+bool BoardStore::EndSession(const std::string& tokenHash, std::string& error) {
+    Statement remove(db, "DELETE FROM sessions WHERE token_hash = ?");
+    if (remove && remove.Blob(1, tokenHash).Step() == SQLITE_DONE) return true;
+    error = Why(db);
+    return false;
+}
+
+bool BoardStore::EndSessionsOf(const std::string& name, std::int64_t& ended, std::string& error) {
+    Statement remove(db, "DELETE FROM sessions WHERE name = ?");
+    if (!remove || remove.Blob(1, AsciiLower(name)).Step() != SQLITE_DONE) {
+        error = Why(db);
+        return false;
+    }
+    ended = sqlite3_changes(db);
+    return true;
+}
+
+bool BoardStore::ForgetSessions(std::int64_t before, std::int64_t keptBefore, std::string& error) {
+    Statement remove(db, "DELETE FROM sessions WHERE seen_ms < CASE keep WHEN 0 THEN ? ELSE ? END");
+    if (remove && remove.Number(1, before).Number(2, keptBefore).Step() == SQLITE_DONE) return true;
+    error = Why(db);
+    return false;
 }
 
 bool BoardStore::BackupFile(const std::string& from, const std::string& to, std::string& error) {

@@ -16,7 +16,16 @@
 struct sqlite3;
 
 // The schema this code writes; each version before it has its migration.
-const int StoreVersion = 1;
+const int StoreVersion = 2;
+
+// A signed-in browser, known by the hash of its token (never the token).
+struct StoredSession {
+    std::string tokenHash;
+    std::string name;  // the account, by the board's key rule
+    bool reception = false;
+    bool keep = false;  // "keep me signed in": a longer idle time
+    std::int64_t createdMs = 0, seenMs = 0;
+};
 
 class BoardStore {
 public:
@@ -55,6 +64,16 @@ public:
     bool StandingAt(std::int64_t atMs, std::vector<HistoryEntry>& entries, std::string& error);
     // Entries older than `beforeMs` deleted; how many.
     bool ForgetHistory(std::int64_t beforeMs, std::int64_t& deleted, std::string& error);
+    bool AddSession(const StoredSession& session, std::string& error);
+    // `found` false when there is no such session.
+    bool FindSession(const std::string& tokenHash, StoredSession& session, bool& found, std::string& error);
+    bool TouchSession(const std::string& tokenHash, std::int64_t seenMs, std::string& error);
+    bool EndSession(const std::string& tokenHash, std::string& error);
+    // Every session of the account `name` (by the key rule); how many.
+    bool EndSessionsOf(const std::string& name, std::int64_t& ended, std::string& error);
+    // Sessions idle since before `before` (`keptBefore` for kept ones) ended.
+    bool ForgetSessions(std::int64_t before, std::int64_t keptBefore, std::string& error);
+
     // A whole copy at `path`, safe while the service writes.
     bool Backup(const std::string& path, std::string& error);
     // A copy of the database at `from` (which must be there) put at `to` whole or

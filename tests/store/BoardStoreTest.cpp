@@ -171,6 +171,78 @@ TEST_F(Store, EveryMigrationFromTheVersionBefore) {
     EXPECT_TRUE(store->SaveRows({Row("Anna", 1, "", 1)}, 1, error)) << error;
 }
 
+// A database as version 1 wrote it, its rows and history read on at version 2.
+TEST_F(Store, AVersionOneDatabaseKeepsItsRowsAndHistory) {
+    const std::string record(StatusRecord::Size, 'A');
+    Sql(path,
+        "CREATE TABLE board_rows(position INTEGER PRIMARY KEY, record BLOB NOT NULL, source INTEGER NOT NULL,"
+        " desk BLOB, until_ms INTEGER, since_ms INTEGER NOT NULL);"
+        "CREATE TABLE board_heard(position INTEGER PRIMARY KEY, stored_ms INTEGER NOT NULL);"
+        "CREATE TABLE marks(name TEXT PRIMARY KEY, ms INTEGER NOT NULL) WITHOUT ROWID;"
+        "CREATE TABLE staff(position INTEGER PRIMARY KEY, name TEXT NOT NULL, display_name TEXT NOT NULL,"
+        " grp TEXT NOT NULL, phone TEXT NOT NULL);"
+        "CREATE TABLE history(id INTEGER PRIMARY KEY, at_ms INTEGER NOT NULL, name_key BLOB NOT NULL,"
+        " name BLOB NOT NULL, status INTEGER NOT NULL, message BLOB NOT NULL, until TEXT NOT NULL,"
+        " source TEXT NOT NULL, sender TEXT NOT NULL);"
+        "CREATE TABLE history_people(name_key BLOB PRIMARY KEY) WITHOUT ROWID;"
+        "INSERT INTO board_rows VALUES (0, x'" + std::string(StatusRecord::Size * 2, '4') + "', 1, NULL, NULL, 5);"
+        "INSERT INTO board_heard VALUES (0, 7);"
+        "INSERT INTO history VALUES (1, 100, CAST('anna' AS BLOB), CAST('Anna' AS BLOB), 1, CAST('in' AS BLOB), '', 'desk',"
+        " '10.0.0.1');"
+        "INSERT INTO history_people VALUES (CAST('anna' AS BLOB));"
+        "PRAGMA user_version = 1;");
+    std::unique_ptr<BoardStore> store = Open(BoardStore::Found::Existing);
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->Version(), StoreVersion);
+    std::string error;
+    std::vector<StoredRow> rows;
+    std::int64_t savedMs = 0;
+    ASSERT_TRUE(store->LoadRows(rows, savedMs, error)) << error;
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].storedMs, 7);
+    EXPECT_EQ(rows[0].word.source, RowSource::Browser);
+    EXPECT_EQ(rows[0].word.author, "") << "set before anybody signed in";
+    std::vector<HistoryEntry> found;
+    ASSERT_TRUE(store->History("ANNA", 0, 1000, 10, found, error)) << error;
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].from, "10.0.0.1");
+    rows[0].word.author = "nnorth";
+    ASSERT_TRUE(store->SaveRows(rows, 8, error)) << error;
+    ASSERT_TRUE(store->LoadRows(rows, savedMs, error));
+    EXPECT_EQ(rows[0].word.author, "nnorth") << "an author is a change of its own";
+}
+
+// Sessions by their token's hash: found, touched, ended one by one or all of
+// a person's, and forgotten when idle past their time.
+TEST_F(Store, SessionsAreFoundTouchedAndEnded) {
+    std::unique_ptr<BoardStore> store = Open(BoardStore::Found::New);
+    std::string error;
+    for (const char* hash : {"h1", "h2", "h3"}) {
+        StoredSession s;
+        s.tokenHash = hash;
+        s.name = hash == std::string("h3") ? "bert" : "Anna";
+        s.keep = hash == std::string("h2");
+        s.createdMs = s.seenMs = 1000;
+        ASSERT_TRUE(store->AddSession(s, error)) << error;
+    }
+    StoredSession found;
+    bool there = false;
+    ASSERT_TRUE(store->FindSession("h1", found, there, error));
+    EXPECT_TRUE(there);
+    EXPECT_EQ(found.name, "anna");
+    ASSERT_TRUE(store->TouchSession("h1", 5000, error));
+    ASSERT_TRUE(store->ForgetSessions(2000, 500, error));
+    ASSERT_TRUE(store->FindSession("h3", found, there, error));
+    EXPECT_FALSE(there) << "idle past its time";
+    ASSERT_TRUE(store->FindSession("h2", found, there, error));
+    EXPECT_TRUE(there && found.keep) << "a kept one has longer";
+    std::int64_t ended = 0;
+    ASSERT_TRUE(store->EndSessionsOf("ANNA", ended, error));
+    EXPECT_EQ(ended, 2);
+    ASSERT_TRUE(store->FindSession("h1", found, there, error));
+    EXPECT_FALSE(there);
+}
+
 // What a row showed, by the key rule, within a time; retention deletes what is
 // older and nothing else.
 TEST_F(Store, HistoryByNameAndTimeAndItsRetention) {
