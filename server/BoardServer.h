@@ -39,6 +39,7 @@ struct RowChange {
     bool kept = false;         // a desk's record that left a browser's word shown
     std::string until;         // "HH:MM" of a browser's word, when it has one
     bool untilPassed = false;  // a browser's word whose time came: the desk's record again
+    std::string author;        // who, signed in, gave the browser's word (Windows-1252)
 };
 
 struct BoardServer {

@@ -48,10 +48,10 @@ std::size_t BoardTable::StoreFromDesk(const StatusRecord& record, bool& shown, s
 }
 
 std::size_t BoardTable::StoreFromBrowser(const StatusRecord& record, bool hasUntil, std::int64_t untilMs,
-                                         std::int64_t nowMs) {
+                                         std::int64_t nowMs, const std::string& author) {
     const auto now = std::chrono::steady_clock::now();
     std::size_t i = RowFor(record, now);
-    OnBrowserWord(rows[i], words[i], record, hasUntil, untilMs, nowMs);
+    OnBrowserWord(rows[i], words[i], record, hasUntil, untilMs, nowMs, author);
     lastStored[i] = now;
     return i;
 }

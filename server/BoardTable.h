@@ -58,7 +58,7 @@ public:
     // `nowMs`, the calendar time, dates the row's since.
     std::size_t StoreFromDesk(const StatusRecord& record, bool& shown, std::int64_t nowMs = WallMs());
     std::size_t StoreFromBrowser(const StatusRecord& record, bool hasUntil, std::int64_t untilMs,
-                                 std::int64_t nowMs = WallMs());
+                                 std::int64_t nowMs = WallMs(), const std::string& author = std::string());
     // A row read back from disk with its word, as it was.
     std::size_t Restore(const StatusRecord& record, std::chrono::steady_clock::time_point when, const RowWord& word);
     // The row leaves the board; false when there is none of that name.

@@ -7,16 +7,17 @@ const std::chrono::milliseconds StoreWait{1000};
 }  // namespace
 
 bool StoreBrowserWord(BoardServer& board, const StatusRecord& record, bool hasUntil, std::int64_t untilMs,
-                      const std::string& untilText, std::uint32_t sender) {
+                      const std::string& untilText, std::uint32_t sender, const std::string& author) {
     TableHold hold(board.tableLock, StoreWait);
     if (!hold) return false;
     RowChange change;
     std::int32_t before = board.table.Find(record.Name());
     change.added = before < 0;
     if (!change.added) change.before = board.table.Row(static_cast<std::size_t>(before));
-    board.table.StoreFromBrowser(record, hasUntil, untilMs);
+    board.table.StoreFromBrowser(record, hasUntil, untilMs, WallMs(), author);
     change.after = record;
     change.sender = sender;
+    change.author = author;
     change.fromBrowser = true;
     change.until = hasUntil ? untilText : std::string();
     if (board.rowChanged) board.rowChanged(change);
@@ -24,7 +25,8 @@ bool StoreBrowserWord(BoardServer& board, const StatusRecord& record, bool hasUn
     return true;
 }
 
-bool RemoveBrowserRow(BoardServer& board, const std::string& name, std::uint32_t sender, bool& found) {
+bool RemoveBrowserRow(BoardServer& board, const std::string& name, std::uint32_t sender, bool& found,
+                      const std::string& author) {
     TableHold hold(board.tableLock, StoreWait);
     if (!hold) return false;
     RowChange change;
@@ -34,6 +36,7 @@ bool RemoveBrowserRow(BoardServer& board, const std::string& name, std::uint32_t
     found = found && board.table.Remove(name);
     if (found) {
         change.sender = sender;
+        change.author = author;
         change.fromBrowser = true;
         change.removed = true;
         if (board.rowChanged) board.rowChanged(change);

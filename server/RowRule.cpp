@@ -55,9 +55,10 @@ void OnRecord(StatusRecord& shown, RowWord& word, const StatusRecord& record, st
 }
 
 void OnBrowserWord(StatusRecord& shown, RowWord& word, const StatusRecord& record, bool hasUntil, std::int64_t untilMs,
-                   std::int64_t nowMs) {
+                   std::int64_t nowMs, const std::string& author) {
     Show(shown, word, record, nowMs);
     word.source = RowSource::Browser;
+    word.author = author;
     word.hasUntil = hasUntil;
     word.untilMs = hasUntil ? untilMs : 0;
 }
@@ -66,6 +67,7 @@ bool OnUntilPassed(StatusRecord& shown, RowWord& word, std::int64_t nowMs) {
     if (!UntilPassed(word, nowMs) || !word.hasDesk) return false;
     Show(shown, word, word.desk, nowMs);
     word.source = RowSource::Desk;
+    word.author.clear();
     word.hasUntil = false;
     word.untilMs = 0;
     return true;

@@ -37,7 +37,7 @@ bool OnDeskRecord(StatusRecord& shown, RowWord& word, const StatusRecord& record
 void OnRecord(StatusRecord& shown, RowWord& word, const StatusRecord& record, std::int64_t nowMs);
 // A word given in a browser, with or without an "until".
 void OnBrowserWord(StatusRecord& shown, RowWord& word, const StatusRecord& record, bool hasUntil, std::int64_t untilMs,
-                   std::int64_t nowMs);
+                   std::int64_t nowMs, const std::string& author = std::string());
 // The clock. True when the word's time has come and the row shows the desk's
 // last record again; without one the word stays, shown as passed.
 bool OnUntilPassed(StatusRecord& shown, RowWord& word, std::int64_t nowMs);

@@ -83,7 +83,28 @@ bool BoardService::Load() {
         board.table.Restore(row.record, now - std::chrono::milliseconds(ageMs), row.word);
     }
     savedChanges = changes.load();
-    return OpenHistory() && KeepStaff();
+    return OpenHistory() && KeepStaff() && OpenSignIn();
+}
+
+bool BoardService::OpenSignIn() {
+    if (config.webSignIn == "none") return true;
+    signIn.reset(new ServiceSignIn(config.webAccountsFile, board.directory));
+    std::vector<std::string> problems;
+    std::string error;
+    if (!signIn->LoadAccounts(problems)) {
+        for (const std::string& problem : problems) host.Log(LogError, problem);
+        host.Log(LogError, "people cannot sign in without their accounts; not starting");
+        return false;
+    }
+    if (!signIn->OpenStore(config.stateFile, error)) {
+        host.Log(LogError,
+                 "the database " + config.stateFile + " cannot be opened for sign-in: " + error + "; not starting");
+        return false;
+    }
+    web.signIn = &signIn->Desk();
+    signIn->Forget(WallMs());
+    host.Log(LogInfo, "people sign in with the accounts in " + config.webAccountsFile);
+    return true;
 }
 
 bool BoardService::OpenHistory() {
@@ -155,6 +176,7 @@ void BoardService::ForgetHistory() {
 
 int BoardService::Start() {
     if (!Load()) {
+        signIn.reset();
         staff.reset();
         store.reset();
         storeReader.reset();
@@ -208,6 +230,13 @@ int BoardService::Start() {
 
 void BoardService::Reload() {
     ReloadDirectory();
+    std::vector<std::string> problems;
+    if (signIn && !signIn->LoadAccounts(problems)) {
+        for (const std::string& problem : problems) host.Log(LogError, problem);
+        host.Log(LogError, "the accounts read before stand");
+    } else if (signIn) {
+        host.Log(LogInfo, "the accounts in " + config.webAccountsFile + " are read again");
+    }
     if (!tls) return;
     std::string error;
     if (tls->Load(config.webTlsCertificateFile, config.webTlsKeyFile, config.webTlsCertificatePasswordFile, error))
@@ -306,7 +335,10 @@ void BoardService::Tick() {
     if (board.webUpdates) PassBrowserWords(board, WallMs());
     LogQueuedChanges();
     if (now - lastForget >= ForgetInterval) Forget();
-    if (config.historyDays && now - lastRetention >= HistoryRetentionInterval) ForgetHistory();
+    if (now - lastRetention >= HistoryRetentionInterval) {
+        ForgetHistory();
+        if (signIn) signIn->Forget(WallMs());
+    }
     if (changes.load() != savedChanges && now - lastSave >= StateWriteInterval) SaveState();
     std::string reason;
     if (BoardHealthy(board, SteadyMs(), reason)) host.Alive();
@@ -324,6 +356,8 @@ int BoardService::Stop() {
     staff.reset();
     storeReader.reset();
     store.reset();
+    web.signIn = nullptr;
+    signIn.reset();
     const std::uint64_t lost = changes.load() - savedChanges;
     std::string saved = std::to_string(board.table.RowCount()) + " rows saved";
     int exitCode = 0;

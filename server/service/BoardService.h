@@ -14,6 +14,7 @@
 #include "BoardStore.h"
 #include "PegoraVersion.h"
 #include "ServiceConfig.h"
+#include "ServiceSignIn.h"
 #include "StaffRefresher.h"
 #include "WebServer.h"
 #include "WebTls.h"
@@ -73,6 +74,7 @@ private:
     bool Load();
     bool OpenHistory();
     bool KeepStaff();
+    bool OpenSignIn();
     void KeepHistory(const std::vector<HistoryEntry>& entries);
     void ForgetHistory();
     void Forget();
@@ -86,6 +88,7 @@ private:
     WebServer web;
     std::unique_ptr<StaffRefresher> staff;  // with a staff directory, from the start
     std::shared_ptr<WebTls> tls;            // with HTTPS
+    std::unique_ptr<ServiceSignIn> signIn;  // with WebSignIn
     // The store the main thread writes; with HistoryDays, the web view's own reader.
     std::unique_ptr<BoardStore> store, storeReader;
     std::chrono::steady_clock::time_point lastRetention{};

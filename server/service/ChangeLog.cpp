@@ -39,6 +39,7 @@ std::string ChangeLine(const RowChange& change) {
         line += std::string(StatusName(change.before.Status())) + " -> " + StatusName(change.after.Status());
         if (change.before.Message() != change.after.Message()) line += " (new message)";
     }
+    if (!change.author.empty()) line += ", by " + Printable(change.author);
     return line + ", from " + (change.sender ? DottedAddress(change.sender) : std::string("an unknown address"));
 }
 
@@ -54,5 +55,6 @@ HistoryEntry HistoryOf(const RowChange& change, std::int64_t atMs) {
                    : change.untilPassed ? "until passed"
                                         : "desk";
     if (change.sender) entry.from = DottedAddress(change.sender);
+    entry.author = change.author;
     return entry;
 }

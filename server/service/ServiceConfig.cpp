@@ -193,6 +193,13 @@ std::string Take(const std::string& written, const std::string& value, ServiceCo
         config.directory = v;
         return std::string();
     }
+    if (key == "websignin") {
+        spelled = "WebSignIn";
+        std::string v = AsciiLower(value);
+        if (v != "none" && v != "accounts") return "WebSignIn must be none or accounts, not \"" + value + "\"";
+        config.webSignIn = v;
+        return std::string();
+    }
     if (key == "webupdatecode") {
         spelled = "WebUpdateCode";
         return CodeFrom(value, "WebUpdateCode", config.webUpdateCode);
@@ -232,6 +239,12 @@ bool ParseServiceConfig(const std::string& text, ServiceConfig& config, std::vec
             problems.push_back(
                 {number, spelled + " is given twice (first on line " + std::to_string(first.first->second) + ")"});
     }
+    // Passwords and session cookies never cross the network in clear.
+    if (config.webSignIn != "none" && config.webTlsCertificateFile.empty())
+        problems.push_back({seen["websignin"], "WebSignIn = " + config.webSignIn +
+                                                   " needs HTTPS: set WebTlsCertificateFile (and WebTlsKeyFile)"});
+    if (config.webSignIn != "none" && !config.webUpdates)
+        problems.push_back({seen["websignin"], "WebSignIn = " + config.webSignIn + " needs WebUpdates = yes"});
     // HTTPS needs a certificate and its key; half of it would serve plain HTTP where HTTPS was meant.
     const bool pfx = IsPfxFile(config.webTlsCertificateFile);
     auto wrong = [&](const char* name, const std::string& what) {
@@ -372,6 +385,8 @@ std::string DescribeConfig(const ServiceConfig& config) {
     text += "StateFile = " + config.stateFile + "\n";
     text += std::string("LogChanges = ") + (config.logChanges ? "yes" : "no") + "\n";
     text += std::string("WebUpdates = ") + (config.webUpdates ? "yes" : "no") + "\n";
+    if (config.webSignIn != "none")
+        text += "WebSignIn = " + config.webSignIn + "\nWebAccountsFile = " + config.webAccountsFile + "\n";
     // The code itself is the administrator's to read in the file, not in every check's output.
     if (!config.webUpdateCodeFile.empty()) text += "WebUpdateCodeFile = " + config.webUpdateCodeFile + "\n";
     if (!config.webTlsCertificateFile.empty()) text += "WebTlsCertificateFile = " + config.webTlsCertificateFile + "\n";

@@ -38,6 +38,9 @@ struct ServiceConfig {
     // PFX file (.pfx or .p12) holding both, with the file of its password.
     std::string webTlsCertificateFile, webTlsKeyFile, webTlsCertificatePasswordFile;
     std::string webAccountsFile;  // the local accounts; beside the configuration unless given
+    // Who may change which row from a browser: "none" (the update code's rules) or
+    // "accounts" (each person signs in with a local account; needs HTTPS).
+    std::string webSignIn = "none";
 };
 
 // The systemd credentials that, when given, hold the code and the LDAP password.

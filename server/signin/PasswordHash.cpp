@@ -60,6 +60,13 @@ std::string Pbkdf2Sha256(const std::string& password, const std::string& salt, s
     return out;
 }
 
+std::string Sha256(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
+    return std::string(reinterpret_cast<const char*>(digest), length);
+}
+
 bool RandomBytes(std::size_t count, std::string& bytes) {
     bytes.assign(count, '\0');
     return RAND_bytes(reinterpret_cast<unsigned char*>(&bytes[0]), static_cast<int>(count)) == 1;

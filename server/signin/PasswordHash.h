@@ -14,6 +14,8 @@ const std::size_t MaxPasswordBytes = 1024;
 
 std::string Pbkdf2Sha256(const std::string& password, const std::string& salt, std::uint32_t rounds,
                          std::size_t length);
+// SHA-256 of `bytes`: how a session's token is kept, so that the store never holds one.
+std::string Sha256(const std::string& bytes);
 // From the system's generator; false when it has none to give.
 bool RandomBytes(std::size_t count, std::string& bytes);
 std::string HexOf(const std::string& bytes);

@@ -56,6 +56,21 @@ std::uint32_t AddressOf(const std::string& dotted) {
     return networkOrder;
 }
 
+// The sign-in cookie's token among the request's cookies; empty unless it is one this board could have given.
+std::string SessionOf(const std::string& cookies) {
+    const std::string prefix = std::string(SessionCookie) + "=";
+    for (std::size_t at = 0; at < cookies.size();) {
+        while (at < cookies.size() && (cookies[at] == ' ' || cookies[at] == ';')) ++at;
+        const std::size_t end = std::min(cookies.find(';', at), cookies.size());
+        if (cookies.compare(at, prefix.size(), prefix) == 0) {
+            const std::string token = cookies.substr(at + prefix.size(), end - at - prefix.size());
+            if (token.size() == 64 && token.find_first_not_of("0123456789abcdef") == std::string::npos) return token;
+        }
+        at = end;
+    }
+    return std::string();
+}
+
 WebRequest RequestOf(const HttpRequest& message) {
     WebRequest request;
     request.method = std::string(message.method_string());
@@ -73,6 +88,7 @@ WebRequest RequestOf(const HttpRequest& message) {
     request.fetchSite = text("Sec-Fetch-Site");
     request.ifNoneMatch = text(http::field::if_none_match);
     request.codeHeader = text("X-Pegora-Code");
+    request.session = SessionOf(text(http::field::cookie));
     request.acceptsGzip = AcceptsGzip(text(http::field::accept_encoding));
     std::string length = text(http::field::content_length);
     request.contentLength =

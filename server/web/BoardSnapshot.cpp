@@ -30,6 +30,10 @@ void AddStaff(const StaffDirectory& directory, BoardSnapshot& snapshot) {
         row.group = person->group;
         row.phone = person->phone;
     }
+    for (SnapshotRow& row : snapshot.rows) {
+        const StaffPerson* author = row.author.empty() ? nullptr : FindStaff(staff, row.author);
+        if (author) row.authorDisplay = DisplayName(*author);
+    }
     for (std::size_t i = 0; i < staff.people.size(); ++i) {
         if (heard[i]) continue;
         const StaffPerson& person = staff.people[i];
@@ -85,6 +89,7 @@ bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot) {
             SnapshotRow taken{row.Name(), row.Status(), row.Message(), age.count()};
             const RowWord& word = server.table.Word(index);
             taken.fromBrowser = word.source == RowSource::Browser;
+            taken.author = taken.fromBrowser ? word.author : std::string();
             taken.sinceMs = word.sinceMs;
             taken.sinceSeconds = word.sinceMs > 0 && wallNow > word.sinceMs ? (wallNow - word.sinceMs) / 1000 : 0;
             taken.hasDesk = taken.fromBrowser && word.hasDesk;
@@ -107,6 +112,7 @@ BoardSnapshot SnapshotAt(std::int64_t atMs, const std::vector<HistoryEntry>& sta
     for (const HistoryEntry& e : standing) {
         SnapshotRow row{e.name, e.status, e.message, (atMs - e.atMs) / 1000};
         row.fromBrowser = e.source == "browser";
+        row.author = e.author;
         row.until = e.until;
         snapshot.rows.push_back(row);
     }
@@ -126,6 +132,7 @@ std::string BoardJson(const BoardSnapshot& snapshot) {
     j.Key("pending").Number(snapshot.pending).Key("open").Number(snapshot.open).End('}');
     j.Key("silentMinutes").Number(snapshot.silentMinutes).Key("updates").Bool(snapshot.updates);
     j.Key("code").Bool(snapshot.codeNeeded);
+    if (snapshot.signIn) j.Key("signIn").Bool(true);
     if (snapshot.history) j.Key("history").Bool(true);
     j.Key("rows").Begin('[');
     for (const SnapshotRow& row : snapshot.rows) {
@@ -138,6 +145,12 @@ std::string BoardJson(const BoardSnapshot& snapshot) {
         if (!row.until.empty()) j.Key("until").String(row.until);
         if (row.passed) j.Key("passed").Bool(true);
         if (row.hasDesk) j.Key("desk").String(StatusName(row.deskStatus));
+        if (!row.author.empty()) {
+            const std::string name = Windows1252ToUtf8(row.author);
+            j.Key("setBy").Begin('{').Key("name").String(name);
+            j.Key("displayName").String(row.authorDisplay.empty() ? name : row.authorDisplay);
+            j.Key("at").Number(row.sinceMs).End('}');
+        }
         if (snapshot.hasDirectory) {
             j.Key("displayName").String(row.displayName).Key("group").String(row.group);
             j.Key("phone").String(row.phone);
@@ -171,10 +184,12 @@ std::string BoardEtag(const BoardSnapshot& snapshot) {
     Fingerprint f;
     const std::int64_t silentAfter =
         60 * static_cast<std::int64_t>(snapshot.silentMinutes ? snapshot.silentMinutes : 3);
-    f << snapshot.silentMinutes << snapshot.updates << snapshot.codeNeeded << snapshot.history << snapshot.rows.size();
+    f << snapshot.silentMinutes << snapshot.updates << snapshot.codeNeeded << snapshot.history << snapshot.signIn
+      << snapshot.rows.size();
     for (const SnapshotRow& row : snapshot.rows) {
         f << row.name << row.status << row.message << row.fromBrowser << row.until << row.passed << row.hasDesk
-          << row.deskStatus << row.sinceMs << row.displayName << row.group << row.phone << AgeShown(row.ageSeconds)
+          << row.deskStatus << row.sinceMs << row.displayName << row.group << row.phone << row.author
+          << row.authorDisplay << AgeShown(row.ageSeconds)
           << (row.ageSeconds > silentAfter);
     }
     f << snapshot.hasDirectory << snapshot.unheard.size();

@@ -25,6 +25,8 @@ struct SnapshotRow {
     // directory does not know); an unheard person is a directory entry with no row.
     std::string displayName, group, phone;
     bool unheard = false;
+    // Who, signed in, set the browser's word (Windows-1252), and their display name (UTF-8).
+    std::string author, authorDisplay;
 };
 
 struct BoardSnapshot {
@@ -33,6 +35,7 @@ struct BoardSnapshot {
     std::uint32_t silentMinutes = 0;
     bool updates = false;     // words from browsers are taken
     bool codeNeeded = false;  // and need the board's code
+    bool signIn = false;      // or people sign in
     bool history = false;     // the history is served, to the code's holders
     std::vector<SnapshotRow> rows;
     bool hasDirectory = false;

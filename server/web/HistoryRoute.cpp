@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "AsciiText.h"
 #include "BoardServer.h"
 #include "BoardSnapshot.h"
 #include "JsonText.h"
@@ -32,6 +33,7 @@ std::string Json(const std::vector<HistoryEntry>& entries) {
         if (!e.until.empty()) j.Key("until").String(e.until);
         j.Key("source").String(e.source);
         if (!e.from.empty()) j.Key("from").String(e.from);
+        if (!e.author.empty()) j.Key("by").String(Windows1252ToUtf8(e.author));
         j.End('}');
     }
     j.End(']').Key("complete").Bool(entries.size() < MaxHistoryAnswer).End('}');
@@ -39,14 +41,16 @@ std::string Json(const std::vector<HistoryEntry>& entries) {
 }
 
 std::string Csv(const std::vector<HistoryEntry>& entries) {
-    std::string csv = "\xEF\xBB\xBF\"Time\",\"Name\",\"Status\",\"Message\",\"Until\",\"Source\",\"From\"\r\n";
+    std::string csv =
+        "\xEF\xBB\xBF\"Time\",\"Name\",\"Status\",\"Message\",\"Until\",\"Source\",\"From\",\"Set by\"\r\n";
     for (const HistoryEntry& e : entries) {
         std::tm parts = LocalParts(static_cast<std::time_t>(e.atMs / 1000));
         char when[32];
         std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &parts);
         csv += SpreadsheetField(when) + "," + SpreadsheetField(Windows1252ToUtf8(e.name)) + "," +
                SpreadsheetField(StatusName(e.status)) + "," + SpreadsheetField(Windows1252ToUtf8(e.message)) + "," +
-               SpreadsheetField(e.until) + "," + SpreadsheetField(e.source) + "," + SpreadsheetField(e.from) + "\r\n";
+               SpreadsheetField(e.until) + "," + SpreadsheetField(e.source) + "," + SpreadsheetField(e.from) + "," +
+               SpreadsheetField(Windows1252ToUtf8(e.author)) + "\r\n";
     }
     return csv;
 }
@@ -107,9 +111,21 @@ bool IsHistoryRoute(const std::string& path) { return path == "/history" || path
 
 namespace {
 
-// Whether the request may read the history: status 0 when it may, else the refusal.
-WebResponse HistoryRights(const WebRequest& request, const WebSources& sources) {
+// Whether the request may read the history: status 0 when it may, else the
+// refusal. Signed in, reception reads everybody's; a person only their own
+// row's (`name` given as theirs), and no moment's roll call.
+WebResponse HistoryRights(const WebRequest& request, const WebSources& sources, const std::string* name) {
     const UpdateSettings settings = sources.updates ? sources.updates() : UpdateSettings();
+    if (sources.signIn && sources.history && settings.on) {
+        SignedIn who;
+        if (request.session.empty() || !sources.signIn->session(request.session, who))
+            return JsonAnswer(401, "Sign in first.");
+        if (!who.reception && (!name || AsciiLower(*name) != AsciiLower(who.name)))
+            return JsonAnswer(403, "You can read your own row's history; reception can read everybody's.");
+        WebResponse may;
+        may.status = 0;
+        return may;
+    }
     // The history is as private as the rows are changeable: only where a code guards changes.
     if (!sources.history || !settings.on || settings.code.empty()) return Refusal(404);
     if (std::int64_t waitMs = sources.guard ? sources.guard->ShutFor(request.peer, request.steadyMs) : 0) {
@@ -130,11 +146,12 @@ WebResponse HistoryRights(const WebRequest& request, const WebSources& sources) 
 }  // namespace
 
 WebResponse HistoryAnswer(const WebRequest& request, const WebSources& sources) {
-    const WebResponse refusal = HistoryRights(request, sources);
-    if (refusal.status != 0) return refusal;
     std::string name, from, to;
-    std::int64_t fromMs = 0, toMs = WallMs();
     QueryValue(request.target, "name", name);
+    const std::string asked = FromUtf8(name);
+    const WebResponse refusal = HistoryRights(request, sources, name.empty() ? nullptr : &asked);
+    if (refusal.status != 0) return refusal;
+    std::int64_t fromMs = 0, toMs = WallMs();
     if (QueryValue(request.target, "from", from) && !LocalTimeMs(from, fromMs))
         return JsonAnswer(400, "from must be a date or a date and time, as 2026-12-09T14:05.");
     if (QueryValue(request.target, "to", to) && !LocalTimeMs(to, toMs))
@@ -158,7 +175,7 @@ bool IsRollAtRoute(const WebRequest& request) {
 }
 
 WebResponse RollAtAnswer(const WebRequest& request, const WebSources& sources) {
-    const WebResponse refusal = HistoryRights(request, sources);
+    const WebResponse refusal = HistoryRights(request, sources, nullptr);
     if (refusal.status != 0) return refusal;
     std::string at;
     std::int64_t atMs = 0;

@@ -22,8 +22,8 @@ int AnswerRawRequest(const std::string& bytes, const std::vector<std::string>& m
     WebSources sources;
     sources.updates = [&updates] { return updates; };
     sources.guard = &guard;
-    sources.setWord = [](const BrowserWord&, const std::string&) { return true; };
-    sources.removeRow = [](const std::string&, const std::string&, bool& found) {
+    sources.setWord = [](const BrowserWord&, const std::string&, const std::string&) { return true; };
+    sources.removeRow = [](const std::string&, const std::string&, bool& found, const std::string&) {
         found = true;
         return true;
     };

@@ -6,6 +6,7 @@
 #include "EmbeddedPage.h"
 #include "HistoryRoute.h"
 #include "HostRule.h"
+#include "SignInRoutes.h"
 
 namespace {
 
@@ -34,6 +35,17 @@ WebResponse Update(const WebRequest& request, const std::vector<std::string>& ma
     WebResponse refusal = UpdateRefusal(request, machineNames, sources);
     if (refusal.status != 0) return refusal;
     if (request.body.size() > MaxUpdateBody) return Answer(413, "The request is larger than 4 KiB.");
+    if (IsSignOutRoute(request)) return SignOutAnswer(request, sources);
+    if (IsSignInRoute(request)) {
+        // Answered here only where there is no web thread to keep free (a test, the fuzzer).
+        std::string name, password, token;
+        bool keep = false;
+        WebResponse early = SignInRefusal(request, sources, name, password, keep);
+        if (early.status != 0) return early;
+        SignedIn who;
+        const bool right = sources.signIn->check(name, password, keep, token, who);
+        return SignInAnswer(request, sources, name, right, token, keep);
+    }
     if (std::int64_t waitMs = sources.guard ? sources.guard->ShutFor(request.peer, request.steadyMs) : 0) {
         WebResponse response = Answer(429, sources.guard->BoardShut(request.steadyMs)
                                                ? "Too many wrong codes on this board; try again in a minute."
@@ -48,6 +60,17 @@ WebResponse Update(const WebRequest& request, const std::vector<std::string>& ma
     bool parsed = remove ? ParseRemoveBody(request.body, word.name, code, error)
                          : ParseStatusBody(request.body, word, code, error);
     if (!parsed) return Answer(400, error);
+    if (sources.signIn) {
+        // Signed in, the person's rights stand in for the code.
+        SignedIn who;
+        WebResponse refused = ChangeRefusal(request, sources, word.name, remove, who);
+        if (refused.status != 0) return refused;
+        bool found = true;
+        if (remove ? !sources.removeRow(word.name, request.peer, found, who.name)
+                   : !sources.setWord(word, request.peer, who.name))
+            return Answer(503, "The board is busy; try again.");
+        return found ? Answer(200, "") : Answer(404, "Nobody of that name is on the board.");
+    }
     if (!settings.code.empty() && !CodesEqual(code, settings.code)) {
         if (sources.guard && sources.guard->Wrong(request.peer, request.steadyMs) && sources.notice)
             sources.notice("more than 20 wrong update codes within a minute, the last from " + request.peer +
@@ -57,11 +80,11 @@ WebResponse Update(const WebRequest& request, const std::vector<std::string>& ma
     if (remove) {
         if (settings.code.empty()) return Answer(403, "Rows can be removed only on a board that asks for a code.");
         bool found = false;
-        if (!sources.removeRow(word.name, request.peer, found)) return Answer(503, "The board is busy; try again.");
+        if (!sources.removeRow(word.name, request.peer, found, "")) return Answer(503, "The board is busy; try again.");
         if (!found) return Answer(404, "Nobody of that name is on the board.");
         return Answer(200, "");
     }
-    if (!sources.setWord(word, request.peer)) return Answer(503, "The board is busy; try again.");
+    if (!sources.setWord(word, request.peer, "")) return Answer(503, "The board is busy; try again.");
     return Answer(200, "");
 }
 
@@ -69,7 +92,8 @@ WebResponse Update(const WebRequest& request, const std::vector<std::string>& ma
 
 bool IsUpdateRoute(const WebRequest& request) {
     std::string path = PathOf(request);
-    return request.method == "POST" && (path == "/status" || path == "/remove");
+    return request.method == "POST" &&
+           (path == "/status" || path == "/remove" || path == "/sign-in" || path == "/sign-out");
 }
 
 WebResponse UpdateRefusal(const WebRequest& request, const std::vector<std::string>& machineNames,
@@ -131,6 +155,7 @@ WebResponse Route(const WebRequest& request, const std::vector<std::string>& mac
         return response;
     }
     std::string path = request.target.substr(0, request.target.find('?'));  // "/?wall" is the page
+    if (path == "/me") return MeAnswer(request, sources);
     if (IsHistoryRoute(path)) return HistoryAnswer(request, sources);
     if (IsRollAtRoute(request)) return RollAtAnswer(request, sources);
     if (path == "/board.json" || path == "/roll.csv") {

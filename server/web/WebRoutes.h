@@ -11,6 +11,7 @@
 
 #include "BoardSnapshot.h"
 #include "HistoryEntry.h"
+#include "SignInDesk.h"
 #include "WebUpdates.h"
 
 struct WebRequest {
@@ -31,6 +32,7 @@ struct WebRequest {
     std::string peer;           // the sender's address
     std::int64_t steadyMs = 0;  // the steady clock, for the guard of the code
     bool secure = false;        // it came over HTTPS
+    std::string session;        // the sign-in cookie's token
 };
 
 struct WebResponse {
@@ -71,8 +73,13 @@ struct WebSources {
     CodeGuard* guard = nullptr;
     // Told once when wrong codes shut the whole board out.
     std::function<void(const std::string& line)> notice;
-    std::function<bool(const BrowserWord& word, const std::string& sender)> setWord;
-    std::function<bool(const std::string& name, const std::string& sender, bool& found)> removeRow;
+    // `author`: who, signed in, makes the change (Windows-1252); empty under the code's rules.
+    std::function<bool(const BrowserWord& word, const std::string& sender, const std::string& author)> setWord;
+    std::function<bool(const std::string& name, const std::string& sender, bool& found, const std::string& author)>
+        removeRow;
+    // Sign-in, where the board has it; null: the code's rules. Its guard per account.
+    const SignInDesk* signIn = nullptr;
+    AccountGuard* accountGuard = nullptr;
     // What rows showed (a name by the key rule, empty: everybody), the newest
     // `limit` from `fromMs` to `toMs`; null where no history is kept.
     std::function<bool(const std::string& name, std::int64_t fromMs, std::int64_t toMs, std::size_t limit,

@@ -4,6 +4,7 @@
 
 #include "WebServerImpl.h"
 #include "WebConnection.h"
+#include "SignInRoutes.h"
 #include "WebSession.h"
 
 namespace asio = boost::asio;
@@ -54,6 +55,29 @@ void WebServer::Impl::Admit(tcp::socket socket) {
     session->Start();
 }
 
+void WebServer::Impl::SignInLater(const WebRequest& request, std::function<void(const WebResponse&)> done) {
+    const WebSources sources = Sources();
+    std::string name, password;
+    bool keep = false;
+    WebResponse early = SignInRefusal(request, sources, name, password, keep);
+    if (early.status != 0) return done(early);
+    if (signingIn.load() >= 4) {
+        WebResponse busy = JsonAnswer(503, "Many people are signing in; try again in a moment.");
+        busy.headers.push_back({"Retry-After", "1"});
+        return done(busy);
+    }
+    ++signingIn;
+    std::thread([this, request, name, password, keep, done] {
+        std::string token;
+        SignedIn who;
+        const bool right = signIn->check(name, password, keep, token, who);
+        asio::post(io, [this, request, name, right, token, keep, done] {
+            done(SignInAnswer(request, Sources(), name, right, token, keep));
+        });
+        --signingIn;
+    }).detach();
+}
+
 void WebServer::Impl::Accept() {
     acceptor.async_accept([this](beast::error_code ec, tcp::socket socket) {
         if (ec == asio::error::operation_aborted) return;
@@ -73,6 +97,7 @@ bool WebServer::Start(std::uint16_t port, std::string& error) {
     started->history = history;
     started->standingAt = standingAt;
     started->transport = transport;
+    started->signIn = signIn;
     {
         std::lock_guard<std::mutex> guard(updatesLock);
         started->updateSettings = updates;
@@ -97,6 +122,9 @@ bool WebServer::Start(std::uint16_t port, std::string& error) {
 
 void WebServer::Stop() {
     if (!impl) return;
+    // A password being checked posts its answer to the io_context: it ends first (a hash's time at most).
+    for (int i = 0; i < 500 && impl->signingIn.load() > 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     impl->io.stop();
     impl->thread.join();
     impl.reset();

@@ -43,6 +43,8 @@ public:
     decltype(WebSources::history) history;
     // Each row's last history entry at a moment, for the roll call as it stood.
     std::function<bool(std::int64_t atMs, std::vector<HistoryEntry>& standing)> standingAt;
+    // Sign-in, where the board has it (null: the code's rules); it outlives the view. Set before Start.
+    const SignInDesk* signIn = nullptr;
     // What carries the connections (TLS, see WebTls.h); null: plain HTTP. Set before Start.
     std::shared_ptr<WebTransport> transport;
 

@@ -48,6 +48,12 @@ struct WebServer::Impl {
     decltype(WebSources::history) history;
     decltype(WebServer::standingAt) standingAt;
     std::shared_ptr<WebTransport> transport;  // null: plain HTTP
+    const SignInDesk* signIn = nullptr;
+    AccountGuard accountGuard;      // used on the web thread only
+    std::atomic<int> signingIn{0};  // passwords being checked off the web thread
+    // A sign-in's password checked on a thread of its own, so that its slow hash
+    // holds up no other asker; `done` is called on the web thread with the answer.
+    void SignInLater(const WebRequest& request, std::function<void(const WebResponse&)> done);
     std::mutex updatesLock;
     UpdateSettings updateSettings;
     boost::asio::io_context io;

@@ -12,6 +12,7 @@
 
 #include "BeastMessages.h"
 #include "WebConnection.h"
+#include "SignInRoutes.h"
 #include "WebServerImpl.h"
 
 template <class Stream>
@@ -90,6 +91,7 @@ private:
         request.peer = boost::beast::get_lowest_layer(stream).socket().remote_endpoint(peerError).address().to_string();
         if (IsUpdateRoute(request)) {
             // Judged on its headers first; only then is the body read, under the same time limit.
+            // A sign-in's password is checked off the web thread.
             WebResponse refusal = UpdateRefusal(request, server.machineNames, server.Sources());
             if (refusal.status != 0) return Write(refusal, message.version(), false, false);
             boost::beast::http::async_read(
@@ -109,6 +111,14 @@ private:
         if (WebPeerGone(ec)) return Close();
         if (ec) return Write(Refusal(ParseRefusal(ec)), 11, false, false);
         request.body = parser->get().body();
+        if (server.signIn && IsSignInRoute(request) && request.body.size() <= MaxUpdateBody) {
+            const unsigned version = parser->get().version();
+            const bool keepAlive = parser->get().keep_alive();
+            return server.SignInLater(request,
+                                      [self = this->shared_from_this(), version, keepAlive](const WebResponse& answer) {
+                                          if (!self->closed) self->Write(answer, version, false, keepAlive);
+                                      });
+        }
         WebResponse answer = Route(request, server.machineNames, server.Sources());
         Write(answer, parser->get().version(), false, parser->get().keep_alive());
     }

@@ -16,8 +16,9 @@ bool WebServer::Impl::BoardJsonFor(const std::string& ifNoneMatch, bool gzip, Bo
     {
         std::lock_guard<std::mutex> guard(updatesLock);
         snapshot.updates = updateSettings.on;
-        snapshot.codeNeeded = updateSettings.on && !updateSettings.code.empty();
-        snapshot.history = snapshot.codeNeeded && history != nullptr;
+        snapshot.signIn = updateSettings.on && signIn != nullptr;
+        snapshot.codeNeeded = updateSettings.on && !updateSettings.code.empty() && !snapshot.signIn;
+        snapshot.history = (snapshot.codeNeeded || snapshot.signIn) && history != nullptr;
     }
     answer.etag = BoardEtag(snapshot);
     if (!ifNoneMatch.empty() && ifNoneMatch.find(answer.etag.substr(2)) != std::string::npos) return true;
@@ -50,18 +51,21 @@ WebSources WebServer::Impl::Sources() {
             snapshot = SnapshotAt(atMs, standing, board.directory.get());
             return true;
         };
-    sources.setWord = [this](const BrowserWord& word, const std::string& sender) {
+    sources.setWord = [this](const BrowserWord& word, const std::string& sender, const std::string& author) {
         StatusRecord record;
         record.SetName(word.name);
         record.SetStatus(word.status);
         record.SetMessage(word.message);
         std::int64_t until = word.hasUntil ? UntilMs(word.hour, word.minute, WallMs()) : 0;
         return StoreBrowserWord(board, record, word.hasUntil, until, word.hasUntil ? ClockText(until) : "",
-                                AddressOf(sender));
+                                AddressOf(sender), author);
     };
-    sources.removeRow = [this](const std::string& name, const std::string& sender, bool& found) {
-        return RemoveBrowserRow(board, name, AddressOf(sender), found);
+    sources.removeRow = [this](const std::string& name, const std::string& sender, bool& found,
+                               const std::string& author) {
+        return RemoveBrowserRow(board, name, AddressOf(sender), found, author);
     };
+    sources.signIn = signIn;
+    sources.accountGuard = &accountGuard;
     sources.boardJson = [this](const std::string& ifNoneMatch, bool gzip, BoardJsonAnswer& answer) {
         return BoardJsonFor(ifNoneMatch, gzip, answer);
     };

@@ -151,6 +151,26 @@ bool ParseRemoveBody(const std::string& text, std::string& name, std::string& co
     return Parse(text, body, error) && TakeCode(body, code, error) && TakeName(body, name, error);
 }
 
+bool ParseSignInBody(const std::string& text, std::string& name, std::string& password, bool& keep,
+                     std::string& error) {
+    nlohmann::json body;
+    if (!Parse(text, body, error) || !TakeName(body, name, error)) return false;
+    auto typed = body.find("password");
+    // An empty password is never tried: many directories take it as no sign-in at all.
+    if (typed == body.end() || !typed->is_string() || typed->get<std::string>().empty()) {
+        error = "The password is missing.";
+        return false;
+    }
+    password = typed->get<std::string>();
+    if (password.size() > 1024) {
+        error = "The password is longer than 1 KiB.";
+        return false;
+    }
+    auto kept = body.find("keep");
+    keep = kept != body.end() && kept->is_boolean() && kept->get<bool>();
+    return true;
+}
+
 std::int64_t UntilMs(int hour, int minute, std::int64_t nowMs) {
     const std::time_t now = static_cast<std::time_t>(nowMs / 1000);
     std::tm at = LocalParts(now);

@@ -58,6 +58,9 @@ struct BrowserWord {
 // or changed.
 bool ParseStatusBody(const std::string& body, BrowserWord& word, std::string& code, std::string& error);
 bool ParseRemoveBody(const std::string& body, std::string& name, std::string& code, std::string& error);
+// POST /sign-in: the name (Windows-1252), the password as typed (UTF-8, never
+// empty, at most 1 KiB) and whether to keep the session on this device.
+bool ParseSignInBody(const std::string& body, std::string& name, std::string& password, bool& keep, std::string& error);
 
 // The next time the board's clock shows hour:minute, within the next 24 hours.
 std::int64_t UntilMs(int hour, int minute, std::int64_t nowMs);

@@ -42,8 +42,9 @@ struct RecordingHost : ServiceHost {
     }
 };
 
-// One GET over loopback, the whole answer (the service's tests run on Linux only).
-inline std::string HttpGet(std::uint16_t port, const std::string& path, const std::string& headers = "") {
+// One request over loopback, the whole answer (the service's tests run on Linux only).
+inline std::string HttpAsk(std::uint16_t port, const std::string& method, const std::string& path,
+                           const std::string& headers, const std::string& body) {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -52,7 +53,8 @@ inline std::string HttpGet(std::uint16_t port, const std::string& path, const st
     std::string answer;
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
         const std::string ask =
-            "GET " + path + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n" + headers + "\r\n";
+            method + " " + path + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n" + headers +
+            (body.empty() ? "" : "Content-Length: " + std::to_string(body.size()) + "\r\n") + "\r\n" + body;
         if (::send(fd, ask.data(), ask.size(), 0) == static_cast<ssize_t>(ask.size())) {
             char chunk[4096];
             for (ssize_t n; (n = ::recv(fd, chunk, sizeof chunk, 0)) > 0;)
@@ -61,6 +63,19 @@ inline std::string HttpGet(std::uint16_t port, const std::string& path, const st
     }
     ::close(fd);
     return answer;
+}
+
+inline std::string HttpGet(std::uint16_t port, const std::string& path, const std::string& headers = "") {
+    return HttpAsk(port, "GET", path, headers, "");
+}
+
+// A POST as the board's page makes it: JSON, its custom header, and `cookie` when signed in.
+inline std::string PagePost(std::uint16_t port, const std::string& path, const std::string& json,
+                            const std::string& cookie = "") {
+    return HttpAsk(port, "POST", path,
+                   "Content-Type: application/json\r\nX-Pegora-Update: 1\r\n" +
+                       (cookie.empty() ? std::string() : "Cookie: __Host-pegora=" + cookie + "\r\n"),
+                   json);
 }
 
 inline std::int64_t NowMs() {

@@ -1,0 +1,117 @@
+#include "ServiceSignIn.h"
+
+#include "AsciiText.h"
+#include "BoardClock.h"
+#include "PasswordHash.h"
+#include "Windows1252.h"
+
+ServiceSignIn::ServiceSignIn(const std::string& accountsFile_, std::shared_ptr<StaffDirectory> directory_)
+    : accountsFile(accountsFile_), directory(std::move(directory_)) {
+    desk.session = [this](const std::string& token, SignedIn& who) { return Session(token, who); };
+    desk.check = [this](const std::string& name, const std::string& password, bool keep, std::string& token,
+                        SignedIn& who) { return Check(name, password, keep, token, who); };
+    desk.signOut = [this](const std::string& token) {
+        std::lock_guard<std::mutex> guard(lock);
+        std::string error;
+        if (store) store->EndSession(Sha256(token), error);
+    };
+}
+
+bool ServiceSignIn::LoadAccounts(std::vector<std::string>& problems) {
+    std::vector<Account> read;
+    std::vector<AccountsProblem> wrong;
+    const AccountsRead result = ReadAccountsFile(accountsFile, read, wrong);
+    if (result == AccountsRead::Wrong) {
+        for (const AccountsProblem& p : wrong)
+            problems.push_back(accountsFile + ":" + std::to_string(p.line) + ": " + p.what);
+        return false;
+    }
+    if (result == AccountsRead::Missing) {
+        problems.push_back(accountsFile + ": there is no accounts file; add one with pegmastd --add-account");
+        return false;
+    }
+    std::string dummy;
+    if (unknownHash.empty() && !HashPassword("no account has this password", dummy)) {
+        problems.push_back("the system gives no random numbers");
+        return false;
+    }
+    std::lock_guard<std::mutex> guard(lock);
+    accounts.swap(read);
+    if (unknownHash.empty()) unknownHash = dummy;
+    return true;
+}
+
+bool ServiceSignIn::OpenStore(const std::string& path, std::string& error) {
+    std::unique_ptr<BoardStore> opened = BoardStore::Connect(path, error);
+    if (!opened) return false;
+    std::lock_guard<std::mutex> guard(lock);
+    store = std::move(opened);
+    return true;
+}
+
+void ServiceSignIn::Describe(const Account& account, SignedIn& who) const {
+    who.name = Utf8ToWindows1252(account.name);
+    who.reception = account.reception;
+    who.displayName = account.name;
+    if (!directory) return;
+    const DirectoryState state = directory->State();
+    const StaffPerson* person = state.list ? FindStaff(*state.list, who.name) : nullptr;
+    if (person && !person->displayName.empty()) who.displayName = person->displayName;
+}
+
+bool ServiceSignIn::Session(const std::string& token, SignedIn& who) {
+    const std::string hash = Sha256(token);
+    const std::int64_t now = WallMs();
+    std::lock_guard<std::mutex> guard(lock);
+    if (!store) return false;
+    StoredSession session;
+    bool found = false;
+    std::string error;
+    if (!store->FindSession(hash, session, found, error) || !found) return false;
+    // An account removed since, or a session idle past its time, ends here.
+    const Account* account = FindAccount(accounts, Windows1252ToUtf8(session.name));
+    if (!account || now - session.seenMs > (session.keep ? KeptSessionIdleMs : SessionIdleMs)) {
+        store->EndSession(hash, error);
+        return false;
+    }
+    if (now - session.seenMs > 60 * 1000) store->TouchSession(hash, now, error);  // a minute is close enough
+    Describe(*account, who);
+    return true;
+}
+
+bool ServiceSignIn::Check(const std::string& name, const std::string& password, bool keep, std::string& token,
+                          SignedIn& who) {
+    std::string hash;
+    Account found;
+    bool known = false;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        const Account* account = FindAccount(accounts, Windows1252ToUtf8(name));
+        known = account != nullptr;
+        if (known) found = *account;
+        hash = known ? found.hash : unknownHash;
+    }
+    // Outside the lock: the hash's time is the point, and nobody else waits for it.
+    const bool right = PasswordMatches(password, hash) && known;
+    if (!right) return false;
+    std::string random;
+    if (!RandomBytes(32, random)) return false;
+    token = HexOf(random);  // a new one at every sign-in: no session is ever fixed from outside
+    StoredSession session;
+    session.tokenHash = Sha256(token);
+    session.name = Utf8ToWindows1252(found.name);
+    session.reception = found.reception;
+    session.keep = keep;
+    session.createdMs = session.seenMs = WallMs();
+    std::lock_guard<std::mutex> guard(lock);
+    std::string error;
+    if (!store || !store->AddSession(session, error)) return false;
+    Describe(found, who);
+    return true;
+}
+
+void ServiceSignIn::Forget(std::int64_t nowMs) {
+    std::lock_guard<std::mutex> guard(lock);
+    std::string error;
+    if (store) store->ForgetSessions(nowMs - SessionIdleMs, nowMs - KeptSessionIdleMs, error);
+}
