@@ -1,13 +1,14 @@
 # Writes OUTPUT, a C++ file holding the page's files as byte arrays, from
 # the files in PAGE_DIR: index.html (served as "/"), app.js, app.css and the
 # roll call's roll.js and roll.css, the update form's update.js and update.css,
-# and the history's history.js.
+# the history's history.js and the sign-in's signin.js.
 set(entries "")
 set(arrays "")
 foreach(entry "index.html|/|text/html; charset=utf-8" "app.js|/app.js|text/javascript; charset=utf-8"
              "app.css|/app.css|text/css; charset=utf-8" "roll.js|/roll.js|text/javascript; charset=utf-8"
              "roll.css|/roll.css|text/css; charset=utf-8" "update.js|/update.js|text/javascript; charset=utf-8"
-             "update.css|/update.css|text/css; charset=utf-8" "history.js|/history.js|text/javascript; charset=utf-8")
+             "update.css|/update.css|text/css; charset=utf-8" "history.js|/history.js|text/javascript; charset=utf-8"
+             "signin.js|/signin.js|text/javascript; charset=utf-8")
   string(REPLACE "|" ";" fields "${entry}")
   list(GET fields 0 file)
   list(GET fields 1 path)

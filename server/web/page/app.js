@@ -204,7 +204,8 @@ function rowOf(row) {
   const ageText = row.unheard ? '' : silent ? noWordFor(row.age) : ago(row.age);
   const since = !row.unheard && row.since > 0 ? sinceText(row.sinceAge, receivedAt) : '';
   const look = JSON.stringify([row.name, row.displayName, row.phone, row.unheard, row.word, row.message, row.source,
-    row.until, row.passed, silent, ageText, since, updates && !wall, historyServed && !wall]);
+    row.until, row.passed, silent, ageText, since, updates && !wall, historyServed && !wall, mayChange(row.name),
+    row.setBy ? row.setBy.name + row.setBy.at : '']);
   return reused(look, () => buildRow(row, silent, ageText, since));
 }
 
@@ -235,19 +236,21 @@ function buildRow(row, silent, ageText, since) {
   if (row.source === 'browser') {
     // Said beside the message, so nobody takes it for the desk's own word.
     let said = 'set from a browser';
+    if (row.setBy && asciiLower(row.setBy.name) !== asciiLower(row.name))
+      said = 'set by ' + row.setBy.displayName + ' at ' + clockFormat.format(new Date(row.setBy.at));
     if (row.until) said += ', until ' + row.until + (row.passed ? ' (passed)' : '');
     message.appendChild(cell('span', said, 'source'));
   }
   tr.appendChild(message);
   const age = cell('td', ageText, 'age');
-  if (updates && !wall) {
+  if (updates && !wall && mayChange(row.name)) {
     const change = cell('button', 'Update', 'row-update');
     change.type = 'button';
     change.setAttribute('aria-label', 'Update the status of ' + row.name);
     change.addEventListener('click', () => window.openUpdateForm(row.name));
     age.appendChild(change);
   }
-  if (historyServed && !wall) {
+  if (historyServed && !wall && mayChange(row.name)) {
     const changes = cell('button', 'History', 'row-update');
     changes.type = 'button';
     changes.setAttribute('aria-label', 'Last changes of ' + row.name);
@@ -256,6 +259,14 @@ function buildRow(row, silent, ageText, since) {
   }
   tr.appendChild(age);
   return tr;
+}
+
+// Where people sign in, what the signed-in person may change: their own row, or reception any.
+function mayChange(name) {
+  const board = window.pegoraBoard;
+  if (!board || !board.signIn) return true;
+  const me = window.pegoraMe;
+  return Boolean(me) && (me.reception || asciiLower(me.name) === asciiLower(name));
 }
 
 function say(text, trouble) {
@@ -281,7 +292,8 @@ async function refresh() {
       unheard = board.unheard || [];
       groupMenu();
       window.pegoraBoard = board;  // the update form's names and whether it needs a code
-      document.getElementById('update-open').hidden = !updates || wall;
+      document.getElementById('update-open').hidden = !updates || wall || (board.signIn === true && !window.pegoraMe);
+      if (window.onBoard) window.onBoard(board);
     }
     say(rows.length === 1 ? '1 person on the board' : rows.length + ' people on the board', false);
     render();
@@ -317,6 +329,7 @@ document.addEventListener('DOMContentLoaded', () => {
     });
   }
   window.refreshBoard = refresh;
+  window.renderBoard = render;
   refresh();
   setInterval(refresh, refreshMs);
 });

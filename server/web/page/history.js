@@ -65,7 +65,8 @@
     }[e.source] || e.source;
     const said = e.source === 'removed' || e.source === 'forgotten' ? 'gone at ' + moment(e.at)
       : e.word + ' since ' + moment(e.at) + (e.message ? ', ' + e.message : '');
-    return said + ', ' + how + (e.from && e.source !== 'desk' ? ' (' + e.from + ')' : '');
+    const by = e.by ? ' by ' + e.by : '';
+    return said + ', ' + how + by + (e.from && e.source !== 'desk' ? ' (' + e.from + ')' : '');
   }
 
   let shownName = '';
@@ -73,8 +74,10 @@
     const list = element('history-list');
     list.replaceChildren();
     element('history-error').textContent = '';
-    element('history-code-box').hidden = code() !== '';
-    if (!code()) return;
+    // Signed in, the session's cookie goes with the request; no code is asked.
+    const needsCode = !(window.pegoraBoard && window.pegoraBoard.signIn);
+    element('history-code-box').hidden = !needsCode || code() !== '';
+    if (needsCode && !code()) return;
     const answer = await ask('/history?name=' + encodeURIComponent(shownName));
     if (!answer.ok) {
       element('history-error').textContent = answer.error;

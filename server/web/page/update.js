@@ -61,15 +61,18 @@
       if (row.displayName && row.displayName !== row.name) option.label = row.displayName;
       names.appendChild(option);
     }
-    const given = name || remembered(nameKey);
+    // Signed in: a person's own row only, reception any and may remove one.
+    const me = b.signIn ? window.pegoraMe : null;
+    const given = me && !me.reception ? me.name : name || remembered(nameKey);
     element('update-name').value = given;
+    element('update-name').readOnly = Boolean(me && !me.reception);
     const row = b.rows.find((r) => asciiLower(r.name) === asciiLower(given));
     const status = row ? String(row.status) : '1';
     for (const radio of document.querySelectorAll('input[name="update-status"]')) radio.checked = radio.value === status;
     element('update-message').value = row ? row.message : '';
     element('update-until').value = '';
     element('update-code-box').hidden = !b.code;
-    element('update-remove').hidden = !b.code;
+    element('update-remove').hidden = !(b.code || (me && me.reception));
     const kept = remembered(codeKey);
     element('update-code').value = kept || remembered(codeKey, sessionStorage);
     element('update-remember').checked = kept !== '';
@@ -99,6 +102,7 @@
     }
     if (response.ok && answer.ok) return true;
     say(answer.error || 'The board refused the change (' + response.status + ').');
+    if (response.status === 401 && window.pegoraSignIn) window.pegoraSignIn.signedOut();
     return false;
   }
 
