@@ -52,6 +52,14 @@ TEST_F(ServiceTest, PeopleSignInAndChangeWhatTheirRoleAllows) {
     EXPECT_NE(PagePost(web, "/status", R"({"name":"bert","status":1,"code":"guess"})").find("Sign in first."),
               std::string::npos)
         << "no code stands in for a session";
+    EXPECT_NE(HttpGet(web, "/me", "Cookie: __Host-pegora=" + std::string(64, 'a') + "\r\n").find("401"),
+              std::string::npos)
+        << "a session id the board never gave is nobody";
+    EXPECT_NE(HttpAsk(web, "POST", "/sign-in", "Content-Type: application/json\r\nOrigin: https://evil.example\r\n",
+                      R"({"name":"bert","password":"kettle 7"})")
+                  .find("403 Forbidden"),
+              std::string::npos)
+        << "a form on another site cannot sign anybody in";
 
     // Wrong names and passwords: one answer; the third for an account shuts it out before any check.
     for (const char* body : {R"({"name":"nobody","password":"x"})", R"({"name":"Nina","password":"x"})",

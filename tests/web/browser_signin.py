@@ -89,3 +89,7 @@ def check_signin(c, program, artifacts, drivers):
         c.check(wait(set_by, 10), 'reception changes another\'s row, which says who set it (%r)' %
                 texts(driver, '#rows td.message'))
         driver.save_screenshot(os.path.join(artifacts, 'reception-375x812.png'))
+        ended = subprocess.run([service, '--config', conf, '--sign-out', 'NINA'], capture_output=True, text=True)
+        me = driver.execute_script("return (await fetch('/me')).status")
+        c.check(ended.stdout == '# NINA signed out of 1 sessions\n' and me == 401,
+                'pegmastd --sign-out ends a person\'s sessions on every device (%r, %r)' % (ended.stdout, me))
