@@ -46,6 +46,8 @@ struct ServiceConfig {
 // The systemd credentials that, when given, hold the code and the LDAP password.
 const char* const UpdateCodeCredential = "pegora-update-code";
 const char* const LdapPasswordCredential = "pegora-ldap-password";
+// The local accounts, for a service whose own user cannot read the root-only file.
+const char* const AccountsCredential = "pegora-accounts";
 
 // Where the credentials are: the folder systemd gives the service
 // ($CREDENTIALS_DIRECTORY), or, for a check run by hand, the files the packaged

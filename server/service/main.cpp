@@ -82,6 +82,12 @@ bool TakeConfig(const std::string& path, ServiceConfig& config, bool check,
         TakeLdapSettings(config, credentials, problems);
     for (const ConfigProblem& problem : problems) say(Said::Problem, ProblemText(path, problem));
     if (!problems.empty()) return false;
+    // Under systemd the root-only accounts file comes as a credential; a blank one is none.
+    bool packaged = false;
+    const std::string accounts = credentials.Path(AccountsCredential, packaged);
+    std::ifstream given(accounts, std::ios::binary);
+    std::string first;
+    if (!packaged && !accounts.empty() && given && (given >> first)) config.webAccountsFile = accounts;
     if (read == ConfigRead::Missing)
         say(Said::Info, "no configuration file at " + path + ": every setting has its default");
     std::string warning = ShortCodeWarning(config.webUpdateCode);

@@ -449,6 +449,28 @@ def main():
                 'accounts are added, their passwords set from a pipe, listed without hashes (%r)' % listed)
         c.check(account('--remove-account', 'BERT').returncode == 0 and
                 account('--accounts').stdout == 'Nina North\treception\n', 'and removed by the board\'s key rule')
+        # Signing in over HTTPS, the root-only accounts file handed over as the unit's credential.
+        credentials = os.path.join(folder, 'credentials')
+        os.makedirs(credentials)
+        shutil.copy(accounts, os.path.join(credentials, 'pegora-accounts'))
+        os.chmod(credentials, 0o755)
+        os.chmod(os.path.join(credentials, 'pegora-accounts'), 0o644)
+        service.env['CREDENTIALS_DIRECTORY'] = credentials
+        service.configure('Port = %d\nWebPort = %d\nWebUpdates = yes\nWebSignIn = accounts\n'
+                          'WebTlsCertificateFile = %s/board.pem\nWebTlsKeyFile = %s/board.key\n'
+                          % (board, web, TLS_FILES, TLS_FILES))
+        p = service.start()
+        c.check(notify.wait('READY=1', after=time.time() - 0.01) is not None and
+                'people sign in with the accounts in %s/pegora-accounts' % credentials in service.journal(),
+                'WebSignIn = accounts starts with the accounts from the unit\'s credential')
+        status, said = post_update(web, '/sign-in', {'name': 'nina north', 'password': 'tulip garden 9'}, True)
+        wrong, _ = post_update(web, '/sign-in', {'name': 'nina north', 'password': 'tulip'}, True)
+        c.check(status == 204 and wrong == 401 and 'tulip' not in service.journal(),
+                'a person signs in over HTTPS; a wrong password is refused; no password is logged (%r %r)'
+                % (status, said))
+        p.terminate()
+        wait_exit(p, 5)
+        del service.env['CREDENTIALS_DIRECTORY']
         with open(os.path.join(artifacts, 'service-journal.log'), 'w') as f:
             f.write(journal)
         c.check('Anna: new row, in, from 127.0.0.1' in journal and journal.count('Anna:') == 1,
