@@ -276,11 +276,10 @@ bool BoardStore::Take(const std::vector<StoredRow>& rows, const StaffList* staff
 bool BoardStore::LoadRows(std::vector<StoredRow>& rows, std::int64_t& savedMs, std::string& error) {
     Statement mark(db, "SELECT ms FROM marks WHERE name = 'rows_saved'");
     savedMs = mark && mark.Step() == SQLITE_ROW ? mark.Int(0) : 0;
-    Statement select(
-        db,
-        "SELECT r.record, coalesce(h.stored_ms, 0), r.source, r.desk, r.until_ms, r.since_ms, r.author"
+    Statement select(db,
+                     "SELECT r.record, coalesce(h.stored_ms, 0), r.source, r.desk, r.until_ms, r.since_ms, r.author"
                      " FROM board_rows r"
-        " LEFT JOIN board_heard h ON h.position = r.position ORDER BY r.position");
+                     " LEFT JOIN board_heard h ON h.position = r.position ORDER BY r.position");
     if (!select) {
         error = Why(db);
         return false;
@@ -370,12 +369,13 @@ bool BoardStore::AddHistory(const std::vector<HistoryEntry>& entries, std::strin
 bool BoardStore::History(const std::string& name, std::int64_t fromMs, std::int64_t toMs, std::size_t limit,
                          std::vector<HistoryEntry>& entries, std::string& error) {
     // The newest `limit` of them, given oldest first.
-    Statement select(db, name.empty() ? "SELECT * FROM (SELECT at_ms, name, status, message, until, source, sender, author, id"
-                                        " FROM history WHERE at_ms >= ? AND at_ms <= ? ORDER BY at_ms DESC, id DESC"
-                                        " LIMIT ?) ORDER BY at_ms, id"
-                                      : "SELECT * FROM (SELECT at_ms, name, status, message, until, source, sender, author, id"
-                                        " FROM history WHERE at_ms >= ? AND at_ms <= ? AND name_key = ?"
-                                        " ORDER BY at_ms DESC, id DESC LIMIT ?) ORDER BY at_ms, id");
+    Statement select(db, name.empty()
+                             ? "SELECT * FROM (SELECT at_ms, name, status, message, until, source, sender, author, id"
+                               " FROM history WHERE at_ms >= ? AND at_ms <= ? ORDER BY at_ms DESC, id DESC"
+                               " LIMIT ?) ORDER BY at_ms, id"
+                             : "SELECT * FROM (SELECT at_ms, name, status, message, until, source, sender, author, id"
+                               " FROM history WHERE at_ms >= ? AND at_ms <= ? AND name_key = ?"
+                               " ORDER BY at_ms DESC, id DESC LIMIT ?) ORDER BY at_ms, id");
     if (!select) {
         error = Why(db);
         return false;

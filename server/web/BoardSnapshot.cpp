@@ -189,8 +189,7 @@ std::string BoardEtag(const BoardSnapshot& snapshot) {
     for (const SnapshotRow& row : snapshot.rows) {
         f << row.name << row.status << row.message << row.fromBrowser << row.until << row.passed << row.hasDesk
           << row.deskStatus << row.sinceMs << row.displayName << row.group << row.phone << row.author
-          << row.authorDisplay << AgeShown(row.ageSeconds)
-          << (row.ageSeconds > silentAfter);
+          << row.authorDisplay << AgeShown(row.ageSeconds) << (row.ageSeconds > silentAfter);
     }
     f << snapshot.hasDirectory << snapshot.unheard.size();
     for (const SnapshotRow& person : snapshot.unheard)

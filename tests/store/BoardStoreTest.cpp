@@ -185,12 +185,15 @@ TEST_F(Store, AVersionOneDatabaseKeepsItsRowsAndHistory) {
         " name BLOB NOT NULL, status INTEGER NOT NULL, message BLOB NOT NULL, until TEXT NOT NULL,"
         " source TEXT NOT NULL, sender TEXT NOT NULL);"
         "CREATE TABLE history_people(name_key BLOB PRIMARY KEY) WITHOUT ROWID;"
-        "INSERT INTO board_rows VALUES (0, x'" + std::string(StatusRecord::Size * 2, '4') + "', 1, NULL, NULL, 5);"
-        "INSERT INTO board_heard VALUES (0, 7);"
-        "INSERT INTO history VALUES (1, 100, CAST('anna' AS BLOB), CAST('Anna' AS BLOB), 1, CAST('in' AS BLOB), '', 'desk',"
-        " '10.0.0.1');"
-        "INSERT INTO history_people VALUES (CAST('anna' AS BLOB));"
-        "PRAGMA user_version = 1;");
+        "INSERT INTO board_rows VALUES (0, x'" +
+            std::string(StatusRecord::Size * 2, '4') +
+            "', 1, NULL, NULL, 5);"
+            "INSERT INTO board_heard VALUES (0, 7);"
+            "INSERT INTO history VALUES (1, 100, CAST('anna' AS BLOB), CAST('Anna' AS BLOB), 1, CAST('in' AS BLOB), "
+            "'', 'desk',"
+            " '10.0.0.1');"
+            "INSERT INTO history_people VALUES (CAST('anna' AS BLOB));"
+            "PRAGMA user_version = 1;");
     std::unique_ptr<BoardStore> store = Open(BoardStore::Found::Existing);
     ASSERT_TRUE(store);
     EXPECT_EQ(store->Version(), StoreVersion);
