@@ -15,7 +15,8 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
 from desktop import (TLS_FILES, WINE, Checks, Desktop, Listener, ask_database, board_json, fields,  # noqa: E402
-                     free_port, https_get, record, scratch, send, wait_exit, wait_listening, wait_until)
+                     free_port, https_get, post_update, record, scratch, send, wait_exit, wait_listening,
+                     wait_until)
 
 CLIENT_KEY = 'SOFTWARE\\ZORVEN\\PEGORA\\CLIENT'
 UNINSTALL = 'Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\'
@@ -134,12 +135,20 @@ def check_service(c, desk, drive, run_setup, board_setup, builds, artifacts):
         f.write('Port = %d\nWebPort = %d\nStateFile = C:\\ProgramData\\Pegora\\trial.db\n' % (trial_port, trial_web))
         tls = 'Z:' + os.path.abspath(TLS_FILES).replace('/', '\\')
         f.write('WebTlsCertificateFile = %s\\board.pfx\nWebTlsCertificatePasswordFile = %s\\board.pfx.password\n'
-                % (tls, tls))
+                'WebUpdates = yes\nWebSignIn = accounts\n' % (tls, tls))
+    added = subprocess.run([WINE, installed, '--config', 'Z:' + trial.replace('/', '\\'), '--add-account', 'bert'],
+                           env=desk.env, input='kettle 7\n', capture_output=True, text=True)
+    c.check(added.returncode == 0 and os.path.exists(os.path.join(os.path.dirname(trial), 'accounts')),
+            'pegmastd.exe --add-account keeps an account beside the configuration (%r)' % added.stderr[-200:])
     console = subprocess.Popen([WINE, installed, '--config', 'Z:' + trial.replace('/', '\\')], env=desk.env,
                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, errors='replace')
     c.check(wait_listening(trial_web, 60), 'started in a console it runs the board there')
     c.check(wait_until(lambda: https_get(trial_web, '/healthz')[0] == 200, 20),
             'its web view serves HTTPS from a PFX file and its password (OpenSSL under Wine)')
+    signed = post_update(trial_web, '/sign-in', {'name': 'BERT', 'password': 'kettle 7'}, True)[0]
+    wrong = post_update(trial_web, '/sign-in', {'name': 'bert', 'password': 'kettle'}, True)[0]
+    c.check(signed == 204 and wrong == 401, 'a local account signs in over HTTPS, a wrong password does not (%r %r)'
+            % (signed, wrong))
     console.send_signal(2)
     code = wait_exit(console, 20)
     said = console.stderr.read() if code is not None else ''
