@@ -96,6 +96,12 @@ TEST_F(ServiceTest, PeopleSignInAndChangeWhatTheirRoleAllows) {
     EXPECT_NE(HttpGet(port, "/history?name=Nina", "Cookie: __Host-pegora=" + token + "\r\n").find("403"),
               std::string::npos)
         << "a person reads only their own row's history";
+    {
+        // A session unused for longer than a working day has ended.
+        std::unique_ptr<BoardStore> store = BoardStore::Connect(config.stateFile, error);
+        ASSERT_TRUE(store && store->TouchSession(Sha256(cleo), NowMs() - SessionIdleMs - 1000, error)) << error;
+        EXPECT_NE(HttpGet(port, "/me", "Cookie: __Host-pegora=" + cleo + "\r\n").find("401"), std::string::npos);
+    }
     EXPECT_NE(PagePost(port, "/sign-out", "{}", token).find("Max-Age=0"), std::string::npos);
     EXPECT_NE(HttpGet(port, "/me", "Cookie: __Host-pegora=" + token + "\r\n").find("401"), std::string::npos);
     EXPECT_EQ(again.Stop(), 0);
