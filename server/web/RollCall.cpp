@@ -71,6 +71,7 @@ std::string RollCsv(const BoardSnapshot& snapshot, std::time_t now) {
     // The directory's columns after the existing ones, whose positions stay; a
     // roll call of a moment gone says which moment on every line, last.
     if (snapshot.hasDirectory) csv += ",\"Display name\",\"Directory group\"";
+    if (snapshot.signIn) csv += ",\"Set by\"";  // where people sign in, who set a browser's word
     const std::string asAt =
         snapshot.asAtMs ? "as at " + LocalTime(static_cast<std::time_t>(snapshot.asAtMs / 1000)) : "";
     csv += asAt.empty() ? "\r\n" : ",\"As at\"\r\n";
@@ -85,6 +86,10 @@ std::string RollCsv(const BoardSnapshot& snapshot, std::time_t now) {
                    SpreadsheetField(row.unheard ? "" : LocalTime(now - static_cast<std::time_t>(age)));
             if (snapshot.hasDirectory)
                 csv += "," + SpreadsheetField(row.displayName) + "," + SpreadsheetField(row.group);
+            if (snapshot.signIn)
+                csv += "," + SpreadsheetField(row.author.empty()          ? ""
+                                              : row.authorDisplay.empty() ? Windows1252ToUtf8(row.author)
+                                                                          : row.authorDisplay);
             if (!asAt.empty()) csv += "," + SpreadsheetField(asAt);
             csv += "\r\n";
         }

@@ -49,6 +49,7 @@ WebSources WebServer::Impl::Sources() {
             std::vector<HistoryEntry> standing;
             if (!standingAt(atMs, standing)) return false;
             snapshot = SnapshotAt(atMs, standing, board.directory.get());
+            snapshot.signIn = signIn != nullptr;
             return true;
         };
     sources.setWord = [this](const BrowserWord& word, const std::string& sender, const std::string& author) {
@@ -89,6 +90,7 @@ WebSources WebServer::Impl::Sources() {
     sources.rollCsv = [this](std::string& csv) {
         BoardSnapshot snapshot;
         if (!TakeSnapshot(board, snapshot)) return false;
+        snapshot.signIn = signIn != nullptr;
         csv = RollCsv(snapshot, std::time(nullptr));
         return true;
     };

@@ -91,6 +91,10 @@ TEST_F(ServiceTest, PeopleSignInAndChangeWhatTheirRoleAllows) {
         << HttpGet(port, "/board.json");
     ASSERT_TRUE(
         TickUntil([&] { return host.Count("bert: out -> other, set from a browser, by Cleo, from 127.0.0.1"); }));
+    const std::string roll = HttpGet(port, "/roll.csv");
+    EXPECT_NE(roll.find(",\"Last heard\",\"Set by\"\r\n\"Other\",\"bert\",\"other\",\"dentist\","), std::string::npos)
+        << roll;
+    EXPECT_NE(roll.find(",\"Cleo\"\r\n"), std::string::npos) << roll;
     const std::string history = HttpGet(port, "/history?name=bert", "Cookie: __Host-pegora=" + token + "\r\n");
     EXPECT_NE(history.find(R"("source":"browser","from":"127.0.0.1","by":"Cleo")"), std::string::npos) << history;
     EXPECT_NE(HttpGet(port, "/history?name=Nina", "Cookie: __Host-pegora=" + token + "\r\n").find("403"),

@@ -59,6 +59,7 @@
       if (goodbye) kept.said = Date.now() - row.age * 1000;
       if (deskIn && row.word !== 'in') kept.browser = 'set from a browser: ' + row.word + (row.message ? ', ' + row.message : '');
       if (row.group) kept.group = row.group;
+      if (row.setBy && asciiLower(row.setBy.name) !== asciiLower(row.name)) kept.setBy = row.setBy.displayName;
       groups[group].push(kept);
     }
     // With a staff directory everybody is on it: the unheard have had no word at all.
@@ -177,6 +178,7 @@
         else if (i === 1) detail = row.word + ', ' + quietFor(row.age) + (row.message ? ': ' + row.message : '');
         else if (i === 2 && row.said) detail = row.message + ', at ' + clock(row.said);
         else if (i === 2) detail = row.message;
+        if (row.setBy) detail = (detail ? detail + ', ' : '') + 'set by ' + row.setBy;
         if (row.group) detail = detail ? row.group + ' · ' + detail : row.group;
         if (detail) text.appendChild(element('span', detail, 'detail'));
         label.appendChild(text);
