@@ -381,7 +381,9 @@ def main():
                 'a key that cannot be used at a reload is said, and the certificate before serves on')
         p.terminate()
         wait_exit(p, 5)
-        service.configure('Port = %d\nWebPort = %d\nWebTlsCertificateFile = %s/board.pfx\n' % (board, web, TLS_FILES))
+        shutil.copy(os.path.join(TLS_FILES, 'board.pfx'), os.path.join(folder, 'board.pfx'))
+        os.chmod(os.path.join(folder, 'board.pfx'), 0o644)
+        service.configure('Port = %d\nWebPort = %d\nWebTlsCertificateFile = %s/board.pfx\n' % (board, web, folder))
         code = wait_exit(service.start(), 10)
         c.check(code == 1 and 'the password is wrong' in service.journal(),
                 'a PFX file it cannot open stops the start with exit code 1 and the reason (%r)' % code)
@@ -456,9 +458,12 @@ def main():
         os.chmod(credentials, 0o755)
         os.chmod(os.path.join(credentials, 'pegora-accounts'), 0o644)
         service.env['CREDENTIALS_DIRECTORY'] = credentials
+        for name in ('board.pem', 'board.key'):  # a good pair again, after the reload's bad key
+            shutil.copy(os.path.join(TLS_FILES, name), os.path.join(folder, name))
+            os.chmod(os.path.join(folder, name), 0o644)
         service.configure('Port = %d\nWebPort = %d\nWebUpdates = yes\nWebSignIn = accounts\n'
                           'WebTlsCertificateFile = %s/board.pem\nWebTlsKeyFile = %s/board.key\n'
-                          % (board, web, TLS_FILES, TLS_FILES))
+                          % (board, web, folder, folder))
         p = service.start()
         c.check(notify.wait('READY=1', after=time.time() - 0.01) is not None and
                 'people sign in with the accounts in %s/pegora-accounts' % credentials in service.journal(),
