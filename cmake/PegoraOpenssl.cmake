@@ -6,17 +6,8 @@ if(TARGET OpenSSL::SSL)
   return()
 endif()
 if(PEGORA_WIN32)
-  if(DEFINED ENV{PEGORA_DEPS_CACHE})
-    set(cache $ENV{PEGORA_DEPS_CACHE})
-  else()
-    set(cache $ENV{HOME}/.cache/pegora)
-  endif()
-  execute_process(
-    COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/lib/openssl-windows.sh ${cache} ${CMAKE_C_COMPILER} ${CMAKE_AR}
-    OUTPUT_VARIABLE openssl_dir OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE failed)
-  if(failed)
-    message(FATAL_ERROR "OpenSSL for Windows could not be built from Debian's source (see above)")
-  endif()
+  include(${PROJECT_SOURCE_DIR}/cmake/PegoraDebianLibrary.cmake)
+  pegora_debian_library(openssl-windows.sh OpenSSL openssl_dir)
   add_library(OpenSSL::Crypto STATIC IMPORTED GLOBAL)
   set_target_properties(OpenSSL::Crypto PROPERTIES IMPORTED_LOCATION ${openssl_dir}/lib/libcrypto.a
                                                    INTERFACE_INCLUDE_DIRECTORIES ${openssl_dir}/include

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "AsciiText.h"
 #include "WebConnection.h"
 #include "WebSession.h"
 
@@ -40,12 +41,6 @@ std::string Reason(const boost::system::error_code& ec) {
     if (code == 0) return ec.message();
     char text[256];
     ERR_error_string_n(code, text, sizeof text);
-    return text;
-}
-
-std::string Lowered(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return text;
 }
 
@@ -96,7 +91,7 @@ bool UsePfx(SSL_CTX* native, const std::string& file, const std::string& passwor
 }  // namespace
 
 bool IsPfxFile(const std::string& path) {
-    const std::string lower = Lowered(path);
+    const std::string lower = AsciiLower(path);
     return lower.size() > 4 &&
            (lower.compare(lower.size() - 4, 4, ".pfx") == 0 || lower.compare(lower.size() - 4, 4, ".p12") == 0);
 }
