@@ -11,8 +11,6 @@ const std::int64_t AccountWindowMs = 15 * 60 * 1000;
 const std::size_t AccountWrongAllowed = 3;
 const char* const Wrong = "The name or the password is wrong.";
 
-std::string PathOf(const WebRequest& request) { return request.target.substr(0, request.target.find('?')); }
-
 WebResponse Limited(std::int64_t waitMs, const std::string& text) {
     WebResponse response = JsonAnswer(429, text);
     response.headers.push_back({"Retry-After", std::to_string((waitMs + 999) / 1000)});

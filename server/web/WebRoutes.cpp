@@ -29,8 +29,6 @@ const char* Reason(int status) {
 
 WebResponse Answer(int status, const std::string& error) { return JsonAnswer(status, error); }
 
-std::string PathOf(const WebRequest& request) { return request.target.substr(0, request.target.find('?')); }
-
 WebResponse Update(const WebRequest& request, const std::vector<std::string>& machineNames, const WebSources& sources) {
     WebResponse refusal = UpdateRefusal(request, machineNames, sources);
     if (refusal.status != 0) return refusal;
@@ -89,6 +87,8 @@ WebResponse Update(const WebRequest& request, const std::vector<std::string>& ma
 }
 
 }  // namespace
+
+std::string PathOf(const WebRequest& request) { return request.target.substr(0, request.target.find('?')); }
 
 bool IsUpdateRoute(const WebRequest& request) {
     std::string path = PathOf(request);

@@ -93,6 +93,8 @@ struct WebSources {
 // the refusal, or a response with status 0 when the body may be read.
 WebResponse UpdateRefusal(const WebRequest& request, const std::vector<std::string>& machineNames,
                           const WebSources& sources);
+// The request's path, without its query.
+std::string PathOf(const WebRequest& request);
 // Whether the request is a POST to one of the update routes.
 bool IsUpdateRoute(const WebRequest& request);
 
