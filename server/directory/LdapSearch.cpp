@@ -45,8 +45,8 @@ StaffEntry LdapEntry(const LdapSettings& settings, const std::function<std::stri
     return entry;
 }
 
-std::string BindError(const LdapSettings& settings, const std::string& why) {
-    return (settings.bindDn.empty() ? "anonymous bind: " : "bind as " + settings.bindDn + ": ") + why;
+std::string BindError(const std::string& dn, const std::string& why) {
+    return (dn.empty() ? "anonymous bind: " : "bind as " + dn + ": ") + why;
 }
 
 std::string SearchError(const LdapSettings& settings, const std::string& why, bool sizeLimit, std::size_t people) {

@@ -35,5 +35,5 @@ bool SearchLdapServer(const LdapServer& server, const LdapSettings& settings, st
 
 // An entry from its attributes' first values, by the attributes' names.
 StaffEntry LdapEntry(const LdapSettings& settings, const std::function<std::string(const std::string&)>& value);
-std::string BindError(const LdapSettings& settings, const std::string& why);
+std::string BindError(const std::string& dn, const std::string& why);
 std::string SearchError(const LdapSettings& settings, const std::string& why, bool sizeLimit, std::size_t people);

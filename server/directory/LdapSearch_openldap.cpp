@@ -1,4 +1,5 @@
 #include "LdapSearch.h"
+#include "LdapSignIn.h"
 
 #include <ldap.h>
 
@@ -29,8 +30,8 @@ std::string FirstValue(LDAP* ld, LDAPMessage* entry, const std::string& attribut
     return value;
 }
 
-bool Connect(const LdapServer& server, const LdapSettings& settings, Connection& c, std::string& error,
-             LdapTrouble& trouble) {
+bool Connect(const LdapServer& server, const LdapSettings& settings, const std::string& dn, const std::string& secret,
+             Connection& c, std::string& error, LdapTrouble& trouble) {
     trouble = LdapTrouble::NoAnswer;
     int rc = ldap_initialize(&c.ld, server.url.c_str());
     if (rc != LDAP_SUCCESS) {
@@ -58,12 +59,12 @@ bool Connect(const LdapServer& server, const LdapSettings& settings, Connection&
         return false;
     }
     berval password;
-    password.bv_val = const_cast<char*>(settings.password.c_str());
-    password.bv_len = settings.password.size();
-    rc = ldap_sasl_bind_s(c.ld, settings.bindDn.empty() ? nullptr : settings.bindDn.c_str(), LDAP_SASL_SIMPLE,
-                          &password, nullptr, nullptr, nullptr);
+    password.bv_val = const_cast<char*>(secret.c_str());
+    password.bv_len = secret.size();
+    rc = ldap_sasl_bind_s(c.ld, dn.empty() ? nullptr : dn.c_str(), LDAP_SASL_SIMPLE, &password, nullptr, nullptr,
+                          nullptr);
     if (rc != LDAP_SUCCESS) {
-        error = BindError(settings, Why(c.ld, rc));
+        error = BindError(dn, Why(c.ld, rc));
         const bool down = rc == LDAP_SERVER_DOWN || rc == LDAP_CONNECT_ERROR || rc == LDAP_TIMEOUT;
         trouble = rc == LDAP_INVALID_CREDENTIALS ? LdapTrouble::Password
                   : !down                        ? LdapTrouble::Refused
@@ -78,12 +79,58 @@ bool Connect(const LdapServer& server, const LdapSettings& settings, Connection&
     return true;
 }
 
+class OpenLdapLink_ : public LdapLink {
+public:
+    Connection c;
+    bool Search(const std::string& base, bool baseOnly, const std::string& filter,
+                const std::vector<std::string>& attributes, std::size_t limit, std::vector<LdapFound>& found,
+                std::string& error) override {
+        std::vector<std::string> names = attributes.empty() ? std::vector<std::string>{"1.1"} : attributes;
+        std::vector<char*> asked;
+        for (std::string& name : names) asked.push_back(&name[0]);
+        asked.push_back(nullptr);
+        LDAPMessage* result = nullptr;
+        timeval timeout = {LdapTimeoutSeconds, 0};
+        int rc = ldap_search_ext_s(c.ld, base.c_str(), baseOnly ? LDAP_SCOPE_BASE : LDAP_SCOPE_SUBTREE,
+                                   filter.c_str(), asked.data(), 0, nullptr, nullptr, &timeout,
+                                   static_cast<int>(limit), &result);
+        // More than the limit is an answer too: the caller asked to know that there are more.
+        if (rc != LDAP_SUCCESS && rc != LDAP_SIZELIMIT_EXCEEDED && rc != LDAP_NO_SUCH_OBJECT) {
+            if (result) ldap_msgfree(result);
+            error = "search under \"" + base + "\": " + Why(c.ld, rc);
+            return false;
+        }
+        for (LDAPMessage* e = result ? ldap_first_entry(c.ld, result) : nullptr; e; e = ldap_next_entry(c.ld, e)) {
+            LdapFound entry;
+            char* dn = ldap_get_dn(c.ld, e);
+            entry.dn = dn ? dn : "";
+            ldap_memfree(dn);
+            for (const std::string& name : attributes) {
+                berval** values = ldap_get_values_len(c.ld, e, name.c_str());
+                for (int i = 0; values && values[i]; ++i)
+                    entry.values[name].push_back(std::string(values[i]->bv_val, values[i]->bv_len));
+                if (values) ldap_value_free_len(values);
+            }
+            found.push_back(entry);
+        }
+        if (result) ldap_msgfree(result);
+        return true;
+    }
+};
+
 }  // namespace
+
+std::unique_ptr<LdapLink> OpenLdapLink(const LdapServer& server, const LdapSettings& settings, const std::string& dn,
+                                       const std::string& password, std::string& error, LdapTrouble& trouble) {
+    std::unique_ptr<OpenLdapLink_> link(new OpenLdapLink_);
+    if (!Connect(server, settings, dn, password, link->c, error, trouble)) return nullptr;
+    return std::move(link);
+}
 
 bool SearchLdapServer(const LdapServer& server, const LdapSettings& settings, std::vector<StaffEntry>& entries,
                       std::string& error, LdapTrouble& trouble) {
     Connection c;
-    if (!Connect(server, settings, c, error, trouble)) return false;
+    if (!Connect(server, settings, settings.bindDn, settings.password, c, error, trouble)) return false;
     trouble = LdapTrouble::Search;
     std::vector<std::string> names = {settings.nameAttribute, settings.displayNameAttribute, settings.groupAttribute,
                                       settings.phoneAttribute};

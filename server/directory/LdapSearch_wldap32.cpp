@@ -1,4 +1,5 @@
 #include "LdapSearch.h"
+#include "LdapSignIn.h"
 
 // clang-format off
 #include <windows.h>
@@ -43,8 +44,8 @@ std::string FirstValue(LDAP* ld, LDAPMessage* entry, const std::string& attribut
     return value;
 }
 
-bool Connect(const LdapServer& server, const LdapSettings& settings, Connection& c, std::string& error,
-             LdapTrouble& trouble) {
+bool Connect(const LdapServer& server, const LdapSettings& settings, const std::string& bindDn,
+             const std::string& secret, Connection& c, std::string& error, LdapTrouble& trouble) {
     trouble = server.secure ? LdapTrouble::NoAnswerOrCertificate : LdapTrouble::NoAnswer;
     std::wstring host = Wide(server.host);
     // An ldaps:// server's certificate is checked against the machine's certificate store.
@@ -70,23 +71,72 @@ bool Connect(const LdapServer& server, const LdapSettings& settings, Connection&
             return false;
         }
     }
-    std::wstring dn = Wide(settings.bindDn), password = Wide(settings.password);
+    std::wstring dn = Wide(bindDn), password = Wide(secret);
     rc = ldap_simple_bind_sW(c.ld, dn.empty() ? nullptr : &dn[0], password.empty() ? nullptr : &password[0]);
-    SecureZeroMemory(&password[0], password.size() * sizeof(wchar_t));
+    if (!password.empty()) SecureZeroMemory(&password[0], password.size() * sizeof(wchar_t));
     if (rc == LDAP_SUCCESS) return true;
-    error = BindError(settings, Why(rc));
+    error = BindError(bindDn, Why(rc));
     trouble = rc == LDAP_INVALID_CREDENTIALS ? LdapTrouble::Password
               : rc == LDAP_SERVER_DOWN       ? trouble
                                              : LdapTrouble::Refused;
     return false;
 }
 
+class Wldap32Link : public LdapLink {
+public:
+    Connection c;
+    bool Search(const std::string& base, bool baseOnly, const std::string& filter,
+                const std::vector<std::string>& attributes, std::size_t limit, std::vector<LdapFound>& found,
+                std::string& error) override {
+        std::vector<std::wstring> names;
+        for (const std::string& name : attributes) names.push_back(Wide(name));
+        if (names.empty()) names.push_back(L"1.1");
+        std::vector<PWCHAR> asked;
+        for (std::wstring& name : names) asked.push_back(&name[0]);
+        asked.push_back(nullptr);
+        std::wstring where = Wide(base), wideFilter = Wide(filter);
+        LDAPMessage* result = nullptr;
+        l_timeval timeout = {LdapTimeoutSeconds, 0};
+        ULONG rc = ldap_search_ext_sW(c.ld, where.empty() ? nullptr : &where[0],
+                                      baseOnly ? LDAP_SCOPE_BASE : LDAP_SCOPE_SUBTREE, &wideFilter[0], asked.data(), 0,
+                                      nullptr, nullptr, &timeout, static_cast<ULONG>(limit), &result);
+        // More than the limit is an answer too: the caller asked to know that there are more.
+        if (rc != LDAP_SUCCESS && rc != LDAP_SIZELIMIT_EXCEEDED && rc != LDAP_NO_SUCH_OBJECT) {
+            if (result) ldap_msgfree(result);
+            error = "search under \"" + base + "\": " + Why(rc);
+            return false;
+        }
+        for (LDAPMessage* e = result ? ldap_first_entry(c.ld, result) : nullptr; e; e = ldap_next_entry(c.ld, e)) {
+            LdapFound entry;
+            PWCHAR dn = ldap_get_dnW(c.ld, e);
+            entry.dn = dn ? Narrow(dn) : "";
+            if (dn) ldap_memfreeW(dn);
+            for (std::size_t i = 0; i < attributes.size(); ++i) {
+                berval** values = ldap_get_values_lenW(c.ld, e, &names[i][0]);
+                for (int v = 0; values && values[v]; ++v)
+                    entry.values[attributes[i]].push_back(std::string(values[v]->bv_val, values[v]->bv_len));
+                if (values) ldap_value_free_len(values);
+            }
+            found.push_back(entry);
+        }
+        if (result) ldap_msgfree(result);
+        return true;
+    }
+};
+
 }  // namespace
+
+std::unique_ptr<LdapLink> OpenLdapLink(const LdapServer& server, const LdapSettings& settings, const std::string& dn,
+                                       const std::string& password, std::string& error, LdapTrouble& trouble) {
+    std::unique_ptr<Wldap32Link> link(new Wldap32Link);
+    if (!Connect(server, settings, dn, password, link->c, error, trouble)) return nullptr;
+    return std::move(link);
+}
 
 bool SearchLdapServer(const LdapServer& server, const LdapSettings& settings, std::vector<StaffEntry>& entries,
                       std::string& error, LdapTrouble& trouble) {
     Connection c;
-    if (!Connect(server, settings, c, error, trouble)) return false;
+    if (!Connect(server, settings, settings.bindDn, settings.password, c, error, trouble)) return false;
     trouble = LdapTrouble::Search;
     std::wstring base = Wide(settings.base), filter = Wide(settings.filter);
     std::wstring names[] = {Wide(settings.nameAttribute), Wide(settings.displayNameAttribute),

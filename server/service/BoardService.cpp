@@ -9,6 +9,7 @@
 #include "BrowserWords.h"
 #include "ChangeLog.h"
 #include "LdapSearch.h"
+#include "ProxyRule.h"
 #include "StoreStart.h"
 
 namespace {
@@ -91,7 +92,11 @@ bool BoardService::OpenSignIn() {
     signIn.reset(new ServiceSignIn(config.webAccountsFile, board.directory));
     std::vector<std::string> problems;
     std::string error;
-    if (!signIn->LoadAccounts(problems)) {
+    const bool byDirectory = config.webSignIn == "directory";
+    if (byDirectory) {
+        signIn->UseDirectory(config.ldap, config.webReceptionGroup);
+        signIn->notice = [this](const std::string& line) { host.Log(LogWarning, line); };
+    } else if (!signIn->LoadAccounts(problems)) {
         for (const std::string& problem : problems) host.Log(LogError, problem);
         host.Log(LogError, "people cannot sign in without their accounts; not starting");
         return false;
@@ -101,9 +106,11 @@ bool BoardService::OpenSignIn() {
                  "the database " + config.stateFile + " cannot be opened for sign-in: " + error + "; not starting");
         return false;
     }
+    signIn->ShowSignedInOnly(config.webViewAccess == "signed-in");
     web.signIn = &signIn->Desk();
     signIn->Forget(WallMs());
-    host.Log(LogInfo, "people sign in with the accounts in " + config.webAccountsFile);
+    host.Log(LogInfo, byDirectory ? "people sign in with their directory passwords at " + config.ldap.urls
+                                  : "people sign in with the accounts in " + config.webAccountsFile);
     return true;
 }
 
@@ -206,6 +213,8 @@ int BoardService::Start() {
                            error))
                 error = "The web view cannot serve HTTPS: " + error;
         }
+        std::string wrong;
+        ParseProxyAddresses(config.webTrustedProxy, web.trustedProxies, wrong);  // checked with the configuration
         if (!error.empty() || !web.Start(static_cast<std::uint16_t>(config.webPort), error)) {
             host.Log(LogError, error);
             delete board.listeningSocket;
@@ -231,11 +240,13 @@ int BoardService::Start() {
 void BoardService::Reload() {
     ReloadDirectory();
     std::vector<std::string> problems;
-    if (signIn && !signIn->LoadAccounts(problems)) {
-        for (const std::string& problem : problems) host.Log(LogError, problem);
-        host.Log(LogError, "the accounts read before stand");
-    } else if (signIn) {
-        host.Log(LogInfo, "the accounts in " + config.webAccountsFile + " are read again");
+    if (signIn && config.webSignIn == "accounts") {
+        if (!signIn->LoadAccounts(problems)) {
+            for (const std::string& problem : problems) host.Log(LogError, problem);
+            host.Log(LogError, "the accounts read before stand");
+        } else {
+            host.Log(LogInfo, "the accounts in " + config.webAccountsFile + " are read again");
+        }
     }
     if (!tls) return;
     std::string error;

@@ -8,6 +8,7 @@
 
 #include "AsciiText.h"
 #include "BoardOptions.h"
+#include "ProxyRule.h"
 #include "WebTls.h"
 #include "Windows1252.h"
 
@@ -40,7 +41,7 @@ const NumberSetting Numbers[] = {
     {"DirectoryRefreshMinutes", &ServiceConfig::directoryRefreshMinutes, 1, 1440},
 };
 
-enum class TextKind { Path, Urls, Words, Filter, Attribute };
+enum class TextKind { Path, Urls, Words, Filter, Attribute, Addresses };
 
 struct TextSetting {
     const char* name;
@@ -57,6 +58,8 @@ const TextSetting Texts[] = {
     {"WebTlsCertificatePasswordFile", [](ServiceConfig& c) -> std::string& { return c.webTlsCertificatePasswordFile; },
      TextKind::Path},
     {"WebAccountsFile", [](ServiceConfig& c) -> std::string& { return c.webAccountsFile; }, TextKind::Path},
+    {"WebReceptionGroup", [](ServiceConfig& c) -> std::string& { return c.webReceptionGroup; }, TextKind::Words},
+    {"WebTrustedProxy", [](ServiceConfig& c) -> std::string& { return c.webTrustedProxy; }, TextKind::Addresses},
     {"LdapUrl", [](ServiceConfig& c) -> std::string& { return c.ldap.urls; }, TextKind::Urls},
     {"LdapCaFile", [](ServiceConfig& c) -> std::string& { return c.ldap.caFile; }, TextKind::Path},
     {"LdapBindDn", [](ServiceConfig& c) -> std::string& { return c.ldap.bindDn; }, TextKind::Words},
@@ -80,6 +83,18 @@ const FlagSetting Flags[] = {
     {"WebUpdates", [](ServiceConfig& c) -> bool& { return c.webUpdates; }},
     {"LdapStartTls", [](ServiceConfig& c) -> bool& { return c.ldap.startTls; }},
     {"LdapAllowPlainBind", [](ServiceConfig& c) -> bool& { return c.ldapAllowPlainBind; }},
+};
+
+struct ChoiceSetting {
+    const char* name;
+    std::string& (*field)(ServiceConfig&);
+    const char* choices[4];  // up to three, then null
+};
+
+const ChoiceSetting Choices[] = {
+    {"Directory", [](ServiceConfig& c) -> std::string& { return c.directory; }, {"none", "file", "ldap", nullptr}},
+    {"WebSignIn", [](ServiceConfig& c) -> std::string& { return c.webSignIn; }, {"none", "accounts", "directory", nullptr}},
+    {"WebViewAccess", [](ServiceConfig& c) -> std::string& { return c.webViewAccess; }, {"anyone", "signed-in", nullptr}},
 };
 
 // What a value of this kind must be, or empty when it is that.
@@ -108,6 +123,11 @@ std::string Wrong(TextKind kind, const std::string& value) {
                    : "an LDAP filter in parentheses";
     }
     case TextKind::Attribute: return LdapAttributeName(value) ? "" : "an attribute's name";
+    case TextKind::Addresses: {
+        std::vector<std::string> addresses;
+        std::string wrong;
+        return ParseProxyAddresses(value, addresses, wrong) ? "" : "IP addresses separated by spaces";
+    }
     }
     return "";
 }
@@ -185,20 +205,16 @@ std::string Take(const std::string& written, const std::string& value, ServiceCo
         f.field(config) = v == "yes";
         return std::string();
     }
-    if (key == "directory") {
-        spelled = "Directory";
-        std::string v = AsciiLower(value);
-        if (v != "none" && v != "file" && v != "ldap")
-            return "Directory must be none, file or ldap, not \"" + value + "\"";
-        config.directory = v;
-        return std::string();
-    }
-    if (key == "websignin") {
-        spelled = "WebSignIn";
-        std::string v = AsciiLower(value);
-        if (v != "none" && v != "accounts") return "WebSignIn must be none or accounts, not \"" + value + "\"";
-        config.webSignIn = v;
-        return std::string();
+    for (const ChoiceSetting& c : Choices) {
+        if (key != AsciiLower(c.name)) continue;
+        spelled = c.name;
+        const std::string v = AsciiLower(value);
+        std::string all;
+        for (int i = 0; i < 3 && c.choices[i]; ++i) {
+            if (v == c.choices[i]) return c.field(config) = v, std::string();
+            all += std::string(i == 0 ? "" : !c.choices[i + 1] || i == 2 ? " or " : ", ") + c.choices[i];
+        }
+        return std::string(c.name) + " must be " + all + ", not \"" + value + "\"";
     }
     if (key == "webupdatecode") {
         spelled = "WebUpdateCode";
@@ -239,12 +255,7 @@ bool ParseServiceConfig(const std::string& text, ServiceConfig& config, std::vec
             problems.push_back(
                 {number, spelled + " is given twice (first on line " + std::to_string(first.first->second) + ")"});
     }
-    // Passwords and session cookies never cross the network in clear.
-    if (config.webSignIn != "none" && config.webTlsCertificateFile.empty())
-        problems.push_back({seen["websignin"], "WebSignIn = " + config.webSignIn +
-                                                   " needs HTTPS: set WebTlsCertificateFile (and WebTlsKeyFile)"});
-    if (config.webSignIn != "none" && !config.webUpdates)
-        problems.push_back({seen["websignin"], "WebSignIn = " + config.webSignIn + " needs WebUpdates = yes"});
+    CheckSignInSettings(config, seen, problems);
     // HTTPS needs a certificate and its key; half of it would serve plain HTTP where HTTPS was meant.
     const bool pfx = IsPfxFile(config.webTlsCertificateFile);
     auto wrong = [&](const char* name, const std::string& what) {
@@ -385,8 +396,13 @@ std::string DescribeConfig(const ServiceConfig& config) {
     text += "StateFile = " + config.stateFile + "\n";
     text += std::string("LogChanges = ") + (config.logChanges ? "yes" : "no") + "\n";
     text += std::string("WebUpdates = ") + (config.webUpdates ? "yes" : "no") + "\n";
-    if (config.webSignIn != "none")
-        text += "WebSignIn = " + config.webSignIn + "\nWebAccountsFile = " + config.webAccountsFile + "\n";
+    if (config.webSignIn != "none") {
+        text += "WebSignIn = " + config.webSignIn + "\n";
+        if (config.webSignIn == "accounts") text += "WebAccountsFile = " + config.webAccountsFile + "\n";
+        if (config.webSignIn == "directory") text += "WebReceptionGroup = " + config.webReceptionGroup + "\n";
+        text += "WebViewAccess = " + config.webViewAccess + "\n";
+    }
+    if (!config.webTrustedProxy.empty()) text += "WebTrustedProxy = " + config.webTrustedProxy + "\n";
     // The code itself is the administrator's to read in the file, not in every check's output.
     if (!config.webUpdateCodeFile.empty()) text += "WebUpdateCodeFile = " + config.webUpdateCodeFile + "\n";
     if (!config.webTlsCertificateFile.empty()) text += "WebTlsCertificateFile = " + config.webTlsCertificateFile + "\n";

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,9 +39,16 @@ struct ServiceConfig {
     // PFX file (.pfx or .p12) holding both, with the file of its password.
     std::string webTlsCertificateFile, webTlsKeyFile, webTlsCertificatePasswordFile;
     std::string webAccountsFile;  // the local accounts; beside the configuration unless given
-    // Who may change which row from a browser: "none" (the update code's rules) or
-    // "accounts" (each person signs in with a local account; needs HTTPS).
+    // Who may change which row from a browser: "none" (the update code's rules),
+    // "accounts" (each person signs in with a local account) or "directory" (with
+    // their directory password, Directory = ldap); both need HTTPS.
     std::string webSignIn = "none";
+    // Who may change anyone's row: this group's people (by the group attribute), or
+    // for LDAP the members of the group of this name or DN, nested groups included.
+    std::string webReceptionGroup = "Reception";
+    std::string webViewAccess = "anyone";  // or "signed-in": the board itself needs a session or a wall link
+    // The reverse proxies that terminate TLS: addresses whose X-Forwarded-Proto/-For are believed.
+    std::string webTrustedProxy;
 };
 
 // The systemd credentials that, when given, hold the code and the LDAP password.
@@ -64,6 +72,11 @@ struct ConfigProblem {
     int line;
     std::string what;
 };
+
+// What sign-in needs of the other settings: each problem, on the line of the
+// setting it concerns (`seen`: each setting's line, by its lower-case name).
+void CheckSignInSettings(const ServiceConfig& config, std::map<std::string, int>& seen,
+                         std::vector<ConfigProblem>& problems);
 
 // Takes every line of `text` into `config`; false when any is wrong, with
 // one problem per wrong line.

@@ -2,6 +2,7 @@
 
 #include "AsciiText.h"
 #include "BoardClock.h"
+#include "LdapSignIn.h"
 #include "PasswordHash.h"
 #include "Windows1252.h"
 
@@ -14,6 +15,12 @@ ServiceSignIn::ServiceSignIn(const std::string& accountsFile_, std::shared_ptr<S
         std::lock_guard<std::mutex> guard(lock);
         std::string error;
         if (store) store->EndSession(Sha256(token), error);
+    };
+    desk.wall = [this](const std::string& key) {
+        std::lock_guard<std::mutex> guard(lock);
+        std::string error;
+        bool known = false;
+        return store && store->WallKeyKnown(Sha256(key), known, error) && known;
     };
 }
 
@@ -39,6 +46,13 @@ bool ServiceSignIn::LoadAccounts(std::vector<std::string>& problems) {
     accounts.swap(read);
     if (unknownHash.empty()) unknownHash = dummy;
     return true;
+}
+
+void ServiceSignIn::UseDirectory(const LdapSettings& settings, const std::string& group) {
+    std::lock_guard<std::mutex> guard(lock);
+    byDirectory = true;
+    ldap = settings;
+    receptionGroup = group;
 }
 
 bool ServiceSignIn::OpenStore(const std::string& path, std::string& error) {
@@ -68,8 +82,14 @@ bool ServiceSignIn::Session(const std::string& token, SignedIn& who) {
     bool found = false;
     std::string error;
     if (!store->FindSession(hash, session, found, error) || !found) return false;
-    // An account removed since, or a session idle past its time, ends here.
-    const Account* account = FindAccount(accounts, Windows1252ToUtf8(session.name));
+    // An account removed since (from the file, or from the directory's list of
+    // staff when it has one), or a session idle past its time, ends here.
+    Account person{Windows1252ToUtf8(session.name), session.reception, std::string()};
+    const Account* account = byDirectory ? &person : FindAccount(accounts, person.name);
+    if (byDirectory && directory) {
+        const DirectoryState state = directory->State();
+        if (state.list && !FindStaff(*state.list, session.name)) account = nullptr;
+    }
     if (!account || now - session.seenMs > (session.keep ? KeptSessionIdleMs : SessionIdleMs)) {
         store->EndSession(hash, error);
         return false;
@@ -79,10 +99,33 @@ bool ServiceSignIn::Session(const std::string& token, SignedIn& who) {
     return true;
 }
 
-bool ServiceSignIn::Check(const std::string& name, const std::string& password, bool keep, std::string& token,
-                          SignedIn& who) {
-    std::string hash;
+SignInVerdict ServiceSignIn::CheckDirectory(const std::string& name, const std::string& password, Account& found) {
+    LdapSettings settings;
+    std::string group;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        settings = ldap;
+        group = receptionGroup;
+    }
+    LdapPerson person;
+    std::string error;
+    const LdapVerdict verdict = CheckLdapPassword(settings, group, Windows1252ToUtf8(name), password, person, error);
+    if (verdict == LdapVerdict::Unreachable && notice) notice("a sign-in could not be checked: " + error);
+    if (verdict != LdapVerdict::Right) return verdict == LdapVerdict::Wrong ? SignInVerdict::Wrong : SignInVerdict::Unavailable;
+    found.name = person.name.empty() ? Windows1252ToUtf8(name) : person.name;
+    found.reception = person.reception;
+    return SignInVerdict::Right;
+}
+
+SignInVerdict ServiceSignIn::Check(const std::string& name, const std::string& password, bool keep,
+                                   std::string& token, SignedIn& who) {
     Account found;
+    if (byDirectory) {
+        const SignInVerdict verdict = CheckDirectory(name, password, found);
+        if (verdict != SignInVerdict::Right) return verdict;
+        return StartSession(found, keep, token, who) ? SignInVerdict::Right : SignInVerdict::Unavailable;
+    }
+    std::string hash;
     bool known = false;
     {
         std::lock_guard<std::mutex> guard(lock);
@@ -93,7 +136,11 @@ bool ServiceSignIn::Check(const std::string& name, const std::string& password, 
     }
     // Outside the lock: the hash's time is the point, and nobody else waits for it.
     const bool right = PasswordMatches(password, hash) && known;
-    if (!right) return false;
+    if (!right) return SignInVerdict::Wrong;
+    return StartSession(found, keep, token, who) ? SignInVerdict::Right : SignInVerdict::Unavailable;
+}
+
+bool ServiceSignIn::StartSession(const Account& found, bool keep, std::string& token, SignedIn& who) {
     std::string random;
     if (!RandomBytes(32, random)) return false;
     token = HexOf(random);  // a new one at every sign-in: no session is ever fixed from outside

@@ -10,6 +10,7 @@
 
 #include "AsciiText.h"
 #include "AccountCommands.h"
+#include "SessionCommands.h"
 #include "AtomicFile.h"
 #include "BoardOptions.h"
 
@@ -21,7 +22,8 @@ namespace {
 const char* const Usage =
     "usage: pegmastd [--config PATH] [--check [--directory]] [--backup FILE] [--version] [--help]\n"
     "       pegmastd [--config PATH] --add-account NAME [--reception] | --set-password NAME |\n"
-    "                --remove-account NAME | --accounts | --sign-out NAME\n"
+    "                --remove-account NAME | --accounts | --sign-out NAME |\n"
+    "                --wall-link [--renew]\n"
     "  --config PATH  the configuration file (default %s)\n"
     "  --check        read the configuration, print the settings in effect and exit:\n"
     "                 0 when it is good, 2 with each problem when it is not\n"
@@ -35,6 +37,8 @@ const char* const Usage =
     "  --remove-account NAME  remove a local account\n"
     "  --accounts     list the local accounts and their roles (never a hash)\n"
     "  --sign-out NAME  end every session of a person, on every device\n"
+    "  --wall-link [--renew]  print a view-only link for a wall screen, for a board\n"
+    "                 shown to signed-in people only; --renew ends every link before it\n"
     "  --set NAME=VALUE  set one setting in the configuration file, keeping every\n"
     "                 other line, and exit (for installers; may be given more than once)\n"
     "  --version      print the version and exit\n"
@@ -130,19 +134,6 @@ bool CommandConfig(const std::string& configPath, ServiceConfig& config) {
     });
 }
 
-// Every session of a person ended, wherever they signed in (a lost phone, someone leaving).
-int SignOut(const std::string& database, const std::string& name) {
-    std::string error;
-    std::int64_t ended = 0;
-    std::unique_ptr<BoardStore> store = BoardStore::Connect(database, error);
-    if (!store || !store->EndSessionsOf(Utf8ToWindows1252(name), ended, error)) {
-        std::fprintf(stderr, "pegmastd: %s: %s\n", database.c_str(), error.c_str());
-        return 1;
-    }
-    std::printf("# %s signed out of %s sessions\n", name.c_str(), std::to_string(ended).c_str());
-    return 0;
-}
-
 // A copy of the database while the service may be writing it, for the office's backups.
 int Backup(const std::string& configPath, const std::string& to) {
     ServiceConfig config;
@@ -161,7 +152,7 @@ int Backup(const std::string& configPath, const std::string& to) {
 
 int main(int argc, char** argv) {
     std::string configPath = DefaultConfigPath();
-    bool check = false, directory = false, reception = false;
+    bool check = false, directory = false, reception = false, renew = false;
     std::string backup, accountCommand, accountName;
     std::vector<std::pair<std::string, std::string>> settings;
     for (int i = 1; i < argc; ++i) {
@@ -182,6 +173,10 @@ int main(int argc, char** argv) {
         } else if (arg == "--sign-out" && i + 1 < argc && accountCommand.empty()) {
             accountCommand = "sign-out";
             accountName = argv[++i];
+        } else if (arg == "--wall-link" && accountCommand.empty()) {
+            accountCommand = "wall-link";
+        } else if (arg == "--renew") {
+            renew = true;
         } else if (arg == "--accounts" && accountCommand.empty()) {
             accountCommand = "list";
         } else if (arg == "--reception") {
@@ -208,7 +203,8 @@ int main(int argc, char** argv) {
     if (!accountCommand.empty()) {
         ServiceConfig config;
         if (!CommandConfig(configPath, config)) return 2;
-        if (accountCommand == "sign-out") return SignOut(config.stateFile, accountName);
+        if (accountCommand == "sign-out") return SignOutCommand(config.stateFile, accountName);
+        if (accountCommand == "wall-link") return WallLinkCommand(config, renew);
         return AccountCommand(config.webAccountsFile, accountCommand, accountName, reception);
     }
     if (check) {

@@ -6,6 +6,7 @@
 
 #include "AsciiText.h"
 #include "AtomicFile.h"
+#include "StoreStatement.h"
 
 namespace {
 
@@ -32,50 +33,10 @@ const char* const Migrations[] = {
     "CREATE INDEX sessions_by_name ON sessions(name);"
     "ALTER TABLE board_rows ADD COLUMN author BLOB NOT NULL DEFAULT '';"
     "ALTER TABLE history ADD COLUMN author BLOB NOT NULL DEFAULT '';",
+    // The view-only keys of wall screens, hashed.
+    "CREATE TABLE wall_keys(key_hash BLOB PRIMARY KEY, made_ms INTEGER NOT NULL) WITHOUT ROWID;",
 };
 static_assert(sizeof Migrations / sizeof Migrations[0] == StoreVersion, "one migration per version");
-
-// A prepared statement, finalized when it goes.
-class Statement {
-public:
-    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &s, nullptr); }
-    ~Statement() { sqlite3_finalize(s); }
-    explicit operator bool() const { return s != nullptr; }
-    Statement& Blob(int at, const std::string& bytes) {
-        sqlite3_bind_blob(s, at, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
-        return *this;
-    }
-    Statement& Text(int at, const std::string& text) {
-        sqlite3_bind_text(s, at, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-        return *this;
-    }
-    Statement& Number(int at, std::int64_t n) {
-        sqlite3_bind_int64(s, at, n);
-        return *this;
-    }
-    Statement& Null(int at) {
-        sqlite3_bind_null(s, at);
-        return *this;
-    }
-    int Step() { return sqlite3_step(s); }
-    void Reset() {
-        sqlite3_reset(s);
-        sqlite3_clear_bindings(s);
-    }
-    std::string Bytes(int column) const {
-        const void* data = sqlite3_column_blob(s, column);
-        return data ? std::string(static_cast<const char*>(data),
-                                  static_cast<std::size_t>(sqlite3_column_bytes(s, column)))
-                    : std::string();
-    }
-    std::int64_t Int(int column) const { return sqlite3_column_int64(s, column); }
-    bool IsNull(int column) const { return sqlite3_column_type(s, column) == SQLITE_NULL; }
-
-private:
-    sqlite3_stmt* s = nullptr;
-};
-
-std::string Why(sqlite3* db) { return db ? sqlite3_errmsg(db) : "out of memory"; }
 
 std::string RecordBytes(const StatusRecord& record) {
     return std::string(reinterpret_cast<const char*>(record.Bytes()), StatusRecord::Size);
@@ -414,71 +375,6 @@ bool BoardStore::ForgetHistory(std::int64_t beforeMs, std::int64_t& deleted, std
                                "DELETE FROM history_people WHERE NOT EXISTS"
                                " (SELECT 1 FROM history WHERE name_key = history_people.name_key)",
                                error);
-}
-
-bool BoardStore::AddSession(const StoredSession& session, std::string& error) {
-    Statement insert(db,
-                     "INSERT OR REPLACE INTO sessions(token_hash, name, reception, keep, created_ms, seen_ms)"
-                     " VALUES (?, ?, ?, ?, ?, ?)");
-    if (insert) {
-        insert.Blob(1, session.tokenHash).Blob(2, AsciiLower(session.name)).Number(3, session.reception);
-        insert.Number(4, session.keep).Number(5, session.createdMs).Number(6, session.seenMs);
-    }
-    if (insert && insert.Step() == SQLITE_DONE) return true;
-    error = Why(db);
-    return false;
-}
-
-bool BoardStore::FindSession(const std::string& tokenHash, StoredSession& session, bool& found, std::string& error) {
-    Statement select(db, "SELECT name, reception, keep, created_ms, seen_ms FROM sessions WHERE token_hash = ?");
-    if (!select) {
-        error = Why(db);
-        return false;
-    }
-    const int rc = select.Blob(1, tokenHash).Step();
-    found = rc == SQLITE_ROW;
-    if (found) {
-        session.tokenHash = tokenHash;
-        session.name = select.Bytes(0);
-        session.reception = select.Int(1) != 0;
-        session.keep = select.Int(2) != 0;
-        session.createdMs = select.Int(3);
-        session.seenMs = select.Int(4);
-    }
-    if (rc == SQLITE_ROW || rc == SQLITE_DONE) return true;
-    error = Why(db);
-    return false;
-}
-
-bool BoardStore::TouchSession(const std::string& tokenHash, std::int64_t seenMs, std::string& error) {
-    Statement update(db, "UPDATE sessions SET seen_ms = ? WHERE token_hash = ?");
-    if (update && update.Number(1, seenMs).Blob(2, tokenHash).Step() == SQLITE_DONE) return true;
-    error = Why(db);
-    return false;
-}
-
-bool BoardStore::EndSession(const std::string& tokenHash, std::string& error) {
-    Statement remove(db, "DELETE FROM sessions WHERE token_hash = ?");
-    if (remove && remove.Blob(1, tokenHash).Step() == SQLITE_DONE) return true;
-    error = Why(db);
-    return false;
-}
-
-bool BoardStore::EndSessionsOf(const std::string& name, std::int64_t& ended, std::string& error) {
-    Statement remove(db, "DELETE FROM sessions WHERE name = ?");
-    if (!remove || remove.Blob(1, AsciiLower(name)).Step() != SQLITE_DONE) {
-        error = Why(db);
-        return false;
-    }
-    ended = sqlite3_changes(db);
-    return true;
-}
-
-bool BoardStore::ForgetSessions(std::int64_t before, std::int64_t keptBefore, std::string& error) {
-    Statement remove(db, "DELETE FROM sessions WHERE seen_ms < CASE keep WHEN 0 THEN ? ELSE ? END");
-    if (remove && remove.Number(1, before).Number(2, keptBefore).Step() == SQLITE_DONE) return true;
-    error = Why(db);
-    return false;
 }
 
 bool BoardStore::BackupFile(const std::string& from, const std::string& to, std::string& error) {

@@ -16,7 +16,7 @@
 struct sqlite3;
 
 // The schema this code writes; each version before it has its migration.
-const int StoreVersion = 2;
+const int StoreVersion = 3;
 
 // A signed-in browser, known by the hash of its token (never the token).
 struct StoredSession {
@@ -73,6 +73,9 @@ public:
     bool EndSessionsOf(const std::string& name, std::int64_t& ended, std::string& error);
     // Sessions idle since before `before` (`keptBefore` for kept ones) ended.
     bool ForgetSessions(std::int64_t before, std::int64_t keptBefore, std::string& error);
+    // A wall screen's view-only key (its hash) added; `replace`: the only one, the others ended.
+    bool AddWallKey(const std::string& keyHash, std::int64_t madeMs, bool replace, std::string& error);
+    bool WallKeyKnown(const std::string& keyHash, bool& known, std::string& error);
 
     // A whole copy at `path`, safe while the service writes.
     bool Backup(const std::string& path, std::string& error);

@@ -89,6 +89,9 @@ WebRequest RequestOf(const HttpRequest& message) {
     request.ifNoneMatch = text(http::field::if_none_match);
     request.codeHeader = text("X-Pegora-Code");
     request.session = SessionOf(text(http::field::cookie));
+    request.wallKey = text("X-Pegora-Wall");
+    request.forwardedProto = text("X-Forwarded-Proto");
+    request.forwardedFor = text("X-Forwarded-For");
     request.acceptsGzip = AcceptsGzip(text(http::field::accept_encoding));
     std::string length = text(http::field::content_length);
     request.contentLength =

@@ -16,16 +16,23 @@ struct SignedIn {
     bool reception = false;
 };
 
+// A password checked: right, wrong, or the directory could not say.
+enum class SignInVerdict { Right, Wrong, Unavailable };
+
 struct SignInDesk {
     // The person whose session `token` is, the session touched; false when
     // there is none (never begun, signed out, idle too long).
     std::function<bool(const std::string& token, SignedIn& who)> session;
-    // True, with a new session's token, when the password is the account's;
+    // Right, with a new session's token, when the password is the account's;
     // the same time for a name that is no account.
-    std::function<bool(const std::string& name, const std::string& password, bool keep, std::string& token,
+    std::function<SignInVerdict(const std::string& name, const std::string& password, bool keep, std::string& token,
                        SignedIn& who)>
         check;
     std::function<void(const std::string& token)> signOut;
+    // Whether the board itself is shown to signed-in people only, and a wall
+    // screen's view-only key checked.
+    bool viewSignedIn = false;
+    std::function<bool(const std::string& key)> wall;
 };
 
 // Three wrong passwords for one account within 15 minutes shut that account

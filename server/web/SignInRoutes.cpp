@@ -71,9 +71,15 @@ WebResponse SignInRefusal(const WebRequest& request, const WebSources& sources, 
     return go;
 }
 
-WebResponse SignInAnswer(const WebRequest& request, const WebSources& sources, const std::string& name, bool right,
+WebResponse SignInAnswer(const WebRequest& request, const WebSources& sources, const std::string& name, SignInVerdict right,
                          const std::string& token, bool keep) {
-    if (!right) {
+    // The directory's silence is nobody's wrong password.
+    if (right == SignInVerdict::Unavailable) {
+        WebResponse busy = JsonAnswer(503, "The directory cannot be reached; try again in a minute.");
+        busy.headers.push_back({"Retry-After", "60"});
+        return busy;
+    }
+    if (right == SignInVerdict::Wrong) {
         if (sources.guard && sources.guard->Wrong(request.peer, request.steadyMs) && sources.notice)
             sources.notice("more than 20 wrong passwords within a minute, the last from " + request.peer +
                            ": signing in is refused until a minute passes without one");
@@ -106,6 +112,16 @@ WebResponse MeAnswer(const WebRequest& request, const WebSources& sources) {
     response.contentType = "application/json";
     response.body = Person(who).dump();
     return response;
+}
+
+WebResponse ViewRefusal(const WebRequest& request, const WebSources& sources) {
+    WebResponse go;
+    go.status = 0;
+    if (!sources.signIn || !sources.signIn->viewSignedIn) return go;
+    SignedIn who;
+    if (!request.session.empty() && sources.signIn->session(request.session, who)) return go;
+    if (!request.wallKey.empty() && sources.signIn->wall && sources.signIn->wall(request.wallKey)) return go;
+    return JsonAnswer(401, "Sign in to see the board.");
 }
 
 WebResponse ChangeRefusal(const WebRequest& request, const WebSources& sources, const std::string& name, bool remove,

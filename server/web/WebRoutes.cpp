@@ -41,7 +41,7 @@ WebResponse Update(const WebRequest& request, const std::vector<std::string>& ma
         WebResponse early = SignInRefusal(request, sources, name, password, keep);
         if (early.status != 0) return early;
         SignedIn who;
-        const bool right = sources.signIn->check(name, password, keep, token, who);
+        const SignInVerdict right = sources.signIn->check(name, password, keep, token, who);
         return SignInAnswer(request, sources, name, right, token, keep);
     }
     if (std::int64_t waitMs = sources.guard ? sources.guard->ShutFor(request.peer, request.steadyMs) : 0) {
@@ -156,6 +156,11 @@ WebResponse Route(const WebRequest& request, const std::vector<std::string>& mac
     }
     std::string path = request.target.substr(0, request.target.find('?'));  // "/?wall" is the page
     if (path == "/me") return MeAnswer(request, sources);
+    const bool names = IsHistoryRoute(path) || IsRollAtRoute(request) || path == "/board.json" || path == "/roll.csv";
+    if (names) {
+        WebResponse refusal = ViewRefusal(request, sources);
+        if (refusal.status != 0) return refusal;
+    }
     if (IsHistoryRoute(path)) return HistoryAnswer(request, sources);
     if (IsRollAtRoute(request)) return RollAtAnswer(request, sources);
     if (path == "/board.json" || path == "/roll.csv") {

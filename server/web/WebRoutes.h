@@ -33,6 +33,9 @@ struct WebRequest {
     std::int64_t steadyMs = 0;  // the steady clock, for the guard of the code
     bool secure = false;        // it came over HTTPS
     std::string session;        // the sign-in cookie's token
+    std::string wallKey;        // X-Pegora-Wall, a wall screen's view-only key
+    // What a reverse proxy says of the request; believed from WebServer::trustedProxies only.
+    std::string forwardedProto, forwardedFor;
 };
 
 struct WebResponse {

@@ -70,7 +70,7 @@ void WebServer::Impl::SignInLater(const WebRequest& request, std::function<void(
     std::thread([this, request, name, password, keep, done] {
         std::string token;
         SignedIn who;
-        const bool right = signIn->check(name, password, keep, token, who);
+        const SignInVerdict right = signIn->check(name, password, keep, token, who);
         asio::post(io, [this, request, name, right, token, keep, done] {
             done(SignInAnswer(request, Sources(), name, right, token, keep));
         });
@@ -98,6 +98,7 @@ bool WebServer::Start(std::uint16_t port, std::string& error) {
     started->standingAt = standingAt;
     started->transport = transport;
     started->signIn = signIn;
+    started->trustedProxies = trustedProxies;
     {
         std::lock_guard<std::mutex> guard(updatesLock);
         started->updateSettings = updates;

@@ -47,6 +47,8 @@ public:
     const SignInDesk* signIn = nullptr;
     // What carries the connections (TLS, see WebTls.h); null: plain HTTP. Set before Start.
     std::shared_ptr<WebTransport> transport;
+    // The reverse proxies whose X-Forwarded-Proto and -For are believed (canonical addresses). Set before Start.
+    std::vector<std::string> trustedProxies;
 
     struct Impl;
 

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "BeastMessages.h"
+#include "ProxyRule.h"
 #include "WebConnection.h"
 #include "SignInRoutes.h"
 #include "WebServerImpl.h"
@@ -89,6 +90,9 @@ private:
         request.secure = Transport<Stream>::secure;
         boost::beast::error_code peerError;
         request.peer = boost::beast::get_lowest_layer(stream).socket().remote_endpoint(peerError).address().to_string();
+        if (!server.trustedProxies.empty())
+            BelieveProxy(server.trustedProxies, request.forwardedProto, request.forwardedFor, request.secure,
+                         request.peer);
         if (IsUpdateRoute(request)) {
             // Judged on its headers first; only then is the body read, under the same time limit.
             // A sign-in's password is checked off the web thread.

@@ -4,6 +4,8 @@
 'use strict';
 
 const wall = new URLSearchParams(location.search).has('wall');
+// A wall screen's view-only key, where the board shows itself to signed-in people only.
+const wallKey = new URLSearchParams(location.search).get('key') || '';
 const refreshMs = 2000;
 const wallPageMs = 10000;
 let rows = [];
@@ -277,7 +279,17 @@ function say(text, trouble) {
 
 async function refresh() {
   try {
-    const response = await fetch('/board.json', { cache: 'no-store', headers: boardTag ? { 'If-None-Match': boardTag } : {} });
+    const headers = boardTag ? { 'If-None-Match': boardTag } : {};
+    if (wallKey) headers['X-Pegora-Wall'] = wallKey;
+    const response = await fetch('/board.json', { cache: 'no-store', headers });
+    if (response.status === 401) {
+      // The board is shown to signed-in people only.
+      rows = [];
+      render();
+      if (window.pegoraSignIn) window.pegoraSignIn.needed();
+      say(wall ? 'This wall link no longer works; ask for a new one.' : 'Sign in to see the board.', true);
+      return;
+    }
     // 304: the rows this page has still say what the board says; the wall pages on.
     if (response.status !== 304) {
       if (!response.ok) throw new Error('the board answered ' + response.status);

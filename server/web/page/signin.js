@@ -68,6 +68,7 @@
     if (response.status === 204) {
       element('sign-in').close();
       await whoAmI();
+      if (window.refreshBoard) window.refreshBoard();
       return;
     }
     let answer = {};
@@ -87,6 +88,7 @@
     }
     window.pegoraMe = null;
     show();
+    if (window.refreshBoard) window.refreshBoard();
   }
 
   document.addEventListener('DOMContentLoaded', () => {
@@ -94,6 +96,16 @@
       signedOut: () => {
         window.pegoraMe = null;
         show();
+      },
+      needed: () => {
+        // Nothing is shown before signing in: the form is the page.
+        window.pegoraBoard = Object.assign({}, window.pegoraBoard, { signIn: true });
+        window.pegoraMe = null;
+        show();
+        if (!asked && !new URLSearchParams(location.search).has('wall')) {
+          asked = true;
+          open();
+        }
       },
     };
     window.onBoard = (board) => {
