@@ -18,6 +18,19 @@ std::string SameDn(const std::string& dn) {
     return AsciiLower(out);
 }
 
+// Where groups may be, whatever part of the tree the people are in: the
+// domain's components of a DN (ou=people,dc=example,dc=com -> dc=example,dc=com).
+std::string DomainOf(const std::string& dn) {
+    const std::string lower = AsciiLower(dn);
+    for (std::size_t at = 0; at < lower.size(); at = lower.find(',', at) + 1) {
+        std::size_t start = at;
+        while (start < lower.size() && lower[start] == ' ') ++start;
+        if (lower.compare(start, 3, "dc=") == 0) return dn.substr(start);
+        if (lower.find(',', at) == std::string::npos) break;
+    }
+    return dn;
+}
+
 std::string First(const LdapFound& entry, const std::string& attribute) {
     auto it = entry.values.find(attribute);
     return it == entry.values.end() || it->second.empty() ? std::string() : it->second.front();
@@ -31,7 +44,7 @@ std::vector<std::string> GroupDns(LdapLink& link, const std::string& base, const
     const std::string filter = "(&(|(objectClass=group)(objectClass=groupOfNames)(objectClass=groupOfUniqueNames))(cn=" +
                                LdapFilterValue(group) + "))";
     std::vector<std::string> dns;
-    if (link.Search(base, false, filter, {}, 16, found, error))
+    if (link.Search(DomainOf(base), false, filter, {}, 16, found, error))
         for (const LdapFound& f : found) dns.push_back(f.dn);
     return dns;
 }
@@ -69,7 +82,7 @@ bool InLdapGroup(LdapLink& link, const std::string& base, const std::string& dn,
             filter += "(member=" + LdapFilterValue(member) + ")(uniqueMember=" + LdapFilterValue(member) + ")";
         filter += ")";
         found.clear();
-        if (!link.Search(base, false, filter, {}, 1000, found, error)) return false;
+        if (!link.Search(DomainOf(base), false, filter, {}, 1000, found, error)) return false;
         std::vector<std::string> next;
         for (const LdapFound& group : found) {
             if (SameDn(group.dn) == target) return true;

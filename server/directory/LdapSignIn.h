@@ -58,5 +58,6 @@ LdapVerdict CheckLdapPassword(const LdapSettings& settings, const std::string& r
                               const std::string& password, LdapPerson& person, std::string& error);
 
 // Whether `dn` is in group `groupDn`, directly or through nested groups: the
-// Active Directory rule first, then `member` followed a level at a time.
+// Active Directory rule first, then `member` followed a level at a time,
+// searching the whole domain that `base` is in.
 bool InLdapGroup(LdapLink& link, const std::string& base, const std::string& dn, const std::string& groupDn);

@@ -100,6 +100,26 @@ struct ConfigLine {
      "LdapNameAttribute = uid\nLdapDisplayNameAttribute = displayName"},
     {"DirectoryRefreshMinutes = 0", "1: DirectoryRefreshMinutes must be a number from 1 to 1440, not \"0\"", ""},
     {"DirectoryRefreshMinutes = 1440", "", "DirectoryRefreshMinutes = 1440"},
+    {"WebSignIn = ldap", "1: WebSignIn must be none, accounts or directory, not \"ldap\"", ""},
+    {"WebSignIn = Accounts\nWebUpdates = yes", "1: WebSignIn = accounts needs HTTPS: set WebTlsCertificateFile (and "
+     "WebTlsKeyFile), or WebTrustedProxy for a reverse proxy that serves HTTPS", ""},
+    {"WebSignIn = accounts\nWebUpdates = yes\nWebTrustedProxy = 127.0.0.1, ::1", "",
+     "WebSignIn = accounts\nWebAccountsFile = \nWebViewAccess = anyone\nWebTrustedProxy = 127.0.0.1, ::1"},
+    {"WebTrustedProxy = proxy.example.com",
+     "1: WebTrustedProxy must be IP addresses separated by spaces, not \"proxy.example.com\"", ""},
+    {"WebViewAccess = everyone", "1: WebViewAccess must be anyone or signed-in, not \"everyone\"", ""},
+    {"Port = 7001\nWebViewAccess = signed-in", "2: WebViewAccess = signed-in needs WebSignIn (accounts or directory)",
+     ""},
+    {"WebSignIn = directory\nWebUpdates = yes\nWebTrustedProxy = 127.0.0.1",
+     "1: WebSignIn = directory needs Directory = ldap: the passwords are the directory's", ""},
+    {"Directory = ldap\nLdapUrl = ldaps://dc1 ldap://dc2\nWebSignIn = directory\nWebUpdates = yes\n"
+     "WebTrustedProxy = 127.0.0.1",
+     "3: WebSignIn = directory would send people's passwords unencrypted to ldap://dc2:389: use ldaps:// or "
+     "LdapStartTls = yes",
+     ""},
+    {"Directory = ldap\nLdapUrl = ldap://dc2\nLdapStartTls = yes\nWebSignIn = directory\nWebUpdates = yes\n"
+     "WebTrustedProxy = 127.0.0.1\nWebViewAccess = Signed-In\nWebReceptionGroup = cn=Front Desk,ou=groups",
+     "", "WebSignIn = directory\nWebReceptionGroup = cn=Front Desk,ou=groups\nWebViewAccess = signed-in"},
     {"\nColour = red", "2: unknown name \"Colour\"", ""},
     {"Port = 1\n#\nport = 2", "3: Port is given twice (first on line 1)", ""},
     {"Port 7001", "1: expected \"Name = value\"", ""},

@@ -110,3 +110,60 @@ TEST_F(ServiceTest, PeopleSignInAndChangeWhatTheirRoleAllows) {
     EXPECT_NE(HttpGet(port, "/me", "Cookie: __Host-pegora=" + token + "\r\n").find("401"), std::string::npos);
     EXPECT_EQ(again.Stop(), 0);
 }
+
+// A board shown to signed-in people only: nobody's name without a session or
+// a wall's key, health and metrics still open; --renew's new key ends the old
+// ones. Behind a named proxy, its word on HTTPS and the sender is believed.
+TEST_F(ServiceTest, OnlySignedInPeopleAndWallLinksSeeTheBoard) {
+    std::string hash;
+    ASSERT_TRUE(HashPassword("kettle 7", hash, 1000));
+    config.webAccountsFile = Folder() + "accounts";
+    std::ofstream(config.webAccountsFile) << AccountsText({{"bert", false, hash}});
+    config.webSignIn = "accounts";
+    config.webViewAccess = "signed-in";
+    config.webUpdates = true;
+    config.logChanges = true;
+    BoardService& s = Start();
+    s.Board().webUpdates = true;
+    UpdateSettings updates;
+    updates.on = true;
+    s.Web().SetUpdates(updates);
+    s.Web().trustedProxies = {"127.0.0.1"};
+    std::string error;
+    ASSERT_TRUE(s.Web().Start(0, error)) << error;
+    const std::uint16_t web = s.Web().Port();
+
+    for (const char* path : {"/board.json", "/roll.csv", "/roll.json?at=2026-12-01T09:00"})
+        EXPECT_NE(HttpGet(web, path).find("401 Unauthorized"), std::string::npos) << path;
+    for (const char* path : {"/", "/healthz", "/metrics", "/app.js"}) {
+        const std::string answer = HttpGet(web, path);
+        EXPECT_TRUE(!answer.empty() && answer.compare(0, 12, "HTTP/1.1 401") != 0) << path;
+    }
+    const std::string proxied = "X-Forwarded-Proto: https\r\nX-Forwarded-For: 10.1.2.3\r\nOrigin: https://localhost\r\n";
+    const std::string token = TokenOf(HttpAsk(web, "POST", "/sign-in",
+                                              "Content-Type: application/json\r\nX-Pegora-Update: 1\r\n" + proxied,
+                                              R"({"name":"bert","password":"kettle 7"})"));
+    ASSERT_EQ(token.size(), 64u) << "the proxy's https Origin is this board's";
+    EXPECT_NE(HttpAsk(web, "POST", "/status",
+                      "Content-Type: application/json\r\nX-Pegora-Update: 1\r\nCookie: __Host-pegora=" + token +
+                          "\r\n" + proxied,
+                      R"({"name":"bert","status":2})")
+                  .find("200 OK"),
+              std::string::npos);
+    ASSERT_TRUE(TickUntil([&] { return host.Count("by bert, from 10.1.2.3"); })) << "the proxy's sender is named";
+    EXPECT_NE(HttpGet(web, "/board.json", "Cookie: __Host-pegora=" + token + "\r\n").find("200 OK"), std::string::npos);
+
+    std::unique_ptr<BoardStore> store = BoardStore::Connect(config.stateFile, error);
+    ASSERT_TRUE(store && store->AddWallKey(Sha256("first wall"), NowMs(), false, error) &&
+                store->AddWallKey(Sha256("second wall"), NowMs(), false, error))
+        << error;
+    EXPECT_NE(HttpGet(web, "/board.json", "X-Pegora-Wall: first wall\r\n").find("200 OK"), std::string::npos);
+    EXPECT_NE(HttpGet(web, "/board.json", "X-Pegora-Wall: other\r\n").find("401"), std::string::npos);
+    ASSERT_TRUE(store->AddWallKey(Sha256("renewed"), NowMs(), true, error)) << error;
+    for (const char* old : {"first wall", "second wall"})
+        EXPECT_NE(HttpGet(web, "/board.json", "X-Pegora-Wall: " + std::string(old) + "\r\n").find("401"),
+                  std::string::npos)
+            << old;
+    EXPECT_NE(HttpGet(web, "/board.json", "X-Pegora-Wall: renewed\r\n").find("200 OK"), std::string::npos);
+    EXPECT_EQ(s.Stop(), 0);
+}

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "HostRule.h"
+#include "ProxyRule.h"
 #include "TableRows.h"
 
 namespace {
@@ -42,3 +43,48 @@ TEST_P(WhoMayAsk, EachRow) {
     EXPECT_EQ(HostAllowed(row.host, names), row.allowed) << '"' << row.host << '"';
 }
 INSTANTIATE_TEST_SUITE_P(Rows, WhoMayAsk, ::testing::ValuesIn(hostCases), RowsNamedBy(&HostCase::host));
+
+namespace {
+
+// A reverse proxy's words are believed from the listed addresses only, and
+// then only its own last hop of X-Forwarded-For.
+struct ProxyCase {
+    const char* peer;
+    const char* proto;
+    const char* forwardedFor;
+    bool secure;
+    const char* sender;
+};
+const ProxyCase proxyCases[] = {
+    {"127.0.0.1", "https", "10.1.2.3", true, "10.1.2.3"},
+    {"::ffff:127.0.0.1", "HTTPS", "203.0.113.9, 10.1.2.3", true, "10.1.2.3"},
+    {"::1", "http", "", false, "::1"},
+    {"127.0.0.1", "", "not an address", false, "127.0.0.1"},
+    {"10.9.9.9", "https", "10.1.2.3", false, "10.9.9.9"},
+    {"127.0.0.2", "https", "10.1.2.3", false, "127.0.0.2"},
+};
+
+}  // namespace
+
+class WhichProxyIsBelieved : public ::testing::TestWithParam<ProxyCase> {};
+
+TEST_P(WhichProxyIsBelieved, EachRow) {
+    const ProxyCase& row = GetParam();
+    std::vector<std::string> proxies;
+    std::string wrong;
+    ASSERT_TRUE(ParseProxyAddresses("127.0.0.1, 0:0::1", proxies, wrong));
+    bool secure = false;
+    std::string peer = row.peer;
+    BelieveProxy(proxies, row.proto, row.forwardedFor, secure, peer);
+    EXPECT_EQ(secure, row.secure);
+    EXPECT_EQ(peer, row.sender);
+}
+INSTANTIATE_TEST_SUITE_P(Rows, WhichProxyIsBelieved, ::testing::ValuesIn(proxyCases), RowsNamedBy(&ProxyCase::peer));
+
+TEST(ProxyAddresses, ANameIsNoAddress) {
+    std::vector<std::string> proxies = {"kept"};
+    std::string wrong;
+    EXPECT_FALSE(ParseProxyAddresses("127.0.0.1 proxy.local", proxies, wrong));
+    EXPECT_EQ(wrong, "proxy.local");
+    EXPECT_EQ(proxies, std::vector<std::string>{"kept"});
+}
