@@ -66,7 +66,8 @@ bool ServiceSignIn::OpenStore(const std::string& path, std::string& error) {
 void ServiceSignIn::Describe(const Account& account, SignedIn& who) const {
     who.name = Utf8ToWindows1252(account.name);
     who.reception = account.reception;
-    who.displayName = account.name;
+    auto given = displayNames.find(who.name);
+    who.displayName = given == displayNames.end() ? account.name : given->second;
     if (!directory) return;
     const DirectoryState state = directory->State();
     const StaffPerson* person = state.list ? FindStaff(*state.list, who.name) : nullptr;
@@ -88,7 +89,8 @@ bool ServiceSignIn::Session(const std::string& token, SignedIn& who) {
     const Account* account = byDirectory ? &person : FindAccount(accounts, person.name);
     if (byDirectory && directory) {
         const DirectoryState state = directory->State();
-        if (state.list && !FindStaff(*state.list, session.name)) account = nullptr;
+        // Before the first read the list is empty, not a list of nobody.
+        if (state.list && state.updatedMs && !FindStaff(*state.list, session.name)) account = nullptr;
     }
     if (!account || now - session.seenMs > (session.keep ? KeptSessionIdleMs : SessionIdleMs)) {
         store->EndSession(hash, error);
@@ -114,6 +116,10 @@ SignInVerdict ServiceSignIn::CheckDirectory(const std::string& name, const std::
     if (verdict != LdapVerdict::Right) return verdict == LdapVerdict::Wrong ? SignInVerdict::Wrong : SignInVerdict::Unavailable;
     found.name = person.name.empty() ? Windows1252ToUtf8(name) : person.name;
     found.reception = person.reception;
+    if (!person.displayName.empty()) {
+        std::lock_guard<std::mutex> guard(lock);
+        displayNames[Utf8ToWindows1252(found.name)] = person.displayName;
+    }
     return SignInVerdict::Right;
 }
 

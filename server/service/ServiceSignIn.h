@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -54,6 +55,8 @@ private:
     bool byDirectory = false;
     LdapSettings ldap;
     std::string receptionGroup;
+    // Display names the directory gave at sign-in, for while the staff list is not read yet.
+    std::map<std::string, std::string> displayNames;
     std::string unknownHash;  // checked for a name that is no account, so that it takes as long
     std::unique_ptr<BoardStore> store;
     SignInDesk desk;

@@ -181,25 +181,42 @@ def tls_client(tls_max=None):
     return context
 
 
-def post_update(port, path, body, https=False, origin=None):
-    """POSTs to a board's update route as its page does: the status and the answer."""
+def post_update(port, path, body, https=False, origin=None, session=None, said=None):
+    """POSTs to a board's update route as its page does, signed in with `session`: the status and the answer;
+    the answer's headers into `said` when given."""
     headers = {'Content-Type': 'application/json', 'X-Pegora-Update': '1'}
     if origin:
         headers['Origin'] = origin
+    if session:
+        headers['Cookie'] = '__Host-pegora=' + session
     request = urllib.request.Request('%s://%s:%d%s' % ('https' if https else 'http',
                                                        'localhost' if https else '127.0.0.1', port, path),
                                      method='POST', data=json.dumps(body).encode(), headers=headers)
     try:
-        with urllib.request.urlopen(request, timeout=5, context=tls_client() if https else None) as r:
+        with urllib.request.urlopen(request, timeout=60, context=tls_client() if https else None) as r:
+            said is not None and said.update(r.headers)
             return r.status, r.read().decode()
     except urllib.error.HTTPError as e:
+        said is not None and said.update(e.headers)
         return e.code, e.read().decode()
 
 
-def https_get(port, path, context=None):
-    """A GET over HTTPS to localhost: the status, the headers and the body; the error's text when it fails."""
+def sign_in(port, name, password):
+    """A session's token from signing in over HTTPS, or the status and answer when refused."""
+    said = {}
+    status, answer = post_update(port, '/sign-in', {'name': name, 'password': password}, True, said=said)
+    cookie = said.get('Set-Cookie', '')
+    return cookie.split(';')[0].split('=', 1)[1] if status == 204 and '=' in cookie else '%d %s' % (status, answer)
+
+
+def https_get(port, path, context=None, session=None, headers=None):
+    """A GET over HTTPS to localhost, signed in with `session`: the status, the headers and the body; the
+    error's text when it fails."""
+    ask = urllib.request.Request('https://localhost:%d%s' % (port, path), headers=dict(headers or {}))
+    if session:
+        ask.add_header('Cookie', '__Host-pegora=' + session)
     try:
-        with urllib.request.urlopen('https://localhost:%d%s' % (port, path), timeout=5,
+        with urllib.request.urlopen(ask, timeout=5,
                                     context=context or tls_client()) as r:
             return r.status, dict(r.headers), r.read().decode()
     except urllib.error.HTTPError as e:

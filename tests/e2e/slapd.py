@@ -16,13 +16,26 @@ SETTINGS = ('LdapBase = ou=people,%s\nLdapFilter = (&(objectClass=inetOrgPerson)
             'LdapNameAttribute = uid\nLdapGroupAttribute = departmentNumber\n' % SUFFIX)
 
 
-def person(uid, display, group, phone='', disabled=False):
+def person(uid, display, group, phone='', disabled=False, password=None):
     lines = ['dn: uid=%s,ou=people,%s' % (uid, SUFFIX), 'objectClass: inetOrgPerson', 'uid: ' + uid,
              'cn: ' + display, 'sn: ' + display.split()[-1], 'displayName: ' + display]
     lines += ['departmentNumber: ' + group] if group else []
     lines += ['telephoneNumber: ' + phone] if phone else []
     lines += ['employeeType: disabled'] if disabled else []
+    lines += ['userPassword: ' + password] if password else []
     return '\n'.join(lines) + '\n'
+
+
+def groups(*nested):
+    """Groups under ou=groups, each (name, members): a member is a uid or another group's name."""
+    lines = ['dn: ou=groups,%s\nobjectClass: organizationalUnit\nou: groups\n' % SUFFIX]
+    names = {name for name, _ in nested}
+    for name, members in nested:
+        dns = ['cn=%s,ou=groups,%s' % (m, SUFFIX) if m in names else 'uid=%s,ou=people,%s' % (m, SUFFIX)
+               for m in members]
+        lines.append('dn: cn=%s,ou=groups,%s\nobjectClass: groupOfNames\ncn: %s\n' % (name, SUFFIX, name) +
+                     ''.join('member: %s\n' % dn for dn in dns))
+    return '\n'.join(lines)
 
 
 def certificates(folder, name):

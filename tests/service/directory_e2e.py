@@ -2,9 +2,13 @@
 groups and display names, a disabled account kept out, a change seen after a
 reload, 1,200 people past a size limit of 1,000, LDAPS and StartTLS with a CA
 file and a certificate from another CA refused, the list kept while slapd is
-down and across a restart, a wrong bind password; pegmastd.exe under Wine too."""
+down and across a restart, a wrong bind password; people signing in with
+their directory passwords over LDAPS, reception through a nested group, a
+board shown to signed-in people and wall links; pegmastd.exe under Wine too."""
 import json
 import os
+import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -13,10 +17,10 @@ import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, '..', 'e2e'))
-from desktop import (WINE, Checks, board_json, free_port, record, scratch, send,  # noqa: E402
-                     wait_exit, wait_listening, wait_until)
+from desktop import (TLS_FILES, WINE, Checks, board_json, free_port, https_get, post_update,  # noqa: E402
+                     record, scratch, send, sign_in, wait_exit, wait_listening, wait_until)
 from service_e2e import get, tagged_and_gzipped  # noqa: E402
-from slapd import SERVICE_DN, SERVICE_PASSWORD, SETTINGS, Slapd, certificates, person  # noqa: E402
+from slapd import SERVICE_DN, SERVICE_PASSWORD, SETTINGS, Slapd, certificates, groups, person  # noqa: E402
 
 BULK = 1200
 
@@ -37,6 +41,7 @@ class Service:
         self.password = os.path.join(folder, 'ldap-password')
         self.log = os.path.join(folder, 'service.log')
         self.process = None
+        self.env = dict(os.environ)
 
     def configure(self, urls, extra='', plain='LdapAllowPlainBind = yes\n', settings=SETTINGS):
         """The slapd on loopback is reached over plain ldap:// unless a test says otherwise."""
@@ -49,7 +54,7 @@ class Service:
                      self.path(self.password), settings, plain, extra))
 
     def start(self):
-        self.process = subprocess.Popen(self.command + ['--config', self.path(self.conf)],
+        self.process = subprocess.Popen(self.command + ['--config', self.path(self.conf)], env=self.env,
                                         stdout=subprocess.DEVNULL, stderr=open(self.log, 'a'))
         return wait_listening(self.web_port)
 
@@ -152,7 +157,65 @@ def linux(c, native, slapd, tls, other_ca):
                     (good or 'certificate' in out), '--check --directory: %s (%s)' % (what, out.strip()[-160:]))
 
 
-def windows(c, win, slapd):
+def signing_in(s, slapd, tls, extra=''):
+    """The service, HTTPS from the test office's certificate, people signing in with their directory passwords."""
+    for name in ('board.pem', 'board.key'):
+        shutil.copy(os.path.join(TLS_FILES, name), os.path.join(s.folder, name))
+    s.configure(slapd.ldaps, 'WebUpdates = yes\nWebSignIn = directory\nWebTlsCertificateFile = %s\n'
+                'WebTlsKeyFile = %s\nLdapCaFile = %s\n%s' % (s.path(os.path.join(s.folder, 'board.pem')),
+                                                           s.path(os.path.join(s.folder, 'board.key')), s.path(tls),
+                                                           extra), plain='')
+    return s.start()
+
+
+def wall_key(s, *extra):
+    out = subprocess.run(s.command + ['--config', s.path(s.conf), '--wall-link'] + list(extra), env=s.env,
+                         capture_output=True, text=True, timeout=60).stdout
+    found = re.search(r'https://[^/]+:%d/\?wall&key=([0-9a-f]{64})' % s.web_port, out)
+    return found.group(1) if found else out
+
+
+def directory_sign_in(c, native, slapd, tls):
+    with Service(scratch('pegora-ldap-signin-'), [os.path.join(native, 'server/service/pegmastd')]) as s:
+        s.configure(slapd.url, 'WebUpdates = yes\nWebSignIn = directory\nWebTrustedProxy = 127.0.0.1\n')
+        out = s.check_directory(code=2)
+        c.check("would send people's passwords unencrypted to %s" % slapd.url in out,
+                'sign-in by the directory over plain ldap:// is refused, whatever LdapAllowPlainBind says (%s)' %
+                out.strip()[-200:])
+        c.check(signing_in(s, slapd, tls, 'WebViewAccess = signed-in\n'), 'WebSignIn = directory over ldaps:// listens')
+        port = s.web_port
+        before = https_get(port, '/board.json')[0]
+        anna, jo = sign_in(port, 'ABERG', 'anna pw'), sign_in(port, 'jsmith', 'jo pw')
+        me = [json.loads(https_get(port, '/me', session=t)[2] or '{}') for t in (anna, jo)]
+        c.check(before == 401 and len(anna) == 64 and len(jo) == 64 and
+                [(m.get('name'), m.get('displayName'), m.get('reception')) for m in me] ==
+                [('aberg', 'Anna Berg', True), ('jsmith', 'Jo Smith', False)],
+                'nobody sees the board before signing in; people sign in with their directory passwords, '
+                'reception through a group nested in it (%r, %r)' % (before, me))
+        answers = [post_update(port, '/status', {'name': n, 'status': 2, 'message': m}, True, session=t)[0]
+                   for n, m, t in (('jsmith', 'lunch', jo), ('aberg', 'gone', jo), ('jsmith', 'dentist', anna))]
+        status, _, body = https_get(port, '/board.json', session=jo)
+        row = {r['name']: r for r in json.loads(body).get('rows', [])}.get('jsmith', {}) if status == 200 else {}
+        c.check(answers == [200, 403, 200] and row.get('message') == 'dentist' and
+                row.get('setBy', {}).get('name') == 'aberg',
+                'a person sets their own row and no other; reception sets anyone\'s, as its author (%r, %r)' %
+                (answers, row.get('setBy')))
+        refused = [sign_in(port, n, p)[:3] for n, p in (('jsmith', ''), ('*)(uid=*', 'jo pw'), ('j*', 'jo pw'),
+                                                         ('kim', 'jo pw'), ('nobody', 'x'))]
+        c.check(refused == ['400', '401', '401', '401', '401'] and 'jo pw' not in s.journal() and
+                'anna pw' not in s.journal(),
+                'an empty password, a filter-injection name, a wildcard, a wrong password and an unknown name are '
+                'refused; no password is logged (%r)' % refused)
+        first, second = wall_key(s), wall_key(s)
+        seen = [https_get(port, '/board.json', headers={'X-Pegora-Wall': k})[0] for k in (first, second, 'f' * 64)]
+        renewed = wall_key(s, '--renew')
+        after = [https_get(port, '/board.json', headers={'X-Pegora-Wall': k})[0] for k in (first, renewed)]
+        c.check(seen == [200, 200, 401] and after == [401, 200],
+                'wall links see the board without signing in; --renew ends the ones before it (%r, %r)' %
+                (seen, after))
+
+
+def windows(c, win, slapd, tls):
     def path(p):
         return 'Z:' + p.replace('/', '\\')
     with Service(scratch('pegora-ldap-wine-'), [WINE, os.path.join(win, 'server/service/pegmastd.exe')], path) as s:
@@ -175,6 +238,15 @@ def windows(c, win, slapd):
         c.check([(e.get('name'), e.get('word'), e.get('message')) for e in entries if isinstance(e, dict)] ==
                 [('aberg', 'out', 'lunch')], 'pegmastd.exe keeps the history in its database and reads it back (%r)' %
                 entries)
+    with Service(scratch('pegora-ldap-wine-signin-'), [WINE, os.path.join(win, 'server/service/pegmastd.exe')],
+                 path) as s:
+        s.env['LDAPTLS_CACERT'] = tls  # Wine's wldap32 hands TLS to the host's libldap, which trusts this CA
+        c.check(signing_in(s, slapd, tls), 'pegmastd.exe with WebSignIn = directory serves HTTPS under Wine')
+        anna, wrong = sign_in(s.web_port, 'aberg', 'anna pw'), sign_in(s.web_port, 'jsmith', 'not it')
+        me = json.loads(https_get(s.web_port, '/me', session=anna)[2] or '{}') if len(anna) == 64 else {}
+        c.check(me.get('reception') is True and me.get('displayName') == 'Anna Berg' and wrong.startswith('401'),
+                'pegmastd.exe signs a person in through wldap32 over ldaps://, reception by the nested group; '
+                'a wrong password is refused (%r, %r, %r)' % (anna[:80], me, wrong))
 
 
 def main():
@@ -183,12 +255,15 @@ def main():
     folder = scratch('pegora-slapd-')
     ca, cert, key = certificates(folder, 'office')
     other_ca = certificates(folder, 'other')[0]
-    people = [person('jsmith', 'Jo Smith', 'Sales', '+44 20 7946 0000'), person('aberg', 'Anna Berg', 'HR'),
+    people = [person('jsmith', 'Jo Smith', 'Sales', '+44 20 7946 0000', password='jo pw'),
+              person('aberg', 'Anna Berg', 'HR', password='anna pw'),
               person('kim', 'Kim Lee', ''), person('gone', 'Gone Away', 'Sales', disabled=True)]
     people += [person('p%04d' % i, 'Person %04d' % i, 'Group %02d' % (i % 12)) for i in range(BULK)]
+    people.append(groups(('Reception', ['Front Desk']), ('Front Desk', ['aberg', 'kim'])))
     with Slapd(folder, '\n'.join(people), tls=(ca, cert, key)) as slapd:
         linux(c, native, slapd, ca, other_ca)
-        windows(c, win, slapd)
+        directory_sign_in(c, native, slapd, ca)
+        windows(c, win, slapd, ca)
     return c.finish()
 
 
