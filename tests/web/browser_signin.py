@@ -93,3 +93,30 @@ def check_signin(c, program, artifacts, drivers):
         me = driver.execute_script("return (await fetch('/me')).status")
         c.check(ended.stdout == '# NINA signed out of 1 sessions\n' and me == 401,
                 'pegmastd --sign-out ends a person\'s sessions on every device (%r, %r)' % (ended.stdout, me))
+
+    # Shown to signed-in people only: the form is the page until then; a wall link shows the board without it.
+    with open(conf, 'a') as f:
+        f.write('WebViewAccess = signed-in\n')
+    with running([service, '--config', conf], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL):
+        wait_listening(web_port)
+        driver = signed_in_browser(375, 812)
+        drivers.append(driver)
+        driver.get('https://localhost:%d/' % web_port)
+        c.check(wait(lambda: driver.find_element(By.ID, 'sign-in').is_displayed(), 10) and
+                not texts(driver, '#rows th[scope="row"]') and
+                driver.find_element(By.ID, 'state').text == 'Sign in to see the board.',
+                'a board for signed-in people opens on the sign-in form and names nobody')
+        driver.save_screenshot(os.path.join(artifacts, 'sign-in-first-375x812.png'))
+        driver.find_element(By.ID, 'sign-in-name').send_keys('bert')
+        driver.find_element(By.ID, 'sign-in-password').send_keys('kettle 7')
+        driver.find_element(By.CSS_SELECTOR, '#sign-in-form button[type="submit"]').click()
+        c.check(wait(lambda: len(texts(driver, '#rows th[scope="row"]')) == 2, 10), 'signed in, the rows show')
+        link = subprocess.run([service, '--config', conf, '--wall-link'], capture_output=True, text=True).stdout
+        key = link.strip().rsplit('key=', 1)[-1]
+        wall = signed_in_browser(1280, 720)
+        drivers.append(wall)
+        wall.get('https://localhost:%d/?wall&key=%s' % (web_port, key))
+        c.check(len(key) == 64 and wait(lambda: len(texts(wall, '#rows th[scope="row"]')) == 2, 10) and
+                not wall.find_element(By.ID, 'sign-in').is_displayed(),
+                'a wall link shows the board without signing in (%r)' % link)
+
