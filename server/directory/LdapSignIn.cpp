@@ -113,7 +113,12 @@ LdapVerdict CheckLdapPassword(const LdapSettings& settings, const std::string& r
             error += (error.empty() ? "" : "; ") + server.url + ": " + why;
             continue;  // the service account's work may go to the next server; the person's bind never does
         }
-        if (found.size() != 1) return LdapVerdict::Wrong;
+        if (found.size() != 1) {
+            // A name that finds nobody takes a bind's time too, as one bind to an entry that is not
+            // there, which no directory counts against anybody: the answer says nothing of who exists.
+            OpenLdapLink(server, settings, "cn=nobody by this name," + settings.base, password, why, trouble);
+            return LdapVerdict::Wrong;
+        }
         person.dn = found[0].dn;
         person.name = First(found[0], settings.nameAttribute);
         person.displayName = First(found[0], settings.displayNameAttribute);
