@@ -56,6 +56,24 @@ std::size_t BoardTable::StoreFromBrowser(const StatusRecord& record, bool hasUnt
     return i;
 }
 
+bool BoardTable::StartPlan(const StatusRecord& record, std::int64_t planId, std::int64_t startMs,
+                           std::int64_t untilMs, const std::string& author, bool& added) {
+    added = Find(record.Name()) < 0;
+    std::size_t i = RowFor(record, std::chrono::steady_clock::now());
+    return OnPlanStart(rows[i], words[i], !added, record, planId, startMs, untilMs, author);
+}
+
+PlanEnd BoardTable::EndPlan(const std::string& name, std::int64_t planId, std::int64_t startMs,
+                            std::chrono::steady_clock::duration speaking, std::int64_t nowMs) {
+    const std::int32_t found = Find(name);
+    if (found < 0) return PlanEnd::NotShown;
+    const std::size_t i = static_cast<std::size_t>(found);
+    const bool deskSpeaks = std::chrono::steady_clock::now() - lastStored[i] <= speaking;
+    const PlanEnd end = OnPlanEnd(rows[i], words[i], planId, startMs, deskSpeaks, nowMs);
+    if (end == PlanEnd::Gone) Remove(name);
+    return end;
+}
+
 std::size_t BoardTable::Restore(const StatusRecord& record, std::chrono::steady_clock::time_point when,
                                 const RowWord& word) {
     std::size_t i = RowFor(record, when);

@@ -59,6 +59,14 @@ public:
     std::size_t StoreFromDesk(const StatusRecord& record, bool& shown, std::int64_t nowMs = WallMs());
     std::size_t StoreFromBrowser(const StatusRecord& record, bool hasUntil, std::int64_t untilMs,
                                  std::int64_t nowMs = WallMs(), const std::string& author = std::string());
+    // A plan's time starts on the row of the record's name, made when there is
+    // none (`added`); true when the row now shows it.
+    bool StartPlan(const StatusRecord& record, std::int64_t planId, std::int64_t startMs, std::int64_t untilMs,
+                   const std::string& author, bool& added);
+    // A plan's time ends on the row of `name`: the desk still speaks when it was
+    // heard within `speaking`. A row with nothing to go back to leaves the board.
+    PlanEnd EndPlan(const std::string& name, std::int64_t planId, std::int64_t startMs,
+                    std::chrono::steady_clock::duration speaking, std::int64_t nowMs);
     // A row read back from disk with its word, as it was.
     std::size_t Restore(const StatusRecord& record, std::chrono::steady_clock::time_point when, const RowWord& word);
     // The row leaves the board; false when there is none of that name.

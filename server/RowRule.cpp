@@ -31,7 +31,7 @@ bool IsAutomaticRecord(const StatusRecord& record) {
 }
 
 bool OnDeskRecord(StatusRecord& shown, RowWord& word, const StatusRecord& record, std::int64_t nowMs) {
-    if (word.source == RowSource::Browser) {
+    if (word.source == RowSource::Browser || word.source == RowSource::Plan) {
         const bool reSend = word.hasDesk && SameWords(word.desk, record);
         if (reSend || IsAutomaticRecord(record)) {
             // A person's own word beats an automatic one; the row is still heard from.
@@ -47,17 +47,20 @@ bool OnDeskRecord(StatusRecord& shown, RowWord& word, const StatusRecord& record
 
 void OnRecord(StatusRecord& shown, RowWord& word, const StatusRecord& record, std::int64_t nowMs) {
     Show(shown, word, record, nowMs);
-    const std::int64_t since = word.sinceMs;
+    const std::int64_t since = word.sinceMs, planId = word.planId, planStart = word.planStartMs;
     word = RowWord();
     word.hasDesk = true;
     word.desk = record;
     word.sinceMs = since;
+    word.planId = planId;  // spoken over: that plan's time is not shown again
+    word.planStartMs = planStart;
 }
 
 void OnBrowserWord(StatusRecord& shown, RowWord& word, const StatusRecord& record, bool hasUntil, std::int64_t untilMs,
                    std::int64_t nowMs, const std::string& author) {
     Show(shown, word, record, nowMs);
     word.source = RowSource::Browser;
+    word.hasBefore = false;
     word.author = author;
     word.hasUntil = hasUntil;
     word.untilMs = hasUntil ? untilMs : 0;
@@ -71,4 +74,41 @@ bool OnUntilPassed(StatusRecord& shown, RowWord& word, std::int64_t nowMs) {
     word.hasUntil = false;
     word.untilMs = 0;
     return true;
+}
+
+bool OnPlanStart(StatusRecord& shown, RowWord& word, bool existed, const StatusRecord& record, std::int64_t planId,
+                 std::int64_t startMs, std::int64_t untilMs, const std::string& author) {
+    if (word.planId == planId && word.planStartMs == startMs) return false;  // shown already, or spoken over
+    if (word.source != RowSource::Plan) {
+        // Another plan's word over this one keeps what stood before both.
+        word.hasBefore = existed;
+        word.before = shown;
+        word.beforeSource = word.source;
+        word.beforeAuthor = word.author;
+    }
+    shown = record;
+    word.sinceMs = startMs;
+    word.source = RowSource::Plan;
+    word.author = author;
+    word.hasUntil = true;
+    word.untilMs = untilMs;
+    word.planId = planId;
+    word.planStartMs = startMs;
+    return true;
+}
+
+PlanEnd OnPlanEnd(StatusRecord& shown, RowWord& word, std::int64_t planId, std::int64_t startMs, bool deskSpeaks,
+                  std::int64_t nowMs) {
+    if (word.source != RowSource::Plan || word.planId != planId || word.planStartMs != startMs)
+        return PlanEnd::NotShown;  // the person spoke over it, or another plan shows
+    const bool before = word.hasBefore && !(deskSpeaks && word.hasDesk);
+    if (!before && !word.hasDesk) return PlanEnd::Gone;
+    Show(shown, word, before ? word.before : word.desk, nowMs);
+    word.source = before ? word.beforeSource : RowSource::Desk;
+    word.author = before ? word.beforeAuthor : std::string();
+    if (word.source == RowSource::Plan) word.source = RowSource::Desk;
+    word.hasUntil = false;
+    word.untilMs = 0;
+    word.hasBefore = false;
+    return PlanEnd::Shown;
 }

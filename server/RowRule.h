@@ -1,4 +1,5 @@
-// Whose word a row shows: a desk's record, or a word given in a browser.
+// Whose word a row shows: a desk's record, a word given in a browser, or a
+// plan entered ahead.
 // Desks re-send once a minute, so a browser's word would be gone within a
 // minute if every record were simply stored; each row therefore keeps, beside
 // the record it shows, where that came from, the desk's last record and an
@@ -10,7 +11,7 @@
 
 #include "StatusRecord.h"
 
-enum class RowSource : std::uint8_t { Desk = 0, Browser = 1 };
+enum class RowSource : std::uint8_t { Desk = 0, Browser = 1, Plan = 2 };
 
 struct RowWord {
     RowSource source = RowSource::Desk;
@@ -23,6 +24,14 @@ struct RowWord {
     std::int64_t sinceMs = 0;
     // Who, signed in, set the browser's word (Windows-1252); empty: the desk, or the code.
     std::string author;
+    // The plan's time last shown on this row (its id and start), kept after the
+    // person has spoken over it, so that it is not shown again.
+    std::int64_t planId = 0, planStartMs = 0;
+    // What stood before the plan's word, to go back to at its end.
+    bool hasBefore = false;
+    StatusRecord before;
+    RowSource beforeSource = RowSource::Desk;
+    std::string beforeAuthor;
 };
 
 // The client's own automatic records: status 3 with "started but not signed
@@ -41,6 +50,17 @@ void OnBrowserWord(StatusRecord& shown, RowWord& word, const StatusRecord& recor
 // The clock. True when the word's time has come and the row shows the desk's
 // last record again; without one the word stays, shown as passed.
 bool OnUntilPassed(StatusRecord& shown, RowWord& word, std::int64_t nowMs);
+// A plan's time starts: the row shows its word until `untilMs`, since its
+// start, unless the person already spoke over this very time. `existed`: the
+// row was there before (otherwise it goes at the end). True when it shows.
+bool OnPlanStart(StatusRecord& shown, RowWord& word, bool existed, const StatusRecord& record, std::int64_t planId,
+                 std::int64_t startMs, std::int64_t untilMs, const std::string& author);
+// A plan's time ends: back to the desk's word if the desk still speaks, else
+// to what stood before, else the desk's last word. False when there is
+// nothing to go back to: the row leaves the board.
+enum class PlanEnd { NotShown, Shown, Gone };
+PlanEnd OnPlanEnd(StatusRecord& shown, RowWord& word, std::int64_t planId, std::int64_t startMs, bool deskSpeaks,
+                  std::int64_t nowMs);
 // A browser's word whose time has come and that has no desk record to fall back to.
 inline bool UntilPassed(const RowWord& word, std::int64_t nowMs) {
     return word.source == RowSource::Browser && word.hasUntil && nowMs >= word.untilMs;

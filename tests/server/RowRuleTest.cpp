@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "BoardTable.h"
 #include "Records.h"
 #include "TableRows.h"
@@ -7,9 +9,11 @@
 namespace {
 
 // One event on the board: a desk's record, a browser's word (with an until
-// when `until` > 0), the clock at `until`, or a removal.
+// when `until` > 0), the clock at `until`, a removal, or a plan's time
+// starting or ending (the plan's id in `until`; its start the event's time
+// when first seen), the desk still speaking at the end or not.
 struct Event {
-    char kind;  // 'd' desk, 'b' browser, 't' time, 'r' remove
+    char kind;  // 'd' desk, 'b' browser, 't' time, 'r' remove, 'p' plan starts, 'e'/'E' it ends, desk speaking/not
     std::int32_t status;
     const char* message;
     std::int64_t until;
@@ -137,6 +141,36 @@ const Case whoseWordCases[] = {
      RowSource::Desk,
      false,
      1000},
+    {"a plan's start shows its word, since its start",
+     {{'d', 1, "in", 0}, {'p', 2, "holiday", 1}}, 1, "holiday", RowSource::Plan, false, 2000},
+    {"a desk's re-send and its automatic records keep the plan's word",
+     {{'d', 1, "in", 0}, {'p', 2, "holiday", 1}, {'d', 1, "in", 0}, {'d', 3, "Client shutdown", 0}},
+     1, "holiday", RowSource::Plan, false, 2000},
+    {"a desk's change wins over the plan",
+     {{'d', 1, "in", 0}, {'p', 2, "holiday", 1}, {'d', 2, "lunch", 0}}, 1, "lunch", RowSource::Desk, false, 3000},
+    {"a browser's word wins over the plan",
+     {{'d', 1, "in", 0}, {'p', 2, "holiday", 1}, {'b', 1, "here after all", 0}},
+     1, "here after all", RowSource::Browser, false, 3000},
+    {"at its end, the word of a desk that still speaks",
+     {{'d', 1, "in", 0}, {'p', 2, "holiday", 1}, {'e', 0, "", 1}}, 1, "in", RowSource::Desk, false, 3000},
+    {"at its end with a silent desk, what stood before",
+     {{'d', 1, "in", 0}, {'b', 2, "dentist", 0}, {'p', 2, "holiday", 1}, {'E', 0, "", 1}},
+     1, "dentist", RowSource::Browser, false, 4000},
+    {"a plan for a person with no row: the row comes and goes",
+     {{'p', 3, "training", 1}, {'E', 0, "", 1}}, 0, "", RowSource::Desk, false, 0},
+    {"a desk heard during the plan is gone back to at its end",
+     {{'p', 3, "training", 1}, {'d', 3, "Client shutdown", 0}, {'E', 0, "", 1}},
+     1, "Client shutdown", RowSource::Desk, false, 3000},
+    {"overlapping plans: the later shows, then the earlier again, then what stood before both",
+     {{'d', 1, "in", 0}, {'p', 2, "holiday", 1}, {'p', 3, "training", 2}, {'E', 0, "", 2}, {'p', 2, "holiday", 1}},
+     1, "holiday", RowSource::Plan, false, 2000},
+    {"and at the earlier's end",
+     {{'d', 1, "in", 0}, {'p', 2, "holiday", 1}, {'p', 3, "training", 2}, {'E', 0, "", 2}, {'p', 2, "holiday", 1},
+      {'E', 0, "", 1}},
+     1, "in", RowSource::Desk, false, 6000},
+    {"a plan's time spoken over is not shown again, and its end changes nothing",
+     {{'d', 1, "in", 0}, {'p', 2, "holiday", 1}, {'d', 2, "lunch", 0}, {'p', 2, "holiday", 1}, {'e', 0, "", 1}},
+     1, "lunch", RowSource::Desk, false, 3000},
 };
 
 class WhoseWordIsShown : public ::testing::TestWithParam<Case> {};
@@ -146,6 +180,7 @@ TEST_P(WhoseWordIsShown, AfterTheEvents) {
     BoardTable table;
     table.Store(MakeRecord("Other", 1, "stays"));
     std::int64_t now = 0, at = 0;
+    std::map<std::int64_t, std::int64_t> starts;  // plan id -> its time's start
     for (const Event& e : c.events) {
         StatusRecord r = MakeRecord("Anna", e.status, e.message);
         bool shown = false;
@@ -154,6 +189,16 @@ TEST_P(WhoseWordIsShown, AfterTheEvents) {
         if (e.kind == 'b') table.StoreFromBrowser(r, e.until > 0, e.until, at);
         if (e.kind == 't') table.PassUntil(now = e.until);
         if (e.kind == 'r') EXPECT_TRUE(table.Remove("ANNA")) << c.what;
+        bool added = false;
+        if (e.kind == 'p') {
+            const std::int64_t start = starts.emplace(e.until, at).first->second;
+            table.StartPlan(r, e.until, start, start + 100000, "", added);
+        }
+        if (e.kind == 'e' || e.kind == 'E')
+            table.EndPlan("ANNA", e.until, starts[e.until],
+                          e.kind == 'e' ? std::chrono::steady_clock::duration(std::chrono::hours(1))
+                                        : std::chrono::steady_clock::duration(-1),
+                          at);
     }
     ASSERT_EQ(table.RowCount(), c.rows + 1) << c.what;
     EXPECT_EQ(table.Row(0).Message(), "stays") << c.what;
@@ -161,6 +206,7 @@ TEST_P(WhoseWordIsShown, AfterTheEvents) {
     EXPECT_EQ(table.Row(1).Message(), c.shown) << c.what;
     EXPECT_EQ(table.Word(1).source, c.source) << c.what;
     EXPECT_EQ(UntilPassed(table.Word(1), now), c.passed) << c.what;
+    if (c.source == RowSource::Plan) EXPECT_EQ(table.Word(1).untilMs, table.Word(1).sinceMs + 100000) << c.what;
     EXPECT_EQ(table.Word(1).sinceMs, c.since) << c.what;
 }
 INSTANTIATE_TEST_SUITE_P(Rows, WhoseWordIsShown, ::testing::ValuesIn(whoseWordCases), RowsNamedBy(&Case::what));
