@@ -34,7 +34,15 @@ const char* const Migrations[] = {
     "ALTER TABLE board_rows ADD COLUMN author BLOB NOT NULL DEFAULT '';"
     "ALTER TABLE history ADD COLUMN author BLOB NOT NULL DEFAULT '';",
     // The view-only keys of wall screens, hashed.
-    "CREATE TABLE wall_keys(key_hash BLOB PRIMARY KEY, made_ms INTEGER NOT NULL) WITHOUT ROWID;",
+    "CREATE TABLE wall_keys(key_hash BLOB PRIMARY KEY, made_ms INTEGER NOT NULL) WITHOUT ROWID;"
+    // Plans entered ahead, their times as the office wrote them (local), and
+    // on each row which plan's time it last showed and what stood before it.
+    "CREATE TABLE plans(id INTEGER PRIMARY KEY, name_key BLOB NOT NULL, name BLOB NOT NULL, start TEXT NOT NULL,"
+    " end TEXT NOT NULL, all_day INTEGER NOT NULL, status INTEGER NOT NULL, message BLOB NOT NULL,"
+    " weekdays INTEGER NOT NULL, every INTEGER NOT NULL, until TEXT NOT NULL, except_days TEXT NOT NULL,"
+    " source TEXT NOT NULL, author BLOB NOT NULL, created_ms INTEGER NOT NULL);"
+    "CREATE INDEX plans_by_name ON plans(name_key);"
+    "ALTER TABLE board_rows ADD COLUMN plan BLOB;",
 };
 static_assert(sizeof Migrations / sizeof Migrations[0] == StoreVersion, "one migration per version");
 
@@ -48,13 +56,41 @@ StatusRecord RecordOf(const std::string& bytes) {
     return record;
 }
 
+// A row's plan: the time it last showed and what stood before; empty for none.
+std::string PlanBytes(const RowWord& w) {
+    if (!w.planId && !w.hasBefore) return std::string();
+    std::string bytes(18, '\0');
+    for (int i = 0; i < 8; ++i) {
+        bytes[i] = static_cast<char>((static_cast<std::uint64_t>(w.planId) >> (8 * i)) & 0xff);
+        bytes[8 + i] = static_cast<char>((static_cast<std::uint64_t>(w.planStartMs) >> (8 * i)) & 0xff);
+    }
+    bytes[16] = w.hasBefore ? 1 : 0;
+    bytes[17] = static_cast<char>(w.beforeSource);
+    return bytes + RecordBytes(w.before) + w.beforeAuthor;
+}
+
+void TakePlanBytes(const std::string& bytes, RowWord& w) {
+    if (bytes.size() < 18 + StatusRecord::Size) return;  // none, or not this board's
+    std::uint64_t id = 0, start = 0;
+    for (int i = 7; i >= 0; --i) {
+        id = (id << 8) | static_cast<unsigned char>(bytes[i]);
+        start = (start << 8) | static_cast<unsigned char>(bytes[8 + i]);
+    }
+    w.planId = static_cast<std::int64_t>(id);
+    w.planStartMs = static_cast<std::int64_t>(start);
+    w.hasBefore = bytes[16] == 1;
+    w.beforeSource = bytes[17] == 1 ? RowSource::Browser : RowSource::Desk;
+    w.before = RecordOf(bytes.substr(18, StatusRecord::Size));
+    w.beforeAuthor = bytes.substr(18 + StatusRecord::Size);
+}
+
 // Whether a row's words (all but when it was last heard) are as saved.
 bool SameWords(const StoredRow& a, const StoredRow& b) {
     return std::memcmp(a.record.Bytes(), b.record.Bytes(), StatusRecord::Size) == 0 && a.word.source == b.word.source &&
            a.word.hasDesk == b.word.hasDesk &&
            (!a.word.hasDesk || std::memcmp(a.word.desk.Bytes(), b.word.desk.Bytes(), StatusRecord::Size) == 0) &&
            a.word.hasUntil == b.word.hasUntil && (!a.word.hasUntil || a.word.untilMs == b.word.untilMs) &&
-           a.word.sinceMs == b.word.sinceMs && a.word.author == b.word.author;
+           a.word.sinceMs == b.word.sinceMs && a.word.author == b.word.author && PlanBytes(a.word) == PlanBytes(b.word);
 }
 
 // The entries a query gives, its columns in HistoryEntry's order.
@@ -177,8 +213,8 @@ int BoardStore::Version() const {
 bool BoardStore::PutRows(const std::vector<StoredRow>& rows, std::int64_t savedMs) {
     // Only what changed since the last save is written: a tick touches a few rows, not all.
     Statement words(db,
-                    "INSERT OR REPLACE INTO board_rows(position, record, source, desk, until_ms, since_ms, author)"
-                    " VALUES (?, ?, ?, ?, ?, ?, ?)");
+                    "INSERT OR REPLACE INTO board_rows(position, record, source, desk, until_ms, since_ms, author, plan)"
+                    " VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
     Statement heard(db, "INSERT OR REPLACE INTO board_heard(position, stored_ms) VALUES (?, ?)");
     Statement cut(db, "DELETE FROM board_rows WHERE position >= ?");
     Statement cutHeard(db, "DELETE FROM board_heard WHERE position >= ?");
@@ -189,7 +225,7 @@ bool BoardStore::PutRows(const std::vector<StoredRow>& rows, std::int64_t savedM
         const bool known = i < written.size();
         if (!known || !SameWords(row, written[i])) {
             words.Number(1, static_cast<std::int64_t>(i)).Blob(2, RecordBytes(row.record));
-            words.Number(3, row.word.source == RowSource::Browser ? 1 : 0);
+            words.Number(3, static_cast<std::int64_t>(row.word.source));
             if (row.word.hasDesk)
                 words.Blob(4, RecordBytes(row.word.desk));
             else
@@ -199,6 +235,11 @@ bool BoardStore::PutRows(const std::vector<StoredRow>& rows, std::int64_t savedM
             else
                 words.Null(5);
             words.Number(6, row.word.sinceMs).Blob(7, row.word.author);
+            const std::string plan = PlanBytes(row.word);
+            if (plan.empty())
+                words.Null(8);
+            else
+                words.Blob(8, plan);
             good = words.Step() == SQLITE_DONE;
             words.Reset();
         }
@@ -238,7 +279,8 @@ bool BoardStore::LoadRows(std::vector<StoredRow>& rows, std::int64_t& savedMs, s
     Statement mark(db, "SELECT ms FROM marks WHERE name = 'rows_saved'");
     savedMs = mark && mark.Step() == SQLITE_ROW ? mark.Int(0) : 0;
     Statement select(db,
-                     "SELECT r.record, coalesce(h.stored_ms, 0), r.source, r.desk, r.until_ms, r.since_ms, r.author"
+                     "SELECT r.record, coalesce(h.stored_ms, 0), r.source, r.desk, r.until_ms, r.since_ms, r.author,"
+                     " r.plan"
                      " FROM board_rows r"
                      " LEFT JOIN board_heard h ON h.position = r.position ORDER BY r.position");
     if (!select) {
@@ -251,13 +293,15 @@ bool BoardStore::LoadRows(std::vector<StoredRow>& rows, std::int64_t& savedMs, s
         StoredRow row;
         row.record = RecordOf(select.Bytes(0));
         row.storedMs = select.Int(1);
-        row.word.source = select.Int(2) == 1 ? RowSource::Browser : RowSource::Desk;
+        const std::int64_t source = select.Int(2);
+        row.word.source = source == 1 ? RowSource::Browser : source == 2 ? RowSource::Plan : RowSource::Desk;
         row.word.hasDesk = !select.IsNull(3);
         if (row.word.hasDesk) row.word.desk = RecordOf(select.Bytes(3));
         row.word.hasUntil = !select.IsNull(4);
         row.word.untilMs = select.Int(4);
         row.word.sinceMs = select.Int(5);
         row.word.author = select.Bytes(6);
+        TakePlanBytes(select.Bytes(7), row.word);
         rows.push_back(row);
     }
     written.clear();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "HistoryEntry.h"
+#include "Plan.h"
 #include "StaffList.h"
 #include "StoredRow.h"
 
@@ -76,6 +77,10 @@ public:
     // A wall screen's view-only key (its hash) added; `replace`: the only one, the others ended.
     bool AddWallKey(const std::string& keyHash, std::int64_t madeMs, bool replace, std::string& error);
     bool WallKeyKnown(const std::string& keyHash, bool& known, std::string& error);
+    // Plans: added (a new id given) or replaced, deleted, and every one read.
+    bool PutPlan(Plan& plan, std::string& error);
+    bool DeletePlan(std::int64_t id, std::string& error);
+    bool LoadPlans(std::vector<Plan>& plans, std::string& error);
 
     // A whole copy at `path`, safe while the service writes.
     bool Backup(const std::string& path, std::string& error);

@@ -289,3 +289,61 @@ TEST_F(Store, HistoryByNameAndTimeAndItsRetention) {
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].atMs, 300);
 }
+
+// Plans come back as written, repeat and all; a row keeps which plan's time
+// it showed and what stood before it; a plan edited into nonsense by hand is
+// left out, not taken.
+TEST_F(Store, PlansAndARowsPlanOutliveAReopen) {
+    std::string error;
+    Plan plan;
+    plan.name = "Anna";
+    plan.start = {2027, 1, 4, 9 * 60};
+    plan.end = {2027, 1, 4, 10 * 60};
+    plan.status = StatusOther;
+    plan.message = "stand-up";
+    plan.repeats = true;
+    plan.repeat.weekdays = 0x15;
+    plan.repeat.every = 2;
+    plan.repeat.hasUntil = true;
+    plan.repeat.until = {2027, 3, 31, 0};
+    plan.repeat.except = {{2027, 1, 6, 0}, {2027, 2, 3, 0}};
+    plan.author = "nina";
+    StoredRow row = Row("Anna", StatusOut, "holiday", 5000);
+    row.word.source = RowSource::Plan;
+    row.word.planId = 7;
+    row.word.planStartMs = 1234567890123;
+    row.word.hasBefore = true;
+    row.word.before = MakeRecord("Anna", StatusOther, "dentist");
+    row.word.beforeSource = RowSource::Browser;
+    row.word.beforeAuthor = "bert";
+    {
+        std::unique_ptr<BoardStore> store = Open(BoardStore::Found::New);
+        ASSERT_TRUE(store && store->PutPlan(plan, error) && store->SaveRows({row}, 1, error)) << error;
+        EXPECT_EQ(plan.id, 1);
+        Plan wrong = plan;
+        wrong.id = 0;
+        ASSERT_TRUE(store->PutPlan(wrong, error)) << error;
+        Sql(path, "UPDATE plans SET end = '2026-01-01T00:00' WHERE id = 2");
+    }
+    std::unique_ptr<BoardStore> store = Open(BoardStore::Found::Existing);
+    std::vector<Plan> plans;
+    std::vector<StoredRow> rows;
+    std::int64_t savedMs = 0;
+    ASSERT_TRUE(store && store->LoadPlans(plans, error) && store->LoadRows(rows, savedMs, error)) << error;
+    ASSERT_EQ(plans.size(), 1u);
+    const Plan& back = plans[0];
+    EXPECT_TRUE(back.start == plan.start && back.end == plan.end && back.repeat.until == plan.repeat.until);
+    EXPECT_EQ(back.repeat.except.size(), 2u);
+    EXPECT_EQ(back.repeat.weekdays, 0x15u);
+    EXPECT_EQ(back.repeat.every, 2);
+    EXPECT_EQ(back.message + back.author + back.source, "stand-upninapage");
+    ASSERT_EQ(rows.size(), 1u);
+    const RowWord& w = rows[0].word;
+    EXPECT_EQ(w.source, RowSource::Plan);
+    EXPECT_EQ(w.planId, 7);
+    EXPECT_EQ(w.planStartMs, 1234567890123);
+    EXPECT_TRUE(w.hasBefore && w.beforeSource == RowSource::Browser && w.beforeAuthor == "bert");
+    EXPECT_EQ(w.before.Message(), "dentist");
+    ASSERT_TRUE(store->DeletePlan(1, error) && store->LoadPlans(plans, error)) << error;
+    EXPECT_TRUE(plans.empty());
+}
