@@ -40,6 +40,7 @@ struct RowChange {
     std::string until;         // "HH:MM" of a browser's word, when it has one
     bool untilPassed = false;  // a browser's word whose time came: the desk's record again
     std::string author;        // who, signed in, gave the browser's word (Windows-1252)
+    bool fromPlan = false;     // a plan's time started or ended
 };
 
 struct BoardServer {

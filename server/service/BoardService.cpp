@@ -84,7 +84,30 @@ bool BoardService::Load() {
         board.table.Restore(row.record, now - std::chrono::milliseconds(ageMs), row.word);
     }
     savedChanges = changes.load();
-    return OpenHistory() && KeepStaff() && OpenSignIn();
+    return OpenHistory() && KeepStaff() && OpenSignIn() && OpenPlans();
+}
+
+bool BoardService::OpenPlans() {
+    // A desk heard within the grey rows' minutes still speaks when a plan ends.
+    const std::uint32_t minutes = config.silentMinutes ? config.silentMinutes : 3;
+    plans.reset(new PlanKeeper(board, std::chrono::minutes(minutes)));
+    std::string error;
+    if (!plans->Open(config.stateFile, error)) {
+        host.Log(LogError, "the database " + config.stateFile + " cannot be opened for plans: " + error +
+                               "; not starting");
+        return false;
+    }
+    if (plans->Size()) host.Log(LogInfo, std::to_string(plans->Size()) + " plans kept");
+    PlanKeeper* keeper = plans.get();
+    planDesk.list = [keeper](const std::string& name) { return keeper->Of(name); };
+    planDesk.find = [keeper](std::int64_t id, Plan& plan) { return keeper->Find(id, plan); };
+    planDesk.put = [keeper](Plan& plan, std::string& error) { return keeper->Put(plan, error); };
+    planDesk.remove = [keeper](std::int64_t id, std::string& error) { return keeper->Delete(id, error); };
+    web.plans = &planDesk;
+    web.nextPlan = [keeper](const std::string& name, std::int64_t nowMs, Plan& plan, Occurrence& occurrence) {
+        return keeper->Next(name, nowMs, plan, occurrence);
+    };
+    return true;
 }
 
 bool BoardService::OpenSignIn() {
@@ -344,6 +367,12 @@ void BoardService::LogQueuedChanges() {
 void BoardService::Tick() {
     const Clock::time_point now = Clock::now();
     if (board.webUpdates) PassBrowserWords(board, WallMs());
+    if (plans) {
+        // Plans that last held more than ForgetDays ago go with the hourly forgetting.
+        const bool forget = config.forgetDays && now - lastPlanForget >= HistoryRetentionInterval;
+        if (forget) lastPlanForget = now;
+        plans->Tick(WallMs(), forget ? WallMs() - std::int64_t(config.forgetDays) * 86400000 : 0);
+    }
     LogQueuedChanges();
     if (now - lastForget >= ForgetInterval) Forget();
     if (now - lastRetention >= HistoryRetentionInterval) {
@@ -369,6 +398,9 @@ int BoardService::Stop() {
     store.reset();
     web.signIn = nullptr;
     signIn.reset();
+    web.plans = nullptr;
+    web.nextPlan = nullptr;
+    plans.reset();
     const std::uint64_t lost = changes.load() - savedChanges;
     std::string saved = std::to_string(board.table.RowCount()) + " rows saved";
     int exitCode = 0;

@@ -12,6 +12,8 @@
 
 #include "BoardServer.h"
 #include "BoardStore.h"
+#include "PlanKeeper.h"
+#include "PlanRoutes.h"
 #include "PegoraVersion.h"
 #include "ServiceConfig.h"
 #include "ServiceSignIn.h"
@@ -68,6 +70,7 @@ public:
 
     BoardServer& Board() { return board; }
     WebServer& Web() { return web; }
+    PlanKeeper* Plans() { return plans.get(); }
 
 private:
     // Each false when the board must not start.
@@ -75,6 +78,7 @@ private:
     bool OpenHistory();
     bool KeepStaff();
     bool OpenSignIn();
+    bool OpenPlans();
     void KeepHistory(const std::vector<HistoryEntry>& entries);
     void ForgetHistory();
     void Forget();
@@ -89,6 +93,8 @@ private:
     std::unique_ptr<StaffRefresher> staff;  // with a staff directory, from the start
     std::shared_ptr<WebTls> tls;            // with HTTPS
     std::unique_ptr<ServiceSignIn> signIn;  // with WebSignIn
+    std::unique_ptr<PlanKeeper> plans;
+    PlanDesk planDesk;  // the web view's way to them
     // The store the main thread writes; with HistoryDays, the web view's own reader.
     std::unique_ptr<BoardStore> store, storeReader;
     std::chrono::steady_clock::time_point lastRetention{};
@@ -98,6 +104,7 @@ private:
     std::chrono::steady_clock::time_point lastSave{};
     std::int64_t savedWallMs = 0;  // when the rows were last saved; 0: never
     std::chrono::steady_clock::time_point lastForget{};
+    std::chrono::steady_clock::time_point lastPlanForget{};
     std::string lastStateError;
     bool started = false;
 

@@ -14,7 +14,7 @@ std::string Printable(const std::string& windows1252) {
 }  // namespace
 
 bool IsChange(const RowChange& change) {
-    if (change.fromBrowser) return true;  // every browser change and removal
+    if (change.fromBrowser || change.fromPlan) return true;  // every browser change and removal, every plan's switch
     if (change.untilPassed) return true;  // the row shows its desk again, whatever it says
     if (change.kept) return false;        // the browser's word stays shown
     return change.added || change.before.Status() != change.after.Status() ||
@@ -23,7 +23,13 @@ bool IsChange(const RowChange& change) {
 
 std::string ChangeLine(const RowChange& change) {
     std::string line = Printable(change.after.Name()) + ": ";
-    if (change.removed) {
+    if (change.fromPlan) {
+        line += change.removed ? std::string("a plan's time ended, nothing to go back to: off the board")
+                               : std::string(change.added ? "new row" : StatusName(change.before.Status())) + " -> " +
+                                     StatusName(change.after.Status()) + ", by a plan";
+        if (!change.author.empty()) line += " entered by " + Printable(change.author);
+        return line;
+    } else if (change.removed) {
         line += "removed from a browser";
     } else if (change.fromBrowser) {
         line += std::string(change.added ? "new row" : StatusName(change.before.Status())) + " -> " +
@@ -51,6 +57,7 @@ HistoryEntry HistoryOf(const RowChange& change, std::int64_t atMs) {
     entry.message = change.after.Message();
     entry.until = change.until;
     entry.source = change.removed       ? "removed"
+                   : change.fromPlan    ? "plan"
                    : change.fromBrowser ? "browser"
                    : change.untilPassed ? "until passed"
                                         : "desk";

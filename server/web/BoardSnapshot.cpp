@@ -89,6 +89,8 @@ bool TakeSnapshot(BoardServer& server, BoardSnapshot& snapshot) {
             SnapshotRow taken{row.Name(), row.Status(), row.Message(), age.count()};
             const RowWord& word = server.table.Word(index);
             taken.fromBrowser = word.source == RowSource::Browser;
+            taken.planned = word.source == RowSource::Plan;
+            if (taken.planned) taken.backMs = word.untilMs;
             taken.author = taken.fromBrowser ? word.author : std::string();
             taken.sinceMs = word.sinceMs;
             taken.sinceSeconds = word.sinceMs > 0 && wallNow > word.sinceMs ? (wallNow - word.sinceMs) / 1000 : 0;
@@ -141,7 +143,13 @@ std::string BoardJson(const BoardSnapshot& snapshot) {
         j.Begin('{').Key("name").String(Windows1252ToUtf8(row.name)).Key("status").Number(status);
         j.Key("word").String(StatusName(status)).Key("message").String(Windows1252ToUtf8(row.message));
         j.Key("age").Number(row.ageSeconds < 0 ? 0 : row.ageSeconds).Key("since").Number(row.sinceMs);
-        j.Key("sinceAge").Number(row.sinceSeconds).Key("source").String(row.fromBrowser ? "browser" : "desk");
+        j.Key("sinceAge").Number(row.sinceSeconds);
+        j.Key("source").String(row.fromBrowser ? "browser" : row.planned ? "plan" : "desk");
+        if (row.planned) j.Key("planned").Bool(true).Key("back").Number(row.backMs);
+        if (row.hasNextPlan) {
+            j.Key("nextPlan").Begin('{').Key("start").String(row.nextStart).Key("end").String(row.nextEnd);
+            j.Key("status").Number(row.nextStatus).Key("message").String(Windows1252ToUtf8(row.nextMessage)).End('}');
+        }
         if (!row.until.empty()) j.Key("until").String(row.until);
         if (row.passed) j.Key("passed").Bool(true);
         if (row.hasDesk) j.Key("desk").String(StatusName(row.deskStatus));
@@ -163,7 +171,13 @@ std::string BoardJson(const BoardSnapshot& snapshot) {
         for (const SnapshotRow& person : snapshot.unheard) {
             j.Begin('{').Key("name").String(Windows1252ToUtf8(person.name));
             j.Key("displayName").String(person.displayName).Key("group").String(person.group);
-            j.Key("phone").String(person.phone).End('}');
+            j.Key("phone").String(person.phone);
+            if (person.hasNextPlan) {
+                j.Key("nextPlan").Begin('{').Key("start").String(person.nextStart).Key("end").String(person.nextEnd);
+                j.Key("status").Number(person.nextStatus);
+                j.Key("message").String(Windows1252ToUtf8(person.nextMessage)).End('}');
+            }
+            j.End('}');
         }
         j.End(']');
         const DirectoryState& d = snapshot.directory;
@@ -189,11 +203,12 @@ std::string BoardEtag(const BoardSnapshot& snapshot) {
     for (const SnapshotRow& row : snapshot.rows) {
         f << row.name << row.status << row.message << row.fromBrowser << row.until << row.passed << row.hasDesk
           << row.deskStatus << row.sinceMs << row.displayName << row.group << row.phone << row.author
-          << row.authorDisplay << AgeShown(row.ageSeconds) << (row.ageSeconds > silentAfter);
+          << row.authorDisplay << AgeShown(row.ageSeconds) << (row.ageSeconds > silentAfter) << row.planned
+          << row.backMs << row.nextStart << row.nextEnd << row.nextStatus << row.nextMessage;
     }
     f << snapshot.hasDirectory << snapshot.unheard.size();
     for (const SnapshotRow& person : snapshot.unheard)
-        f << person.name << person.displayName << person.group << person.phone;
+        f << person.name << person.displayName << person.group << person.phone << person.nextStart << person.nextEnd;
     const DirectoryState& d = snapshot.directory;
     if (snapshot.hasDirectory)
         f << d.source << static_cast<std::int64_t>(d.list ? d.list->people.size() : 0) << d.updatedMs << d.error

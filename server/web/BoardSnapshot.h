@@ -27,6 +27,12 @@ struct SnapshotRow {
     bool unheard = false;
     // Who, signed in, set the browser's word (Windows-1252), and their display name (UTF-8).
     std::string author, authorDisplay;
+    // A plan's word shows until `backMs`; and the next plan within two weeks, as local times.
+    bool planned = false;
+    std::int64_t backMs = 0;
+    bool hasNextPlan = false;
+    std::string nextStart, nextEnd, nextMessage;
+    std::int32_t nextStatus = 0;
 };
 
 struct BoardSnapshot {

@@ -21,8 +21,6 @@ std::string Hex(char high, char low) {
     return h < 0 || l < 0 ? std::string() : std::string(1, static_cast<char>(h * 16 + l));
 }
 
-std::string FromUtf8(const std::string& text) { return ValidUtf8(text) ? Utf8ToWindows1252(text) : text; }
-
 std::string Json(const std::vector<HistoryEntry>& entries) {
     JsonText j;
     j.Begin('{').Key("entries").Begin('[');
@@ -106,6 +104,8 @@ bool LocalTimeMs(const std::string& text, std::int64_t& ms) {
     ms = static_cast<std::int64_t>(when) * 1000;
     return true;
 }
+
+std::string FromUtf8(const std::string& text) { return ValidUtf8(text) ? Utf8ToWindows1252(text) : text; }
 
 bool IsHistoryRoute(const std::string& path) { return path == "/history" || path == "/history.csv"; }
 

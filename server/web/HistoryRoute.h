@@ -22,5 +22,7 @@ WebResponse RollAtAnswer(const WebRequest& request, const WebSources& sources);
 
 // The value of `key` in the target's query, %-decoded; false when it is not there.
 bool QueryValue(const std::string& target, const std::string& key, std::string& value);
+// A query's text in Windows-1252 where it is UTF-8, else as it came.
+std::string FromUtf8(const std::string& text);
 // A local date or date and time as milliseconds since 1970; false when it is neither.
 bool LocalTimeMs(const std::string& text, std::int64_t& ms);

@@ -6,6 +6,7 @@
 #include "EmbeddedPage.h"
 #include "HistoryRoute.h"
 #include "HostRule.h"
+#include "PlanRoutes.h"
 #include "SignInRoutes.h"
 
 namespace {
@@ -51,6 +52,7 @@ WebResponse Update(const WebRequest& request, const std::vector<std::string>& ma
         response.headers.push_back({"Retry-After", std::to_string((waitMs + 999) / 1000)});
         return response;
     }
+    if (IsPlanChange(request)) return PlanChangeAnswer(request, sources);
     const UpdateSettings settings = sources.updates();
     const bool remove = PathOf(request) == "/remove";
     BrowserWord word;
@@ -92,8 +94,9 @@ std::string PathOf(const WebRequest& request) { return request.target.substr(0, 
 
 bool IsUpdateRoute(const WebRequest& request) {
     std::string path = PathOf(request);
-    return request.method == "POST" &&
-           (path == "/status" || path == "/remove" || path == "/sign-in" || path == "/sign-out");
+    return (request.method == "POST" &&
+            (path == "/status" || path == "/remove" || path == "/sign-in" || path == "/sign-out")) ||
+           IsPlanChange(request);
 }
 
 WebResponse UpdateRefusal(const WebRequest& request, const std::vector<std::string>& machineNames,
@@ -156,6 +159,7 @@ WebResponse Route(const WebRequest& request, const std::vector<std::string>& mac
     }
     std::string path = request.target.substr(0, request.target.find('?'));  // "/?wall" is the page
     if (path == "/me") return MeAnswer(request, sources);
+    if (IsPlansRoute(path)) return PlansAnswer(request, sources);
     const bool names = IsHistoryRoute(path) || IsRollAtRoute(request) || path == "/board.json" || path == "/roll.csv";
     if (names) {
         WebResponse refusal = ViewRefusal(request, sources);

@@ -88,6 +88,8 @@ struct WebSources {
     std::function<bool(const std::string& name, std::int64_t fromMs, std::int64_t toMs, std::size_t limit,
                        std::vector<HistoryEntry>& entries)>
         history;
+    // The board's plans, where it keeps them (the service); null: none.
+    const struct PlanDesk* plans = nullptr;
     // The board as it stood at a moment, from the history.
     std::function<bool(std::int64_t atMs, BoardSnapshot& snapshot)> rollAt;
 };

@@ -99,6 +99,8 @@ bool WebServer::Start(std::uint16_t port, std::string& error) {
     started->transport = transport;
     started->signIn = signIn;
     started->trustedProxies = trustedProxies;
+    started->plans = plans;
+    started->nextPlan = nextPlan;
     {
         std::lock_guard<std::mutex> guard(updatesLock);
         started->updateSettings = updates;

@@ -11,6 +11,7 @@
 
 #include "BoardOptions.h"
 #include "BoardServer.h"
+#include "Plan.h"
 #include "ServerStartup.h"
 #include "WebRoutes.h"
 #include "WebUpdates.h"
@@ -47,6 +48,9 @@ public:
     const SignInDesk* signIn = nullptr;
     // What carries the connections (TLS, see WebTls.h); null: plain HTTP. Set before Start.
     std::shared_ptr<WebTransport> transport;
+    // The board's plans (the service's), and the one each row shows next; null: none. Set before Start.
+    const struct PlanDesk* plans = nullptr;
+    std::function<bool(const std::string& name, std::int64_t nowMs, Plan& plan, Occurrence& occurrence)> nextPlan;
     // The reverse proxies whose X-Forwarded-Proto and -For are believed (canonical addresses). Set before Start.
     std::vector<std::string> trustedProxies;
 

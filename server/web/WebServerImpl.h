@@ -50,6 +50,8 @@ struct WebServer::Impl {
     std::shared_ptr<WebTransport> transport;  // null: plain HTTP
     const SignInDesk* signIn = nullptr;
     std::vector<std::string> trustedProxies;
+    const PlanDesk* plans = nullptr;
+    decltype(WebServer::nextPlan) nextPlan;
     AccountGuard accountGuard;      // used on the web thread only
     std::atomic<int> signingIn{0};  // passwords being checked off the web thread
     // A sign-in's password checked on a thread of its own, so that its slow hash

@@ -20,6 +20,21 @@ bool WebServer::Impl::BoardJsonFor(const std::string& ifNoneMatch, bool gzip, Bo
         snapshot.codeNeeded = updateSettings.on && !updateSettings.code.empty() && !snapshot.signIn;
         snapshot.history = (snapshot.codeNeeded || snapshot.signIn) && history != nullptr;
     }
+    if (nextPlan) {
+        const std::int64_t now = WallMs();
+        for (auto* rows : {&snapshot.rows, &snapshot.unheard})
+            for (SnapshotRow& row : *rows) {
+                Plan plan;
+                Occurrence next;
+                if (!nextPlan(row.name, now, plan, next)) continue;
+                row.hasNextPlan = true;
+                row.nextStart = LocalText(UtcToLocal(next.startMs), plan.allDay);
+                // A whole-day plan's end is its last day, as the office says it.
+                row.nextEnd = LocalText(UtcToLocal(plan.allDay ? next.endMs - 1 : next.endMs), plan.allDay);
+                row.nextStatus = plan.status;
+                row.nextMessage = plan.message;
+            }
+    }
     answer.etag = BoardEtag(snapshot);
     if (!ifNoneMatch.empty() && ifNoneMatch.find(answer.etag.substr(2)) != std::string::npos) return true;
     const auto now = std::chrono::steady_clock::now();
@@ -67,6 +82,7 @@ WebSources WebServer::Impl::Sources() {
     };
     sources.signIn = signIn;
     sources.accountGuard = &accountGuard;
+    sources.plans = plans;
     sources.boardJson = [this](const std::string& ifNoneMatch, bool gzip, BoardJsonAnswer& answer) {
         return BoardJsonFor(ifNoneMatch, gzip, answer);
     };

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
+#include "JsonFields.h"
 #include "StatusRecord.h"
 #include "Windows1252.h"
 
@@ -12,57 +13,6 @@ namespace {
 const std::int64_t MinuteMs = 60 * 1000;
 const std::size_t WrongCodesAllowed = 5;
 const std::size_t BoardWrongCodesAllowed = 20;
-
-// Strictly: a character the board cannot show is refused, never made '?'.
-bool ToWindows1252(const std::string& utf8, std::string& out) {
-    out = Utf8ToWindows1252(utf8);
-    return Windows1252ToUtf8(out) == utf8;
-}
-
-bool TakeText(const nlohmann::json& body, const char* field, const char* label, std::size_t limit, bool required,
-              std::string& out, std::string& error) {
-    auto it = body.find(field);
-    if (it == body.end() || it->is_null()) {
-        if (required) error = std::string("The ") + label + " is missing.";
-        out.clear();
-        return !required;
-    }
-    if (!it->is_string()) {
-        error = std::string("The ") + label + " must be text.";
-        return false;
-    }
-    if (!ToWindows1252(it->get<std::string>(), out)) {
-        error = std::string("The ") + label + " has a character the board cannot show.";
-        return false;
-    }
-    if (out.size() > limit) {
-        error = std::string("The ") + label + " is longer than " + std::to_string(limit) + " characters.";
-        return false;
-    }
-    return true;
-}
-
-bool TakeCode(const nlohmann::json& body, std::string& code, std::string& error) {
-    return TakeText(body, "code", "code", 64, false, code, error);
-}
-
-bool TakeName(const nlohmann::json& body, std::string& name, std::string& error) {
-    if (!TakeText(body, "name", "name", StatusRecord::NameSize - 1, true, name, error)) return false;
-    if (name.empty()) {
-        error = "The name is missing.";
-        return false;
-    }
-    return true;
-}
-
-bool Parse(const std::string& text, nlohmann::json& body, std::string& error) {
-    body = nlohmann::json::parse(text, nullptr, false);
-    if (body.is_discarded() || !body.is_object()) {
-        error = "The request is not a JSON object.";
-        return false;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -119,7 +69,7 @@ bool CodeGuard::Wrong(const std::string& address, std::int64_t nowMs) {
 
 bool ParseStatusBody(const std::string& text, BrowserWord& word, std::string& code, std::string& error) {
     nlohmann::json body;
-    if (!Parse(text, body, error) || !TakeCode(body, code, error) || !TakeName(body, word.name, error)) return false;
+    if (!ParseJsonObject(text, body, error) || !TakeCode(body, code, error) || !TakeName(body, word.name, error)) return false;
     auto status = body.find("status");
     if (status == body.end() || !status->is_number_integer() || status->get<std::int64_t>() < 1 ||
         status->get<std::int64_t>() > 3) {
@@ -148,13 +98,13 @@ bool ParseStatusBody(const std::string& text, BrowserWord& word, std::string& co
 
 bool ParseRemoveBody(const std::string& text, std::string& name, std::string& code, std::string& error) {
     nlohmann::json body;
-    return Parse(text, body, error) && TakeCode(body, code, error) && TakeName(body, name, error);
+    return ParseJsonObject(text, body, error) && TakeCode(body, code, error) && TakeName(body, name, error);
 }
 
 bool ParseSignInBody(const std::string& text, std::string& name, std::string& password, bool& keep,
                      std::string& error) {
     nlohmann::json body;
-    if (!Parse(text, body, error) || !TakeName(body, name, error)) return false;
+    if (!ParseJsonObject(text, body, error) || !TakeName(body, name, error)) return false;
     auto typed = body.find("password");
     // An empty password is never tried: many directories take it as no sign-in at all.
     if (typed == body.end() || !typed->is_string() || typed->get<std::string>().empty()) {

@@ -1,0 +1,50 @@
+// The service's plans: kept in the store, indexed in a PlanBook, and carried
+// into the board's rows when a plan's time starts or ends, the way a desk's
+// record is carried in: under tableLock, the change told to the log and the
+// history. The web view's routes change plans from their own thread.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "BoardServer.h"
+#include "BoardStore.h"
+#include "PlanBook.h"
+
+// What the row shows next, for the web view: within this many days.
+const int NextPlanDays = 14;
+
+class PlanKeeper {
+public:
+    // `speaking`: a desk heard within it still speaks when a plan ends.
+    PlanKeeper(BoardServer& board, std::chrono::steady_clock::duration speaking);
+    // Its own connection to the database, and the plans read from it.
+    bool Open(const std::string& path, std::string& error);
+    // The starts and ends that came, carried into the rows; plans whose last
+    // time ended before `forgetBeforeMs` dropped (0: none).
+    void Tick(std::int64_t nowMs, std::int64_t forgetBeforeMs = 0);
+
+    // From any thread: a plan added (its id given) or replaced, or deleted.
+    // False with the store's error; the rows follow at the next tick.
+    bool Put(Plan& plan, std::string& error);
+    bool Delete(std::int64_t id, std::string& error);
+    bool Find(std::int64_t id, Plan& plan) const;
+    std::vector<Plan> Of(const std::string& name) const;
+    bool Next(const std::string& name, std::int64_t nowMs, Plan& plan, Occurrence& occurrence) const;
+    std::size_t Size() const;
+
+private:
+    void Reconcile(const std::string& name, std::int64_t nowMs);
+
+    BoardServer& board;
+    const std::chrono::steady_clock::duration speaking;
+    mutable std::mutex lock;
+    PlanBook book;
+    std::unique_ptr<BoardStore> store;
+    std::set<std::string> waiting;  // names whose rows are to be brought up to date
+};
