@@ -1,0 +1,104 @@
+#include <ctime>
+
+#include "LocalTime.h"
+#include "ServiceFixture.h"
+
+namespace {
+
+// A local time `minutes` from now, to the minute, as the routes take it.
+std::string LocalIn(int minutes) { return LocalText(UtcToLocal(NowMs() + minutes * 60000LL), false); }
+
+std::string PlanAsk(std::uint16_t port, const std::string& method, const std::string& path, const std::string& json) {
+    return HttpAsk(port, method, path, "Content-Type: application/json\r\nX-Pegora-Update: 1\r\n", json);
+}
+
+std::string Body(const std::string& answer) { return answer.substr(answer.find("\r\n\r\n") + 4); }
+
+}  // namespace
+
+// A plan entered from the page switches a row at its start, a desk's re-send
+// leaves it, and when it no longer holds the row goes back; plans outlive a
+// restart, each switch is in the history, the next plan shows beside the row,
+// and only the code's holders read or change plans.
+TEST_F(ServiceTest, APlanSwitchesARowAndBackAndOutlivesARestart) {
+    config.webUpdates = true;
+    config.webUpdateCode = "s3cretcode";
+    config.historyDays = 7;
+    config.logChanges = true;
+    BoardService& s = Start();
+    s.Board().webUpdates = true;
+    UpdateSettings updates;
+    updates.on = true;
+    updates.code = config.webUpdateCode;
+    s.Web().SetUpdates(updates);
+    std::string error;
+    ASSERT_TRUE(s.Web().Start(0, error)) << error;
+    std::uint16_t web = s.Web().Port();
+    Send("Anna", 1, "at my desk");
+    ASSERT_TRUE(TickUntil([&] { return s.Board().table.RowCount() == 1; }));
+    Send("Bert", 1, "in");
+    ASSERT_TRUE(TickUntil([&] { return s.Board().table.RowCount() == 2; }));
+
+    const std::string holiday = R"({"name":"anna","start":")" + LocalIn(0) + R"(","end":")" + LocalIn(120) +
+                                R"(","status":2,"message":"holiday","code":"s3cretcode"})";
+    EXPECT_NE(PlanAsk(web, "POST", "/plans", R"({"name":"anna","start":"2027-01-05","end":"2027-01-04","status":2,)"
+                                             R"("code":"s3cretcode"})")
+                  .find("The plan ends before it starts."),
+              std::string::npos);
+    EXPECT_NE(PlanAsk(web, "POST", "/plans", R"({"name":"anna","start":"2027-01-05","end":"2027-01-05","status":1,)"
+                                             R"("code":"s3cretcode"})")
+                  .find("A plan is for out or other."),
+              std::string::npos);
+    std::string wrong = holiday;
+    wrong.replace(wrong.find("s3cretcode"), 10, "guessed it");
+    EXPECT_NE(PlanAsk(web, "POST", "/plans", wrong).find("403 Forbidden"),
+              std::string::npos)
+        << "a wrong code";
+    const std::string made = PlanAsk(web, "POST", "/plans", holiday);
+    ASSERT_NE(made.find("201 Created"), std::string::npos) << made;
+    const std::string id = Body(made).substr(6, Body(made).find('}') - 6);
+    const std::string tomorrow = LocalText(UtcToLocal(NowMs() + 86400000LL), true);
+    ASSERT_NE(PlanAsk(web, "POST", "/plans",
+                      R"({"name":"Bert","start":")" + tomorrow + R"(","end":")" + tomorrow +
+                          R"(","status":3,"message":"training","code":"s3cretcode"})")
+                  .find("201"),
+              std::string::npos);
+    ASSERT_TRUE(TickUntil([&] { return HttpGet(web, "/board.json").find(R"("planned":true)") != std::string::npos; }));
+    std::string board = HttpGet(web, "/board.json");
+    EXPECT_NE(board.find(R"("word":"out","message":"holiday")"), std::string::npos) << board;
+    EXPECT_NE(board.find(R"("source":"plan","planned":true,"back":)"), std::string::npos) << board;
+    Send("anna", 1, "at my desk");  // a re-send leaves the plan's word
+    ASSERT_TRUE(TickUntil([&] { return s.Board().table.Word(0).hasDesk; }));
+    EXPECT_NE(HttpGet(web, "/board.json").find(R"("planned":true)"), std::string::npos);
+    EXPECT_NE(HttpGet(web, "/plans").find("403"), std::string::npos) << "reading needs the code";
+    const std::string plans = HttpGet(web, "/plans?name=ANNA", "X-Pegora-Code: s3cretcode\r\n");
+    EXPECT_NE(plans.find(R"("start":")" + LocalIn(0) + "\""), std::string::npos) << plans;
+    EXPECT_EQ(plans.find("Bert"), std::string::npos) << "one person's plans";
+    EXPECT_EQ(s.Stop(), 0);
+
+    BoardService& again = Start();
+    again.Board().webUpdates = true;
+    again.Web().SetUpdates(updates);
+    ASSERT_TRUE(again.Web().Start(0, error)) << error;
+    web = again.Web().Port();
+    ASSERT_TRUE(TickUntil([&] { return HttpGet(web, "/board.json").find(R"("planned":true)") != std::string::npos; }))
+        << "the row and its plan outlive a restart";
+    // The plan cut short: the desk still speaks, so its word shows again.
+    const std::string shortened = R"({"name":"anna","start":")" + LocalIn(-60) + R"(","end":")" + LocalIn(0) +
+                                  R"(","status":2,"message":"holiday","code":"s3cretcode"})";
+    EXPECT_NE(PlanAsk(again.Web().Port(), "PUT", "/plans/" + id, shortened).find("200 OK"), std::string::npos);
+    ASSERT_TRUE(TickUntil([&] { return HttpGet(web, "/board.json").find(R"("planned":true)") == std::string::npos; }));
+    board = HttpGet(web, "/board.json");
+    EXPECT_NE(board.find(R"("message":"at my desk")"), std::string::npos) << board;
+    EXPECT_NE(board.find(R"("nextPlan":{"start":")" + tomorrow + R"(","end":")" + tomorrow +
+                         R"(","status":3,"message":"training"})"),
+              std::string::npos)
+        << "Bert's next plan, tomorrow: " << board;
+    ASSERT_TRUE(TickUntil([&] { return host.Count(": out -> in, by a plan") == 1; }));
+    EXPECT_EQ(host.Count(": in -> out, by a plan"), 1);
+    const std::string history = HttpGet(web, "/history?name=anna", "X-Pegora-Code: s3cretcode\r\n");
+    EXPECT_NE(history.find(R"("message":"holiday","source":"plan")"), std::string::npos) << history;
+    EXPECT_NE(PlanAsk(web, "DELETE", "/plans/" + id, R"({"code":"s3cretcode"})").find("200 OK"), std::string::npos);
+    EXPECT_NE(PlanAsk(web, "DELETE", "/plans/" + id, R"({"code":"s3cretcode"})").find("404"), std::string::npos);
+    EXPECT_EQ(again.Stop(), 0);
+}
