@@ -49,6 +49,18 @@ std::vector<RollGroup> RollCallGroups(const BoardSnapshot& snapshot) {
     }
     // Everybody in the staff directory is on it: the unheard have had no word at all.
     for (const SnapshotRow& person : snapshot.unheard) groups[1].rows.push_back(person);
+    // Out by a plan: not expected in the building, whether the desk still speaks
+    // or not; a group of its own only on a board that has such rows.
+    RollGroup planned{"Planned away", {}};
+    for (RollGroup& group : groups)
+        for (auto it = group.rows.begin(); it != group.rows.end();)
+            if (it->planned && it->status == StatusOut) {
+                planned.rows.push_back(*it);
+                it = group.rows.erase(it);
+            } else {
+                ++it;
+            }
+    if (!planned.rows.empty()) groups.push_back(planned);
     // By the names people answer to: the display name where the directory gives one.
     auto called = [](const SnapshotRow& row) {
         return AsciiLower(row.displayName.empty() ? Windows1252ToUtf8(row.name) : row.displayName);

@@ -1,4 +1,5 @@
-// The roll call a fire warden takes outside: the board's rows in four groups,
+// The roll call a fire warden takes outside: the board's rows in four groups
+// (five where plans have put people out: "Planned away"),
 // each sorted by the name people answer to (the display name, else the row's),
 // and the same as CSV for a spreadsheet. It only reads a snapshot; nothing on
 // the board changes.
@@ -11,7 +12,7 @@
 #include "BoardSnapshot.h"
 
 struct RollGroup {
-    const char* title;  // "In", "No word for a while", "Other", "Out"
+    const char* title;  // "In", "No word for a while", "Other", "Out"[, "Planned away"]
     std::vector<SnapshotRow> rows;
 };
 

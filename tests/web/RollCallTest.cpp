@@ -90,3 +90,20 @@ TEST(RollCall, FourGroupsByNameAndACsvNoSpreadsheetRuns) {
     for (int i = 0; i < 3; ++i) EXPECT_EQ(lines[i + 1].rfind(starts[i], 0), 0u) << lines[i + 1];
     EXPECT_EQ(lines[1].size() - lines[1].rfind(",\""), 19u) << "last heard as \"YYYY-MM-DD HH:MM\"";
 }
+
+TEST(RollCall, PeopleOutByAPlanArePlannedAwayWhateverTheirDesk) {
+    BoardSnapshot snapshot;
+    auto planned = [](const char* name, std::int32_t status, std::int64_t age) {
+        SnapshotRow row{name, status, "holiday", age};
+        row.planned = true;
+        return row;
+    };
+    snapshot.rows = {planned("Hal", 2, 5), planned("Ida", 2, 100000), planned("Jo", 3, 5), {"Kim", 2, "lunch", 5}};
+    const std::vector<RollGroup> groups = RollCallGroups(snapshot);
+    ASSERT_EQ(groups.size(), 5u);
+    EXPECT_STREQ(groups[4].title, "Planned away");
+    ASSERT_EQ(groups[4].rows.size(), 2u) << "silent or not";
+    EXPECT_EQ(groups[2].rows.size(), 1u) << "a plan of other may be a meeting in the building";
+    EXPECT_EQ(groups[3].rows.size(), 1u);
+    EXPECT_NE(RollCsv(snapshot, 0).find("\"Planned away\",\"Hal\",\"out\",\"holiday\""), std::string::npos);
+}
