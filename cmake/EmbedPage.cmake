@@ -8,7 +8,8 @@ foreach(entry "index.html|/|text/html; charset=utf-8" "app.js|/app.js|text/javas
              "app.css|/app.css|text/css; charset=utf-8" "roll.js|/roll.js|text/javascript; charset=utf-8"
              "roll.css|/roll.css|text/css; charset=utf-8" "update.js|/update.js|text/javascript; charset=utf-8"
              "update.css|/update.css|text/css; charset=utf-8" "history.js|/history.js|text/javascript; charset=utf-8"
-             "signin.js|/signin.js|text/javascript; charset=utf-8")
+             "signin.js|/signin.js|text/javascript; charset=utf-8"
+             "plans.js|/plans.js|text/javascript; charset=utf-8")
   string(REPLACE "|" ";" fields "${entry}")
   list(GET fields 0 file)
   list(GET fields 1 path)

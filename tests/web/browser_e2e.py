@@ -19,6 +19,7 @@ from desktop import Checks, Desktop, board_json, free_port, record, send, wait_l
 from linux_e2e import write_client_key  # noqa: E402
 from browser_directory import check_directory  # noqa: E402
 from browser_roll import check_roll  # noqa: E402
+from browser_plans import check_plans  # noqa: E402
 from browser_signin import check_signin  # noqa: E402
 from pages import CODE, HOSTILE_MESSAGE, HOSTILE_NAME, Browsers, browser, names_shown, texts, update, wait  # noqa: E402
 
@@ -247,6 +248,7 @@ def main():
         if kind == 'linux':
             check_directory(c, program, artifacts, drivers)
             check_signin(c, program, artifacts, drivers)
+            check_plans(c, program, artifacts, drivers)
 
         # The board goes away: the page says so and keeps the last rows.
         board.terminate()

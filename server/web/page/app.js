@@ -207,8 +207,27 @@ function rowOf(row) {
   const since = !row.unheard && row.since > 0 ? sinceText(row.sinceAge, receivedAt) : '';
   const look = JSON.stringify([row.name, row.displayName, row.phone, row.unheard, row.word, row.message, row.source,
     row.until, row.passed, silent, ageText, since, updates && !wall, historyServed && !wall, mayChange(row.name),
-    row.setBy ? row.setBy.name + row.setBy.at : '']);
+    row.setBy ? row.setBy.name + row.setBy.at : '', row.planned, row.back, JSON.stringify(row.nextPlan || null)]);
   return reused(look, () => buildRow(row, silent, ageText, since));
+}
+
+// "back Mon 5 Jan", or "back at 15:00" today: when a plan's word ends.
+function backText(ms) {
+  const back = new Date(ms);
+  const today = new Date().toDateString() === back.toDateString();
+  const day = back.toLocaleDateString([], { weekday: 'short', day: 'numeric', month: 'short' });
+  const time = clockFormat.format(back);
+  return 'back ' + (today ? 'at ' + time : day + (time === '00:00' ? '' : ' ' + time));
+}
+
+// "away 20 Dec - 3 Jan": the next plan within two weeks.
+function nextText(plan) {
+  const whole = plan.start.length === 10;
+  const day = (text) => new Date(whole ? text + 'T00:00' : text).toLocaleString([], whole
+    ? { day: 'numeric', month: 'short' } : { weekday: 'short', day: 'numeric', month: 'short', hour: '2-digit',
+      minute: '2-digit', hourCycle: 'h23' });
+  const range = plan.end === plan.start ? day(plan.start) : day(plan.start) + ' - ' + day(plan.end);
+  return (plan.status === 2 ? 'away ' : 'planned ') + range + (plan.message ? ' (' + plan.message + ')' : '');
 }
 
 function buildRow(row, silent, ageText, since) {
@@ -227,7 +246,9 @@ function buildRow(row, silent, ageText, since) {
   if (row.unheard) {
     status.appendChild(cell('span', 'no word yet', 'unheard'));
     tr.appendChild(status);
-    tr.appendChild(cell('td', '', 'message'));
+    const note = cell('td', '', 'message');
+    if (row.nextPlan) note.appendChild(cell('span', nextText(row.nextPlan), 'source'));
+    tr.appendChild(note);
     tr.appendChild(cell('td', '', 'age'));
     return tr;
   }
@@ -243,6 +264,8 @@ function buildRow(row, silent, ageText, since) {
     if (row.until) said += ', until ' + row.until + (row.passed ? ' (passed)' : '');
     message.appendChild(cell('span', said, 'source'));
   }
+  if (row.planned) message.appendChild(cell('span', backText(row.back) + ', planned', 'source'));
+  if (row.nextPlan) message.appendChild(cell('span', nextText(row.nextPlan), 'source'));
   tr.appendChild(message);
   const age = cell('td', ageText, 'age');
   if (updates && !wall && mayChange(row.name)) {
@@ -305,6 +328,7 @@ async function refresh() {
       groupMenu();
       window.pegoraBoard = board;  // the update form's names and whether it needs a code
       document.getElementById('update-open').hidden = !updates || wall || (board.signIn === true && !window.pegoraMe);
+      document.getElementById('plan-open').hidden = document.getElementById('update-open').hidden;
       if (window.onBoard) window.onBoard(board);
     }
     say(rows.length === 1 ? '1 person on the board' : rows.length + ' people on the board', false);
@@ -325,6 +349,7 @@ document.addEventListener('DOMContentLoaded', () => {
     document.body.classList.add('wall');
     document.getElementById('filter-box').hidden = true;
     document.getElementById('roll-link').hidden = true;
+    document.getElementById('away-link').hidden = true;
     document.getElementById('clock').hidden = false;
     tick();
     setInterval(tick, 1000);

@@ -7,7 +7,7 @@
   const rollKey = 'pegora-roll-call';
   // ?at=: the roll call as it stood then, rebuilt from the history; looked at, never kept.
   const asAt = new URLSearchParams(location.search).get('at') || '';
-  const groupTitles = ['In', 'No word for a while', 'Other', 'Out'];
+  const groupTitles = ['In', 'No word for a while', 'Other', 'Out', 'Planned away'];
   let unreachable = false;
   // { started, taken, board: {in, out, other}, groups: [[row]], ticks: Map key -> true }; kept with
   // the ticks as a list, since no name (not even "constructor") may collide with an object's own keys.
@@ -45,14 +45,16 @@
   // said goodbye is not silent (Other), and a browser's word over a desk that says "in" is In.
   function groupRows(board) {
     const silentAfter = board.asAt ? Infinity : 60 * (board.silentMinutes > 0 ? board.silentMinutes : 3);
-    const groups = [[], [], [], []];
+    const groups = [[], [], [], [], []];
     // ?group= narrows the roll call to one section of the staff directory, as on the page.
     const only = new URLSearchParams(location.search).get('group') || '';
     const wanted = (row) => !only || !board.directory || sectionOf(row) === only;  // app.js's rule
     for (const row of board.rows.filter(wanted)) {
       const goodbye = row.source === 'desk' && row.word === 'other' && row.message === 'Client shutdown';
       const deskIn = row.source === 'browser' && row.desk === 'in';
-      const group = goodbye ? 2 : row.age > silentAfter ? 1 : deskIn || row.word === 'in' ? 0 : row.word === 'out' ? 3 : 2;
+      // Out by a plan: not expected in the building, whatever the desk says.
+      const plannedAway = row.planned === true && row.word === 'out';
+      const group = plannedAway ? 4 : goodbye ? 2 : row.age > silentAfter ? 1 : deskIn || row.word === 'in' ? 0 : row.word === 'out' ? 3 : 2;
       const kept = { name: row.name, word: row.word, message: row.message, age: row.age };
       if (row.displayName) kept.displayName = row.displayName;
       if (row.since > 0) kept.sinceAt = Date.now() - row.sinceAge * 1000;
@@ -70,6 +72,7 @@
     // Called out by the names people answer to.
     const called = (row) => row.displayName || row.name;
     for (const group of groups) group.sort((a, b) => called(a).localeCompare(called(b), undefined, { sensitivity: 'base' }));
+    if (!groups[4].length) groups.pop();  // a group of its own only where plans put people out
     return groups;
   }
 
@@ -139,7 +142,7 @@
     roll.groups.forEach((group, i) => {
       const section = element('section', '', 'group group-' + i);
       const details = element('details');
-      details.open = i !== 3;  // out is folded away until asked for
+      details.open = i !== 3 && i !== 4;  // out is folded away until asked for
       const summary = element('summary');
       const heading = element('h2', groupTitles[i] + ' ');
       const count = element('span', '', 'count');

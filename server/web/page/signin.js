@@ -17,6 +17,7 @@
     element('signed-in').hidden = !me;
     if (me) element('signed-in-as').textContent = 'Signed in as ' + me.displayName + (me.reception ? ' (Reception)' : '');
     element('update-open').hidden = !board.updates || (board.signIn && !me);
+    element('plan-open').hidden = element('update-open').hidden;
     if (window.renderBoard) window.renderBoard();
   }
 
