@@ -190,3 +190,34 @@ std::string StaffCsv(const StaffList& list) {
                field(ValidUtf8Text(p.group)) + "," + field(ValidUtf8Text(p.phone)) + "\r\n";
     return csv;
 }
+
+bool ReadCsvColumns(const std::string& input, const std::string& file, std::vector<CsvLine>& lines,
+                    std::string& error) {
+    const std::size_t mark = input.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    const std::string text = input.substr(mark);
+    const Encoding encoding = EncodingOf(text);
+    std::size_t at = 0;
+    int line = 1;
+    Record header;
+    while (NextRecord(text, at, line, header) && header.whole && Blank(header)) {
+    }
+    if (!header.whole || header.fields.empty() || Blank(header)) {
+        error = file + ": no header line naming the columns";
+        return false;
+    }
+    std::vector<std::string> names;
+    for (const std::string& field : header.fields) names.push_back(AsciiLower(TrimSpace(field)));
+    Record record;
+    while (NextRecord(text, at, line, record)) {
+        if (record.whole && Blank(record)) continue;
+        CsvLine taken;
+        taken.line = record.line;
+        taken.problem = record.whole ? Unreadable(text, record, encoding) : "a quoted field is not closed on its line";
+        for (std::size_t i = 0; i < names.size() && i < record.fields.size(); ++i)
+            if (taken.fields.find(names[i]) == taken.fields.end())
+                taken.fields[names[i]] =
+                    encoding == Encoding::Windows1252 ? Windows1252ToUtf8(record.fields[i]) : record.fields[i];
+        lines.push_back(taken);
+    }
+    return true;
+}

@@ -5,6 +5,7 @@
 // code page a spreadsheet saves "CSV" in.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,17 @@ const std::size_t MaxProblemsKept = 100;
 
 bool ReadStaffCsv(const std::string& text, const std::string& file, StaffList& list, std::vector<std::string>& problems,
                   std::string& error);
+
+// Any such file by its header's column names (lower case): each line's
+// fields in UTF-8, or why the line cannot be read. False, with `error`, when
+// there is no header line.
+struct CsvLine {
+    int line = 0;
+    std::map<std::string, std::string> fields;
+    std::string problem;
+};
+bool ReadCsvColumns(const std::string& input, const std::string& file, std::vector<CsvLine>& lines,
+                    std::string& error);
 
 // The list as such a file, every field quoted: how the board keeps its last good list.
 std::string StaffCsv(const StaffList& list);

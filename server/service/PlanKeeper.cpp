@@ -8,7 +8,7 @@ PlanKeeper::PlanKeeper(BoardServer& board_, std::chrono::steady_clock::duration 
 bool PlanKeeper::Open(const std::string& path, std::string& error) {
     std::unique_ptr<BoardStore> opened = BoardStore::Connect(path, error);
     std::vector<Plan> plans;
-    if (!opened || !opened->LoadPlans(plans, error)) return false;
+    if (!opened || !opened->LoadPlans(plans, error) || !opened->PlansChangedMs(changedMs, error)) return false;
     const std::int64_t now = WallMs();
     std::lock_guard<std::mutex> guard(lock);
     store = std::move(opened);
@@ -64,8 +64,27 @@ std::size_t PlanKeeper::Size() const {
     return book.Size();
 }
 
+void PlanKeeper::ReadAgain(std::int64_t nowMs) {
+    std::int64_t mark = 0;
+    std::vector<Plan> plans;
+    std::string error;
+    if (!store || !store->PlansChangedMs(mark, error) || mark == changedMs || !store->LoadPlans(plans, error)) return;
+    changedMs = mark;
+    for (const Plan& p : book.Of(std::string())) waiting.insert(p.name);
+    book = PlanBook();
+    for (const Plan& p : plans) {
+        book.Put(p, nowMs);
+        waiting.insert(p.name);
+    }
+}
+
 void PlanKeeper::Tick(std::int64_t nowMs, std::int64_t forgetBeforeMs) {
     std::lock_guard<std::mutex> guard(lock);
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastLook >= std::chrono::seconds(5)) {
+        lastLook = now;
+        ReadAgain(nowMs);
+    }
     for (const PlanEvent& event : book.Due(nowMs))
         if (const Plan* plan = book.Find(event.planId)) waiting.insert(plan->name);
     if (forgetBeforeMs > 0) {

@@ -47,4 +47,8 @@ private:
     PlanBook book;
     std::unique_ptr<BoardStore> store;
     std::set<std::string> waiting;  // names whose rows are to be brought up to date
+    // Another program's plans (an import): the mark it left, looked at every few seconds.
+    std::int64_t changedMs = 0;
+    std::chrono::steady_clock::time_point lastLook{};
+    void ReadAgain(std::int64_t nowMs);
 };

@@ -11,6 +11,7 @@
 #include "AsciiText.h"
 #include "AccountCommands.h"
 #include "SessionCommands.h"
+#include "PlanImport.h"
 #include "AtomicFile.h"
 #include "BoardOptions.h"
 
@@ -23,7 +24,7 @@ const char* const Usage =
     "usage: pegmastd [--config PATH] [--check [--directory]] [--backup FILE] [--version] [--help]\n"
     "       pegmastd [--config PATH] --add-account NAME [--reception] | --set-password NAME |\n"
     "                --remove-account NAME | --accounts | --sign-out NAME |\n"
-    "                --wall-link [--renew]\n"
+    "                --wall-link [--renew] | --import-plans FILE [--skip-bad]\n"
     "  --config PATH  the configuration file (default %s)\n"
     "  --check        read the configuration, print the settings in effect and exit:\n"
     "                 0 when it is good, 2 with each problem when it is not\n"
@@ -39,6 +40,8 @@ const char* const Usage =
     "  --sign-out NAME  end every session of a person, on every device\n"
     "  --wall-link [--renew]  print a view-only link for a wall screen, for a board\n"
     "                 shown to signed-in people only; --renew ends every link before it\n"
+    "  --import-plans FILE [--skip-bad]  take plans from a CSV file (name, start, end,\n"
+    "                 status, message); nothing from a file with problems unless --skip-bad\n"
     "  --set NAME=VALUE  set one setting in the configuration file, keeping every\n"
     "                 other line, and exit (for installers; may be given more than once)\n"
     "  --version      print the version and exit\n"
@@ -152,7 +155,7 @@ int Backup(const std::string& configPath, const std::string& to) {
 
 int main(int argc, char** argv) {
     std::string configPath = DefaultConfigPath();
-    bool check = false, directory = false, reception = false, renew = false;
+    bool check = false, directory = false, reception = false, renew = false, skipBad = false;
     std::string backup, accountCommand, accountName;
     std::vector<std::pair<std::string, std::string>> settings;
     for (int i = 1; i < argc; ++i) {
@@ -175,6 +178,11 @@ int main(int argc, char** argv) {
             accountName = argv[++i];
         } else if (arg == "--wall-link" && accountCommand.empty()) {
             accountCommand = "wall-link";
+        } else if (arg == "--import-plans" && i + 1 < argc && accountCommand.empty()) {
+            accountCommand = "import-plans";
+            accountName = argv[++i];
+        } else if (arg == "--skip-bad") {
+            skipBad = true;
         } else if (arg == "--renew") {
             renew = true;
         } else if (arg == "--accounts" && accountCommand.empty()) {
@@ -205,6 +213,7 @@ int main(int argc, char** argv) {
         if (!CommandConfig(configPath, config)) return 2;
         if (accountCommand == "sign-out") return SignOutCommand(config.stateFile, accountName);
         if (accountCommand == "wall-link") return WallLinkCommand(config, renew);
+        if (accountCommand == "import-plans") return ImportPlansCommand(config.stateFile, accountName, skipBad);
         return AccountCommand(config.webAccountsFile, accountCommand, accountName, reception);
     }
     if (check) {

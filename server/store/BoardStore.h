@@ -81,6 +81,10 @@ public:
     bool PutPlan(Plan& plan, std::string& error);
     bool DeletePlan(std::int64_t id, std::string& error);
     bool LoadPlans(std::vector<Plan>& plans, std::string& error);
+    // Plans added by another program (an import) as one step, and the time it
+    // marks, which the service watches to read them; 0 when none did.
+    bool PutPlans(std::vector<Plan>& plans, std::int64_t nowMs, std::string& error);
+    bool PlansChangedMs(std::int64_t& ms, std::string& error);
 
     // A whole copy at `path`, safe while the service writes.
     bool Backup(const std::string& path, std::string& error);

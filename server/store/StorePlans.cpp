@@ -88,3 +88,25 @@ bool BoardStore::LoadPlans(std::vector<Plan>& plans, std::string& error) {
     error = Why(db);
     return false;
 }
+
+bool BoardStore::PutPlans(std::vector<Plan>& plans, std::int64_t nowMs, std::string& error) {
+    if (!Exec("BEGIN IMMEDIATE;", error)) return false;
+    bool good = true;
+    for (Plan& plan : plans) good = good && PutPlan(plan, error);
+    Statement mark(db, "INSERT OR REPLACE INTO marks(name, ms) VALUES ('plans_changed', ?)");
+    good = good && mark && mark.Number(1, nowMs).Step() == SQLITE_DONE;
+    if (good) return Exec("COMMIT;", error);
+    if (error.empty()) error = Why(db);
+    std::string ignored;
+    Exec("ROLLBACK;", ignored);
+    return false;
+}
+
+bool BoardStore::PlansChangedMs(std::int64_t& ms, std::string& error) {
+    Statement select(db, "SELECT ms FROM marks WHERE name = 'plans_changed'");
+    const int rc = select ? select.Step() : SQLITE_ERROR;
+    ms = rc == SQLITE_ROW ? select.Int(0) : 0;
+    if (rc == SQLITE_ROW || rc == SQLITE_DONE) return true;
+    error = Why(db);
+    return false;
+}

@@ -1,6 +1,7 @@
 #include <ctime>
 
 #include "LocalTime.h"
+#include "PlanImport.h"
 #include "ServiceFixture.h"
 
 namespace {
@@ -101,4 +102,34 @@ TEST_F(ServiceTest, APlanSwitchesARowAndBackAndOutlivesARestart) {
     EXPECT_NE(PlanAsk(web, "DELETE", "/plans/" + id, R"({"code":"s3cretcode"})").find("200 OK"), std::string::npos);
     EXPECT_NE(PlanAsk(web, "DELETE", "/plans/" + id, R"({"code":"s3cretcode"})").find("404"), std::string::npos);
     EXPECT_EQ(again.Stop(), 0);
+}
+
+// HR's spreadsheet: each wrong line said with its number, the good ones taken.
+TEST(PlanImport, EachLineTakenOrSaidWithItsNumber) {
+    const std::string csv =
+        "\xEF\xBB\xBFName,Start,End,Status,Message,Cost centre\n"
+        "anna,2027-01-04,2027-01-08,out,skiing\n"
+        "bert,2027-01-04 14:00,2027-01-04 15:00,Other,\"training, room 2\"\n"
+        "cleo,2027-01-04,2027-01-04 15:00,out,\n"
+        "dora,2027-02-30,2027-03-01,out,\n"
+        "eli,2027-01-05,2027-01-04,out,\n"
+        "fay,2027-01-04,2027-01-04,in,\n"
+        ",2027-01-04,2027-01-04,out,\n"
+        "a name of more than nineteen,2027-01-04,2027-01-04,out,\n"
+        "gus,2027-01-04,2027-01-04,,\"never closed\n";
+    std::vector<Plan> plans;
+    std::vector<std::string> problems;
+    ReadPlansCsv(csv, "hr.csv", plans, problems);
+    ASSERT_EQ(plans.size(), 2u);
+    EXPECT_TRUE(plans[0].allDay && plans[0].message == "skiing" && plans[0].source == "import");
+    EXPECT_TRUE(!plans[1].allDay && plans[1].status == StatusOther && plans[1].message == "training, room 2");
+    const std::vector<std::string> said = {
+        "hr.csv:4: the start and the end are both dates, or both dates and times",
+        "hr.csv:5: the start \"2027-02-30\" is not a date (2027-01-05) or date and time (2027-01-05 14:00)",
+        "hr.csv:6: the plan ends before it starts",
+        "hr.csv:7: the status \"in\" is not out or other",
+        "hr.csv:8: no name",
+        "hr.csv:9: the name is longer than 19 characters or has one the board cannot show",
+        "hr.csv:10: a quoted field is not closed on its line"};
+    EXPECT_EQ(problems, said);
 }
