@@ -11,6 +11,7 @@
 #include "LdapSearch.h"
 #include "ProxyRule.h"
 #include "StoreStart.h"
+#include "Windows1252.h"
 
 namespace {
 
@@ -103,6 +104,17 @@ bool BoardService::OpenPlans() {
     planDesk.find = [keeper](std::int64_t id, Plan& plan) { return keeper->Find(id, plan); };
     planDesk.put = [keeper](Plan& plan, std::string& error) { return keeper->Put(plan, error); };
     planDesk.remove = [keeper](std::int64_t id, std::string& error) { return keeper->Delete(id, error); };
+    planDesk.feedOf = [keeper](const std::string& key) { return keeper->FeedOf(key); };
+    planDesk.newKey = [keeper](const std::string& feed, std::string& key) { return keeper->NewKey(feed, false, key); };
+    std::shared_ptr<StaffDirectory> staff = board.directory;
+    auto person = [staff](const std::string& name, bool group) {
+        const DirectoryState state = staff ? staff->State() : DirectoryState();
+        const StaffPerson* p = state.list ? FindStaff(*state.list, name) : nullptr;
+        if (!p) return group ? std::string() : Windows1252ToUtf8(name);
+        return group ? p->group : p->displayName.empty() ? Windows1252ToUtf8(name) : p->displayName;
+    };
+    planDesk.called = [person](const std::string& name) { return person(name, false); };
+    planDesk.groupOf = [person](const std::string& name) { return person(name, true); };
     web.plans = &planDesk;
     web.nextPlan = [keeper](const std::string& name, std::int64_t nowMs, Plan& plan, Occurrence& occurrence) {
         return keeper->Next(name, nowMs, plan, occurrence);

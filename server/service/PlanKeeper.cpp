@@ -1,6 +1,7 @@
 #include "PlanKeeper.h"
 
 #include "AsciiText.h"
+#include "PasswordHash.h"
 
 PlanKeeper::PlanKeeper(BoardServer& board_, std::chrono::steady_clock::duration speaking_)
     : board(board_), speaking(speaking_) {}
@@ -134,4 +135,19 @@ void PlanKeeper::Reconcile(const std::string& name, std::int64_t nowMs) {
     change.after = record;
     change.author = plan.author;
     tell(change);
+}
+
+std::string PlanKeeper::FeedOf(const std::string& key) const {
+    std::lock_guard<std::mutex> guard(lock);
+    std::string feed, error;
+    if (!store || !store->CalendarFeedOf(Sha256(key), feed, error)) return std::string();
+    return feed;
+}
+
+bool PlanKeeper::NewKey(const std::string& feed, bool replace, std::string& key) const {
+    std::string random, error;
+    if (!RandomBytes(32, random)) return false;
+    key = HexOf(random);
+    std::lock_guard<std::mutex> guard(lock);
+    return store && store->AddCalendarKey(Sha256(key), feed, WallMs(), replace, error);
 }

@@ -37,6 +37,9 @@ public:
     std::vector<Plan> Of(const std::string& name) const;
     bool Next(const std::string& name, std::int64_t nowMs, Plan& plan, Occurrence& occurrence) const;
     std::size_t Size() const;
+    // Calendar feeds' keys, kept hashed: the feed a key opens (empty: none), and a new key for a feed.
+    std::string FeedOf(const std::string& key) const;
+    bool NewKey(const std::string& feed, bool replace, std::string& key) const;
 
 private:
     void Reconcile(const std::string& name, std::int64_t nowMs);

@@ -13,3 +13,8 @@ int SignOutCommand(const std::string& database, const std::string& name);
 // A new wall link printed: a long random key, only its hash kept. `renew`:
 // every wall link before it stops working.
 int WallLinkCommand(const ServiceConfig& config, bool renew);
+
+// A calendar feed's address printed: `kind` office, group or person (with
+// `name`); a long random key, only its hash kept. `renew`: the feed's
+// addresses before it stop working. Exit 2 for a kind that is none of those.
+int CalendarLinkCommand(const ServiceConfig& config, const std::string& kind, const std::string& name, bool renew);

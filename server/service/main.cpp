@@ -24,7 +24,8 @@ const char* const Usage =
     "usage: pegmastd [--config PATH] [--check [--directory]] [--backup FILE] [--version] [--help]\n"
     "       pegmastd [--config PATH] --add-account NAME [--reception] | --set-password NAME |\n"
     "                --remove-account NAME | --accounts | --sign-out NAME |\n"
-    "                --wall-link [--renew] | --import-plans FILE [--skip-bad]\n"
+    "                --wall-link [--renew] | --import-plans FILE [--skip-bad] |\n"
+    "                --calendar-link office|group NAME|person NAME [--renew]\n"
     "  --config PATH  the configuration file (default %s)\n"
     "  --check        read the configuration, print the settings in effect and exit:\n"
     "                 0 when it is good, 2 with each problem when it is not\n"
@@ -40,6 +41,8 @@ const char* const Usage =
     "  --sign-out NAME  end every session of a person, on every device\n"
     "  --wall-link [--renew]  print a view-only link for a wall screen, for a board\n"
     "                 shown to signed-in people only; --renew ends every link before it\n"
+    "  --calendar-link office|group NAME|person NAME [--renew]  print the address of a\n"
+    "                 calendar of plans to subscribe to; --renew ends the feed's others\n"
     "  --import-plans FILE [--skip-bad]  take plans from a CSV file (name, start, end,\n"
     "                 status, message); nothing from a file with problems unless --skip-bad\n"
     "  --set NAME=VALUE  set one setting in the configuration file, keeping every\n"
@@ -156,7 +159,7 @@ int Backup(const std::string& configPath, const std::string& to) {
 int main(int argc, char** argv) {
     std::string configPath = DefaultConfigPath();
     bool check = false, directory = false, reception = false, renew = false, skipBad = false;
-    std::string backup, accountCommand, accountName;
+    std::string backup, accountCommand, accountName, feedKind;
     std::vector<std::pair<std::string, std::string>> settings;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -181,6 +184,10 @@ int main(int argc, char** argv) {
         } else if (arg == "--import-plans" && i + 1 < argc && accountCommand.empty()) {
             accountCommand = "import-plans";
             accountName = argv[++i];
+        } else if (arg == "--calendar-link" && i + 1 < argc && accountCommand.empty()) {
+            accountCommand = "calendar-link";
+            feedKind = argv[++i];
+            if (feedKind != "office" && i + 1 < argc) accountName = argv[++i];
         } else if (arg == "--skip-bad") {
             skipBad = true;
         } else if (arg == "--renew") {
@@ -213,6 +220,7 @@ int main(int argc, char** argv) {
         if (!CommandConfig(configPath, config)) return 2;
         if (accountCommand == "sign-out") return SignOutCommand(config.stateFile, accountName);
         if (accountCommand == "wall-link") return WallLinkCommand(config, renew);
+        if (accountCommand == "calendar-link") return CalendarLinkCommand(config, feedKind, accountName, renew);
         if (accountCommand == "import-plans") return ImportPlansCommand(config.stateFile, accountName, skipBad);
         return AccountCommand(config.webAccountsFile, accountCommand, accountName, reception);
     }

@@ -42,7 +42,10 @@ const char* const Migrations[] = {
     " weekdays INTEGER NOT NULL, every INTEGER NOT NULL, until TEXT NOT NULL, except_days TEXT NOT NULL,"
     " source TEXT NOT NULL, author BLOB NOT NULL, created_ms INTEGER NOT NULL);"
     "CREATE INDEX plans_by_name ON plans(name_key);"
-    "ALTER TABLE board_rows ADD COLUMN plan BLOB;",
+    "ALTER TABLE board_rows ADD COLUMN plan BLOB;"
+    // The keys in calendar feeds' addresses, hashed, each for one feed.
+    "CREATE TABLE calendar_keys(key_hash BLOB PRIMARY KEY, feed BLOB NOT NULL, made_ms INTEGER NOT NULL) WITHOUT ROWID;"
+    "CREATE INDEX calendar_keys_by_feed ON calendar_keys(feed, made_ms);",
 };
 static_assert(sizeof Migrations / sizeof Migrations[0] == StoreVersion, "one migration per version");
 

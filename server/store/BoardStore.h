@@ -77,6 +77,12 @@ public:
     // A wall screen's view-only key (its hash) added; `replace`: the only one, the others ended.
     bool AddWallKey(const std::string& keyHash, std::int64_t madeMs, bool replace, std::string& error);
     bool WallKeyKnown(const std::string& keyHash, bool& known, std::string& error);
+    // A calendar feed's key (its hash) added, the feed named "office", "group:NAME"
+    // or "person:name"; `replace`: the feed's only one. A feed keeps its 10 newest.
+    bool AddCalendarKey(const std::string& keyHash, const std::string& feed, std::int64_t madeMs, bool replace,
+                        std::string& error);
+    // The feed a key opens; empty when none.
+    bool CalendarFeedOf(const std::string& keyHash, std::string& feed, std::string& error);
     // Plans: added (a new id given) or replaced, deleted, and every one read.
     bool PutPlan(Plan& plan, std::string& error);
     bool DeletePlan(std::int64_t id, std::string& error);

@@ -1,5 +1,5 @@
-// Sign-in's part of the store: sessions and wall screens' keys, each kept
-// as a hash only.
+// Sign-in's part of the store: sessions, wall screens' keys and calendar
+// feeds' keys, each kept as a hash only.
 #include "AsciiText.h"
 #include "BoardStore.h"
 #include "StoreStatement.h"
@@ -83,6 +83,33 @@ bool BoardStore::WallKeyKnown(const std::string& keyHash, bool& known, std::stri
     Statement select(db, "SELECT 1 FROM wall_keys WHERE key_hash = ?");
     const int rc = select ? select.Blob(1, keyHash).Step() : SQLITE_ERROR;
     known = rc == SQLITE_ROW;
+    if (rc == SQLITE_ROW || rc == SQLITE_DONE) return true;
+    error = Why(db);
+    return false;
+}
+
+bool BoardStore::AddCalendarKey(const std::string& keyHash, const std::string& feed, std::int64_t madeMs,
+                                bool replace, std::string& error) {
+    if (!Exec("BEGIN IMMEDIATE;", error)) return false;
+    Statement clear(db, "DELETE FROM calendar_keys WHERE feed = ?");
+    Statement insert(db, "INSERT OR REPLACE INTO calendar_keys(key_hash, feed, made_ms) VALUES (?, ?, ?)");
+    Statement trim(db,
+                   "DELETE FROM calendar_keys WHERE feed = ?1 AND key_hash NOT IN"
+                   " (SELECT key_hash FROM calendar_keys WHERE feed = ?1 ORDER BY made_ms DESC LIMIT 10)");
+    bool good = clear && insert && trim && (!replace || clear.Blob(1, feed).Step() == SQLITE_DONE);
+    good = good && insert.Blob(1, keyHash).Blob(2, feed).Number(3, madeMs).Step() == SQLITE_DONE;
+    good = good && trim.Blob(1, feed).Step() == SQLITE_DONE;
+    if (good) return Exec("COMMIT;", error);
+    error = Why(db);
+    std::string ignored;
+    Exec("ROLLBACK;", ignored);
+    return false;
+}
+
+bool BoardStore::CalendarFeedOf(const std::string& keyHash, std::string& feed, std::string& error) {
+    Statement select(db, "SELECT feed FROM calendar_keys WHERE key_hash = ?");
+    const int rc = select ? select.Blob(1, keyHash).Step() : SQLITE_ERROR;
+    feed = rc == SQLITE_ROW ? select.Bytes(0) : std::string();
     if (rc == SQLITE_ROW || rc == SQLITE_DONE) return true;
     error = Why(db);
     return false;

@@ -1,9 +1,11 @@
 #include "PlanRoutes.h"
 
+#include <cctype>
 #include <nlohmann/json.hpp>
 
 #include "AsciiText.h"
 #include "HistoryRoute.h"
+#include "ICalendar.h"
 #include "JsonFields.h"
 #include "SignInRoutes.h"
 #include "Windows1252.h"
@@ -228,5 +230,91 @@ WebResponse PlanChangeAnswer(const WebRequest& request, const WebSources& source
     response.status = id ? 200 : 201;
     response.contentType = "application/json";
     response.body = nlohmann::json{{"id", plan.id}}.dump();
+    return response;
+}
+
+bool IsCalendarRoute(const std::string& path) { return path.compare(0, 10, "/calendar/") == 0; }
+
+bool IsCalendarLinkRoute(const WebRequest& request) {
+    return request.method == "POST" && PathOf(request) == "/calendar-link";
+}
+
+std::string FeedOfPath(const std::string& path) {
+    const std::string ics = ".ics";
+    if (path.size() < 14 || path.compare(path.size() - 4, 4, ics) != 0) return std::string();
+    const std::string inner = path.substr(10, path.size() - 14);
+    if (inner == "office") return "office";
+    for (const char* kind : {"group", "person"}) {
+        const std::string prefix = std::string(kind) + "/";
+        std::string name;
+        if (inner.compare(0, prefix.size(), prefix) != 0 ||
+            !QueryValue("?n=" + inner.substr(prefix.size()), "n", name) || name.empty())
+            continue;
+        return kind + std::string(":") + AsciiLower(FromUtf8(name));
+    }
+    return std::string();
+}
+
+WebResponse CalendarAnswer(const WebRequest& request, const WebSources& sources) {
+    if (!sources.plans || !sources.plans->feedOf) return Refusal(404);
+    const std::string feed = FeedOfPath(PathOf(request));
+    std::string key;
+    // The key is the whole of the right: calendars cannot sign in. Guessed keys are guarded as codes are.
+    if (std::int64_t waitMs = sources.guard ? sources.guard->ShutFor(request.peer, request.steadyMs) : 0) {
+        WebResponse response = JsonAnswer(429, "Too many wrong keys; try again in a minute.");
+        response.headers.push_back({"Retry-After", std::to_string((waitMs + 999) / 1000)});
+        return response;
+    }
+    if (feed.empty() || !QueryValue(request.target, "key", key) || key.size() != 64 ||
+        sources.plans->feedOf(key) != feed) {
+        if (sources.guard && !feed.empty()) sources.guard->Wrong(request.peer, request.steadyMs);
+        return Refusal(404);
+    }
+    std::vector<Plan> plans;
+    const std::string name = feed.substr(feed.find(':') + 1);
+    if (feed == "office") {
+        plans = sources.plans->list(std::string());
+    } else if (feed.compare(0, 6, "group:") == 0) {
+        for (const Plan& p : sources.plans->list(std::string()))
+            if (AsciiLower(sources.plans->groupOf(p.name)) == name) plans.push_back(p);
+    } else {
+        plans = sources.plans->list(name);
+    }
+    CalendarFeed calendar;
+    calendar.title = "Pegora: " + (feed == "office" ? std::string("the office") : Windows1252ToUtf8(name));
+    calendar.host = request.host.substr(0, request.host.rfind(':') == std::string::npos ? request.host.size()
+                                                                                         : request.host.rfind(':'));
+    if (calendar.host.empty()) calendar.host = "pegora";
+    calendar.nowMs = WallMs();
+    calendar.called = sources.plans->called;
+    WebResponse response;
+    response.contentType = "text/calendar; charset=utf-8";
+    response.body = CalendarText(calendar, plans);
+    response.headers.push_back({"Content-Disposition", "inline; filename=\"pegora.ics\""});
+    return response;
+}
+
+WebResponse CalendarLinkAnswer(const WebRequest& request, const WebSources& sources) {
+    if (!sources.plans || !sources.plans->newKey) return Refusal(404);
+    nlohmann::json body;
+    std::string name, code, error, author, key;
+    if (!ParseJsonObject(request.body, body, error) || !TakeCode(body, code, error) || !TakeName(body, name, error))
+        return JsonAnswer(400, error);
+    WebResponse refused = ChangeRights(request, sources, name, code, author);
+    if (refused.status != 0) return refused;
+    if (!sources.plans->newKey("person:" + AsciiLower(name), key))
+        return JsonAnswer(503, "The calendar's address cannot be made right now; try again.");
+    WebResponse response;
+    response.contentType = "application/json";
+    std::string encoded;
+    for (unsigned char ch : Windows1252ToUtf8(AsciiLower(name))) {
+        static const char hex[] = "0123456789ABCDEF";
+        if (std::isalnum(ch) || ch == '-' || ch == '.' || ch == '_' || ch == '~')
+            encoded += static_cast<char>(ch);
+        else
+            encoded += std::string("%") + hex[ch >> 4] + hex[ch & 15];
+    }
+    const std::string path = "/calendar/person/" + encoded + ".ics?key=" + key;
+    response.body = nlohmann::json{{"address", (request.secure ? "https://" : "http://") + request.host + path}}.dump();
     return response;
 }

@@ -53,6 +53,7 @@ WebResponse Update(const WebRequest& request, const std::vector<std::string>& ma
         return response;
     }
     if (IsPlanChange(request)) return PlanChangeAnswer(request, sources);
+    if (IsCalendarLinkRoute(request)) return CalendarLinkAnswer(request, sources);
     const UpdateSettings settings = sources.updates();
     const bool remove = PathOf(request) == "/remove";
     BrowserWord word;
@@ -95,7 +96,8 @@ std::string PathOf(const WebRequest& request) { return request.target.substr(0, 
 bool IsUpdateRoute(const WebRequest& request) {
     std::string path = PathOf(request);
     return (request.method == "POST" &&
-            (path == "/status" || path == "/remove" || path == "/sign-in" || path == "/sign-out")) ||
+            (path == "/status" || path == "/remove" || path == "/sign-in" || path == "/sign-out" ||
+             path == "/calendar-link")) ||
            IsPlanChange(request);
 }
 
@@ -160,6 +162,7 @@ WebResponse Route(const WebRequest& request, const std::vector<std::string>& mac
     std::string path = request.target.substr(0, request.target.find('?'));  // "/?wall" is the page
     if (path == "/me") return MeAnswer(request, sources);
     if (IsPlansRoute(path)) return PlansAnswer(request, sources);
+    if (IsCalendarRoute(path)) return CalendarAnswer(request, sources);
     const bool names = IsHistoryRoute(path) || IsRollAtRoute(request) || path == "/board.json" || path == "/roll.csv";
     if (names) {
         WebResponse refusal = ViewRefusal(request, sources);

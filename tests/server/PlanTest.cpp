@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "ICalendar.h"
 #include "PlanBook.h"
 #include "TableRows.h"
 
@@ -121,4 +122,41 @@ TEST(Plans, TheBookGivesWhatIsDueInOrderAndWhatHolds) {
     EXPECT_EQ(holding.id, 1);
     EXPECT_FALSE(book.Next("anna", before, 14 * 86400000LL, holding, when)) << "nothing within 14 days";
     EXPECT_EQ(book.Forget(LocalToUtcMs({2028, 2, 1, 0})), std::vector<std::int64_t>{1}) << "the repeat never ends";
+}
+
+TEST(Calendar, LinesFoldedWholeTextEscapedAndTheZoneWithItsChanges) {
+    InLondon zone;
+    std::string long_;
+    for (int i = 0; i < 100; ++i) long_ += "\xC3\xA9";  // é, two octets each
+    const std::string folded = FoldLine("SUMMARY:" + long_);
+    std::size_t start = 0;
+    for (std::size_t end; (end = folded.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        EXPECT_LE(end - start, 75u);
+        EXPECT_NE(static_cast<unsigned char>(folded[end - 1]), 0xC3u) << "never inside a sequence";
+    }
+    EXPECT_EQ(CalendarEscape("a, b; c\\d\ne"), "a\\, b\\; c\\\\d\\ne");
+
+    Plan p = Weekly("2027-01-04T14:00", "2027-01-04T15:00", (1u << 0) | (1u << 4), 2);
+    p.id = 42;
+    p.message = "stand-up, room 2";
+    p.repeat.hasUntil = true;
+    p.repeat.until = {2027, 12, 31, 0};
+    p.repeat.except = {{2027, 1, 8, 0}};
+    Plan holiday = Weekly("2027-08-02", "2027-08-13", 0, 1);
+    holiday.id = 43;
+    CalendarFeed feed;
+    feed.title = "Pegora: the office";
+    feed.host = "board.example";
+    feed.nowMs = LocalToUtcMs({2027, 1, 1, 0});
+    const std::string ics = CalendarText(feed, {p, holiday});
+    for (const char* line :
+         {"BEGIN:VCALENDAR\r\nVERSION:2.0\r\n", "\r\nUID:plan-42@board.example\r\n",
+          "\r\nDTSTART;TZID=Europe/London:20270104T140000\r\n",
+          "\r\nSUMMARY:anna: out\\, stand-up\\, room 2\r\n",
+          "\r\nRRULE:FREQ=WEEKLY;INTERVAL=2;BYDAY=MO,FR;UNTIL=20271231T235959Z;WKST=MO\r\n",
+          "\r\nEXDATE;TZID=Europe/London:20270108T140000\r\n",
+          "\r\nBEGIN:DAYLIGHT\r\nDTSTART:20270328T010000\r\nTZOFFSETFROM:+0000\r\nTZOFFSETTO:+0100\r\n",
+          "\r\nBEGIN:STANDARD\r\nDTSTART:20271031T020000\r\nTZOFFSETFROM:+0100\r\nTZOFFSETTO:+0000\r\n",
+          "\r\nDTSTART;VALUE=DATE:20270802\r\nDTEND;VALUE=DATE:20270814\r\n", "END:VCALENDAR\r\n"})
+        EXPECT_NE(ics.find(line), std::string::npos) << line << "\n" << ics;
 }

@@ -1,6 +1,7 @@
 #include <ctime>
 
 #include "LocalTime.h"
+#include "PasswordHash.h"
 #include "PlanImport.h"
 #include "ServiceFixture.h"
 
@@ -99,6 +100,17 @@ TEST_F(ServiceTest, APlanSwitchesARowAndBackAndOutlivesARestart) {
     EXPECT_EQ(host.Count(": in -> out, by a plan"), 1);
     const std::string history = HttpGet(web, "/history?name=anna", "X-Pegora-Code: s3cretcode\r\n");
     EXPECT_NE(history.find(R"("message":"holiday","source":"plan")"), std::string::npos) << history;
+    // Calendars: a key opens its own feed only; the page is given a person's own address.
+    const std::string key(64, 'c');
+    std::unique_ptr<BoardStore> keys = BoardStore::Connect(config.stateFile, error);
+    ASSERT_TRUE(keys && keys->AddCalendarKey(Sha256(key), "person:bert", NowMs(), false, error)) << error;
+    EXPECT_NE(HttpGet(web, "/calendar/person/Bert.ics?key=" + key).find("SUMMARY:Bert: other\\, training\r\n"),
+              std::string::npos);
+    EXPECT_NE(HttpGet(web, "/calendar/person/anna.ics?key=" + key).find("404"), std::string::npos);
+    const std::string link = Body(PlanAsk(web, "POST", "/calendar-link", R"({"name":"Anna","code":"s3cretcode"})"));
+    const std::string path = link.substr(link.find("/calendar/"), link.rfind('"') - link.find("/calendar/"));
+    EXPECT_EQ(path.substr(0, 30), "/calendar/person/anna.ics?key=") << link;
+    EXPECT_NE(HttpGet(web, path).find("BEGIN:VCALENDAR"), std::string::npos) << path;
     EXPECT_NE(PlanAsk(web, "DELETE", "/plans/" + id, R"({"code":"s3cretcode"})").find("200 OK"), std::string::npos);
     EXPECT_NE(PlanAsk(web, "DELETE", "/plans/" + id, R"({"code":"s3cretcode"})").find("404"), std::string::npos);
     EXPECT_EQ(again.Stop(), 0);

@@ -121,6 +121,8 @@
     element('plan-form').reset();
     element('plan-send').textContent = 'Plan it';
     element('plan-repeat-box').hidden = true;
+    element('plan-calendar-address').hidden = true;
+    element('plan-calendar-label').hidden = true;
     setKind();
     const me = window.pegoraMe;
     element('plan-name').value = name || (me && !me.reception ? me.name : '');
@@ -238,6 +240,23 @@
       element('plan-repeat-box').hidden = !element('plan-repeats').checked;
     });
     element('plan-name').addEventListener('change', () => showUpcoming(element('plan-name').value.trim()));
+    element('plan-calendar').addEventListener('click', async () => {
+      const name = element('plan-name').value.trim();
+      if (!name) {
+        say('Give the name whose plans the calendar shows.');
+        return;
+      }
+      const got = await ask('POST', '/calendar-link', { name });
+      if (!got.ok) {
+        say(got.answer.error || 'The board refused (' + got.status + ').');
+        return;
+      }
+      const address = element('plan-calendar-address');
+      address.value = got.answer.address;
+      address.hidden = false;
+      element('plan-calendar-label').hidden = false;
+      address.select();
+    });
     if (new URLSearchParams(location.search).has('away')) {
       element('board-view').hidden = true;
       element('away-view').hidden = false;
