@@ -3,7 +3,9 @@ the unit's ExecStart as an unprivileged user, NOTIFY_SOCKET read by the test,
 STATE_DIRECTORY set. Readiness, records from both builds' clients, health and
 metrics, stop and restart with the rows and their ages, kill -9 in a burst,
 a backup while it runs, a damaged database, a port in use and a wrong
-configuration."""
+configuration; plans switching a row and back in shifted time, across a
+restart, from an import, and in a calendar read back by another library."""
+import datetime
 import gzip
 import json
 import os
@@ -157,6 +159,111 @@ def accepts(port):
 def wait_rows(port, predicate, timeout=30):
     found = wait_until(lambda: (lambda r: r if predicate(r) else None)(rows(port)), timeout)
     return found if found is not None else rows(port)
+
+
+FAKE_LIB = '/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1'
+PLAN_DAY = datetime.datetime(2027, 1, 4, 8, 59, 30)  # a Monday morning in London, winter
+
+
+class FakeClock:
+    """The service's calendar clock in shifted time, ten times as fast; its steady clock as it is."""
+
+    def __init__(self, start):
+        self.start, self.real = start, time.time()
+
+    def now(self):
+        return self.start + datetime.timedelta(seconds=(time.time() - self.real) * 10)
+
+    def command(self):
+        """Put before the service's own command, after setpriv: the shifted clock for the service alone."""
+        return ['env', 'LD_PRELOAD=' + FAKE_LIB, 'FAKETIME=@%s x10' % self.now().strftime('%Y-%m-%d %H:%M:%S'),
+                'FAKETIME_DONT_FAKE_MONOTONIC=1', 'TZ=Europe/London']
+
+    def until(self, hour, minute):
+        """Real seconds until the shifted clock shows hour:minute."""
+        return ((self.start.replace(hour=hour, minute=minute, second=0) - self.now()).total_seconds()) / 10
+
+
+def parse_calendar(text):
+    """The feed's events as an independent iCalendar library reads them: (summary, start, rule)."""
+    code = ('import icalendar, json, sys\n'
+            'cal = icalendar.Calendar.from_ical(sys.stdin.read())\n'
+            'print(json.dumps([[str(e.get("summary")), e.decoded("dtstart").isoformat(), str(e.get("dtstart").params.get("TZID")),'
+            ' bool(e.get("rrule"))] for e in cal.walk("VEVENT")] + [[str(t.get("tzid")) for t in cal.walk("VTIMEZONE")]]))\n')
+    out = subprocess.run(['/usr/bin/python3', '-c', code], input=text, capture_output=True, text=True)
+    return json.loads(out.stdout) if out.returncode == 0 else out.stderr
+
+
+def plans(c, binary, folder, notify, user):
+    """Plans in shifted time: a row switches at its plan's start and back at its end, across a restart; an
+    import's plan shows without a restart; the calendar reads back with python3-icalendar."""
+    os.makedirs(os.path.join(folder, 'plans'), mode=0o755, exist_ok=True)
+    service = Service(binary, os.path.join(folder, 'plans'), notify, user)
+    board, web = free_port(), free_port()
+    service.configure('Port = %d\nWebPort = %d\nAcceptPacingMs = 0\nLogChanges = yes\nWebUpdates = yes\n'
+                      'WebUpdateCode = plans-code-1\nHistoryDays = 7\n' % (board, web))
+    clock = FakeClock(PLAN_DAY)
+
+    own = list(service.command)
+
+    def start():
+        service.command = clock.command() + own
+        p = service.start()
+        wait_until(lambda: accepts(web), 10)
+        return p
+
+    def row(name):
+        rows = [r for r in board_json(web).get('rows', []) if r['name'].lower() == name]
+        return rows[0] if rows else {}
+
+    def command(*args):
+        as_service = ['setpriv', '--reuid=%d' % user.pw_uid, '--regid=%d' % user.pw_gid, '--clear-groups', '--']
+        return subprocess.run(as_service + own + ['--config', service.config] + list(args),
+                              capture_output=True, text=True, env=service.env)
+    with service:
+        p = start()
+        send(board, record('anna', 1, 'at my desk'))
+        status, said = post_update(web, '/plans', {'name': 'Anna', 'start': '2027-01-04T09:00', 'end': '2027-01-04T09:03',
+                                                  'status': 2, 'message': 'dentist', 'code': 'plans-code-1'})
+        c.check(status == 201 and wait_until(lambda: row('anna').get('message') == 'at my desk', 5) and
+                not row('anna').get('planned'),
+                'a plan entered ahead leaves the row as it is until its start (%r %r)' % (status, said))
+        wait_until(lambda: row('anna').get('planned'), clock.until(9, 0) + 8)
+        shown = row('anna')
+        c.check(shown.get('planned') and shown.get('message') == 'dentist' and shown.get('word') == 'out',
+                'at its start the row switches by itself (%r, shifted clock %s)' % (shown, clock.now()))
+        p.terminate()
+        wait_exit(p, 10)
+        p = start()
+        c.check(wait_until(lambda: row('anna').get('planned'), 5),
+                'the plan\'s word outlives a restart (%r)' % row('anna'))
+        with open(os.path.join(folder, 'plans', 'hr.csv'), 'w') as f:
+            f.write('name,start,end,status,message\nbert,2027-01-04 09:05,2027-01-04 09:08,other,training\n'
+                    'cleo,2027-01-04,2027-13-01,out,\n')
+        refused, taken = command('--import-plans', f.name), command('--import-plans', f.name, '--skip-bad')
+        c.check(refused.returncode == 2 and 'hr.csv:3: the end "2027-13-01"' in refused.stderr and
+                taken.returncode == 0 and '# 1 plans taken, 1 lines skipped' in taken.stdout,
+                'an import with a wrong line takes nothing, and with --skip-bad the good lines (%r %r)' %
+                (refused.stderr, taken.stdout))
+        send(board, record('anna', 1, 'at my desk'))  # a re-send at the desk leaves the plan's word
+        wait_until(lambda: not row('anna').get('planned'), clock.until(9, 3) + 8)
+        back = row('anna')
+        c.check(back.get('message') == 'at my desk' and not back.get('planned'),
+                'at its end the row goes back to the desk that still speaks (%r)' % back)
+        c.check(wait_until(lambda: row('bert').get('planned'), clock.until(9, 5) + 10) and
+                wait_until(lambda: not row('bert'), clock.until(9, 8) + 10),
+                'the imported plan shows without a restart, and its row goes at its end (no desk, no word before)')
+        link = command('--calendar-link', 'person', 'Anna').stdout.strip()
+        feed = get(web, link[link.index('/calendar/'):])[1] if '/calendar/' in link else link
+        events = parse_calendar(feed)
+        c.check(isinstance(events, list) and events[0][:3] == ['Anna: out, dentist', '2027-01-04T09:00:00+00:00',
+                                                               'Europe/London'] and events[-1] == ['Europe/London'],
+                'the person\'s calendar reads back with python3-icalendar, in the board\'s zone (%r)' % events)
+        history = ask_database(os.path.join(service.state, 'board.db'),
+                               "SELECT count(*) FROM history WHERE source IN ('plan', 'removed')")
+        c.check(history == 4, 'each switch a plan made is in the history, the row that went too (%r)' % history)
+        p.terminate()
+        wait_exit(p, 10)
 
 
 def main():
@@ -480,6 +587,7 @@ def main():
             f.write(journal)
         c.check('Anna: new row, in, from 127.0.0.1' in journal and journal.count('Anna:') == 1,
                 'LogChanges: one line per change, with the sender')
+    plans(c, binary, folder, notify, user)
     return c.finish()
 
 
