@@ -238,6 +238,15 @@ def windows(c, win, slapd, tls):
         c.check([(e.get('name'), e.get('word'), e.get('message')) for e in entries if isinstance(e, dict)] ==
                 [('aberg', 'out', 'lunch')], 'pegmastd.exe keeps the history in its database and reads it back (%r)' %
                 entries)
+        # A plan holding from this minute: the row switches by itself at the next tick.
+        now = time.localtime()
+        start, end = time.strftime('%Y-%m-%dT%H:%M', now), time.strftime('%Y-%m-%dT%H:%M', time.localtime(time.time() + 7200))
+        status, said = post_update(s.web_port, '/plans', {'name': 'aberg', 'start': start, 'end': end, 'status': 3,
+                                                          'message': 'training', 'code': 's3cret'})
+        b = wait_board(s.web_port, lambda b: any(r.get('planned') for r in b['rows']), 20)
+        row = b['rows'][0] if b.get('rows') else {}
+        c.check(status == 201 and row.get('planned') and row.get('message') == 'training',
+                'pegmastd.exe switches a row by a plan (%r, %r)' % (said, row))
     with Service(scratch('pegora-ldap-wine-signin-'), [WINE, os.path.join(win, 'server/service/pegmastd.exe')],
                  path) as s:
         s.env['LDAPTLS_CACERT'] = tls  # Wine's wldap32 hands TLS to the host's libldap, which trusts this CA
