@@ -67,11 +67,20 @@ PlanEnd BoardTable::EndPlan(const std::string& name, std::int64_t planId, std::i
                             std::chrono::steady_clock::duration speaking, std::int64_t nowMs) {
     const std::int32_t found = Find(name);
     if (found < 0) return PlanEnd::NotShown;
-    const std::size_t i = static_cast<std::size_t>(found);
-    const bool deskSpeaks = std::chrono::steady_clock::now() - lastStored[i] <= speaking;
-    const PlanEnd end = OnPlanEnd(rows[i], words[i], planId, startMs, deskSpeaks, nowMs);
+    const PlanEnd end = EndPlanAt(static_cast<std::size_t>(found), planId, startMs, speaking, nowMs);
     if (end == PlanEnd::Gone) Remove(name);
     return end;
+}
+
+bool BoardTable::StartPlanAt(std::size_t i, const StatusRecord& record, std::int64_t planId, std::int64_t startMs,
+                             std::int64_t untilMs, const std::string& author) {
+    return OnPlanStart(rows[i], words[i], true, record, planId, startMs, untilMs, author);
+}
+
+PlanEnd BoardTable::EndPlanAt(std::size_t i, std::int64_t planId, std::int64_t startMs,
+                              std::chrono::steady_clock::duration speaking, std::int64_t nowMs) {
+    const bool deskSpeaks = std::chrono::steady_clock::now() - lastStored[i] <= speaking;
+    return OnPlanEnd(rows[i], words[i], planId, startMs, deskSpeaks, nowMs);
 }
 
 std::size_t BoardTable::Restore(const StatusRecord& record, std::chrono::steady_clock::time_point when,

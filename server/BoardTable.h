@@ -67,6 +67,12 @@ public:
     // heard within `speaking`. A row with nothing to go back to leaves the board.
     PlanEnd EndPlan(const std::string& name, std::int64_t planId, std::int64_t startMs,
                     std::chrono::steady_clock::duration speaking, std::int64_t nowMs);
+    // The same at a row's index, for many rows at once: a row with nothing to go
+    // back to is left for the caller to remove (PlanEnd::Gone).
+    bool StartPlanAt(std::size_t index, const StatusRecord& record, std::int64_t planId, std::int64_t startMs,
+                     std::int64_t untilMs, const std::string& author);
+    PlanEnd EndPlanAt(std::size_t index, std::int64_t planId, std::int64_t startMs,
+                      std::chrono::steady_clock::duration speaking, std::int64_t nowMs);
     // A row read back from disk with its word, as it was.
     std::size_t Restore(const StatusRecord& record, std::chrono::steady_clock::time_point when, const RowWord& word);
     // The row leaves the board; false when there is none of that name.

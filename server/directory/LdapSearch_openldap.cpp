@@ -124,7 +124,7 @@ std::unique_ptr<LdapLink> OpenLdapLink(const LdapServer& server, const LdapSetti
                                        const std::string& password, std::string& error, LdapTrouble& trouble) {
     std::unique_ptr<OpenLdapLink_> link(new OpenLdapLink_);
     if (!Connect(server, settings, dn, password, link->c, error, trouble)) return nullptr;
-    return std::move(link);
+    return std::unique_ptr<LdapLink>(link.release());
 }
 
 bool SearchLdapServer(const LdapServer& server, const LdapSettings& settings, std::vector<StaffEntry>& entries,

@@ -130,7 +130,7 @@ std::unique_ptr<LdapLink> OpenLdapLink(const LdapServer& server, const LdapSetti
                                        const std::string& password, std::string& error, LdapTrouble& trouble) {
     std::unique_ptr<Wldap32Link> link(new Wldap32Link);
     if (!Connect(server, settings, dn, password, link->c, error, trouble)) return nullptr;
-    return std::move(link);
+    return std::unique_ptr<LdapLink>(link.release());
 }
 
 bool SearchLdapServer(const LdapServer& server, const LdapSettings& settings, std::vector<StaffEntry>& entries,

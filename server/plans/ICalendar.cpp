@@ -20,7 +20,7 @@ namespace {
 const char* const IcalDays[7] = {"MO", "TU", "WE", "TH", "FR", "SA", "SU"};
 
 std::string Two(int n) {
-    char text[8];
+    char text[16];
     std::snprintf(text, sizeof text, "%02d", n);
     return text;
 }

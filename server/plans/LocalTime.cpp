@@ -60,7 +60,7 @@ bool ParseLocalStamp(const std::string& text, LocalStamp& stamp, bool& dateOnly)
 }
 
 std::string LocalText(const LocalStamp& s, bool dateOnly) {
-    char text[24];
+    char text[64];
     if (dateOnly)
         std::snprintf(text, sizeof text, "%04d-%02d-%02d", s.year, s.month, s.day);
     else

@@ -13,11 +13,14 @@ bool PlanKeeper::Open(const std::string& path, std::string& error) {
     const std::int64_t now = WallMs();
     std::lock_guard<std::mutex> guard(lock);
     store = std::move(opened);
+    for (const Plan& p : plans) book.Put(p, now);
     // A time that began while the board was stopped shows at the first tick, unless already shown.
-    for (const Plan& p : plans) {
-        book.Put(p, now);
-        waiting.insert(p.name);
-    }
+    Plan holding;
+    Occurrence when;
+    std::set<std::string> names;
+    for (const Plan& p : plans) names.insert(AsciiLower(p.name));
+    for (const std::string& name : names)
+        if (book.Holding(name, now, holding, when)) waiting.insert(holding.name);
     return true;
 }
 
@@ -93,34 +96,48 @@ void PlanKeeper::Tick(std::int64_t nowMs, std::int64_t forgetBeforeMs) {
         for (std::int64_t id : book.Forget(forgetBeforeMs))
             if (store) store->DeletePlan(id, error);
     }
-    if (waiting.empty()) return;
+    if (waiting.empty() && started) return;
     TableHold hold(board.tableLock, std::chrono::milliseconds(50));
     if (!hold) return;  // the next tick tries again
-    for (const std::string& name : waiting) Reconcile(name, nowMs);
+    // Every row's index by its name once a tick, not a search of the table per name.
+    std::unordered_map<std::string, std::size_t> rows;
+    const std::size_t count = static_cast<std::size_t>(board.table.RowCount());
+    for (std::size_t i = 0; i < count; ++i) {
+        rows.emplace(AsciiLower(board.table.Row(i).Name()), i);
+        // At the start: a plan's word whose time ended while the board was stopped goes back now.
+        if (!started && board.table.Word(i).source == RowSource::Plan) waiting.insert(board.table.Row(i).Name());
+    }
+    started = true;
+    std::vector<std::string> gone;
+    for (const std::string& name : waiting) Reconcile(name, nowMs, rows, gone);
+    for (const std::string& name : gone) board.table.Remove(name);
+    if (board.boardChanged && !waiting.empty()) board.boardChanged();
     waiting.clear();
-    if (board.boardChanged) board.boardChanged();
 }
 
-void PlanKeeper::Reconcile(const std::string& name, std::int64_t nowMs) {
-    // Under tableLock: the row shows the plan whose time holds now, or goes back from one that no longer does.
+void PlanKeeper::Reconcile(const std::string& name, std::int64_t nowMs,
+                           std::unordered_map<std::string, std::size_t>& rows, std::vector<std::string>& gone) {
+    // The row shows the plan whose time holds now, or goes back from one that no longer does.
     Plan plan;
     Occurrence when;
     const bool holding = book.Holding(name, nowMs, plan, when);
-    const std::int32_t at = board.table.Find(name);
+    auto found = rows.find(AsciiLower(name));
     auto tell = [this](RowChange change) {
         change.fromPlan = true;
         if (board.rowChanged) board.rowChanged(change);
     };
-    if (at >= 0) {
-        const RowWord& word = board.table.Word(static_cast<std::size_t>(at));
+    if (found != rows.end()) {
+        const std::size_t at = found->second;
+        const RowWord& word = board.table.Word(at);
         const bool same = holding && word.planId == plan.id && word.planStartMs == when.startMs;
         if (word.source == RowSource::Plan && !same) {
             RowChange change;
-            change.before = board.table.Row(static_cast<std::size_t>(at));
-            const PlanEnd end = board.table.EndPlan(name, word.planId, word.planStartMs, speaking, nowMs);
+            change.before = board.table.Row(at);
+            const PlanEnd end = board.table.EndPlanAt(at, word.planId, word.planStartMs, speaking, nowMs);
             change.removed = end == PlanEnd::Gone;
-            change.after = change.removed ? change.before : board.table.Row(static_cast<std::size_t>(at));
+            change.after = change.removed ? change.before : board.table.Row(at);
             if (end != PlanEnd::NotShown) tell(change);
+            if (change.removed && !holding) gone.push_back(name);
         }
     }
     if (!holding) return;
@@ -129,9 +146,17 @@ void PlanKeeper::Reconcile(const std::string& name, std::int64_t nowMs) {
     record.SetStatus(plan.status);
     record.SetMessage(plan.message);
     RowChange change;
-    const std::int32_t now = board.table.Find(name);
-    if (now >= 0) change.before = board.table.Row(static_cast<std::size_t>(now));
-    if (!board.table.StartPlan(record, plan.id, when.startMs, when.endMs, plan.author, change.added)) return;
+    change.added = found == rows.end();
+    bool shown = false;
+    if (change.added) {
+        bool added = false;
+        shown = board.table.StartPlan(record, plan.id, when.startMs, when.endMs, plan.author, added);
+        rows[AsciiLower(name)] = static_cast<std::size_t>(board.table.RowCount() - 1);
+    } else {
+        change.before = board.table.Row(found->second);
+        shown = board.table.StartPlanAt(found->second, record, plan.id, when.startMs, when.endMs, plan.author);
+    }
+    if (!shown) return;
     change.after = record;
     change.author = plan.author;
     tell(change);

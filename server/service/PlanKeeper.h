@@ -10,6 +10,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "BoardServer.h"
@@ -42,7 +43,9 @@ public:
     bool NewKey(const std::string& feed, bool replace, std::string& key) const;
 
 private:
-    void Reconcile(const std::string& name, std::int64_t nowMs);
+    // Under tableLock; `rows`: each row's index by its name's key, kept up to date.
+    void Reconcile(const std::string& name, std::int64_t nowMs, std::unordered_map<std::string, std::size_t>& rows,
+                   std::vector<std::string>& gone);
 
     BoardServer& board;
     const std::chrono::steady_clock::duration speaking;
@@ -50,6 +53,7 @@ private:
     PlanBook book;
     std::unique_ptr<BoardStore> store;
     std::set<std::string> waiting;  // names whose rows are to be brought up to date
+    bool started = false;           // the rows that showed a plan before the start looked at
     // Another program's plans (an import): the mark it left, looked at every few seconds.
     std::int64_t changedMs = 0;
     std::chrono::steady_clock::time_point lastLook{};
