@@ -115,9 +115,10 @@ int main(int argc, char** argv) {
         slowest = std::max(slowest, Ms(t));
     }
     const double spent = CpuSeconds() - cpu;
-    std::printf("| people | plans | start: plans read and indexed | ticks (200 ms) over %d days | CPU, share of one core |"
-                " slowest tick | rows switched |\n|---|---|---|---|---|---|---|\n",
-                days);
+    std::printf(
+        "| people | plans | start: plans read and indexed | ticks (200 ms) over %d days | CPU, share of one core |"
+        " slowest tick | rows switched |\n|---|---|---|---|---|---|---|\n",
+        days);
     std::printf("| %d | %zu | %.0f ms | %zu | %.2f s, %.3f %% | %.1f ms | %zu |\n", people, plans.size(), openMs, ticks,
                 spent, 100.0 * spent / (days * 86400.0), slowest, switched);
     for (const char* part : {"", "-wal", "-shm"}) std::remove((path + part).c_str());

@@ -56,8 +56,8 @@ std::size_t BoardTable::StoreFromBrowser(const StatusRecord& record, bool hasUnt
     return i;
 }
 
-bool BoardTable::StartPlan(const StatusRecord& record, std::int64_t planId, std::int64_t startMs,
-                           std::int64_t untilMs, const std::string& author, bool& added) {
+bool BoardTable::StartPlan(const StatusRecord& record, std::int64_t planId, std::int64_t startMs, std::int64_t untilMs,
+                           const std::string& author, bool& added) {
     added = Find(record.Name()) < 0;
     std::size_t i = RowFor(record, std::chrono::steady_clock::now());
     return OnPlanStart(rows[i], words[i], !added, record, planId, startMs, untilMs, author);

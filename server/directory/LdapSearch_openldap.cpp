@@ -91,9 +91,8 @@ public:
         asked.push_back(nullptr);
         LDAPMessage* result = nullptr;
         timeval timeout = {LdapTimeoutSeconds, 0};
-        int rc = ldap_search_ext_s(c.ld, base.c_str(), baseOnly ? LDAP_SCOPE_BASE : LDAP_SCOPE_SUBTREE,
-                                   filter.c_str(), asked.data(), 0, nullptr, nullptr, &timeout,
-                                   static_cast<int>(limit), &result);
+        int rc = ldap_search_ext_s(c.ld, base.c_str(), baseOnly ? LDAP_SCOPE_BASE : LDAP_SCOPE_SUBTREE, filter.c_str(),
+                                   asked.data(), 0, nullptr, nullptr, &timeout, static_cast<int>(limit), &result);
         // More than the limit is an answer too: the caller asked to know that there are more.
         if (rc != LDAP_SUCCESS && rc != LDAP_SIZELIMIT_EXCEEDED && rc != LDAP_NO_SUCH_OBJECT) {
             if (result) ldap_msgfree(result);

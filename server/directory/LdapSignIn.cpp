@@ -41,8 +41,9 @@ std::vector<std::string> GroupDns(LdapLink& link, const std::string& base, const
     if (group.find('=') != std::string::npos) return {group};
     std::vector<LdapFound> found;
     std::string error;
-    const std::string filter = "(&(|(objectClass=group)(objectClass=groupOfNames)(objectClass=groupOfUniqueNames))(cn=" +
-                               LdapFilterValue(group) + "))";
+    const std::string filter =
+        "(&(|(objectClass=group)(objectClass=groupOfNames)(objectClass=groupOfUniqueNames))(cn=" +
+        LdapFilterValue(group) + "))";
     std::vector<std::string> dns;
     if (link.Search(DomainOf(base), false, filter, {}, 16, found, error))
         for (const LdapFound& f : found) dns.push_back(f.dn);
@@ -107,7 +108,8 @@ LdapVerdict CheckLdapPassword(const LdapSettings& settings, const std::string& r
     for (const LdapServer& server : servers) {
         std::string why;
         LdapTrouble trouble = LdapTrouble::NoAnswer;
-        std::unique_ptr<LdapLink> service = OpenLdapLink(server, settings, settings.bindDn, settings.password, why, trouble);
+        std::unique_ptr<LdapLink> service =
+            OpenLdapLink(server, settings, settings.bindDn, settings.password, why, trouble);
         std::vector<LdapFound> found;
         if (!service || !service->Search(settings.base, false, filter, attributes, 2, found, why)) {
             error += (error.empty() ? "" : "; ") + server.url + ": " + why;
@@ -133,8 +135,8 @@ LdapVerdict CheckLdapPassword(const LdapSettings& settings, const std::string& r
         person.reception = false;
         if (!receptionGroup.empty()) {
             person.reception = AsciiLower(person.group) == AsciiLower(receptionGroup);
-            for (const std::string& group : person.reception ? std::vector<std::string>()
-                                                             : GroupDns(*service, settings.base, receptionGroup))
+            for (const std::string& group :
+                 person.reception ? std::vector<std::string>() : GroupDns(*service, settings.base, receptionGroup))
                 if ((person.reception = InLdapGroup(*service, settings.base, person.dn, group))) break;
         }
         return LdapVerdict::Right;

@@ -31,8 +31,7 @@ struct CsvLine {
     std::map<std::string, std::string> fields;
     std::string problem;
 };
-bool ReadCsvColumns(const std::string& input, const std::string& file, std::vector<CsvLine>& lines,
-                    std::string& error);
+bool ReadCsvColumns(const std::string& input, const std::string& file, std::vector<CsvLine>& lines, std::string& error);
 
 // The list as such a file, every field quoted: how the board keeps its last good list.
 std::string StaffCsv(const StaffList& list);

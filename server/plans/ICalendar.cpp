@@ -67,7 +67,10 @@ std::string Timezone(const std::string& tzid, int firstYear, int lastYear) {
         std::int64_t low = day, high = day + 86400000;  // the change is in (low, high]
         while (high - low > 60000) {
             const std::int64_t mid = low + (high - low) / 2 / 60000 * 60000;
-            if (OffsetAt(mid) == before) low = mid; else high = mid;
+            if (OffsetAt(mid) == before)
+                low = mid;
+            else
+                high = mid;
         }
         const bool daylight = after > lowest;
         // DTSTART is the local time just before the change, on the old offset.
@@ -75,14 +78,15 @@ std::string Timezone(const std::string& tzid, int firstYear, int lastYear) {
         const std::int64_t days = localSeconds / 86400 - (localSeconds % 86400 < 0);
         const LocalStamp at = CivilFromDays(days, static_cast<int>((localSeconds - days * 86400) / 60));
         out += std::string("BEGIN:") + (daylight ? "DAYLIGHT" : "STANDARD") + "\r\nDTSTART:" + DateTimeOf(at) +
-               "\r\nTZOFFSETFROM:" + OffsetText(before) + "\r\nTZOFFSETTO:" + OffsetText(after) + "\r\nEND:" +
-               (daylight ? "DAYLIGHT" : "STANDARD") + "\r\n";
+               "\r\nTZOFFSETFROM:" + OffsetText(before) + "\r\nTZOFFSETTO:" + OffsetText(after) +
+               "\r\nEND:" + (daylight ? "DAYLIGHT" : "STANDARD") + "\r\n";
         before = after;
         any = true;
     }
     if (!any)  // a zone without summer time
-        out += "BEGIN:STANDARD\r\nDTSTART:" + std::to_string(firstYear) + "0101T000000\r\nTZOFFSETFROM:" +
-               OffsetText(first) + "\r\nTZOFFSETTO:" + OffsetText(first) + "\r\nEND:STANDARD\r\n";
+        out += "BEGIN:STANDARD\r\nDTSTART:" + std::to_string(firstYear) +
+               "0101T000000\r\nTZOFFSETFROM:" + OffsetText(first) + "\r\nTZOFFSETTO:" + OffsetText(first) +
+               "\r\nEND:STANDARD\r\n";
     return out + "END:VTIMEZONE\r\n";
 }
 
@@ -99,7 +103,8 @@ std::string Event(const CalendarFeed& feed, const Plan& p, const std::string& tz
     }
     const std::string who = feed.called ? feed.called(p.name) : Windows1252ToUtf8(p.name);
     const std::string message = Windows1252ToUtf8(p.message);
-    e += FoldLine("SUMMARY:" + CalendarEscape(who + ": " + StatusName(p.status) + (message.empty() ? "" : ", " + message)));
+    e += FoldLine("SUMMARY:" +
+                  CalendarEscape(who + ": " + StatusName(p.status) + (message.empty() ? "" : ", " + message)));
     if (p.repeats) {
         std::string rule = "RRULE:FREQ=WEEKLY;INTERVAL=" + std::to_string(p.repeat.every) + ";BYDAY=";
         bool first = true;
@@ -108,7 +113,7 @@ std::string Event(const CalendarFeed& feed, const Plan& p, const std::string& tz
         // With a zone, UNTIL is in UTC: the end of the last day it may start on.
         if (p.repeat.hasUntil)
             rule += ";UNTIL=" + (p.allDay ? DateOf(p.repeat.until)
-                                           : UtcOf(LocalToUtcMs(CivilFromDays(p.repeat.until.Days() + 1)) - 1000));
+                                          : UtcOf(LocalToUtcMs(CivilFromDays(p.repeat.until.Days() + 1)) - 1000));
         rule += ";WKST=MO";
         e += FoldLine(rule);
         for (const LocalStamp& day : p.repeat.except) {
@@ -150,9 +155,12 @@ std::string LocalZoneName() {
 std::string CalendarEscape(const std::string& text) {
     std::string out;
     for (char c : text) {
-        if (c == '\\' || c == ';' || c == ',') out += '\\', out += c;
-        else if (c == '\n') out += "\\n";
-        else if (c != '\r') out += c;
+        if (c == '\\' || c == ';' || c == ',')
+            out += '\\', out += c;
+        else if (c == '\n')
+            out += "\\n";
+        else if (c != '\r')
+            out += c;
     }
     return out;
 }
@@ -176,9 +184,10 @@ std::string FoldLine(const std::string& line) {
 
 std::string CalendarText(const CalendarFeed& feed, const std::vector<Plan>& plans) {
     const std::string tzid = LocalZoneName();
-    std::string out = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Pegora//Pegora board//EN\r\nCALSCALE:GREGORIAN\r\n"
-                      "METHOD:PUBLISH\r\n" +
-                      FoldLine("X-WR-CALNAME:" + CalendarEscape(feed.title)) + FoldLine("X-WR-TIMEZONE:" + tzid);
+    std::string out =
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Pegora//Pegora board//EN\r\nCALSCALE:GREGORIAN\r\n"
+        "METHOD:PUBLISH\r\n" +
+        FoldLine("X-WR-CALNAME:" + CalendarEscape(feed.title)) + FoldLine("X-WR-TIMEZONE:" + tzid);
     int first = UtcToLocal(feed.nowMs).year, last = first;
     bool timed = false;
     for (const Plan& p : plans) {

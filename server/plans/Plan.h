@@ -14,7 +14,7 @@ struct PlanRepeat {
     unsigned weekdays = 0;  // bit 0 Monday .. bit 6 Sunday
     int every = 1;          // weeks, 1..52
     bool hasUntil = false;
-    LocalStamp until;  // the last day it may start on
+    LocalStamp until;                // the last day it may start on
     std::vector<LocalStamp> except;  // days it does not start on
 };
 

@@ -41,7 +41,7 @@ private:
     void Unindex(std::int64_t id);
 
     std::map<std::int64_t, Plan> plans;
-    std::multimap<std::string, std::int64_t> byName;  // by the key rule's lower case
+    std::multimap<std::string, std::int64_t> byName;                   // by the key rule's lower case
     std::map<std::pair<std::int64_t, std::int64_t>, PlanEvent> index;  // (when, id)
-    std::map<std::int64_t, std::int64_t> indexedAt;                     // id -> when
+    std::map<std::int64_t, std::int64_t> indexedAt;                    // id -> when
 };

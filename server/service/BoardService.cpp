@@ -94,8 +94,8 @@ bool BoardService::OpenPlans() {
     plans.reset(new PlanKeeper(board, std::chrono::minutes(minutes)));
     std::string error;
     if (!plans->Open(config.stateFile, error)) {
-        host.Log(LogError, "the database " + config.stateFile + " cannot be opened for plans: " + error +
-                               "; not starting");
+        host.Log(LogError,
+                 "the database " + config.stateFile + " cannot be opened for plans: " + error + "; not starting");
         return false;
     }
     if (plans->Size()) host.Log(LogInfo, std::to_string(plans->Size()) + " plans kept");

@@ -15,8 +15,8 @@ std::string Printable(const std::string& windows1252) {
 
 bool IsChange(const RowChange& change) {
     if (change.fromBrowser || change.fromPlan) return true;  // every browser change and removal, every plan's switch
-    if (change.untilPassed) return true;  // the row shows its desk again, whatever it says
-    if (change.kept) return false;        // the browser's word stays shown
+    if (change.untilPassed) return true;                     // the row shows its desk again, whatever it says
+    if (change.kept) return false;                           // the browser's word stays shown
     return change.added || change.before.Status() != change.after.Status() ||
            change.before.Message() != change.after.Message();
 }

@@ -26,7 +26,8 @@ std::string PlanOf(const CsvLine& line, Plan& plan) {
         return "the name is longer than 19 characters or has one the board cannot show";
     bool startDate = false, endDate = false;
     if (!ParseLocalStamp(Field(line, "start"), plan.start, startDate))
-        return "the start \"" + Field(line, "start") + "\" is not a date (2027-01-05) or date and time (2027-01-05 14:00)";
+        return "the start \"" + Field(line, "start") +
+               "\" is not a date (2027-01-05) or date and time (2027-01-05 14:00)";
     if (!ParseLocalStamp(Field(line, "end"), plan.end, endDate))
         return "the end \"" + Field(line, "end") + "\" is not a date (2027-01-05) or date and time (2027-01-05 14:00)";
     if (startDate != endDate) return "the start and the end are both dates, or both dates and times";
@@ -77,7 +78,8 @@ int ImportPlansCommand(const std::string& database, const std::string& file, boo
     ReadPlansCsv(text, file, plans, problems);
     for (const std::string& problem : problems) std::fprintf(stderr, "pegmastd: %s\n", problem.c_str());
     if (!problems.empty() && !skipBad) {
-        std::fprintf(stderr, "pegmastd: nothing is taken from a file with problems (--skip-bad takes the good lines)\n");
+        std::fprintf(stderr,
+                     "pegmastd: nothing is taken from a file with problems (--skip-bad takes the good lines)\n");
         return 2;
     }
     std::string error;

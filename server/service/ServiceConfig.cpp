@@ -93,8 +93,12 @@ struct ChoiceSetting {
 
 const ChoiceSetting Choices[] = {
     {"Directory", [](ServiceConfig& c) -> std::string& { return c.directory; }, {"none", "file", "ldap", nullptr}},
-    {"WebSignIn", [](ServiceConfig& c) -> std::string& { return c.webSignIn; }, {"none", "accounts", "directory", nullptr}},
-    {"WebViewAccess", [](ServiceConfig& c) -> std::string& { return c.webViewAccess; }, {"anyone", "signed-in", nullptr}},
+    {"WebSignIn",
+     [](ServiceConfig& c) -> std::string& { return c.webSignIn; },
+     {"none", "accounts", "directory", nullptr}},
+    {"WebViewAccess",
+     [](ServiceConfig& c) -> std::string& { return c.webViewAccess; },
+     {"anyone", "signed-in", nullptr}},
 };
 
 // What a value of this kind must be, or empty when it is that.

@@ -113,7 +113,8 @@ SignInVerdict ServiceSignIn::CheckDirectory(const std::string& name, const std::
     std::string error;
     const LdapVerdict verdict = CheckLdapPassword(settings, group, Windows1252ToUtf8(name), password, person, error);
     if (verdict == LdapVerdict::Unreachable && notice) notice("a sign-in could not be checked: " + error);
-    if (verdict != LdapVerdict::Right) return verdict == LdapVerdict::Wrong ? SignInVerdict::Wrong : SignInVerdict::Unavailable;
+    if (verdict != LdapVerdict::Right)
+        return verdict == LdapVerdict::Wrong ? SignInVerdict::Wrong : SignInVerdict::Unavailable;
     found.name = person.name.empty() ? Windows1252ToUtf8(name) : person.name;
     found.reception = person.reception;
     if (!person.displayName.empty()) {
@@ -123,8 +124,8 @@ SignInVerdict ServiceSignIn::CheckDirectory(const std::string& name, const std::
     return SignInVerdict::Right;
 }
 
-SignInVerdict ServiceSignIn::Check(const std::string& name, const std::string& password, bool keep,
-                                   std::string& token, SignedIn& who) {
+SignInVerdict ServiceSignIn::Check(const std::string& name, const std::string& password, bool keep, std::string& token,
+                                   SignedIn& who) {
     Account found;
     if (byDirectory) {
         const SignInVerdict verdict = CheckDirectory(name, password, found);

@@ -65,8 +65,8 @@ int CalendarLinkCommand(const ServiceConfig& config, const std::string& kind, co
         return 1;
     }
     if (renew) std::printf("# every address of this calendar made before this one no longer works\n");
-    const std::string path =
-        kind == "office" ? "/calendar/office.ics" : "/calendar/" + kind + "/" + Encoded(Windows1252ToUtf8(lower)) + ".ics";
+    const std::string path = kind == "office" ? "/calendar/office.ics"
+                                              : "/calendar/" + kind + "/" + Encoded(Windows1252ToUtf8(lower)) + ".ics";
     std::printf("%s%s?key=%s\n", BoardAddress(config).c_str(), path.c_str(), key.c_str());
     return 0;
 }

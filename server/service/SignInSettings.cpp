@@ -7,7 +7,8 @@ void CheckSignInSettings(const ServiceConfig& config, std::map<std::string, int>
     const std::string named = "WebSignIn = " + config.webSignIn;
     if (config.webSignIn == "none") {
         if (config.webViewAccess != "anyone")
-            problems.push_back({seen["webviewaccess"], "WebViewAccess = signed-in needs WebSignIn (accounts or directory)"});
+            problems.push_back(
+                {seen["webviewaccess"], "WebViewAccess = signed-in needs WebSignIn (accounts or directory)"});
         return;
     }
     // Passwords and session cookies never cross the network in clear: HTTPS here,

@@ -215,9 +215,10 @@ int BoardStore::Version() const {
 
 bool BoardStore::PutRows(const std::vector<StoredRow>& rows, std::int64_t savedMs) {
     // Only what changed since the last save is written: a tick touches a few rows, not all.
-    Statement words(db,
-                    "INSERT OR REPLACE INTO board_rows(position, record, source, desk, until_ms, since_ms, author, plan)"
-                    " VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+    Statement words(
+        db,
+        "INSERT OR REPLACE INTO board_rows(position, record, source, desk, until_ms, since_ms, author, plan)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
     Statement heard(db, "INSERT OR REPLACE INTO board_heard(position, stored_ms) VALUES (?, ?)");
     Statement cut(db, "DELETE FROM board_rows WHERE position >= ?");
     Statement cutHeard(db, "DELETE FROM board_heard WHERE position >= ?");

@@ -64,8 +64,8 @@ bool BoardStore::LoadPlans(std::vector<Plan>& plans, std::string& error) {
         bool dateOnly = false;
         p.id = select.Int(0);
         p.name = select.Bytes(1);
-        const bool good = ParseLocalStamp(select.Bytes(2), p.start, dateOnly) &&
-                          ParseLocalStamp(select.Bytes(3), p.end, dateOnly);
+        const bool good =
+            ParseLocalStamp(select.Bytes(2), p.start, dateOnly) && ParseLocalStamp(select.Bytes(3), p.end, dateOnly);
         p.allDay = select.Int(4) != 0;
         p.status = static_cast<std::int32_t>(select.Int(5));
         p.message = select.Bytes(6);

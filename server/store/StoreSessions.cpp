@@ -88,8 +88,8 @@ bool BoardStore::WallKeyKnown(const std::string& keyHash, bool& known, std::stri
     return false;
 }
 
-bool BoardStore::AddCalendarKey(const std::string& keyHash, const std::string& feed, std::int64_t madeMs,
-                                bool replace, std::string& error) {
+bool BoardStore::AddCalendarKey(const std::string& keyHash, const std::string& feed, std::int64_t madeMs, bool replace,
+                                std::string& error) {
     if (!Exec("BEGIN IMMEDIATE;", error)) return false;
     Statement clear(db, "DELETE FROM calendar_keys WHERE feed = ?");
     Statement insert(db, "INSERT OR REPLACE INTO calendar_keys(key_hash, feed, made_ms) VALUES (?, ?, ?)");

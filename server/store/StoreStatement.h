@@ -46,4 +46,3 @@ private:
 };
 
 inline std::string Why(sqlite3* db) { return db ? sqlite3_errmsg(db) : "out of memory"; }
-

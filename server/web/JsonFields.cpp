@@ -53,4 +53,3 @@ bool ParseJsonObject(const std::string& text, nlohmann::json& body, std::string&
     }
     return true;
 }
-

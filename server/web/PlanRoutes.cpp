@@ -282,8 +282,8 @@ WebResponse CalendarAnswer(const WebRequest& request, const WebSources& sources)
     }
     CalendarFeed calendar;
     calendar.title = "Pegora: " + (feed == "office" ? std::string("the office") : Windows1252ToUtf8(name));
-    calendar.host = request.host.substr(0, request.host.rfind(':') == std::string::npos ? request.host.size()
-                                                                                         : request.host.rfind(':'));
+    calendar.host = request.host.substr(
+        0, request.host.rfind(':') == std::string::npos ? request.host.size() : request.host.rfind(':'));
     if (calendar.host.empty()) calendar.host = "pegora";
     calendar.nowMs = WallMs();
     calendar.called = sources.plans->called;

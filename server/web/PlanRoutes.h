@@ -20,7 +20,7 @@ struct PlanDesk {
     // row's key and group are known by (UTF-8).
     std::function<std::string(const std::string& key)> feedOf;
     std::function<bool(const std::string& feed, std::string& key)> newKey;
-    std::function<std::string(const std::string& name)> called, groupOf;
+    std::function<std::string(const std::string&name)> called, groupOf;
 };
 
 // GET /calendar/office.ics, /calendar/group/NAME.ics, /calendar/person/NAME.ics, each ?key=.

@@ -26,7 +26,7 @@ struct SignInDesk {
     // Right, with a new session's token, when the password is the account's;
     // the same time for a name that is no account.
     std::function<SignInVerdict(const std::string& name, const std::string& password, bool keep, std::string& token,
-                       SignedIn& who)>
+                                SignedIn& who)>
         check;
     std::function<void(const std::string& token)> signOut;
     // Whether the board itself is shown to signed-in people only, and a wall

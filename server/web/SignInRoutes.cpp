@@ -71,8 +71,8 @@ WebResponse SignInRefusal(const WebRequest& request, const WebSources& sources, 
     return go;
 }
 
-WebResponse SignInAnswer(const WebRequest& request, const WebSources& sources, const std::string& name, SignInVerdict right,
-                         const std::string& token, bool keep) {
+WebResponse SignInAnswer(const WebRequest& request, const WebSources& sources, const std::string& name,
+                         SignInVerdict right, const std::string& token, bool keep) {
     // The directory's silence is nobody's wrong password.
     if (right == SignInVerdict::Unavailable) {
         WebResponse busy = JsonAnswer(503, "The directory cannot be reached; try again in a minute.");

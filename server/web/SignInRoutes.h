@@ -13,8 +13,8 @@ bool IsSignOutRoute(const WebRequest& request);  // POST /sign-out
 WebResponse SignInRefusal(const WebRequest& request, const WebSources& sources, std::string& name,
                           std::string& password, bool& keep);
 // The answer once the check is done, guards told on the web thread.
-WebResponse SignInAnswer(const WebRequest& request, const WebSources& sources, const std::string& name, SignInVerdict right,
-                         const std::string& token, bool keep);
+WebResponse SignInAnswer(const WebRequest& request, const WebSources& sources, const std::string& name,
+                         SignInVerdict right, const std::string& token, bool keep);
 WebResponse SignOutAnswer(const WebRequest& request, const WebSources& sources);
 WebResponse MeAnswer(const WebRequest& request, const WebSources& sources);
 

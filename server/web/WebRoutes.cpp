@@ -95,9 +95,8 @@ std::string PathOf(const WebRequest& request) { return request.target.substr(0, 
 
 bool IsUpdateRoute(const WebRequest& request) {
     std::string path = PathOf(request);
-    return (request.method == "POST" &&
-            (path == "/status" || path == "/remove" || path == "/sign-in" || path == "/sign-out" ||
-             path == "/calendar-link")) ||
+    return (request.method == "POST" && (path == "/status" || path == "/remove" || path == "/sign-in" ||
+                                         path == "/sign-out" || path == "/calendar-link")) ||
            IsPlanChange(request);
 }
 

@@ -69,7 +69,8 @@ bool CodeGuard::Wrong(const std::string& address, std::int64_t nowMs) {
 
 bool ParseStatusBody(const std::string& text, BrowserWord& word, std::string& code, std::string& error) {
     nlohmann::json body;
-    if (!ParseJsonObject(text, body, error) || !TakeCode(body, code, error) || !TakeName(body, word.name, error)) return false;
+    if (!ParseJsonObject(text, body, error) || !TakeCode(body, code, error) || !TakeName(body, word.name, error))
+        return false;
     auto status = body.find("status");
     if (status == body.end() || !status->is_number_integer() || status->get<std::int64_t>() < 1 ||
         status->get<std::int64_t>() > 3) {

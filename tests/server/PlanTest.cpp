@@ -15,11 +15,16 @@ struct StampCase {
     const char* back;
 };
 const StampCase stampCases[] = {
-    {"2027-01-05", true, true, "2027-01-05"},          {"2027-01-05T14:00", true, false, "2027-01-05T14:00"},
-    {"2027-01-05 09:30:00", true, false, "2027-01-05T09:30"}, {"2027-02-29", false, false, ""},
-    {"2028-02-29", true, true, "2028-02-29"},          {"2027-1-05", false, false, ""},
-    {"2027-01-05T24:00", false, false, ""},            {"2027-01-05T14:00:30", false, false, ""},
-    {"2027-01-05T14:00Z", false, false, ""},           {"", false, false, ""},
+    {"2027-01-05", true, true, "2027-01-05"},
+    {"2027-01-05T14:00", true, false, "2027-01-05T14:00"},
+    {"2027-01-05 09:30:00", true, false, "2027-01-05T09:30"},
+    {"2027-02-29", false, false, ""},
+    {"2028-02-29", true, true, "2028-02-29"},
+    {"2027-1-05", false, false, ""},
+    {"2027-01-05T24:00", false, false, ""},
+    {"2027-01-05T14:00:30", false, false, ""},
+    {"2027-01-05T14:00Z", false, false, ""},
+    {"", false, false, ""},
 };
 
 // The board's zone for a test: London, for its summer time.
@@ -69,8 +74,7 @@ TEST(Plans, ARepeatKeepsItsLocalTimeAcrossSummerTimeBothWays) {
     // Tuesdays 14:00-15:00 from March to November 2027: summer time starts 28 March, ends 31 October.
     Plan p = Weekly("2027-03-23T14:00", "2027-03-23T15:00", 1u << 1, 1);
     ASSERT_EQ(PlanProblem(p), "");
-    const std::vector<Occurrence> all =
-        Occurrences(p, LocalToUtcMs(p.start), LocalToUtcMs({2027, 11, 10, 0}), 100);
+    const std::vector<Occurrence> all = Occurrences(p, LocalToUtcMs(p.start), LocalToUtcMs({2027, 11, 10, 0}), 100);
     ASSERT_EQ(all.size(), 34u);
     for (const Occurrence& o : all) {
         EXPECT_EQ(Local(o.startMs).substr(10), "T14:00");
@@ -151,8 +155,7 @@ TEST(Calendar, LinesFoldedWholeTextEscapedAndTheZoneWithItsChanges) {
     const std::string ics = CalendarText(feed, {p, holiday});
     for (const char* line :
          {"BEGIN:VCALENDAR\r\nVERSION:2.0\r\n", "\r\nUID:plan-42@board.example\r\n",
-          "\r\nDTSTART;TZID=Europe/London:20270104T140000\r\n",
-          "\r\nSUMMARY:anna: out\\, stand-up\\, room 2\r\n",
+          "\r\nDTSTART;TZID=Europe/London:20270104T140000\r\n", "\r\nSUMMARY:anna: out\\, stand-up\\, room 2\r\n",
           "\r\nRRULE:FREQ=WEEKLY;INTERVAL=2;BYDAY=MO,FR;UNTIL=20271231T235959Z;WKST=MO\r\n",
           "\r\nEXDATE;TZID=Europe/London:20270108T140000\r\n",
           "\r\nBEGIN:DAYLIGHT\r\nDTSTART:20270328T010000\r\nTZOFFSETFROM:+0000\r\nTZOFFSETTO:+0100\r\n",

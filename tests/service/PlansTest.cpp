@@ -43,19 +43,19 @@ TEST_F(ServiceTest, APlanSwitchesARowAndBackAndOutlivesARestart) {
 
     const std::string holiday = R"({"name":"anna","start":")" + LocalIn(0) + R"(","end":")" + LocalIn(120) +
                                 R"(","status":2,"message":"holiday","code":"s3cretcode"})";
-    EXPECT_NE(PlanAsk(web, "POST", "/plans", R"({"name":"anna","start":"2027-01-05","end":"2027-01-04","status":2,)"
-                                             R"("code":"s3cretcode"})")
+    EXPECT_NE(PlanAsk(web, "POST", "/plans",
+                      R"({"name":"anna","start":"2027-01-05","end":"2027-01-04","status":2,)"
+                      R"("code":"s3cretcode"})")
                   .find("The plan ends before it starts."),
               std::string::npos);
-    EXPECT_NE(PlanAsk(web, "POST", "/plans", R"({"name":"anna","start":"2027-01-05","end":"2027-01-05","status":1,)"
-                                             R"("code":"s3cretcode"})")
+    EXPECT_NE(PlanAsk(web, "POST", "/plans",
+                      R"({"name":"anna","start":"2027-01-05","end":"2027-01-05","status":1,)"
+                      R"("code":"s3cretcode"})")
                   .find("A plan is for out or other."),
               std::string::npos);
     std::string wrong = holiday;
     wrong.replace(wrong.find("s3cretcode"), 10, "guessed it");
-    EXPECT_NE(PlanAsk(web, "POST", "/plans", wrong).find("403 Forbidden"),
-              std::string::npos)
-        << "a wrong code";
+    EXPECT_NE(PlanAsk(web, "POST", "/plans", wrong).find("403 Forbidden"), std::string::npos) << "a wrong code";
     const std::string made = PlanAsk(web, "POST", "/plans", holiday);
     ASSERT_NE(made.find("201 Created"), std::string::npos) << made;
     const std::string id = Body(made).substr(6, Body(made).find('}') - 6);

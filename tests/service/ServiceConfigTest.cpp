@@ -101,8 +101,10 @@ struct ConfigLine {
     {"DirectoryRefreshMinutes = 0", "1: DirectoryRefreshMinutes must be a number from 1 to 1440, not \"0\"", ""},
     {"DirectoryRefreshMinutes = 1440", "", "DirectoryRefreshMinutes = 1440"},
     {"WebSignIn = ldap", "1: WebSignIn must be none, accounts or directory, not \"ldap\"", ""},
-    {"WebSignIn = Accounts\nWebUpdates = yes", "1: WebSignIn = accounts needs HTTPS: set WebTlsCertificateFile (and "
-     "WebTlsKeyFile), or WebTrustedProxy for a reverse proxy that serves HTTPS", ""},
+    {"WebSignIn = Accounts\nWebUpdates = yes",
+     "1: WebSignIn = accounts needs HTTPS: set WebTlsCertificateFile (and "
+     "WebTlsKeyFile), or WebTrustedProxy for a reverse proxy that serves HTTPS",
+     ""},
     {"WebSignIn = accounts\nWebUpdates = yes\nWebTrustedProxy = 127.0.0.1, ::1", "",
      "WebSignIn = accounts\nWebAccountsFile = \nWebViewAccess = anyone\nWebTrustedProxy = 127.0.0.1, ::1"},
     {"WebTrustedProxy = proxy.example.com",

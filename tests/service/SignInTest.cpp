@@ -139,10 +139,11 @@ TEST_F(ServiceTest, OnlySignedInPeopleAndWallLinksSeeTheBoard) {
         const std::string answer = HttpGet(web, path);
         EXPECT_TRUE(!answer.empty() && answer.compare(0, 12, "HTTP/1.1 401") != 0) << path;
     }
-    const std::string proxied = "X-Forwarded-Proto: https\r\nX-Forwarded-For: 10.1.2.3\r\nOrigin: https://localhost\r\n";
-    const std::string token = TokenOf(HttpAsk(web, "POST", "/sign-in",
-                                              "Content-Type: application/json\r\nX-Pegora-Update: 1\r\n" + proxied,
-                                              R"({"name":"bert","password":"kettle 7"})"));
+    const std::string proxied =
+        "X-Forwarded-Proto: https\r\nX-Forwarded-For: 10.1.2.3\r\nOrigin: https://localhost\r\n";
+    const std::string token =
+        TokenOf(HttpAsk(web, "POST", "/sign-in", "Content-Type: application/json\r\nX-Pegora-Update: 1\r\n" + proxied,
+                        R"({"name":"bert","password":"kettle 7"})"));
     ASSERT_EQ(token.size(), 64u) << "the proxy's https Origin is this board's";
     EXPECT_NE(HttpAsk(web, "POST", "/status",
                       "Content-Type: application/json\r\nX-Pegora-Update: 1\r\nCookie: __Host-pegora=" + token +
