@@ -100,6 +100,15 @@ TEST_F(ServiceTest, PeopleSignInAndChangeWhatTheirRoleAllows) {
     EXPECT_NE(HttpGet(port, "/history?name=Nina", "Cookie: __Host-pegora=" + token + "\r\n").find("403"),
               std::string::npos)
         << "a person reads only their own row's history";
+    // Plans follow the same rights, and carry their author.
+    const std::string plan = R"(","start":"2027-01-04","end":"2027-01-08","status":2,"message":"skiing"})";
+    EXPECT_NE(PagePost(port, "/plans", R"({"name":"Nina)" + plan, token).find("403"), std::string::npos);
+    EXPECT_NE(PagePost(port, "/plans", R"({"name":"bert)" + plan, token).find("201"), std::string::npos);
+    EXPECT_NE(PagePost(port, "/plans", R"({"name":"Nina)" + plan, cleo).find("201"), std::string::npos);
+    EXPECT_NE(HttpGet(port, "/plans?name=nina&from=2027-01-01", "Cookie: __Host-pegora=" + token + "\r\n")
+                  .find(R"("by":"Cleo")"),
+              std::string::npos);
+    EXPECT_NE(HttpGet(port, "/plans").find("401"), std::string::npos) << "no session, no plans";
     {
         // A session unused for longer than a working day has ended.
         std::unique_ptr<BoardStore> store = BoardStore::Connect(config.stateFile, error);
