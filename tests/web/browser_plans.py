@@ -1,9 +1,14 @@
 """Planning absences on the page, in Chromium: part of browser_e2e."""
+import base64
 import datetime
+import json
 import os
+import re
 import subprocess
+import urllib.request
 
 from selenium.webdriver.common.by import By
+from selenium.webdriver.common.print_page_options import PrintOptions
 
 from browser_signin import signed_in_browser
 from desktop import free_port, record, running, scratch, send, wait_listening
@@ -61,6 +66,23 @@ def check_plans(c, program, artifacts, drivers):
                 '"Who\'s away" shows the person out on three of the fourteen days (%r)' %
                 texts(away, '#away-rows td'))
         away.save_screenshot(os.path.join(artifacts, 'whos-away-a4.png'))
+        # Fifty people away at some time these two weeks: one A4 landscape page still.
+        for i in range(49):
+            day = (today + datetime.timedelta(days=1 + i % 10)).isoformat()  # within the two weeks, not today
+            body = {'name': 'person%02d' % i, 'start': day, 'end': day, 'status': 2, 'code': 'plan-code-7'}
+            urllib.request.urlopen(urllib.request.Request(
+                'http://127.0.0.1:%d/plans' % web_port, data=json.dumps(body).encode(), method='POST',
+                headers={'Content-Type': 'application/json', 'X-Pegora-Update': '1'}), timeout=5)
+        away.refresh()
+        wait(lambda: len(texts(away, '#away-rows th')) == 50, 10)
+        options = PrintOptions()
+        options.orientation = 'landscape'
+        options.page_width, options.page_height = 29.7, 21.0
+        pdf = base64.b64decode(away.print_page(options))
+        pages = len(re.findall(rb'/Type\s*/Page[^s]', pdf))
+        with open(os.path.join(artifacts, 'whos-away-a4.pdf'), 'wb') as f:
+            f.write(pdf)
+        c.check(pages == 1, '"Who\'s away" for 50 people prints on one A4 landscape page (%d pages)' % pages)
         driver.execute_script("window.openPlanForm('bert')")
         wait(lambda: len(texts(driver, '#plan-list li')) == 1, 10)
         driver.find_element(By.CSS_SELECTOR, '#plan-list button[aria-label^="Delete"]').click()
