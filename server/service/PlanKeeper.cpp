@@ -30,7 +30,8 @@ bool PlanKeeper::Put(Plan& plan, std::string& error) {
     const std::string was = before ? before->name : std::string();
     if (!store || !store->PutPlan(plan, error)) return false;
     book.Put(plan, WallMs());
-    if (!was.empty()) waiting.insert(was);
+    nextWaiting.insert(plan.name);
+    if (!was.empty()) waiting.insert(was), nextWaiting.insert(was);
     waiting.insert(plan.name);
     return true;
 }
@@ -42,6 +43,7 @@ bool PlanKeeper::Delete(std::int64_t id, std::string& error) {
     const std::string name = plan->name;
     if (!store || !store->DeletePlan(id, error)) return false;
     book.Remove(id);
+    nextWaiting.insert(name);
     waiting.insert(name);
     return true;
 }
@@ -60,7 +62,35 @@ std::vector<Plan> PlanKeeper::Of(const std::string& name) const {
 
 bool PlanKeeper::Next(const std::string& name, std::int64_t nowMs, Plan& plan, Occurrence& occurrence) const {
     std::lock_guard<std::mutex> guard(lock);
-    return book.Next(name, nowMs, NextPlanDays * 86400000LL, plan, occurrence);
+    auto it = nextPlans.find(AsciiLower(name));
+    // Kept a day ahead: made for 15 days, told for 14.
+    if (it == nextPlans.end() || it->second.occurrence.startMs <= nowMs ||
+        it->second.occurrence.startMs > nowMs + NextPlanDays * 86400000LL)
+        return false;
+    plan = it->second.plan;
+    occurrence = it->second.occurrence;
+    return true;
+}
+
+void PlanKeeper::MakeNext(std::int64_t nowMs) {
+    // Everybody's at a new day or when plans were read again; otherwise only the people whose plans changed.
+    std::set<std::string> names;
+    if (nextStale) {
+        nextPlans.clear();
+        for (const Plan& p : book.Of(std::string())) names.insert(AsciiLower(p.name));
+        nextMadeMs = nowMs;
+    } else {
+        for (const std::string& name : nextWaiting) names.insert(AsciiLower(name));
+    }
+    NextOne next;
+    for (const std::string& name : names) {
+        if (book.Next(name, nowMs, (NextPlanDays + 1) * 86400000LL, next.plan, next.occurrence))
+            nextPlans[name] = next;
+        else
+            nextPlans.erase(name);
+    }
+    nextStale = false;
+    nextWaiting.clear();
 }
 
 std::size_t PlanKeeper::Size() const {
@@ -74,6 +104,7 @@ void PlanKeeper::ReadAgain(std::int64_t nowMs) {
     std::string error;
     if (!store || !store->PlansChangedMs(mark, error) || mark == changedMs || !store->LoadPlans(plans, error)) return;
     changedMs = mark;
+    nextStale = true;
     for (const Plan& p : book.Of(std::string())) waiting.insert(p.name);
     book = PlanBook();
     for (const Plan& p : plans) {
@@ -90,7 +121,9 @@ void PlanKeeper::Tick(std::int64_t nowMs, std::int64_t forgetBeforeMs) {
         ReadAgain(nowMs);
     }
     for (const PlanEvent& event : book.Due(nowMs))
-        if (const Plan* plan = book.Find(event.planId)) waiting.insert(plan->name);
+        if (const Plan* plan = book.Find(event.planId)) waiting.insert(plan->name), nextWaiting.insert(plan->name);
+    if (UtcToLocal(nowMs).Days() != UtcToLocal(nextMadeMs).Days()) nextStale = true;  // a new day
+    if (nextStale || !nextWaiting.empty()) MakeNext(nowMs);
     if (forgetBeforeMs > 0) {
         std::string error;
         for (std::int64_t id : book.Forget(forgetBeforeMs))

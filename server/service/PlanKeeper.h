@@ -36,6 +36,7 @@ public:
     bool Delete(std::int64_t id, std::string& error);
     bool Find(std::int64_t id, Plan& plan) const;
     std::vector<Plan> Of(const std::string& name) const;
+    // From the list the ticks keep: the web view asks for every row at every poll.
     bool Next(const std::string& name, std::int64_t nowMs, Plan& plan, Occurrence& occurrence) const;
     std::size_t Size() const;
     // Calendar feeds' keys, kept hashed: the feed a key opens (empty: none), and a new key for a feed.
@@ -58,4 +59,14 @@ private:
     std::int64_t changedMs = 0;
     std::chrono::steady_clock::time_point lastLook{};
     void ReadAgain(std::int64_t nowMs);
+    // Each person's next plan, made again when their plans change, start or end, and everybody's each day.
+    struct NextOne {
+        Plan plan;
+        Occurrence occurrence;
+    };
+    std::unordered_map<std::string, NextOne> nextPlans;
+    bool nextStale = true;
+    std::set<std::string> nextWaiting;
+    std::int64_t nextMadeMs = 0;
+    void MakeNext(std::int64_t nowMs);
 };
