@@ -183,7 +183,10 @@ std::string FoldLine(const std::string& line) {
 }
 
 std::string CalendarText(const CalendarFeed& feed, const std::vector<Plan>& plans) {
-    const std::string tzid = LocalZoneName();
+    // A zone given by its rules ("GMT0BST,M3.5.0/1,M10.5.0") would break the TZID parameter.
+    std::string tzid = LocalZoneName();
+    for (char& c : tzid)
+        if (c == ',' || c == ';' || c == ':' || c == '"') c = '_';
     std::string out =
         "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Pegora//Pegora board//EN\r\nCALSCALE:GREGORIAN\r\n"
         "METHOD:PUBLISH\r\n" +

@@ -153,13 +153,35 @@ TEST(Calendar, LinesFoldedWholeTextEscapedAndTheZoneWithItsChanges) {
     feed.host = "board.example";
     feed.nowMs = LocalToUtcMs({2027, 1, 1, 0});
     const std::string ics = CalendarText(feed, {p, holiday});
-    for (const char* line :
-         {"BEGIN:VCALENDAR\r\nVERSION:2.0\r\n", "\r\nUID:plan-42@board.example\r\n",
-          "\r\nDTSTART;TZID=Europe/London:20270104T140000\r\n", "\r\nSUMMARY:anna: out\\, stand-up\\, room 2\r\n",
-          "\r\nRRULE:FREQ=WEEKLY;INTERVAL=2;BYDAY=MO,FR;UNTIL=20271231T235959Z;WKST=MO\r\n",
-          "\r\nEXDATE;TZID=Europe/London:20270108T140000\r\n",
-          "\r\nBEGIN:DAYLIGHT\r\nDTSTART:20270328T010000\r\nTZOFFSETFROM:+0000\r\nTZOFFSETTO:+0100\r\n",
-          "\r\nBEGIN:STANDARD\r\nDTSTART:20271031T020000\r\nTZOFFSETFROM:+0100\r\nTZOFFSETTO:+0000\r\n",
-          "\r\nDTSTART;VALUE=DATE:20270802\r\nDTEND;VALUE=DATE:20270814\r\n", "END:VCALENDAR\r\n"})
+    const std::string tzid = LocalZoneName();
+#ifdef _WIN32
+    // Windows names its zone from its own settings and takes TZ's changes by its
+    // own rule, not London's: the parts' offsets are checked, not their days.
+    const std::string daylight = "\r\nBEGIN:DAYLIGHT\r\nDTSTART:2027", standard = "\r\nBEGIN:STANDARD\r\nDTSTART:2027";
+    const std::string spring = "\r\nTZOFFSETFROM:+0000\r\nTZOFFSETTO:+0100\r\nEND:DAYLIGHT\r\n",
+                      autumn = "\r\nTZOFFSETFROM:+0100\r\nTZOFFSETTO:+0000\r\nEND:STANDARD\r\n";
+#else
+    EXPECT_EQ(tzid, "Europe/London");
+    const std::string daylight =
+                          "\r\nBEGIN:DAYLIGHT\r\nDTSTART:20270328T010000\r\nTZOFFSETFROM:+0000\r\nTZOFFSETTO:+0100\r\n",
+                      standard =
+                          "\r\nBEGIN:STANDARD\r\nDTSTART:20271031T020000\r\nTZOFFSETFROM:+0100\r\nTZOFFSETTO:+0000\r\n";
+    const std::string &spring = daylight, &autumn = standard;
+#endif
+    for (const std::string& line :
+         {std::string("BEGIN:VCALENDAR\r\nVERSION:2.0\r\n"), std::string("\r\nUID:plan-42@board.example\r\n"),
+          "\r\nDTSTART;TZID=" + tzid + ":20270104T140000\r\n",
+          std::string("\r\nSUMMARY:anna: out\\, stand-up\\, room 2\r\n"),
+          std::string("\r\nRRULE:FREQ=WEEKLY;INTERVAL=2;BYDAY=MO,FR;UNTIL=20271231T235959Z;WKST=MO\r\n"),
+          "\r\nEXDATE;TZID=" + tzid + ":20270108T140000\r\n", daylight, standard, spring, autumn,
+          std::string("\r\nDTSTART;VALUE=DATE:20270802\r\nDTEND;VALUE=DATE:20270814\r\n"),
+          std::string("END:VCALENDAR\r\n")})
         EXPECT_NE(ics.find(line), std::string::npos) << line << "\n" << ics;
+#ifndef _WIN32
+    setenv("TZ", "GMT0BST,M3.5.0/1,M10.5.0", 1);  // a zone by its rules: no comma may end the parameter
+    tzset();
+    EXPECT_NE(CalendarText(feed, {p}).find("\r\nDTSTART;TZID=GMT0BST_M3.5.0/1_M10.5.0:20270104T140000\r\n"),
+              std::string::npos);
+    InLondon back;
+#endif
 }
