@@ -64,8 +64,10 @@ TEST_P(LocalStamps, ReadAndWrittenBack) {
     LocalStamp stamp;
     bool dateOnly = false;
     EXPECT_EQ(ParseLocalStamp(row.text, stamp, dateOnly), row.good) << row.text;
-    if (row.good) EXPECT_EQ(LocalText(stamp, dateOnly), row.back);
-    if (row.good) EXPECT_EQ(dateOnly, row.dateOnly);
+    if (row.good) {
+        EXPECT_EQ(LocalText(stamp, dateOnly), row.back);
+        EXPECT_EQ(dateOnly, row.dateOnly);
+    }
 }
 INSTANTIATE_TEST_SUITE_P(Rows, LocalStamps, ::testing::ValuesIn(stampCases), RowsNamedBy(&StampCase::text));
 
