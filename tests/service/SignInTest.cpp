@@ -55,6 +55,11 @@ TEST_F(ServiceTest, PeopleSignInAndChangeWhatTheirRoleAllows) {
     EXPECT_NE(HttpGet(web, "/me", "Cookie: __Host-pegora=" + std::string(64, 'a') + "\r\n").find("401"),
               std::string::npos)
         << "a session id the board never gave is nobody";
+    // A session id planted before the sign-in is never the one it gives, nor is the last one.
+    const std::string planted(64, 'b');
+    const std::string fresh = TokenOf(PagePost(web, "/sign-in", R"({"name":"bert","password":"kettle 7"})", planted));
+    EXPECT_TRUE(fresh.size() == 64 && fresh != planted && fresh != token) << fresh;
+    EXPECT_NE(HttpGet(web, "/me", "Cookie: __Host-pegora=" + planted + "\r\n").find("401"), std::string::npos);
     EXPECT_NE(HttpAsk(web, "POST", "/sign-in", "Content-Type: application/json\r\nOrigin: https://evil.example\r\n",
                       R"({"name":"bert","password":"kettle 7"})")
                   .find("403 Forbidden"),

@@ -93,6 +93,13 @@ def check_signin(c, program, artifacts, drivers):
         me = driver.execute_script("return (await fetch('/me')).status")
         c.check(ended.stdout == '# NINA signed out of 1 sessions\n' and me == 401,
                 'pegmastd --sign-out ends a person\'s sessions on every device (%r, %r)' % (ended.stdout, me))
+        driver.execute_script("window.openUpdateForm('bert')")
+        driver.find_element(By.ID, 'update-send').click()
+        c.check(wait(lambda: driver.find_element(By.ID, 'sign-in-open').is_displayed() and
+                     driver.find_element(By.ID, 'signed-in').get_attribute('hidden') is not None, 10) and
+                'Sign in' in driver.find_element(By.ID, 'update-error').text,
+                'a change from an ended session is refused and the page offers "Sign in" again (%r)' %
+                driver.find_element(By.ID, 'update-error').text)
 
     # Shown to signed-in people only: the form is the page until then; a wall link shows the board without it.
     with open(conf, 'a') as f:

@@ -26,6 +26,17 @@ let fresh = new Map();
 // rows came, from which their "since" is worked out.
 let boardTag = '';
 let receivedAt = Date.now();
+// The browser's clock less the board's, from the rows' ages, kept while it moves by less
+// than a few seconds: each poll's reading is off by up to a second, which would flip a
+// row's "since" between two minutes from one poll to the next.
+let clockOffset = null;
+
+function keepClockOffset(shown, at) {
+  const row = shown.find((r) => r.since > 0);
+  if (!row) return;
+  const reading = at - row.sinceAge * 1000 - row.since;
+  if (clockOffset === null || Math.abs(reading - clockOffset) > 5000) clockOffset = reading;
+}
 
 // The board's own key rule: only the 26 ASCII letters fold, so "ÉMILE" and "émile" stay two people.
 function asciiLower(text) {
@@ -204,7 +215,8 @@ function headingOf(text) {
 function rowOf(row) {
   const silent = row.unheard || row.age > silentMinutes * 60;
   const ageText = row.unheard ? '' : silent ? noWordFor(row.age) : ago(row.age);
-  const since = !row.unheard && row.since > 0 ? sinceText(row.sinceAge, receivedAt) : '';
+  const since = !row.unheard && row.since > 0
+    ? sinceText((receivedAt - clockOffset - row.since) / 1000, receivedAt) : '';
   const look = JSON.stringify([row.name, row.displayName, row.phone, row.unheard, row.word, row.message, row.source,
     row.until, row.passed, silent, ageText, since, updates && !wall, historyServed && !wall, mayChange(row.name),
     row.setBy ? row.setBy.name + row.setBy.at : '', row.planned, row.back, JSON.stringify(row.nextPlan || null)]);
@@ -320,6 +332,7 @@ async function refresh() {
       boardTag = response.headers.get('ETag') || '';
       receivedAt = Date.now();
       rows = board.rows;
+      keepClockOffset(rows, receivedAt);
       silentMinutes = board.silentMinutes > 0 ? board.silentMinutes : 3;
       updates = board.updates === true;
       historyServed = board.history === true;
