@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
         "| people | plans | start: plans read and indexed | ticks (200 ms) over %d days | CPU, share of one core |"
         " slowest tick | rows switched |\n|---|---|---|---|---|---|---|\n",
         days);
-    std::printf("| %d | %zu | %.0f ms | %zu | %.2f s, %.3f %% | %.1f ms | %zu |\n", people, plans.size(), openMs, ticks,
+    std::printf("| %d | %zu | %.0f ms | %zu | %.2f s, %.4f %% | %.1f ms | %zu |\n", people, plans.size(), openMs, ticks,
                 spent, 100.0 * spent / (days * 86400.0), slowest, switched);
     for (const char* part : {"", "-wal", "-shm"}) std::remove((path + part).c_str());
     return 0;
