@@ -30,9 +30,8 @@ bool PlanKeeper::Put(Plan& plan, std::string& error) {
     const std::string was = before ? before->name : std::string();
     if (!store || !store->PutPlan(plan, error)) return false;
     book.Put(plan, WallMs());
-    nextWaiting.insert(plan.name);
-    if (!was.empty()) waiting.insert(was), nextWaiting.insert(was);
-    waiting.insert(plan.name);
+    Changed(plan.name);
+    if (!was.empty()) Changed(was);
     return true;
 }
 
@@ -43,8 +42,7 @@ bool PlanKeeper::Delete(std::int64_t id, std::string& error) {
     const std::string name = plan->name;
     if (!store || !store->DeletePlan(id, error)) return false;
     book.Remove(id);
-    nextWaiting.insert(name);
-    waiting.insert(name);
+    Changed(name);
     return true;
 }
 
@@ -78,7 +76,7 @@ void PlanKeeper::MakeNext(std::int64_t nowMs) {
     if (nextStale) {
         nextPlans.clear();
         for (const Plan& p : book.Of(std::string())) names.insert(AsciiLower(p.name));
-        nextMadeMs = nowMs;
+        nextDay = UtcToLocal(nowMs).Days();
     } else {
         for (const std::string& name : nextWaiting) names.insert(AsciiLower(name));
     }
@@ -91,6 +89,11 @@ void PlanKeeper::MakeNext(std::int64_t nowMs) {
     }
     nextStale = false;
     nextWaiting.clear();
+}
+
+void PlanKeeper::Changed(const std::string& name) {
+    waiting.insert(name);
+    nextWaiting.insert(name);
 }
 
 std::size_t PlanKeeper::Size() const {
@@ -121,8 +124,8 @@ void PlanKeeper::Tick(std::int64_t nowMs, std::int64_t forgetBeforeMs) {
         ReadAgain(nowMs);
     }
     for (const PlanEvent& event : book.Due(nowMs))
-        if (const Plan* plan = book.Find(event.planId)) waiting.insert(plan->name), nextWaiting.insert(plan->name);
-    if (UtcToLocal(nowMs).Days() != UtcToLocal(nextMadeMs).Days()) nextStale = true;  // a new day
+        if (const Plan* plan = book.Find(event.planId)) Changed(plan->name);
+    if (UtcToLocal(nowMs).Days() != nextDay) nextStale = true;  // a new day
     if (nextStale || !nextWaiting.empty()) MakeNext(nowMs);
     if (forgetBeforeMs > 0) {
         std::string error;

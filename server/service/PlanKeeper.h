@@ -67,6 +67,8 @@ private:
     std::unordered_map<std::string, NextOne> nextPlans;
     bool nextStale = true;
     std::set<std::string> nextWaiting;
-    std::int64_t nextMadeMs = 0;
+    std::int64_t nextDay = 0;  // the board's local day the list was last made whole
     void MakeNext(std::int64_t nowMs);
+    // A person's plans changed, started or ended: their row and their next plan are looked at again.
+    void Changed(const std::string& name);
 };

@@ -1,17 +1,15 @@
 """Planning absences on the page, in Chromium: part of browser_e2e."""
 import base64
 import datetime
-import json
 import os
 import re
 import subprocess
-import urllib.request
 
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.print_page_options import PrintOptions
 
 from browser_signin import signed_in_browser
-from desktop import free_port, record, running, scratch, send, wait_listening
+from desktop import free_port, post_update, record, running, scratch, send, wait_listening
 from pages import texts, wait
 
 
@@ -70,9 +68,7 @@ def check_plans(c, program, artifacts, drivers):
         for i in range(49):
             day = (today + datetime.timedelta(days=1 + i % 10)).isoformat()  # within the two weeks, not today
             body = {'name': 'person%02d' % i, 'start': day, 'end': day, 'status': 2, 'code': 'plan-code-7'}
-            urllib.request.urlopen(urllib.request.Request(
-                'http://127.0.0.1:%d/plans' % web_port, data=json.dumps(body).encode(), method='POST',
-                headers={'Content-Type': 'application/json', 'X-Pegora-Update': '1'}), timeout=5)
+            post_update(web_port, '/plans', body)
         away.refresh()
         wait(lambda: len(texts(away, '#away-rows th')) == 50, 10)
         options = PrintOptions()
