@@ -1,7 +1,9 @@
 # Writes OUTPUT, a C++ file holding the page's files as byte arrays, from
 # the files in PAGE_DIR: index.html (served as "/"), app.js, app.css and the
 # roll call's roll.js and roll.css, the update form's update.js and update.css,
-# the history's history.js and the sign-in's signin.js.
+# the history's history.js, the sign-in's signin.js, the plans' plans.js and
+# Who's away's away.js, the
+# times' words in times.js and the wall's wall.js and wall.css.
 set(entries "")
 set(arrays "")
 foreach(entry "index.html|/|text/html; charset=utf-8" "app.js|/app.js|text/javascript; charset=utf-8"
@@ -9,7 +11,8 @@ foreach(entry "index.html|/|text/html; charset=utf-8" "app.js|/app.js|text/javas
              "roll.css|/roll.css|text/css; charset=utf-8" "update.js|/update.js|text/javascript; charset=utf-8"
              "update.css|/update.css|text/css; charset=utf-8" "history.js|/history.js|text/javascript; charset=utf-8"
              "signin.js|/signin.js|text/javascript; charset=utf-8"
-             "plans.js|/plans.js|text/javascript; charset=utf-8")
+             "plans.js|/plans.js|text/javascript; charset=utf-8" "times.js|/times.js|text/javascript; charset=utf-8"
+             "wall.js|/wall.js|text/javascript; charset=utf-8" "away.js|/away.js|text/javascript; charset=utf-8" "wall.css|/wall.css|text/css; charset=utf-8")
   string(REPLACE "|" ";" fields "${entry}")
   list(GET fields 0 file)
   list(GET fields 1 path)

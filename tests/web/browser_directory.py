@@ -8,7 +8,7 @@ from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import Select
 
 from desktop import free_port, record, running, scratch, send, wait_listening
-from pages import CODE, browser, texts, wait
+from pages import CODE, browser, row_action, texts, wait
 
 
 def check_directory(c, program, artifacts, drivers):
@@ -102,8 +102,8 @@ def check_directory(c, program, artifacts, drivers):
 
         # The history, for the code's holder: a row's last changes, and the roll call as it stood.
         driver.get(url)
-        wait(lambda: driver.find_elements(By.CSS_SELECTOR, 'button[aria-label="Last changes of bert"]'), 10)
-        driver.find_element(By.CSS_SELECTOR, 'button[aria-label="Last changes of bert"]').click()
+        wait(lambda: driver.find_elements(By.CSS_SELECTOR, 'button[aria-label="History of bert"]'), 10)
+        row_action(driver, 'History of bert').click()
         driver.find_element(By.ID, 'history-code').send_keys(CODE)
         driver.find_element(By.ID, 'history-show').click()
         wait(lambda: len(texts(driver, '#history-list li')) == 2, 10)

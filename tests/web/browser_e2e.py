@@ -238,10 +238,12 @@ def main():
         wall = browser(1920, 1080)
         drivers.append(wall)
         wall.get(url + '?wall')
-        wait(lambda: len(names_shown(wall)) == 5, 10)
+        wait(lambda: len(texts(wall, '#wall .tile-name')) == 5, 10)
         c.check(not wall.find_element(By.ID, 'filter-box').is_displayed(), 'wall mode has no filter box')
         c.check(wall.find_element(By.ID, 'clock').text != '', 'wall mode shows a clock')
-        c.check(len(texts(wall, '#rows .since')) == 5, 'and since when, in its large type')
+        c.check(len(texts(wall, '#wall .since')) == 5 and HOSTILE_NAME in texts(wall, '#wall .tile-name') and
+                not wall.find_elements(By.CSS_SELECTOR, '#wall b, #wall img'),
+                'and since when, each name as its characters, in its large type')
         wall.save_screenshot(os.path.join(artifacts, 'web-%s-wall-1920x1080.png' % kind))
         check_updates(c, kind, program, desk, port, web_port, artifacts, drivers)
         roll = check_roll(c, desk, port, web_port, artifacts, drivers) if kind == 'linux' else None

@@ -59,7 +59,7 @@ def check_plans(c, program, artifacts, drivers):
         away.execute_script("sessionStorage.setItem('pegora-update-code', 'plan-code-7')")
         away.get('http://127.0.0.1:%d/?away' % web_port)
         c.check(wait(lambda: texts(away, '#away-rows th') == ['bert'] and
-                     texts(away, '#away-rows td.away').count('out') == 3, 10) and
+                     texts(away, '#away-rows td.away .word').count('out') == 3, 10) and
                 len(texts(away, '#away-head th')) == 15,
                 '"Who\'s away" shows the person out on three of the fourteen days (%r)' %
                 texts(away, '#away-rows td'))

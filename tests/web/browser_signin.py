@@ -6,7 +6,7 @@ from selenium import webdriver
 from selenium.webdriver.common.by import By
 
 from desktop import TLS_FILES, free_port, https_get, record, running, scratch, send, wait_listening
-from pages import texts, wait
+from pages import row_action, screen, texts, wait
 
 
 def signed_in_browser(width, height):
@@ -61,7 +61,7 @@ def check_signin(c, program, artifacts, drivers):
         driver.save_screenshot(os.path.join(artifacts, 'signed-in-375x812.png'))
         buttons = driver.execute_script("return [...document.querySelectorAll('.row-update')]"
                                         ".map((b) => b.getAttribute('aria-label'))")
-        c.check(buttons == ['Update the status of bert', 'Last changes of bert'],
+        c.check(buttons == ['Update the status of bert', 'History of bert'],
                 'a person is offered their own row only (%r)' % buttons)
         refused = driver.execute_script(
             "const r = await fetch('/status', {method: 'POST', headers: {'Content-Type': 'application/json',"
@@ -69,7 +69,7 @@ def check_signin(c, program, artifacts, drivers):
             "return r.status + ' ' + (await r.json()).error;")
         c.check(refused == "403 You can change your own row; reception can change others.",
                 'another\'s row is refused with a sentence (%r)' % refused)
-        driver.find_element(By.CSS_SELECTOR, '.row-update').click()
+        row_action(driver, 'Update the status of bert').click()
         message = driver.find_element(By.ID, 'update-message')
         message.clear()
         message.send_keys('gone to lunch')
@@ -120,10 +120,29 @@ def check_signin(c, program, artifacts, drivers):
         c.check(wait(lambda: len(texts(driver, '#rows th[scope="row"]')) == 2, 10), 'signed in, the rows show')
         link = subprocess.run([service, '--config', conf, '--wall-link'], capture_output=True, text=True).stdout
         key = link.strip().rsplit('key=', 1)[-1]
-        wall = signed_in_browser(1280, 720)
+        wall = signed_in_browser(1920, 1080)
         drivers.append(wall)
+        screen(wall, 1920, 1080)
         wall.get('https://localhost:%d/?wall&key=%s' % (web_port, key))
-        c.check(len(key) == 64 and wait(lambda: len(texts(wall, '#rows th[scope="row"]')) == 2, 10) and
+        c.check(len(key) == 64 and wait(lambda: len(texts(wall, '#wall .tile-name')) == 2, 10) and
                 not wall.find_element(By.ID, 'sign-in').is_displayed(),
-                'a wall link shows the board without signing in (%r)' % link)
+                'a wall link shows the board as tiles without signing in (%r)' % link)
+        wall.save_screenshot(os.path.join(artifacts, 'wall-link-1920x1080.png'))
+
+        # Who's away asks for the sign-in on its own view, and shows the plans once given.
+        away = signed_in_browser(1280, 800)
+        drivers.append(away)
+        away.get('https://localhost:%d/?away' % web_port)
+        c.check(wait(lambda: away.find_element(By.ID, 'sign-in').is_displayed(), 10) and
+                away.find_element(By.ID, 'away-view').is_displayed(), 'Who\'s away opens the sign-in over itself')
+        away.find_element(By.ID, 'sign-in-cancel').click()
+        c.check(wait(lambda: away.find_element(By.ID, 'away-sign-in').is_displayed(), 10) and
+                away.find_element(By.ID, 'away-state').text == 'Sign in first.',
+                'and offers "Sign in" right there (%r)' % away.find_element(By.ID, 'away-state').text)
+        away.find_element(By.ID, 'away-sign-in').click()
+        away.find_element(By.ID, 'sign-in-name').send_keys('bert')
+        away.find_element(By.ID, 'sign-in-password').send_keys('kettle 7')
+        away.find_element(By.CSS_SELECTOR, '#sign-in-form button[type="submit"]').click()
+        c.check(wait(lambda: away.find_element(By.ID, 'away-state').text == 'Nobody has a plan these two weeks.', 10)
+                and not away.find_element(By.ID, 'away-sign-in').is_displayed(), 'signed in, Who\'s away reads')
 

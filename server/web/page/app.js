@@ -7,7 +7,9 @@ const wall = new URLSearchParams(location.search).has('wall');
 // A wall screen's view-only key, where the board shows itself to signed-in people only.
 const wallKey = new URLSearchParams(location.search).get('key') || '';
 const refreshMs = 2000;
-const wallPageMs = 10000;
+// A wall pages every 10 seconds, or every ?every= seconds (3 to 60) where an office wants it.
+const wallEvery = Number(new URLSearchParams(location.search).get('every'));
+const wallPageMs = (wallEvery >= 3 && wallEvery <= 60 ? wallEvery : 10) * 1000;
 let rows = [];
 let silentMinutes = 3;
 let updates = false;
@@ -19,6 +21,8 @@ let chosenGroup = new URLSearchParams(location.search).get('group') || '';  // '
 const noGroup = 'No group';
 const notListed = 'Not in the directory';
 let lastPaged = Date.now();
+// The row whose details and actions a tap opened, where a phone folds them away.
+let openRow = '';
 // Each shown row's look -> its <tr>: a refresh builds only the rows whose look changed.
 let built = new Map();
 let fresh = new Map();
@@ -41,36 +45,6 @@ function keepClockOffset(shown, at) {
 // The board's own key rule: only the 26 ASCII letters fold, so "ÉMILE" and "émile" stay two people.
 function asciiLower(text) {
   return text.replace(/[A-Z]+/g, (letters) => letters.toLowerCase());
-}
-
-function ago(seconds) {
-  if (seconds < 60) return 'just now';
-  const minutes = Math.floor(seconds / 60);
-  if (minutes < 60) return minutes + ' min ago';
-  const hours = Math.floor(minutes / 60);
-  if (hours < 48) return hours + ' h ago';
-  return Math.floor(hours / 24) + ' days ago';
-}
-
-// Since when a row's words have stood, on this clock: "since 14:05" today, "since Mon
-// 14:05" within the week, "since 3 Dec" before. From the age when the rows came, so a
-// browser whose clock is off still says the board's moment.
-// Made once: a formatter made for each of thousands of rows costs seconds a refresh.
-const clockFormat = new Intl.DateTimeFormat('en-GB', { hour: '2-digit', minute: '2-digit', hourCycle: 'h23' });
-const weekdayFormat = new Intl.DateTimeFormat('en-GB', { weekday: 'short' });
-const dateFormat = new Intl.DateTimeFormat('en-GB', { day: 'numeric', month: 'short' });
-function sinceText(seconds, from = Date.now()) {
-  const at = new Date(from - seconds * 1000);
-  const now = new Date();
-  const time = clockFormat.format(at);
-  if (at.toDateString() === now.toDateString()) return 'since ' + time;
-  const midnight = new Date(now.getFullYear(), now.getMonth(), now.getDate());
-  if (midnight - at < 6 * 86400000) return 'since ' + weekdayFormat.format(at) + ' ' + time;
-  return 'since ' + dateFormat.format(at);
-}
-
-function noWordFor(seconds) {
-  return 'no word for ' + ago(seconds).replace(' ago', '');
 }
 
 function cell(tag, text, className) {
@@ -149,47 +123,40 @@ function render() {
   const group = directory ? chosenGroup : '';
   const everybody = directory ? rows.concat(unheard.map((u) => ({ ...u, unheard: true, word: '', message: '', age: 0 }))) : rows;
   let shown = everybody.filter((row) => matches(row, filter) && (!group || sectionOf(row) === group));
-  shown = sections(shown).flatMap((s) => (s.title ? [{ heading: sectionHeading(s) }] : []).concat(s.rows));
-  const page = document.getElementById('page');
   if (wall) {
-    const perPage = Math.max(1, Math.floor((window.innerHeight - 260) / 64));
-    const pages = Math.max(1, Math.ceil(shown.length / perPage));
-    if (Date.now() - lastPaged >= wallPageMs) {
-      wallPage = (wallPage + 1) % pages;
-      lastPaged = Date.now();
-    }
-    wallPage %= pages;
-    shown = shown.slice(wallPage * perPage, (wallPage + 1) * perPage);
-    page.hidden = pages < 2;
-    page.textContent = 'Page ' + (wallPage + 1) + ' of ' + pages;
+    renderWall(sections(shown));
+    return;
   }
+  shown = sections(shown).flatMap((s) => (s.title ? [{ heading: sectionHeading(s) }] : []).concat(s.rows));
 
   fresh = new Map();
   const wanted = [];
   let heading = null;
-  shown.forEach((row, i) => {
+  for (const row of shown) {
     if (row.heading) {
       heading = row.heading;
-      return;
+      continue;
     }
-    // Wall mode pages through the rows: each page says whose section it shows.
-    if (heading || (wall && i === 0 && directory)) wanted.push(headingOf(heading || sectionOf(row)));
+    if (heading) wanted.push(headingOf(heading));
     heading = null;
     wanted.push(rowOf(row));
-  });
-  // Only what changed is touched: a board of thousands is not laid out again every refresh.
-  const body = document.getElementById('rows');
-  let current = body.firstChild;
-  for (const tr of wanted) {
-    if (tr === current) current = current.nextSibling;
-    else body.insertBefore(tr, current);
+  }
+  place(document.getElementById('rows'), wanted);
+  built = fresh;
+}
+
+// Only what changed is touched: a board of thousands is not laid out again every refresh.
+function place(parent, wanted) {
+  let current = parent.firstChild;
+  for (const element of wanted) {
+    if (element === current) current = current.nextSibling;
+    else parent.insertBefore(element, current);
   }
   while (current) {
     const next = current.nextSibling;
     current.remove();
     current = next;
   }
-  built = fresh;
 }
 
 // A row, or a section's heading, made again only when its look changed.
@@ -219,32 +186,15 @@ function rowOf(row) {
     ? sinceText((receivedAt - clockOffset - row.since) / 1000, receivedAt) : '';
   const look = JSON.stringify([row.name, row.displayName, row.phone, row.unheard, row.word, row.message, row.source,
     row.until, row.passed, silent, ageText, since, updates && !wall, historyServed && !wall, mayChange(row.name),
-    row.setBy ? row.setBy.name + row.setBy.at : '', row.planned, row.back, JSON.stringify(row.nextPlan || null)]);
+    row.setBy ? row.setBy.name + row.setBy.at : '', row.planned, row.back, JSON.stringify(row.nextPlan || null),
+    openRow === row.name]);
   return reused(look, () => buildRow(row, silent, ageText, since));
-}
-
-// "back Mon 5 Jan", or "back at 15:00" today: when a plan's word ends.
-function backText(ms) {
-  const back = new Date(ms);
-  const today = new Date().toDateString() === back.toDateString();
-  const day = back.toLocaleDateString([], { weekday: 'short', day: 'numeric', month: 'short' });
-  const time = clockFormat.format(back);
-  return 'back ' + (today ? 'at ' + time : day + (time === '00:00' ? '' : ' ' + time));
-}
-
-// "away 20 Dec - 3 Jan": the next plan within two weeks.
-function nextText(plan) {
-  const whole = plan.start.length === 10;
-  const day = (text) => new Date(whole ? text + 'T00:00' : text).toLocaleString([], whole
-    ? { day: 'numeric', month: 'short' } : { weekday: 'short', day: 'numeric', month: 'short', hour: '2-digit',
-      minute: '2-digit', hourCycle: 'h23' });
-  const range = plan.end === plan.start ? day(plan.start) : day(plan.start) + ' - ' + day(plan.end);
-  return (plan.status === 2 ? 'away ' : 'planned ') + range + (plan.message ? ' (' + plan.message + ')' : '');
 }
 
 function buildRow(row, silent, ageText, since) {
   const tr = document.createElement('tr');
-  if (silent) tr.className = 'silent';
+  if (silent) tr.classList.add('silent');
+  if (openRow === row.name) tr.classList.add('open');
   const who = cell('th', row.displayName || row.name);
   who.setAttribute('scope', 'row');
   if (row.displayName && row.displayName !== row.name) who.appendChild(cell('span', row.name, 'login'));
@@ -254,7 +204,7 @@ function buildRow(row, silent, ageText, since) {
     who.appendChild(phone);
   }
   tr.appendChild(who);
-  const status = cell('td', '');
+  const status = cell('td', '', 'status');
   if (row.unheard) {
     status.appendChild(cell('span', 'no word yet', 'unheard'));
     tr.appendChild(status);
@@ -266,7 +216,11 @@ function buildRow(row, silent, ageText, since) {
   }
   status.appendChild(cell('span', row.word, 'label ' + row.word));
   if (since) status.appendChild(cell('span', since, 'since'));
+  status.appendChild(detailsButton(row));
   tr.appendChild(status);
+  tr.addEventListener('click', (event) => {
+    if (!event.target.closest('button, a')) toggleRow(row.name);
+  });
   const message = cell('td', row.message, 'message');
   if (row.source === 'browser') {
     // Said beside the message, so nobody takes it for the desk's own word.
@@ -290,12 +244,27 @@ function buildRow(row, silent, ageText, since) {
   if (historyServed && !wall && mayChange(row.name)) {
     const changes = cell('button', 'History', 'row-update');
     changes.type = 'button';
-    changes.setAttribute('aria-label', 'Last changes of ' + row.name);
+    changes.setAttribute('aria-label', 'History of ' + row.name);
     changes.addEventListener('click', () => window.pegoraHistory.openRow(row.name));
     age.appendChild(changes);
   }
   tr.appendChild(age);
   return tr;
+}
+
+// A phone shows a row's name, word and message; a tap shows since when, last heard and its actions.
+function detailsButton(row) {
+  const button = cell('button', '', 'row-details');
+  button.type = 'button';
+  button.setAttribute('aria-label', 'Details of ' + row.name);
+  button.setAttribute('aria-expanded', String(openRow === row.name));
+  button.addEventListener('click', () => toggleRow(row.name));
+  return button;
+}
+
+function toggleRow(name) {
+  openRow = openRow === name ? '' : name;
+  render();
 }
 
 // Where people sign in, what the signed-in person may change: their own row, or reception any.
@@ -345,11 +314,15 @@ async function refresh() {
       if (window.onBoard) window.onBoard(board);
     }
     say(rows.length === 1 ? '1 person on the board' : rows.length + ' people on the board', false);
+    document.getElementById('updated').textContent = 'updated ' + secondsFormat.format(new Date());
     render();
   } catch (error) {
     say('The board cannot be reached right now; showing the last rows it sent.', true);
   }
 }
+
+const secondsFormat = new Intl.DateTimeFormat('en-GB', { hour: '2-digit', minute: '2-digit', second: '2-digit',
+  hourCycle: 'h23' });
 
 function tick() {
   const clock = document.getElementById('clock');
@@ -364,8 +337,12 @@ document.addEventListener('DOMContentLoaded', () => {
     document.getElementById('roll-link').hidden = true;
     document.getElementById('away-link').hidden = true;
     document.getElementById('clock').hidden = false;
+    document.getElementById('updated').hidden = false;
+    document.getElementById('board').hidden = true;
+    document.getElementById('wall').hidden = false;
     tick();
     setInterval(tick, 1000);
+    window.addEventListener('resize', render);
   } else {
     document.getElementById('filter').addEventListener('input', render);
     document.getElementById('group-filter').addEventListener('change', () => {

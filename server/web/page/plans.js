@@ -1,11 +1,9 @@
 // Plans on the page: "Plan an absence" (dates or times, a weekly repeat), a
-// person's upcoming plans with edit and delete, and "Who's away" (?away):
-// this week and next, people down, days across, grouped as the page is.
+// person's upcoming plans with edit and delete, and a calendar's address.
 'use strict';
 
 (() => {
   const codeKey = 'pegora-update-code';  // update.js's
-  const dayMs = 86400000;
   const weekdays = ['mon', 'tue', 'wed', 'thu', 'fri', 'sat', 'sun'];
   let editing = 0;
 
@@ -170,68 +168,9 @@
     if (window.refreshBoard) window.refreshBoard();
   }
 
-  // "Who's away": two weeks from this Monday, a row for each person with a plan in them.
-  async function showAway() {
-    const today = new Date();
-    const monday = new Date(today.getFullYear(), today.getMonth(), today.getDate() - ((today.getDay() + 6) % 7));
-    const days = [...Array(14).keys()].map((i) => new Date(monday.getFullYear(), monday.getMonth(), monday.getDate() + i));
-    const iso = (d) => d.getFullYear() + '-' + String(d.getMonth() + 1).padStart(2, '0') + '-' +
-      String(d.getDate()).padStart(2, '0');
-    const got = await ask('GET', '/plans?from=' + iso(days[0]) + '&to=' + iso(new Date(+days[13] + dayMs)));
-    const state = element('away-state');
-    if (!got.ok) {
-      state.textContent = got.answer.error || 'The plans cannot be read (' + got.status + ').';
-      return;
-    }
-    const people = new Map();
-    for (const plan of got.answer.plans)
-      for (const [from, to] of plan.times) {
-        if (!people.has(plan.name)) people.set(plan.name, []);
-        people.get(plan.name).push({ from, to, word: plan.word, message: plan.message });
-      }
-    const known = new Map([...board().rows, ...(board().unheard || [])].map((r) => [r.name.toLowerCase(), r]));
-    const called = (name) => (known.get(name.toLowerCase()) || {}).displayName || name;
-    const groupOf = (name) => (known.get(name.toLowerCase()) || {}).group || '';
-    const names = [...people.keys()].sort((a, b) => (groupOf(a) + '\u0000' + called(a)).localeCompare(
-      groupOf(b) + '\u0000' + called(b), undefined, { sensitivity: 'base' }));
-    const head = element('away-head');
-    head.replaceChildren(make('th', 'Name'));
-    head.firstChild.setAttribute('scope', 'col');
-    for (const d of days) {
-      const th = make('th', d.toLocaleDateString([], { weekday: 'short', day: 'numeric' }));
-      th.setAttribute('scope', 'col');
-      head.appendChild(th);
-    }
-    const body = element('away-rows');
-    body.replaceChildren();
-    let group = null;
-    for (const name of names) {
-      if (groupOf(name) !== group && board().directory) {
-        group = groupOf(name);
-        const tr = make('tr', '', 'section');
-        const th = make('th', group || 'No group');
-        th.setAttribute('scope', 'rowgroup');
-        th.colSpan = 15;
-        tr.appendChild(th);
-        body.appendChild(tr);
-      }
-      const tr = make('tr');
-      const th = make('th', called(name));
-      th.setAttribute('scope', 'row');
-      tr.appendChild(th);
-      for (const d of days) {
-        const hit = people.get(name).find((t) => t.from < +d + dayMs && t.to > +d);
-        const td = make('td', hit ? hit.word : '', hit ? 'away ' + hit.word : '');
-        if (hit && hit.message) td.title = hit.message;
-        tr.appendChild(td);
-      }
-      body.appendChild(tr);
-    }
-    state.textContent = names.length ? '' : 'Nobody has a plan these two weeks.';
-  }
-
   document.addEventListener('DOMContentLoaded', () => {
     window.openPlanForm = open;
+    window.pegoraPlans = { ask };  // Who's away asks with the same code
     element('plan-open').addEventListener('click', () => open(''));
     element('plan-form').addEventListener('submit', send);
     element('plan-cancel').addEventListener('click', () => element('plan').close());
@@ -257,16 +196,5 @@
       element('plan-calendar-label').hidden = false;
       address.select();
     });
-    if (new URLSearchParams(location.search).has('away')) {
-      element('board-view').hidden = true;
-      element('away-view').hidden = false;
-      element('away-print').addEventListener('click', () => window.print());
-      // The names and groups come with the board; the plans once they are there.
-      const wait = setInterval(() => {
-        if (!window.pegoraBoard) return;
-        clearInterval(wait);
-        showAway();
-      }, 200);
-    }
   });
 })();

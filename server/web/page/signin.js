@@ -70,6 +70,7 @@
       element('sign-in').close();
       await whoAmI();
       if (window.refreshBoard) window.refreshBoard();
+      if (window.onSignedIn) window.onSignedIn();
       return;
     }
     let answer = {};
@@ -94,6 +95,7 @@
 
   document.addEventListener('DOMContentLoaded', () => {
     window.pegoraSignIn = {
+      open,
       signedOut: () => {
         window.pegoraMe = null;
         show();
