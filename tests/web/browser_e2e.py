@@ -129,6 +129,8 @@ def check_updates(c, kind, program, desk, port, web_port, artifacts, drivers):
                 'the row says it was set from a browser, until when')
         driver.find_element(By.ID, 'update-open').send_keys(Keys.ENTER)
         wait(lambda: driver.execute_script('return document.getElementById("update").open'), 5)
+        c.check([driver.find_element(By.ID, i).get_attribute('value') for i in ('update-name', 'update-message')] ==
+                ['', ''], '"Update a status" starts empty, not with the last person\'s name and message')
         driver.switch_to.active_element.send_keys(Keys.ESCAPE)
         c.check(wait(lambda: not driver.execute_script('return document.getElementById("update").open'), 3),
                 'the keyboard opens the form and Esc closes it')

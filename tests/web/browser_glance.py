@@ -100,6 +100,7 @@ def check_wall(c, port, web_port, artifacts, drivers, listed):
     wait(lambda: len(on_screen(big)) == 100, 15)
     check_wall_fits(c, big, names, 'the wall at 3840x2160 at 200 %')
     big.save_screenshot(os.path.join(artifacts, 'wall-100-3840x2160.png'))
+    check_axe(c, big, 'the wall at 3840x2160 at 200 %')
 
     small = browser(1280, 720)
     drivers.append(small)
@@ -121,6 +122,14 @@ def check_wall(c, port, web_port, artifacts, drivers, listed):
 
 
 def check_phone(c, web_port, artifacts, drivers):
+    desk = browser(1280, 800)
+    drivers.append(desk)
+    screen(desk, 1280, 800)
+    desk.get('http://127.0.0.1:%d/' % web_port)
+    wait(lambda: len(texts(desk, '#rows th[scope="row"]')) >= 100, 15)
+    c.check(not desk.find_element(By.CSS_SELECTOR, '.row-details').is_displayed() and
+            desk.find_element(By.CSS_SELECTOR, '.row-update').is_displayed(), 'on a desk\'s screen a row has its buttons')
+    check_axe(c, desk, 'the page at 1280x800')
     phone = browser(375, 812)
     drivers.append(phone)
     screen(phone, 375, 812)

@@ -4,6 +4,7 @@ import datetime
 import os
 import re
 import subprocess
+import time
 
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.print_page_options import PrintOptions
@@ -38,10 +39,17 @@ def check_plans(c, program, artifacts, drivers):
                               today.isoformat(), (today + datetime.timedelta(days=2)).isoformat())
         form('plan-message').send_keys('holiday')
         form('plan-code').send_keys('plan-code-7')
-        form('plan-send').click()
+        driver.execute_script("const send = document.getElementById('plan-send'); send.click(); send.click();")
         c.check(wait(lambda: len(texts(driver, '#plan-list li')) == 1, 10),
                 'a plan entered on the page is listed under the person\'s upcoming plans (%r)' %
                 form('plan-error').text)
+        c.check(wait(lambda: form('plan-said').text.startswith('Planned: '), 5) and 'out, holiday' in
+                form('plan-said').text and form('plan-message').get_attribute('value') == '' and
+                form('plan-name').get_attribute('value') == 'bert',
+                'the saved plan is said and the form starts again for the person (%r)' % form('plan-said').text)
+        time.sleep(1)
+        c.check(len(texts(driver, '#plan-list li')) == 1, 'two quick clicks save one plan (%r)' %
+                texts(driver, '#plan-list li'))
         driver.save_screenshot(os.path.join(artifacts, 'plan-375x812.png'))
         back = (today + datetime.timedelta(days=3)).strftime('%-d')
         c.check(wait(lambda: any('planned' in t and back in t for t in texts(driver, '#rows td.message')), 10),

@@ -84,8 +84,10 @@ def check_signin(c, program, artifacts, drivers):
         wait(lambda: len(texts(driver, '.row-update')) == 4, 10)
         driver.execute_script("window.openUpdateForm('bert')")
         driver.find_element(By.CSS_SELECTOR, 'input[name="update-status"][value="2"]').click()
+        driver.find_element(By.ID, 'update-message').send_keys('phoned in: dentist')  # the form starts empty
         driver.find_element(By.ID, 'update-send').click()
-        set_by = lambda: [t for t in texts(driver, '#rows td.message') if t.startswith('gone to lunchset by Nina at ')]
+        set_by = lambda: [t for t in texts(driver, '#rows td.message')  # noqa: E731
+                          if t.startswith('phoned in: dentistset by Nina at ')]
         c.check(wait(set_by, 10), 'reception changes another\'s row, which says who set it (%r)' %
                 texts(driver, '#rows td.message'))
         driver.save_screenshot(os.path.join(artifacts, 'reception-375x812.png'))

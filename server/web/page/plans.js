@@ -32,6 +32,7 @@
 
   function say(text) {
     element('plan-error').textContent = text;
+    element('plan-said').textContent = '';
   }
 
   async function ask(method, path, body) {
@@ -97,6 +98,7 @@
   }
 
   function fill(plan) {
+    say('');
     editing = plan.id;
     element('plan-name').value = plan.name;
     element('plan-whole').checked = plan.allDay;
@@ -149,7 +151,16 @@
         every: Number(element('plan-every').value) || 1 };
       if (element('plan-until').value) body.repeat.until = element('plan-until').value;
     }
-    const done = await ask(editing ? 'PUT' : 'POST', editing ? '/plans/' + editing : '/plans', body);
+    // One plan per click: the button waits for the board's answer.
+    element('plan-send').disabled = true;
+    let done;
+    try {
+      done = await ask(editing ? 'PUT' : 'POST', editing ? '/plans/' + editing : '/plans', body);
+    } catch (error) {
+      done = { ok: false, answer: { error: 'The board cannot be reached right now.' } };
+    } finally {
+      element('plan-send').disabled = false;
+    }
     if (!done.ok) {
       say(done.answer.error || 'The board refused the plan (' + done.status + ').');
       return;
@@ -162,6 +173,16 @@
         // asked again next time
       }
     }
+    const allDay = start.length === 10;
+    const said = (editing ? 'Saved: ' : 'Planned: ') + when(start, allDay) + (end === start ? '' : ' - ' +
+      when(end, allDay)) + ', ' + (body.status === 2 ? 'out' : 'other') + (body.message ? ', ' + body.message : '');
+    // The form starts again for the same person, whose plans are listed below it.
+    element('plan-form').reset();
+    element('plan-name').value = name;
+    element('plan-repeat-box').hidden = true;
+    element('plan-code-box').hidden = !board().code || code() !== '';
+    setKind();
+    element('plan-said').textContent = said;
     editing = 0;
     element('plan-send').textContent = 'Plan it';
     showUpcoming(name);

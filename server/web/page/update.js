@@ -4,7 +4,6 @@
 'use strict';
 
 (() => {
-  const nameKey = 'pegora-update-name';
   const codeKey = 'pegora-update-code';
 
   // The name is kept on this device; the code only for this browser session
@@ -61,15 +60,17 @@
       if (row.displayName && row.displayName !== row.name) option.label = row.displayName;
       names.appendChild(option);
     }
-    // Signed in: a person's own row only, reception any and may remove one.
+    // Signed in: a person's own row only, reception any and may remove one. Each opening
+    // starts afresh: a row's button gives its name, and the message is always typed new,
+    // so nothing of the last person's word is sent for the next one.
     const me = b.signIn ? window.pegoraMe : null;
-    const given = me && !me.reception ? me.name : name || remembered(nameKey);
+    const given = me && !me.reception ? me.name : name || '';
     element('update-name').value = given;
     element('update-name').readOnly = Boolean(me && !me.reception);
     const row = b.rows.find((r) => asciiLower(r.name) === asciiLower(given));
     const status = row ? String(row.status) : '1';
     for (const radio of document.querySelectorAll('input[name="update-status"]')) radio.checked = radio.value === status;
-    element('update-message').value = row ? row.message : '';
+    element('update-message').value = '';
     element('update-until').value = '';
     element('update-code-box').hidden = !b.code;
     element('update-remove').hidden = !(b.code || (me && me.reception));
@@ -78,7 +79,7 @@
     element('update-remember').checked = kept !== '';
     say('');
     element('update').showModal();
-    element(name ? 'update-message' : 'update-name').focus();
+    element(given ? 'update-message' : 'update-name').focus();
   }
 
   async function post(path, body) {
@@ -115,7 +116,6 @@
       return null;
     }
     if (board().code) rememberCode(code, element('update-remember').checked);
-    remember(nameKey, name);
     return { name, code };
   }
 
