@@ -5,49 +5,9 @@
 #include <sqlite3.h>
 
 #include "AsciiText.h"
-#include "AtomicFile.h"
 #include "StoreStatement.h"
 
 namespace {
-
-// Migration N takes a database of version N to N + 1.
-const char* const Migrations[] = {
-    "CREATE TABLE board_rows(position INTEGER PRIMARY KEY, record BLOB NOT NULL,"
-    " source INTEGER NOT NULL, desk BLOB, until_ms INTEGER, since_ms INTEGER NOT NULL);"
-    // When each row was last heard, apart: a desk's re-send changes only this.
-    "CREATE TABLE board_heard(position INTEGER PRIMARY KEY, stored_ms INTEGER NOT NULL);"
-    "CREATE TABLE staff(position INTEGER PRIMARY KEY, name TEXT NOT NULL, display_name TEXT NOT NULL,"
-    " grp TEXT NOT NULL, phone TEXT NOT NULL);"
-    // When the rows were last saved and the staff list last read good.
-    "CREATE TABLE marks(name TEXT PRIMARY KEY, ms INTEGER NOT NULL) WITHOUT ROWID;"
-    "CREATE TABLE history(id INTEGER PRIMARY KEY, at_ms INTEGER NOT NULL, name_key BLOB NOT NULL, name BLOB NOT NULL,"
-    " status INTEGER NOT NULL, message BLOB NOT NULL, until TEXT NOT NULL, source TEXT NOT NULL,"
-    " sender TEXT NOT NULL);"
-    "CREATE INDEX history_by_name ON history(name_key, at_ms);"
-    "CREATE INDEX history_by_time ON history(at_ms);"
-    // Everybody the history names, so that a moment's roll call looks each one up.
-    "CREATE TABLE history_people(name_key BLOB PRIMARY KEY) WITHOUT ROWID;",
-    // Sign-in: the sessions, and who set a browser's word.
-    "CREATE TABLE sessions(token_hash BLOB PRIMARY KEY, name BLOB NOT NULL, reception INTEGER NOT NULL,"
-    " keep INTEGER NOT NULL, created_ms INTEGER NOT NULL, seen_ms INTEGER NOT NULL) WITHOUT ROWID;"
-    "CREATE INDEX sessions_by_name ON sessions(name);"
-    "ALTER TABLE board_rows ADD COLUMN author BLOB NOT NULL DEFAULT '';"
-    "ALTER TABLE history ADD COLUMN author BLOB NOT NULL DEFAULT '';",
-    // The view-only keys of wall screens, hashed.
-    "CREATE TABLE wall_keys(key_hash BLOB PRIMARY KEY, made_ms INTEGER NOT NULL) WITHOUT ROWID;"
-    // Plans entered ahead, their times as the office wrote them (local), and
-    // on each row which plan's time it last showed and what stood before it.
-    "CREATE TABLE plans(id INTEGER PRIMARY KEY, name_key BLOB NOT NULL, name BLOB NOT NULL, start TEXT NOT NULL,"
-    " end TEXT NOT NULL, all_day INTEGER NOT NULL, status INTEGER NOT NULL, message BLOB NOT NULL,"
-    " weekdays INTEGER NOT NULL, every INTEGER NOT NULL, until TEXT NOT NULL, except_days TEXT NOT NULL,"
-    " source TEXT NOT NULL, author BLOB NOT NULL, created_ms INTEGER NOT NULL);"
-    "CREATE INDEX plans_by_name ON plans(name_key);"
-    "ALTER TABLE board_rows ADD COLUMN plan BLOB;"
-    // The keys in calendar feeds' addresses, hashed, each for one feed.
-    "CREATE TABLE calendar_keys(key_hash BLOB PRIMARY KEY, feed BLOB NOT NULL, made_ms INTEGER NOT NULL) WITHOUT ROWID;"
-    "CREATE INDEX calendar_keys_by_feed ON calendar_keys(feed, made_ms);",
-};
-static_assert(sizeof Migrations / sizeof Migrations[0] == StoreVersion, "one migration per version");
 
 std::string RecordBytes(const StatusRecord& record) {
     return std::string(reinterpret_cast<const char*>(record.Bytes()), StatusRecord::Size);
@@ -117,78 +77,7 @@ bool ReadEntries(sqlite3* db, Statement& select, std::vector<HistoryEntry>& entr
     return false;
 }
 
-// Whether the file is a database SQLite can read whole.
-bool Sound(sqlite3* db) {
-    Statement check(db, "PRAGMA quick_check");
-    if (!check || check.Step() != SQLITE_ROW) return false;
-    return check.Bytes(0) == "ok";
-}
-
-// `make`: a file not there yet is made.
-sqlite3* OpenFile(const std::string& path, bool make, std::string& error) {
-    sqlite3* db = nullptr;
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (make ? SQLITE_OPEN_CREATE : 0);
-    if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
-        error = Why(db);
-        sqlite3_close(db);
-        return nullptr;
-    }
-    // Only the service's own connections write, each for a moment; a tick never
-    // waits longer than this for another.
-    sqlite3_busy_timeout(db, 2000);
-    return db;
-}
-
 }  // namespace
-
-std::unique_ptr<BoardStore> BoardStore::Open(const std::string& path, Found& found, std::string& error) {
-    found = Found::Existing;
-    std::FILE* existing = std::fopen(path.c_str(), "rb");
-    if (!existing) found = Found::New;
-    if (existing) std::fclose(existing);
-    sqlite3* db = OpenFile(path, true, error);
-    if (!db) return nullptr;
-    if (found == Found::Existing && !Sound(db)) {
-        // Damaged: set aside for whoever wants to look at it; the board starts again.
-        sqlite3_close(db);
-        const std::string aside = path + ".damaged";
-        std::remove(aside.c_str());
-        for (const char* part : {"-wal", "-shm"}) std::remove((path + part).c_str());
-        if (std::rename(path.c_str(), aside.c_str()) != 0) {
-            error = "the damaged database cannot be set aside as " + aside;
-            return nullptr;
-        }
-        found = Found::SetAside;
-        if (!(db = OpenFile(path, true, error))) return nullptr;
-    }
-    std::unique_ptr<BoardStore> store(new BoardStore(db));
-    if (sqlite3_db_readonly(db, "main") == 1) {
-        error = "the database cannot be written (read-only)";
-        return nullptr;
-    }
-    const int version = store->Version();
-    if (version > StoreVersion) {
-        error = "the database is of version " + std::to_string(version) + ", newer than this program's " +
-                std::to_string(StoreVersion);
-        return nullptr;
-    }
-    if (!store->Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", error)) return nullptr;
-    for (int v = version; v < StoreVersion; ++v) {
-        const std::string step =
-            std::string("BEGIN;") + Migrations[v] + "PRAGMA user_version=" + std::to_string(v + 1) + ";COMMIT;";
-        if (!store->Exec(step, error)) {
-            store->Exec("ROLLBACK;", error);
-            error = "the database cannot be brought to version " + std::to_string(v + 1) + ": " + Why(db);
-            return nullptr;
-        }
-    }
-    return store;
-}
-
-std::unique_ptr<BoardStore> BoardStore::Connect(const std::string& path, std::string& error) {
-    sqlite3* db = OpenFile(path, false, error);
-    return std::unique_ptr<BoardStore>(db ? new BoardStore(db) : nullptr);
-}
 
 BoardStore::~BoardStore() { sqlite3_close(db); }
 
@@ -423,33 +312,4 @@ bool BoardStore::ForgetHistory(std::int64_t beforeMs, std::int64_t& deleted, std
                                "DELETE FROM history_people WHERE NOT EXISTS"
                                " (SELECT 1 FROM history WHERE name_key = history_people.name_key)",
                                error);
-}
-
-bool BoardStore::BackupFile(const std::string& from, const std::string& to, std::string& error) {
-    // The service's file as it stands, never made, migrated or set aside from here.
-    std::unique_ptr<BoardStore> store = Connect(from, error);
-    if (!store) return false;
-    const std::string part = to + ".part";
-    std::remove(part.c_str());
-    if (!store->Backup(part, error)) {
-        std::remove(part.c_str());
-        return false;
-    }
-    if (!MoveReplacing(part, to)) {
-        error = "the copy cannot be put at " + to;
-        std::remove(part.c_str());
-        return false;
-    }
-    return true;
-}
-
-bool BoardStore::Backup(const std::string& path, std::string& error) {
-    sqlite3* copy = OpenFile(path, true, error);
-    if (!copy) return false;
-    sqlite3_backup* backup = sqlite3_backup_init(copy, "main", db, "main");
-    int rc = backup ? sqlite3_backup_step(backup, -1) : SQLITE_ERROR;
-    if (backup) sqlite3_backup_finish(backup);
-    if (rc != SQLITE_DONE) error = Why(copy);
-    sqlite3_close(copy);
-    return rc == SQLITE_DONE;
 }

@@ -20,7 +20,8 @@ protected:
     }
     void TearDown() override { Clean(); }
     void Clean() {
-        for (const char* part : {"", "-wal", "-shm", ".damaged", ".copy"}) std::remove((path + part).c_str());
+        for (const char* part : {"", "-wal", "-shm", ".damaged", ".damaged-wal", ".damaged-shm", ".copy"})
+            std::remove((path + part).c_str());
     }
     std::unique_ptr<BoardStore> Open(BoardStore::Found expected) {
         BoardStore::Found found;
@@ -123,9 +124,12 @@ TEST_F(Store, RowsAndTheStaffListOutliveAReopen) {
 // database from a newer version is refused rather than written over.
 TEST_F(Store, ADamagedOrNewerDatabase) {
     std::ofstream(path, std::ios::binary) << std::string(4096, 'x');
+    std::ofstream(path + "-wal", std::ios::binary) << "committed";
     ASSERT_TRUE(Open(BoardStore::Found::SetAside));
     std::ifstream aside(path + ".damaged", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}), std::string(4096, 'x')) << "kept as it was";
+    std::ifstream journal(path + ".damaged-wal", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(journal), {}), "committed") << "with its journal, not deleted";
     {
         std::unique_ptr<BoardStore> store = Open(BoardStore::Found::Existing);
         std::string error;
@@ -158,6 +162,33 @@ TEST_F(Store, ADamagedOrNewerDatabase) {
     Sql(path, "PRAGMA user_version = " + std::to_string(StoreVersion + 1));
     EXPECT_FALSE(BoardStore::Open(path, found, error));
     EXPECT_NE(error.find("newer than this program's"), std::string::npos) << error;
+}
+
+// A sound database that another program holds when the service starts is not called
+// damaged: the start is refused with the reason, and nothing is moved or deleted.
+TEST_F(Store, ADatabaseHeldByAnotherProgramIsLeftAsItIs) {
+    {
+        std::unique_ptr<BoardStore> store = Open(BoardStore::Found::New);
+        std::string error;
+        ASSERT_TRUE(store->SaveRows({Row("Anna", 1, "at my desk", 5)}, 5, error)) << error;
+    }
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    BoardStore::Found found;
+    std::string error;
+    EXPECT_FALSE(BoardStore::Open(path, found, error));
+    EXPECT_NE(error.find("cannot be checked (database is locked)"), std::string::npos) << error;
+    EXPECT_FALSE(std::ifstream(path + ".damaged")) << "not set aside";
+    sqlite3_exec(holder, "COMMIT;", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    std::unique_ptr<BoardStore> store = Open(BoardStore::Found::Existing);
+    std::vector<StoredRow> rows;
+    std::int64_t savedMs = 0;
+    ASSERT_TRUE(store && store->LoadRows(rows, savedMs, error)) << error;
+    ASSERT_EQ(rows.size(), 1u) << "the rows are all there once the other program lets go";
+    EXPECT_EQ(rows[0].record.Message(), "at my desk");
 }
 
 // Each migration from the version before it: version 0 is an existing database
