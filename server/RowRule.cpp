@@ -78,7 +78,18 @@ bool OnUntilPassed(StatusRecord& shown, RowWord& word, std::int64_t nowMs) {
 
 bool OnPlanStart(StatusRecord& shown, RowWord& word, bool existed, const StatusRecord& record, std::int64_t planId,
                  std::int64_t startMs, std::int64_t untilMs, const std::string& author) {
-    if (word.planId == planId && word.planStartMs == startMs) return false;  // shown already, or spoken over
+    if (word.planId == planId && word.planStartMs == startMs) {
+        // This very time shows already (then an edit of the plan shows its new word and end),
+        // or the person spoke over it.
+        if (word.source != RowSource::Plan) return false;
+        if (shown.Status() == record.Status() && shown.Message() == record.Message() && word.untilMs == untilMs &&
+            word.author == author)
+            return false;
+        shown = record;
+        word.author = author;
+        word.untilMs = untilMs;
+        return true;
+    }
     if (word.source != RowSource::Plan) {
         // Another plan's word over this one keeps what stood before both.
         word.hasBefore = existed;

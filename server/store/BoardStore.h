@@ -17,7 +17,7 @@
 struct sqlite3;
 
 // The schema this code writes; each version before it has its migration.
-const int StoreVersion = 3;
+const int StoreVersion = 4;
 
 // A signed-in browser, known by the hash of its token (never the token).
 struct StoredSession {

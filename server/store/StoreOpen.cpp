@@ -46,6 +46,17 @@ const char* const Migrations[] = {
     // The keys in calendar feeds' addresses, hashed, each for one feed.
     "CREATE TABLE calendar_keys(key_hash BLOB PRIMARY KEY, feed BLOB NOT NULL, made_ms INTEGER NOT NULL) WITHOUT ROWID;"
     "CREATE INDEX calendar_keys_by_feed ON calendar_keys(feed, made_ms);",
+    // A plan's id is never given again once deleted: a row keeps the id of the plan whose
+    // time it showed, and a new plan with an old id and start would never show.
+    "CREATE TABLE plans_kept(id INTEGER PRIMARY KEY AUTOINCREMENT, name_key BLOB NOT NULL, name BLOB NOT NULL,"
+    " start TEXT NOT NULL, end TEXT NOT NULL, all_day INTEGER NOT NULL, status INTEGER NOT NULL,"
+    " message BLOB NOT NULL, weekdays INTEGER NOT NULL, every INTEGER NOT NULL, until TEXT NOT NULL,"
+    " except_days TEXT NOT NULL, source TEXT NOT NULL, author BLOB NOT NULL, created_ms INTEGER NOT NULL);"
+    "INSERT INTO plans_kept SELECT id, name_key, name, start, end, all_day, status, message, weekdays, every, until,"
+    " except_days, source, author, created_ms FROM plans;"
+    "DROP TABLE plans;"
+    "ALTER TABLE plans_kept RENAME TO plans;"
+    "CREATE INDEX plans_by_name ON plans(name_key);",
 };
 static_assert(sizeof Migrations / sizeof Migrations[0] == StoreVersion, "one migration per version");
 
@@ -88,16 +99,24 @@ std::unique_ptr<BoardStore> BoardStore::Open(const std::string& path, Found& fou
     std::FILE* existing = std::fopen(path.c_str(), "rb");
     if (!existing) found = Found::New;
     if (existing) std::fclose(existing);
+    // Opened for writing first, for its words when it cannot be; checked on a connection of
+    // its own that only reads, so nothing is changed before the check has spoken.
+    sqlite3* db = OpenFile(path, true, error);
+    if (!db) return nullptr;
     Check check = Check::Sound;
     if (found == Found::Existing) {
         sqlite3* look = OpenFile(path, false, error, true);
         check = look ? CheckFile(look, error) : Check::Unknown;
         sqlite3_close(look);
-        if (check == Check::Unknown) return nullptr;
+    }
+    if (check == Check::Unknown) {
+        sqlite3_close(db);
+        return nullptr;
     }
     if (check == Check::Damaged) {
         // Damaged: set aside with its journal, whose commits may be all that is left, for
         // whoever wants to look at it; the board starts again.
+        sqlite3_close(db);
         const std::string aside = path + ".damaged";
         for (const char* part : {"", "-wal", "-shm"}) std::remove((aside + part).c_str());
         if (std::rename(path.c_str(), aside.c_str()) != 0) {
@@ -115,9 +134,8 @@ std::unique_ptr<BoardStore> BoardStore::Open(const std::string& path, Found& fou
             }
         }
         found = Found::SetAside;
+        if (!(db = OpenFile(path, true, error))) return nullptr;
     }
-    sqlite3* db = OpenFile(path, true, error);
-    if (!db) return nullptr;
     std::unique_ptr<BoardStore> store(new BoardStore(db));
     if (sqlite3_db_readonly(db, "main") == 1) {
         error = "the database cannot be written (read-only)";

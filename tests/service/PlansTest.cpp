@@ -85,6 +85,19 @@ TEST_F(ServiceTest, APlanSwitchesARowAndBackAndOutlivesARestart) {
     web = again.Web().Port();
     ASSERT_TRUE(TickUntil([&] { return HttpGet(web, "/board.json").find(R"("planned":true)") != std::string::npos; }))
         << "the row and its plan outlive a restart";
+    // Edited while in force: the row shows the new word, message and back time at once.
+    const auto back = [&] {
+        const std::string b = HttpGet(web, "/board.json");
+        return b.substr(b.find(R"("back":)"), 22);
+    };
+    const std::string backBefore = back();
+    const std::string edited = R"({"name":"anna","start":")" + LocalIn(0) + R"(","end":")" + LocalIn(180) +
+                               R"(","status":3,"message":"conference","code":"s3cretcode"})";
+    EXPECT_NE(PlanAsk(web, "PUT", "/plans/" + id, edited).find("200 OK"), std::string::npos);
+    EXPECT_TRUE(TickUntil([&] {
+        return HttpGet(web, "/board.json").find(R"("word":"other","message":"conference")") != std::string::npos;
+    })) << HttpGet(web, "/board.json");
+    EXPECT_NE(back(), backBefore) << "the later end";
     // The plan cut short: the desk still speaks, so its word shows again.
     const std::string shortened = R"({"name":"anna","start":")" + LocalIn(-60) + R"(","end":")" + LocalIn(0) +
                                   R"(","status":2,"message":"holiday","code":"s3cretcode"})";
@@ -96,8 +109,9 @@ TEST_F(ServiceTest, APlanSwitchesARowAndBackAndOutlivesARestart) {
                          R"(","status":3,"message":"training"})"),
               std::string::npos)
         << "Bert's next plan, tomorrow: " << board;
-    ASSERT_TRUE(TickUntil([&] { return host.Count(": out -> in, by a plan") == 1; }));
+    ASSERT_TRUE(TickUntil([&] { return host.Count(": other -> in, by a plan") == 1; }));
     EXPECT_EQ(host.Count(": in -> out, by a plan"), 1);
+    EXPECT_EQ(host.Count(": out -> other, by a plan"), 1) << "the edit is a change of its own";
     const std::string history = HttpGet(web, "/history?name=anna", "X-Pegora-Code: s3cretcode\r\n");
     EXPECT_NE(history.find(R"("message":"holiday","source":"plan")"), std::string::npos) << history;
     // Calendars: a key opens its own feed only; the page is given a person's own address.

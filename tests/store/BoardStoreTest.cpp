@@ -377,4 +377,10 @@ TEST_F(Store, PlansAndARowsPlanOutliveAReopen) {
     EXPECT_EQ(w.before.Message(), "dentist");
     ASSERT_TRUE(store->DeletePlan(1, error) && store->LoadPlans(plans, error)) << error;
     EXPECT_TRUE(plans.empty());
+    // Deleted, the newest plan's id is not given again: a row may still carry it.
+    ASSERT_TRUE(store->DeletePlan(2, error)) << error;
+    Plan again = plan;
+    again.id = 0;
+    ASSERT_TRUE(store->PutPlan(again, error)) << error;
+    EXPECT_EQ(again.id, 3);
 }
