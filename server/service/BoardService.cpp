@@ -52,17 +52,7 @@ BoardService::BoardService(SocketManager& manager, const ServiceConfig& config_,
                 ++dropped;
         };
     }
-    if (config.historyDays) {
-        web.history = [this](const std::string& name, std::int64_t fromMs, std::int64_t toMs, std::size_t limit,
-                             std::vector<HistoryEntry>& entries) {
-            std::string error;
-            return storeReader && storeReader->History(name, fromMs, toMs, limit, entries, error);
-        };
-        web.standingAt = [this](std::int64_t atMs, std::vector<HistoryEntry>& standing) {
-            std::string error;
-            return storeReader && storeReader->StandingAt(atMs, standing, error);
-        };
-    }
+    if (config.historyDays) ServeHistory();
 }
 
 BoardService::~BoardService() {
@@ -149,20 +139,6 @@ bool BoardService::OpenSignIn() {
     return true;
 }
 
-bool BoardService::OpenHistory() {
-    if (!config.historyDays) return true;
-    std::string error;
-    // The web view reads on a connection of its own.
-    if (!(storeReader = BoardStore::Connect(config.stateFile, error))) {
-        host.Log(LogError,
-                 "the database " + config.stateFile + " cannot be opened for reading: " + error + "; not starting");
-        return false;
-    }
-    host.Log(LogInfo, "keeping " + std::to_string(config.historyDays) + " days of history in " + config.stateFile);
-    ForgetHistory();
-    return true;
-}
-
 bool BoardService::KeepStaff() {
     if (!board.directory) return true;
     // The last good list, kept for a restart while the source is away, on the
@@ -188,32 +164,6 @@ bool BoardService::KeepStaff() {
         *board.directory, StaffSourceOf(config), keeper, std::chrono::minutes(config.directoryRefreshMinutes),
         [this](bool trouble, const std::string& line) { host.Log(trouble ? LogWarning : LogInfo, LogSafe(line)); }));
     return true;
-}
-
-void BoardService::KeepHistory(const std::vector<HistoryEntry>& entries) {
-    std::string error;
-    if (!store || store->AddHistory(entries, error)) {
-        lastHistoryError.clear();
-        return;
-    }
-    // Once per distinct error; the board serves on.
-    if (error != lastHistoryError)
-        host.Log(LogError, "cannot write the history to " + config.stateFile + ": " + error + "; " +
-                               std::to_string(entries.size()) + " changes are not in it");
-    lastHistoryError = error;
-}
-
-void BoardService::ForgetHistory() {
-    lastRetention = Clock::now();
-    if (!store || !config.historyDays) return;
-    std::int64_t deleted = 0;
-    std::string error;
-    const std::int64_t before = WallMs() - static_cast<std::int64_t>(config.historyDays) * 86400 * 1000;
-    if (!store->ForgetHistory(before, deleted, error))
-        host.Log(LogError, "cannot delete old history: " + error);
-    else if (deleted)
-        host.Log(LogInfo, std::to_string(deleted) + " history entries older than " +
-                              std::to_string(config.historyDays) + " days deleted");
 }
 
 int BoardService::Start() {
@@ -386,6 +336,7 @@ void BoardService::Tick() {
         plans->Tick(WallMs(), forget ? WallMs() - std::int64_t(config.forgetDays) * 86400000 : 0);
     }
     LogQueuedChanges();
+    FlushHistory();
     if (now - lastForget >= ForgetInterval) Forget();
     if (now - lastRetention >= HistoryRetentionInterval) {
         ForgetHistory();
@@ -403,6 +354,9 @@ int BoardService::Stop() {
     web.Stop();
     bool ended = StopWorkers(board);
     LogQueuedChanges();
+    FlushHistory(true);
+    if (history.Waiting())
+        host.Log(LogError, std::to_string(history.Waiting()) + " changes could not be written to the history");
     const Saved result = SaveState();
     // Closed, so that the database is one whole file while the service is stopped.
     staff.reset();

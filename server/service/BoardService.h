@@ -12,6 +12,7 @@
 
 #include "BoardServer.h"
 #include "BoardStore.h"
+#include "HistoryQueue.h"
 #include "PlanKeeper.h"
 #include "PlanRoutes.h"
 #include "PegoraVersion.h"
@@ -40,6 +41,9 @@ const char* const ServiceVersion = PEGORA_VERSION;
 const std::chrono::milliseconds StateWriteInterval{2000};
 // How often history older than HistoryDays is deleted.
 const std::chrono::minutes HistoryRetentionInterval{60};
+// How many history entries wait for a database that cannot take them, and how often it is tried again.
+const std::size_t HistoryWaitLimit = 200000;
+const std::chrono::seconds HistoryRetryInterval{2};
 
 // Where the configuration says the staff list comes from (a directory is configured).
 StaffSource StaffSourceOf(const ServiceConfig& config);
@@ -99,6 +103,12 @@ private:
     std::unique_ptr<BoardStore> store, storeReader;
     std::chrono::steady_clock::time_point lastRetention{};
     std::string lastHistoryError;
+    // Entries a busy or full database could not take, until it can; a failing one tried every few seconds.
+    HistoryQueue history{HistoryWaitLimit, 5000};
+    std::chrono::steady_clock::time_point lastHistoryTry{};
+    std::uint64_t droppedTold = 0;
+    void FlushHistory(bool force = false);
+    void ServeHistory();  // the web view's history, the roll call as it stood, and /healthz's line
     std::atomic<std::uint64_t> changes{0};
     std::uint64_t savedChanges = 0;
     std::chrono::steady_clock::time_point lastSave{};

@@ -101,6 +101,7 @@ bool WebServer::Start(std::uint16_t port, std::string& error) {
     started->trustedProxies = trustedProxies;
     started->plans = plans;
     started->nextPlan = nextPlan;
+    started->serviceNote = healthNote;
     {
         std::lock_guard<std::mutex> guard(updatesLock);
         started->updateSettings = updates;

@@ -51,6 +51,8 @@ public:
     // The board's plans (the service's), and the one each row shows next; null: none. Set before Start.
     const struct PlanDesk* plans = nullptr;
     std::function<bool(const std::string& name, std::int64_t nowMs, Plan& plan, Occurrence& occurrence)> nextPlan;
+    // A line of the service's own for /healthz (empty: none), such as history that waits. Set before Start.
+    std::function<std::string()> healthNote;
     // The reverse proxies whose X-Forwarded-Proto and -For are believed (canonical addresses). Set before Start.
     std::vector<std::string> trustedProxies;
 

@@ -52,6 +52,8 @@ struct WebServer::Impl {
     std::vector<std::string> trustedProxies;
     const PlanDesk* plans = nullptr;
     decltype(WebServer::nextPlan) nextPlan;
+    decltype(WebServer::healthNote) serviceNote;
+    std::string StaffNote() const;
     AccountGuard accountGuard;      // used on the web thread only
     std::atomic<int> signingIn{0};  // passwords being checked off the web thread
     // A sign-in's password checked on a thread of its own, so that its slow hash

@@ -50,6 +50,17 @@ bool WebServer::Impl::BoardJsonFor(const std::string& ifNoneMatch, bool gzip, Bo
     return true;
 }
 
+// The staff directory's line for /healthz: how many people, read how long ago, and its trouble.
+std::string WebServer::Impl::StaffNote() const {
+    if (!board.directory) return std::string();
+    const DirectoryState d = board.directory->State();
+    const std::string trouble = d.error.empty() ? "" : d.error + " (at " + ClockText(d.errorMs) + ")";
+    if (d.updatedMs == 0) return "staff directory: never read" + (trouble.empty() ? "" : ": " + trouble);
+    const std::int64_t minutes = (WallMs() - d.updatedMs) / 60000;
+    return "staff directory: " + std::to_string(d.list->people.size()) + " people, read " +
+           std::to_string(minutes < 0 ? 0 : minutes) + " min ago" + (trouble.empty() ? "" : "; " + trouble);
+}
+
 WebSources WebServer::Impl::Sources() {
     WebSources sources;
     sources.updates = [this] {
@@ -88,13 +99,9 @@ WebSources WebServer::Impl::Sources() {
     };
     sources.healthy = [this](std::string& reason) { return BoardHealthy(board, SteadyMs(), reason); };
     sources.healthNote = [this] {
-        if (!board.directory) return std::string();
-        const DirectoryState d = board.directory->State();
-        const std::string trouble = d.error.empty() ? "" : d.error + " (at " + ClockText(d.errorMs) + ")";
-        if (d.updatedMs == 0) return "staff directory: never read" + (trouble.empty() ? "" : ": " + trouble);
-        const std::int64_t minutes = (WallMs() - d.updatedMs) / 60000;
-        return "staff directory: " + std::to_string(d.list->people.size()) + " people, read " +
-               std::to_string(minutes < 0 ? 0 : minutes) + " min ago" + (trouble.empty() ? "" : "; " + trouble);
+        const std::string own = serviceNote ? serviceNote() : std::string();
+        const std::string staff = StaffNote();
+        return own + (!own.empty() && !staff.empty() ? "\n" : "") + staff;
     };
     sources.metrics = [this] {
         MetricsValues values = ReadMetrics(board, answered);

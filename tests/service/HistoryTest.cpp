@@ -1,7 +1,10 @@
 #include <cstdio>
 #include <ctime>
 
+#include <sqlite3.h>
+
 #include "BrowserWords.h"
+#include "HistoryQueue.h"
 #include "ServiceFixture.h"
 
 namespace {
@@ -100,4 +103,69 @@ TEST_F(ServiceTest, TheHistoryKeepsEveryChangeForItsDaysAndOnlyForTheCode) {
     std::vector<HistoryEntry> entries;
     ASSERT_TRUE(store && store->History("bert", 0, NowMs() + 1000, 10, entries, error)) << error;
     EXPECT_TRUE(entries.empty()) << "nothing written beyond the rows";
+}
+
+// Entries a database cannot take wait, oldest first and with their own times, and are
+// written a chunk at a time once it can; past the limit the oldest give way, counted.
+TEST(HistoryQueue, WaitsForTheDatabaseAndLosesOnlyWhatCannotWait) {
+    HistoryQueue queue(5, 2);
+    std::vector<std::int64_t> written;
+    int refusals = 2;
+    const HistoryQueue::Write write = [&](const std::vector<HistoryEntry>& entries, std::string& error) {
+        if (refusals-- > 0) {
+            error = "database is locked";
+            return false;
+        }
+        EXPECT_LE(entries.size(), 2u) << "a chunk at a time";
+        for (const HistoryEntry& e : entries) written.push_back(e.atMs);
+        return true;
+    };
+    std::string error;
+    auto at = [](std::int64_t ms) {
+        HistoryEntry e;
+        e.atMs = ms;
+        return std::vector<HistoryEntry>{e};
+    };
+    queue.Add(at(1));
+    EXPECT_FALSE(queue.Flush(write, error));
+    EXPECT_EQ(error, "database is locked");
+    queue.Add(at(2));
+    queue.Add({at(3)[0], at(4)[0]});
+    EXPECT_FALSE(queue.Flush(write, error));
+    EXPECT_EQ(queue.Waiting(), 4u) << "nothing lost while it waits";
+    queue.Add({at(5)[0], at(6)[0]});
+    EXPECT_EQ(queue.Dropped(), 1u) << "the oldest gave way to the limit";
+    EXPECT_TRUE(queue.Flush(write, error));
+    EXPECT_EQ(written, (std::vector<std::int64_t>{2, 3, 4, 5, 6})) << "in order, with their own times";
+    EXPECT_EQ(queue.Waiting(), 0u);
+}
+
+// While another program holds the database, desks' changes wait and reach the history
+// afterwards with their own times; the journal counts what waits, and says when it is in.
+TEST_F(ServiceTest, ChangesWhileTheDatabaseIsBusyReachTheHistoryAfterwards) {
+    config.historyDays = 7;
+    BoardService& s = Start();
+    std::string error;
+    ASSERT_TRUE(s.Web().Start(0, error)) << error;
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(config.stateFile.c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr), SQLITE_OK);
+    const std::int64_t before = NowMs();
+    Send("Anna", 1, "in");
+    Send("Bert", 2, "lunch");
+    const auto health = [&] { return HttpGet(s.Web().Port(), "/healthz"); };
+    ASSERT_TRUE(TickUntil(
+        [&] { return health().find("history: 2 changes wait for the database") != std::string::npos; }, 10000))
+        << health();
+    EXPECT_EQ(host.Count("cannot write the history to " + config.stateFile + ": database is locked; "), 1)
+        << "once, with what waited then";
+    sqlite3_exec(holder, "COMMIT;", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    ASSERT_TRUE(TickUntil([&] { return host.Count("the 2 changes that waited are in it") == 1; }, 20000));
+    std::unique_ptr<BoardStore> store = BoardStore::Connect(config.stateFile, error);
+    std::vector<HistoryEntry> entries;
+    ASSERT_TRUE(store && store->History("", 0, NowMs() + 1, 10, entries, error)) << error;
+    ASSERT_EQ(entries.size(), 2u);
+    for (const HistoryEntry& e : entries) EXPECT_LT(e.atMs, before + 2000) << "kept with its own time";
+    EXPECT_EQ(s.Stop(), 0);
 }
