@@ -124,7 +124,9 @@ std::int32_t BoardTable::Find(const std::string& name) const {
 std::size_t BoardTable::Forget(std::chrono::steady_clock::time_point cutoff, std::vector<StatusRecord>* gone) {
     std::size_t kept = 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (lastStored[i] < cutoff) {
+        // A row showing a plan in force stays however long its desk has been silent:
+        // parental leave outlasts ForgetDays.
+        if (lastStored[i] < cutoff && words[i].source != RowSource::Plan) {
             if (gone) gone->push_back(rows[i]);
             continue;
         }

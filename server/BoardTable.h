@@ -82,7 +82,7 @@ public:
     std::size_t PassUntil(std::int64_t nowMs,
                           const std::function<void(const StatusRecord& before, std::size_t index)>& passed = nullptr);
     const RowWord& Word(std::size_t index) const { return words[index]; }
-    // Drops every row last stored before `cutoff`, keeping the others' order.
+    // Drops every row last stored before `cutoff` that shows no plan, keeping the others' order.
     // The caller holds tableLock. Returns how many went (and, with `gone`, which).
     std::size_t Forget(std::chrono::steady_clock::time_point cutoff, std::vector<StatusRecord>* gone = nullptr);
     // Rows are read and changed only under tableLock.

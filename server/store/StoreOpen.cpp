@@ -89,6 +89,8 @@ sqlite3* OpenFile(const std::string& path, bool make, std::string& error, bool l
     // Only the service's own connections write, each for a moment; a tick never
     // waits longer than this for another.
     sqlite3_busy_timeout(db, 2000);
+    // The journal goes back to a few MB once written through, however large the last import was.
+    sqlite3_exec(db, "PRAGMA journal_size_limit=4194304", nullptr, nullptr, nullptr);
     return db;
 }
 

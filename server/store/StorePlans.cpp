@@ -95,8 +95,12 @@ bool BoardStore::PutPlans(std::vector<Plan>& plans, std::int64_t nowMs, std::str
     for (Plan& plan : plans) good = good && PutPlan(plan, error);
     Statement mark(db, "INSERT OR REPLACE INTO marks(name, ms) VALUES ('plans_changed', ?)");
     good = good && mark && mark.Number(1, nowMs).Step() == SQLITE_DONE;
-    if (good) return Exec("COMMIT;", error);
-    if (error.empty()) error = Why(db);
+    if (good && Exec("COMMIT;", error)) {
+        // Written through at once, so a large import leaves no large journal behind.
+        sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+        return true;
+    }
+    if (!good && error.empty()) error = Why(db);
     std::string ignored;
     Exec("ROLLBACK;", ignored);
     return false;

@@ -51,4 +51,8 @@ TEST(BoardTable, ForgetDropsOnlyRowsSilentSinceTheCutoffAndKeepsTheOrder) {
     EXPECT_EQ(table.Forget(now - std::chrono::hours(50)), 0u);
     table.Store(MakeRecord("old1", 2, "back"));
     EXPECT_EQ(table.Find("old1"), 2) << "a desk that is heard again gets a row at the end";
+    ASSERT_TRUE(table.StartPlanAt(0, MakeRecord("keep1", 2, "parental leave"), 7, 1000, 2000, ""));
+    EXPECT_EQ(table.Forget(now + std::chrono::hours(1)), 2u);
+    ASSERT_EQ(table.RowCount(), 1);
+    EXPECT_EQ(table.Row(0).Message(), "parental leave") << "a row showing a plan in force is never forgotten";
 }

@@ -383,4 +383,14 @@ TEST_F(Store, PlansAndARowsPlanOutliveAReopen) {
     again.id = 0;
     ASSERT_TRUE(store->PutPlan(again, error)) << error;
     EXPECT_EQ(again.id, 3);
+
+    // A large import leaves no large journal behind it.
+    std::vector<Plan> imported(30000, plan);
+    for (Plan& p : imported) {
+        p.id = 0;
+        p.message = std::string(400, 'm');
+    }
+    ASSERT_TRUE(store->PutPlans(imported, 1, error)) << error;
+    std::ifstream journal(path + "-wal", std::ios::binary | std::ios::ate);
+    EXPECT_LE(static_cast<long long>(journal.tellg()), 4194304LL) << "the journal stays a few MB";
 }
