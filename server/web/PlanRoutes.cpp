@@ -210,6 +210,9 @@ WebResponse PlanChangeAnswer(const WebRequest& request, const WebSources& source
             return JsonAnswer(400, error);
     } else if (!ParsePlanBody(request.body, plan, code, error)) {
         return JsonAnswer(400, error);
+    } else if (request.method == "POST" && LastEndMs(plan) >= 0 && LastEndMs(plan) <= WallMs()) {
+        // Taken, it would never show and never be listed: said instead. An edit may still end one now.
+        return JsonAnswer(400, "That plan has already ended.");
     }
     // A person's own plans, or reception anyone's: the plan as it was and as it would be.
     for (const Plan* p : {id ? &before : nullptr, request.method == "DELETE" ? nullptr : &plan}) {

@@ -53,6 +53,16 @@ TEST_F(ServiceTest, APlanSwitchesARowAndBackAndOutlivesARestart) {
                       R"("code":"s3cretcode"})")
                   .find("A plan is for out or other."),
               std::string::npos);
+    EXPECT_NE(PlanAsk(web, "POST", "/plans",
+                      R"({"name":"anna","start":")" + LocalIn(-120) + R"(","end":")" + LocalIn(-60) +
+                          R"(","status":2,"code":"s3cretcode"})")
+                  .find("400 Bad Request"),
+              std::string::npos)
+        << "a plan already ended";
+    EXPECT_NE(PlanAsk(web, "POST", "/plans",
+                      R"({"name":"anna","start":"2020-01-06","end":"2020-01-07","status":2,"code":"s3cretcode"})")
+                  .find(R"({"error":"That plan has already ended."})"),
+              std::string::npos);
     std::string wrong = holiday;
     wrong.replace(wrong.find("s3cretcode"), 10, "guessed it");
     EXPECT_NE(PlanAsk(web, "POST", "/plans", wrong).find("403 Forbidden"), std::string::npos) << "a wrong code";

@@ -106,7 +106,11 @@ def check_updates(c, kind, program, desk, port, web_port, artifacts, drivers):
         message = driver.find_element(By.ID, 'update-message')
         message.clear()
         message.send_keys('at a client')
-        driver.execute_script('document.getElementById("update-until").value = "23:59"')  # the picker's own keys vary
+        driver.execute_script('document.getElementById("update-until").value = "00:00"')  # the picker's own keys vary
+        driver.find_element(By.ID, 'update-send').click()
+        c.check(wait(lambda: 'tomorrow at 00:00' in driver.find_element(By.ID, 'update-error').text, 5) or
+                time.strftime('%H:%M') == '00:00', 'an until already past today is asked about, not taken silently')
+        driver.execute_script('document.getElementById("update-until").value = "23:59"')
         driver.find_element(By.ID, 'update-code').send_keys('wrong')
         driver.save_screenshot(os.path.join(artifacts, 'update-%s-1280x800.png' % kind))
         driver.find_element(By.ID, 'update-send').click()

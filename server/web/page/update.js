@@ -5,6 +5,7 @@
 
 (() => {
   const codeKey = 'pegora-update-code';
+  let untilAsked = '';  // the past until time the person was asked about
 
   // The name is kept on this device; the code only for this browser session
   // unless the person ticks "Remember the code on this device".
@@ -72,6 +73,7 @@
     for (const radio of document.querySelectorAll('input[name="update-status"]')) radio.checked = radio.value === status;
     element('update-message').value = '';
     element('update-until').value = '';
+    untilAsked = '';
     element('update-code-box').hidden = !b.code;
     element('update-remove').hidden = !(b.code || (me && me.reception));
     const kept = remembered(codeKey);
@@ -124,7 +126,17 @@
     const f = fields();
     if (!f) return;
     const status = Number(document.querySelector('input[name="update-status"]:checked').value);
-    const body = { name: f.name, status, message: element('update-message').value, until: element('update-until').value };
+    const until = element('update-until').value;
+    // An until already past today means tomorrow: asked once, so that nobody keeps a word for a day by mistake.
+    const now = new Date();
+    const clock = String(now.getHours()).padStart(2, '0') + ':' + String(now.getMinutes()).padStart(2, '0');
+    if (until && until <= clock && untilAsked !== until) {
+        untilAsked = until;
+        say(until + ' has passed today: the word would stand until tomorrow at ' + until +
+          '. Send again for tomorrow, or change the time.');
+        return;
+    }
+    const body = { name: f.name, status, message: element('update-message').value, until };
     if (board().code) body.code = f.code;
     if (await post('/status', body)) done();
   }
