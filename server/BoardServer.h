@@ -41,6 +41,7 @@ struct RowChange {
     bool untilPassed = false;  // a browser's word whose time came: the desk's record again
     std::string author;        // who, signed in, gave the browser's word (Windows-1252)
     bool fromPlan = false;     // a plan's time started or ended
+    bool unchanged = false;    // a browser's word that says again what the row said: no change
 };
 
 struct BoardServer {

@@ -13,7 +13,14 @@ bool StoreBrowserWord(BoardServer& board, const StatusRecord& record, bool hasUn
     RowChange change;
     std::int32_t before = board.table.Find(record.Name());
     change.added = before < 0;
-    if (!change.added) change.before = board.table.Row(static_cast<std::size_t>(before));
+    if (!change.added) {
+        const std::size_t at = static_cast<std::size_t>(before);
+        const RowWord& was = board.table.Word(at);
+        change.before = board.table.Row(at);
+        change.unchanged = was.source == RowSource::Browser && change.before.Status() == record.Status() &&
+                           change.before.Message() == record.Message() && was.hasUntil == hasUntil &&
+                           (!hasUntil || was.untilMs == untilMs) && was.author == author;
+    }
     board.table.StoreFromBrowser(record, hasUntil, untilMs, WallMs(), author);
     change.after = record;
     change.sender = sender;

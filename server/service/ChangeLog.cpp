@@ -14,6 +14,7 @@ std::string Printable(const std::string& windows1252) {
 }  // namespace
 
 bool IsChange(const RowChange& change) {
+    if (change.unchanged) return false;                      // the form sent again as it was
     if (change.fromBrowser || change.fromPlan) return true;  // every browser change and removal, every plan's switch
     if (change.untilPassed) return true;                     // the row shows its desk again, whatever it says
     if (change.kept) return false;                           // the browser's word stays shown

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include "BrowserWords.h"
+#include "ChangeLog.h"
 #include "HistoryQueue.h"
 #include "ServiceFixture.h"
 
@@ -168,4 +169,19 @@ TEST_F(ServiceTest, ChangesWhileTheDatabaseIsBusyReachTheHistoryAfterwards) {
     ASSERT_EQ(entries.size(), 2u);
     for (const HistoryEntry& e : entries) EXPECT_LT(e.atMs, before + 2000) << "kept with its own time";
     EXPECT_EQ(s.Stop(), 0);
+}
+
+// The same word sent again from the form changes nothing: no log line, no history entry.
+TEST(BrowserWord, SentAgainUnchangedIsNoChange) {
+    SocketManager manager;
+    BoardServer board(manager);
+    std::vector<bool> changes;
+    board.rowChanged = [&](const RowChange& change) { changes.push_back(IsChange(change)); };
+    const StatusRecord word = MakeRecord("Anna", 2, "working from home");
+    const std::int64_t until = NowMs() + 3600000;
+    ASSERT_TRUE(StoreBrowserWord(board, word, true, until, "15:00", 1));
+    ASSERT_TRUE(StoreBrowserWord(board, word, true, until, "15:00", 1));
+    ASSERT_TRUE(StoreBrowserWord(board, word, true, until + 60000, "15:01", 1));
+    ASSERT_TRUE(StoreBrowserWord(board, word, true, until + 60000, "15:01", 1, "nina"));
+    EXPECT_EQ(changes, (std::vector<bool>{true, false, true, true})) << "a new until or another author is a change";
 }
