@@ -468,7 +468,10 @@ def main():
                 'over HTTPS, with Strict-Transport-Security (%r %r)' % (status, body))
         status, _, said = https_get(web, '/healthz', tls_client(ssl.TLSVersion.TLSv1_1))
         c.check(status == 0 and 'PROTOCOL_VERSION' in said.upper(), 'a TLS 1.1 client is refused (%s)' % said)
-        c.check(get(web, '/healthz')[0] == 0, 'plain HTTP to the HTTPS port gets no answer')
+        plain = get(web, '/healthz')
+        c.check(plain == (400, 'This board is served over HTTPS: open its address with https:// instead.\n') and
+                https_get(web, '/healthz')[0] == 200,
+                'plain HTTP to the HTTPS port is told to use https://, and HTTPS serves on (%r)' % (plain,))
         origin = 'https://localhost:%d' % web
         c.check(post_update(web, '/status', {'name': 'Tls', 'status': 1}, True, origin)[0] == 200 and
                 post_update(web, '/status', {'name': 'Tls', 'status': 1}, True, 'http://localhost:%d' % web)[0] == 403,

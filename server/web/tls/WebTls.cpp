@@ -7,7 +7,9 @@
 #include <openssl/pkcs12.h>
 #include <openssl/ssl.h>
 
+#include <array>
 #include <fstream>
+#include <memory>
 #include <iterator>
 
 #include "AsciiText.h"
@@ -20,13 +22,38 @@ namespace ssl = asio::ssl;
 
 typedef beast::ssl_stream<beast::tcp_stream> TlsStream;
 
-// TLS: the handshake before the first request.
+// A browser that asked for http:// on the HTTPS port is told so in words, not left with an empty reply.
+const char PlainHttpAnswer[] =
+    "HTTP/1.1 400 Bad Request\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: 73\r\n"
+    "Connection: close\r\n\r\nThis board is served over HTTPS: open its address with https:// instead.\n";
+static_assert(sizeof "This board is served over HTTPS: open its address with https:// instead.\n" - 1 == 73,
+              "the length said");
+
+// TLS: the handshake before the first request. Its first bytes are read first (within the
+// connection's time limit): a TLS handshake begins with a record of type 22, plain HTTP
+// with a letter, which is answered in plain words and closed.
 template <>
 struct Transport<TlsStream> {
     static constexpr bool secure = true;
     template <class Done>
     static void Open(TlsStream& stream, Done done) {
-        stream.async_handshake(ssl::stream_base::server, std::move(done));
+        auto first = std::make_shared<std::array<char, 512>>();
+        beast::get_lowest_layer(stream).async_read_some(
+            asio::buffer(*first),
+            [&stream, first, done = std::move(done)](beast::error_code ec, std::size_t n) mutable {
+                if (ec) return done(ec);
+                if ((*first)[0] != 0x16) {
+                    asio::async_write(beast::get_lowest_layer(stream),
+                                      asio::buffer(PlainHttpAnswer, sizeof PlainHttpAnswer - 1),
+                                      [first, done = std::move(done)](beast::error_code, std::size_t) mutable {
+                                          done(asio::error::operation_not_supported);
+                                      });
+                    return;
+                }
+                stream.async_handshake(ssl::stream_base::server, asio::buffer(first->data(), n),
+                                       [first, done = std::move(done)](beast::error_code handshook,
+                                                                       std::size_t) mutable { done(handshook); });
+            });
     }
 };
 
